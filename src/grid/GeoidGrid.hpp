@@ -1,0 +1,116 @@
+// Source geoid models and the grid shared by the source model and the custom
+// geoid file.
+//
+// Row 0 is the northernmost node row, rows go south; column 0 lies at `west`,
+// columns go east. Angles are degrees, node values metres (float32). A node that
+// does not exist or does not read is NoValue() (NaN); no read ever fails
+// otherwise. Reads of an open grid are safe from several threads at once.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "grid/MappedFile.hpp"
+#include "grid/Numeric.hpp"
+
+namespace tessmar {
+
+// One source model of the catalogue: a grid file in DataDir and its layout.
+struct TGeoidModel {
+  std::string title;   // shown in ComboBoxGeoid
+  std::string fname;   // file name, without folder
+  std::int32_t nrows;  // records in the file
+  std::int32_t ncols;  // record length in 4-byte words (the row stride)
+  double glamn;        // latitude of the southernmost node row
+  double glomn;        // longitude of node column 0
+  double dgla;         // latitude spacing
+  double dglo;         // longitude spacing
+  std::int32_t nlat;   // node rows
+  std::int32_t nlon;   // nodes per row
+  std::int32_t PrePad; // words before the first node of each record
+};
+
+// Entry 0 is the 2.5' model (settings section EGM2008_25), entry 1 the 1' model
+// (EGM2008_10).
+using TGeoidModels = std::array<TGeoidModel, 2>;
+TGeoidModels DefaultGeoidModels();
+
+// n(s): 100 / spacing rounded to the nearest integer, halves to even; the grid
+// geometry uses it instead of the raw spacing. Throws TError when it cannot be
+// formed (a spacing of 0, NaN or infinity).
+std::int64_t NodeFactor(double spacing);
+// NodesPerDegree(s) = n(s) / 100.
+double NodesPerDegree(double spacing);
+
+class TGeoidGrid {
+public:
+  std::int32_t nrows = 0;   // records in the file
+  std::int32_t ncols = 0;   // row stride in 4-byte words
+  std::int32_t nlat = 0;    // node rows 0 .. nlat - 1
+  std::int32_t nlon = 0;    // columns 0 .. nlon - 1
+  std::int32_t PrePad = 0;  // words before the first node of a row
+  double south = 0;         // latitude of the last row
+  double west = 0;          // longitude of column 0
+  double dlat = 0;
+  double dlon = 0;
+  double north = 0;         // latitude of row 0, derived
+  double east = 0;          // one spacing east of the last column, derived
+  bool ShiftsEast = false;  // a custom grid: longitudes west of it may lie 360 further east
+
+  TGeoidGrid() = default;
+  TGeoidGrid(const TGeoidGrid&) = delete;
+  TGeoidGrid& operator=(const TGeoidGrid&) = delete;
+
+  // Maps the file; the geometry fields are the caller's to set.
+  bool OpenFile(const std::string& path) { return FFile.Open(path); }
+  void Close() noexcept { FFile.Close(); }
+  bool IsOpen() const noexcept { return FFile.IsOpen(); }
+  std::int64_t FileSize() const noexcept { return FFile.Size(); }
+  const unsigned char* Data() const noexcept { return FFile.Data(); }
+
+  // Derives north, east, the node factors and the wrap from the fields.
+  // Throws TError when a spacing gives no node factor (or a factor of 0).
+  void DeriveGeometry();
+
+  std::int64_t RowFactor() const noexcept { return FRowFactor; }  // n(dlat)
+  std::int64_t ColFactor() const noexcept { return FColFactor; }  // n(dlon)
+  bool Wraps() const noexcept { return FWraps; }
+
+  // Fractional node positions, in float64 in this order: difference, times n, over 100.
+  double RowPosition(double lat) const noexcept { return (north - lat) * static_cast<double>(FRowFactor) / 100; }
+  double ColPosition(double lon) const noexcept { return (lon - west) * static_cast<double>(FColFactor) / 100; }
+
+  // The node's value, or NaN: outside the grid (columns wrap once on a
+  // whole-circle grid), past the end of the file, |value| >= 200, or stored NaN.
+  float ReadNode(std::int32_t row, std::int32_t column) const noexcept {
+    std::int64_t c = column;
+    if (FWraps) {
+      if (c < 0) c += nlon;
+      else if (c >= nlon) c -= nlon;
+    }
+    if (row < 0 || row >= nlat || c < 0 || c >= nlon) return NoValue();
+    const std::int64_t word = static_cast<std::int64_t>(row) * ncols + c + PrePad;
+    // Checked against the real file: no geometry can make a read leave it.
+    if (word < 0 || word >= FFile.Size() / 4) return NoValue();
+    const float value = LoadFloat(FFile.Data() + 4 * word);
+    return std::fabs(static_cast<double>(value)) < 200.0 ? value : NoValue();
+  }
+
+  // A little-endian float32 at p.
+  static float LoadFloat(const unsigned char* p) noexcept {
+    std::uint32_t bits;
+    std::memcpy(&bits, p, 4);
+    if constexpr (std::endian::native == std::endian::big) bits = __builtin_bswap32(bits);
+    return std::bit_cast<float>(bits);
+  }
+
+private:
+  TMappedFile FFile;
+  std::int64_t FRowFactor = 0;
+  std::int64_t FColFactor = 0;
+  bool FWraps = false;
+};
+
+}  // namespace tessmar

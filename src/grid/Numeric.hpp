@@ -1,0 +1,43 @@
+// Integer conversion and the "no value" convention shared by the whole core.
+//
+// Round, Trunc and Floor give 64-bit integers. They throw TError with the text
+// "Invalid floating point operation" for NaN, infinities and values outside the
+// 64-bit range, so such a value ends the user action the way a floating-point
+// fault would. Pure functions; thread-safe.
+#pragma once
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace tessmar {
+
+// An error that leaves a user action; its text is what the user is shown.
+class TError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+inline constexpr const char* InvalidOpText = "Invalid floating point operation";
+
+// Nearest integer, an exact half to the even neighbour (0.5 -> 0, 1.5 -> 2, -0.5 -> 0).
+std::int64_t Round(double x);
+// Towards zero: Trunc(-2.5) = -2.
+std::int64_t Trunc(double x);
+// Largest integer not above x.
+std::int64_t Floor(double x);
+
+// True when x is finite and its integer part fits in 64 bits.
+inline bool FitsInt64(double x) noexcept {
+  return x >= -9223372036854775808.0 && x < 9223372036854775808.0;
+}
+
+// The value of a node or a point that does not exist: single-precision 0xFFC00000.
+inline float NoValue() noexcept { return std::bit_cast<float>(0xFFC00000u); }
+
+// Decimal text of a double in the C locale, for messages and tests.
+std::string FormatFixed(double value, int width, int decimals);
+
+}  // namespace tessmar

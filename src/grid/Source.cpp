@@ -1,0 +1,88 @@
+#include "grid/Source.hpp"
+
+#include <limits>
+
+namespace tessmar {
+
+std::string TrimBlanks(const std::string& text) {
+  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  std::size_t first = 0, last = text.size();
+  while (first < last && blank(text[first])) ++first;
+  while (last > first && blank(text[last - 1])) --last;
+  return text.substr(first, last - first);
+}
+
+bool OpenModel(TSession& session, const TGeoidModel& model) {
+  TGeoidGrid& grid = session.SourceGrid;
+  grid.Close();
+  bool opened = grid.OpenFile(TrimBlanks(session.DataDir + model.fname));
+  if (opened) {
+    grid.nrows = model.nrows;
+    grid.ncols = model.ncols;
+    grid.nlat = model.nlat;
+    grid.nlon = model.nlon;
+    grid.PrePad = model.PrePad;
+    grid.south = model.glamn;
+    grid.west = model.glomn;
+    grid.dlat = model.dgla;
+    grid.dlon = model.dglo;
+    grid.ShiftsEast = false;
+    try {
+      grid.DeriveGeometry();
+    } catch (const TError&) {
+      grid.Close();
+      opened = false;
+    }
+  }
+  if (!opened)
+    session.View.CenteredMessageDlg("Geoid file is not found: \r\n" + model.fname, TMsgDlgType::Error, mbOK, 0);
+  return opened;
+}
+
+int SelectedModelIndex(const TSession& session) {
+  return session.View.Text(TControl::ComboBoxGeoid) == session.GeoidModels[0].title ? 0 : 1;
+}
+
+void OpenSelectedModel(TSession& session) {
+  if (SelectedModelIndex(session) == 0) {
+    session.SourceOpen = OpenModel(session, session.GeoidModels[0]);
+    session.View.SetText(TControl::RadioButton0, "2.5'");
+  } else {
+    session.View.SetText(TControl::ComboBoxGeoid, session.GeoidModels[1].title);
+    session.SourceOpen = OpenModel(session, session.GeoidModels[1]);
+    session.View.SetText(TControl::RadioButton0, "1.0'");
+  }
+}
+
+void CloseSource(TSession& session) {
+  session.SourceGrid.Close();
+  session.SourceOpen = false;
+}
+
+void ReleaseSource(TSession& session) { session.SourceGrid.Close(); }
+
+namespace {
+// A rounded node position as a node index. A position beyond the 32-bit range
+// maps to an index no grid has, rather than wrapping onto a real node.
+std::int32_t NearestIndex(double position) {
+  constexpr auto none = std::numeric_limits<std::int32_t>::min();
+  if (!FitsInt64(position)) return none;
+  const std::int64_t index = Round(position);
+  return index < std::numeric_limits<std::int32_t>::min() || index > std::numeric_limits<std::int32_t>::max()
+             ? none
+             : static_cast<std::int32_t>(index);
+}
+}  // namespace
+
+float NearestNode(const TSession& session, double lat, double lon) {
+  const TGeoidGrid& grid = session.SourceGrid;
+  if (lon < 0) lon += 360;
+  else if (lon > 360) lon -= 360;
+  if (lat > 90) lat = 90;
+  else if (lat < -90.00001) lat = -90;
+  const std::int32_t column = NearestIndex(grid.ColPosition(lon));
+  const std::int32_t row = NearestIndex(grid.RowPosition(lat));
+  return grid.ReadNode(row, column);
+}
+
+}  // namespace tessmar

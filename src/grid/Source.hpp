@@ -1,0 +1,32 @@
+// The selected source model: opening, closing, nearest-node sampling.
+// Open failures are shown through the session's view and reported as false;
+// node reads report every failure as NaN.
+#pragma once
+
+#include <string>
+
+#include "grid/Session.hpp"
+
+namespace tessmar {
+
+// Removes every character of code 32 or below from both ends.
+std::string TrimBlanks(const std::string& text);
+
+// Opens SourceGrid from DataDir + model.fname. False after the message
+// "Geoid file is not found: " CR LF fname; SourceGrid is then closed.
+bool OpenModel(TSession& session, const TGeoidModel& model);
+
+// Entry 0 when ComboBoxGeoid's text is its title exactly, else entry 1 (and the
+// combo box then shows entry 1's title). Sets SourceOpen and RadioButton0's caption.
+void OpenSelectedModel(TSession& session);
+
+// The catalogue index that ComboBoxGeoid's text selects.
+int SelectedModelIndex(const TSession& session);
+
+void CloseSource(TSession& session);    // closes SourceGrid, clears SourceOpen
+void ReleaseSource(TSession& session);  // closes SourceGrid at shutdown only
+
+// SourceGrid's value at the node nearest to (lat, lon), degrees; NaN when none.
+float NearestNode(const TSession& session, double lat, double lon);
+
+}  // namespace tessmar

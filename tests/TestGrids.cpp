@@ -1,0 +1,100 @@
+#include "TestGrids.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace tessmar::test {
+
+namespace fs = std::filesystem;
+
+TTempDir::TTempDir() {
+  std::string pattern = (fs::temp_directory_path() / "tessmar-test-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
+  FPath = pattern + "/";
+}
+
+TTempDir::~TTempDir() {
+  std::error_code ignored;
+  fs::permissions(FPath, fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(FPath, ignored);
+}
+
+namespace {
+void AppendFloat(std::vector<unsigned char>& out, float value) {
+  unsigned char bytes[4];
+  std::memcpy(bytes, &value, 4);  // the test machines are little-endian
+  out.insert(out.end(), bytes, bytes + 4);
+}
+}  // namespace
+
+void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::vector<unsigned char> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteSourceGrid(const std::string& path, const TGeoidModel& m, const TNodeFunction& value) {
+  std::vector<unsigned char> bytes;
+  bytes.reserve(static_cast<std::size_t>(m.nrows) * m.ncols * 4);
+  const float marker = std::bit_cast<float>(static_cast<std::uint32_t>(m.nlon * 4));
+  for (int r = 0; r < m.nrows; ++r)
+    for (int k = 0; k < m.ncols; ++k) {
+      const int c = k - m.PrePad;
+      AppendFloat(bytes, r < m.nlat && c >= 0 && c < m.nlon ? value(r, c) : marker);
+    }
+  WriteBytes(path, bytes);
+}
+
+void WriteCustomFile(const std::string& path, const TCustomTrailer& t, const TNodeFunction& value) {
+  std::vector<unsigned char> bytes;
+  for (int r = 0; r < t.rows; ++r)
+    for (int c = 0; c < t.cols; ++c) AppendFloat(bytes, value(r, c));
+  unsigned char trailer[CustomTrailerSize];
+  EncodeTrailer(t, trailer);
+  bytes.insert(bytes.end(), trailer, trailer + CustomTrailerSize);
+  WriteBytes(path, bytes);
+}
+
+void WriteSparseFile(const std::string& path, std::int64_t size) {
+  WriteBytes(path, {});
+  fs::resize_file(path, static_cast<std::uintmax_t>(size));
+}
+
+void PokeWord(const std::string& path, std::int64_t word, float value) {
+  const int fd = ::open(path.c_str(), O_WRONLY);
+  if (fd < 0 || ::pwrite(fd, &value, 4, word * 4) != 4) throw std::runtime_error("cannot poke " + path);
+  ::close(fd);
+}
+
+TGeoidModel SmallModel(const std::string& fname, double spacing, double south, double west, int nlat, int nlon) {
+  return {"Small", fname, nlat, nlon + 2, south, west, spacing, spacing, nlat, nlon, 1};
+}
+
+TModalResult TRecorderView::CenteredMessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons,
+                                               int) {
+  Dialogs.push_back({text, kind, buttons});
+  if (!Answers.empty()) {
+    const TModalResult answer = Answers.front();
+    Answers.pop_front();
+    return answer;
+  }
+  return (buttons & mbOK) ? TModalResult::mrOK : TModalResult::mrYes;
+}
+
+void TRecorderView::ProcessMessages() {
+  ++Pumps;
+  if (OnPump) OnPump();
+}
+
+}  // namespace tessmar::test

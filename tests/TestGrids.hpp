@@ -1,0 +1,70 @@
+// Small generated grids and a recording view for the core tests.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "grid/Check.hpp"
+#include "grid/FieldView.hpp"
+#include "grid/GeoidGrid.hpp"
+
+namespace tessmar::test {
+
+// A fresh folder under the system's temporary folder, removed with its contents.
+class TTempDir {
+public:
+  TTempDir();
+  ~TTempDir();
+  TTempDir(const TTempDir&) = delete;
+  TTempDir& operator=(const TTempDir&) = delete;
+  const std::string& Path() const { return FPath; }  // ends in "/"
+  std::string File(const std::string& name) const { return FPath + name; }
+
+private:
+  std::string FPath;
+};
+
+using TNodeFunction = std::function<float(int row, int column)>;
+
+// A source grid file in the model's layout; record words outside the nodes hold
+// a record-length marker, as in the published grids.
+void WriteSourceGrid(const std::string& path, const TGeoidModel& model, const TNodeFunction& value);
+
+// A custom geoid file: rows x cols nodes from value, then the trailer.
+void WriteCustomFile(const std::string& path, const TCustomTrailer& trailer, const TNodeFunction& value);
+
+// A sparse file of the given size (reads as zeros) and single words poked into it.
+void WriteSparseFile(const std::string& path, std::int64_t size);
+void PokeWord(const std::string& path, std::int64_t word, float value);
+void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+std::vector<unsigned char> ReadBytes(const std::string& path);
+
+// A model of the given spacing and extent; `west` column 0, rows from `south`.
+TGeoidModel SmallModel(const std::string& fname, double spacing, double south, double west, int nlat, int nlon);
+
+struct TDialog {
+  std::string Text;
+  TMsgDlgType Kind;
+  TMsgDlgButtons Buttons;
+};
+
+// A TFieldView that records every dialog and answers from a script (default: the
+// dialog's default button, OK if present, else Yes).
+class TRecorderView : public TFieldView {
+public:
+  TModalResult CenteredMessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons,
+                                  int helpContext) override;
+  void ShowGeneralError(const std::string& text) override { GeneralErrors.push_back(text); }
+  void ProcessMessages() override;
+
+  std::vector<TDialog> Dialogs;
+  std::vector<std::string> GeneralErrors;
+  std::deque<TModalResult> Answers;
+  int Pumps = 0;
+  std::function<void()> OnPump;  // runs inside each pump, like a user's action
+};
+
+}  // namespace tessmar::test

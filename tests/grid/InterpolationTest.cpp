@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "TestGrids.hpp"
+#include "grid/Check.hpp"
+#include "grid/Interpolation.hpp"
+#include "grid/Source.hpp"
+
+namespace tessmar {
+namespace {
+
+using test::TRecorderView;
+using test::TTempDir;
+
+// A curved field of exactly representable values, so that the window and the
+// bilinear value differ everywhere between nodes.
+float Field(int r, int c) { return static_cast<float>(((r * r * 7 + c * c * 3 + r * c) % 97) / 8.0 - 6.0); }
+
+struct InterpolationTest : ::testing::Test {
+  TTempDir Dir;
+  TRecorderView View;
+  TSession Session{View};
+
+  InterpolationTest() { Session.DataDir = Dir.Path(); }
+
+  const TGeoidGrid& OpenSource(const TGeoidModel& m, const test::TNodeFunction& f = Field) {
+    test::WriteSourceGrid(Dir.File(m.fname), m, f);
+    EXPECT_TRUE(OpenModel(Session, m));
+    return Session.SourceGrid;
+  }
+  const TGeoidGrid& OpenCustom(const TCustomTrailer& t, const test::TNodeFunction& f = Field) {
+    test::WriteCustomFile(Dir.File("c.qdat"), t, f);
+    EXPECT_TRUE(OpenCustomFile(Session, Dir.File("c.qdat")));
+    return Session.CustomGrid;
+  }
+  bool IsBilinear(const TGeoidGrid& g, double lat, double lon) {
+    return WindowSpline(g, 6, lat, lon) == BilinearValue(g, g.RowPosition(lat), g.ColPosition(lon));
+  }
+};
+
+// Values from an independent float32-store reference of the same arithmetic:
+// any change in the order of operations or in where results are rounded to
+// float32 moves the last bits.
+TEST_F(InterpolationTest, WindowSplineIsBitExact) {
+  const TGeoidGrid& g = OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12});
+  EXPECT_EQ(WindowSpline(g, 6, 36.0123, 139.8765), -0x1.5309cdcce861ap+2);
+  EXPECT_EQ(WindowSpline(g, 6, 35.9, 139.5), -0x1.64356c926e87ep+1);
+  EXPECT_EQ(CustomValue(Session, 36.0123, 139.8765), -5.297473430633545f);
+}
+
+TEST_F(InterpolationTest, PointOnANodeGivesTheNodeOnBothPaths) {
+  const TGeoidModel m = DefaultGeoidModels()[0];
+  const std::string path = Dir.File(m.fname);
+  test::WriteSparseFile(path, std::int64_t{4321} * 8642 * 4);
+  for (int r = 1300; r < 1316; ++r)
+    for (int c = 3346; c < 3362; ++c) test::PokeWord(path, std::int64_t{r} * 8642 + c + 1, Field(r, c));
+  ASSERT_TRUE(OpenModel(Session, m));
+  const TGeoidGrid& g = Session.SourceGrid;
+  EXPECT_EQ(g.RowPosition(35.5), 1308);
+  EXPECT_EQ(g.ColPosition(139.75), 3354);
+  EXPECT_EQ(SourceValue(Session, 35.5, 139.75), Field(1308, 3354));
+  EXPECT_EQ(BilinearValue(g, 1308, 3354), Field(1308, 3354));
+  EXPECT_NE(SourceValue(Session, 35.51, 139.76), BilinearValue(g, g.RowPosition(35.51), g.ColPosition(139.76)));
+}
+
+TEST_F(InterpolationTest, WindowNeedsFourRowSpacingsFromThePole) {
+  const TGeoidGrid& north = OpenSource(test::SmallModel("cap", 1.0 / 24, 89, 10, 25, 48));
+  EXPECT_FALSE(IsBilinear(north, 89.8, 11.01));
+  EXPECT_TRUE(IsBilinear(north, 89.84, 11.01));
+  EXPECT_EQ(SourceValue(Session, 95, 11.01), SourceValue(Session, 90, 11.01));
+
+  const TGeoidGrid& south = OpenSource(test::SmallModel("cap", 1.0 / 24, -90, 10, 25, 48));
+  EXPECT_FALSE(IsBilinear(south, -89.8, 11.01));
+  EXPECT_TRUE(IsBilinear(south, -89.84, 11.01));
+  EXPECT_EQ(SourceValue(Session, -95, 11.01), SourceValue(Session, -90, 11.01));
+  EXPECT_FALSE(std::isnan(SourceValue(Session, -90, 11.01)));
+  // Not clamped: 0.00012 of a row beyond the last one, which does not exist.
+  EXPECT_TRUE(std::isnan(SourceValue(Session, -90.000005, 11.01)));
+}
+
+TEST_F(InterpolationTest, LongitudesComeIntoRangeOnce) {
+  OpenSource(test::SmallModel("globe", 10, -90, 0, 19, 36));
+  EXPECT_EQ(SourceValue(Session, 3.3, -10), SourceValue(Session, 3.3, 350));
+  EXPECT_EQ(SourceValue(Session, 3.3, 370), SourceValue(Session, 3.3, 10));
+  EXPECT_EQ(SourceValue(Session, 0, 360), Field(9, 0));  // column nlon reads column 0
+  EXPECT_FALSE(std::isnan(SourceValue(Session, 3.3, 359.9)));  // the window wraps too
+}
+
+TEST_F(InterpolationTest, MissingWindowNodeFallsBackToTheOwnCell) {
+  const TGeoidGrid& g = OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12},
+                                   [](int r, int c) { return r == 3 && c == 9 ? NoValue() : Field(r, c); });
+  // Point in the cell (5..6, 10..11): node (3, 9) is in its window, not its cell.
+  const double lat = g.north - 5.4 / 12, lon = g.west + 10.3 / 12;
+  EXPECT_TRUE(IsBilinear(g, lat, lon));
+  EXPECT_FALSE(std::isnan(WindowSpline(g, 6, lat, lon)));
+  // The window running off the grid's edge does the same.
+  EXPECT_TRUE(IsBilinear(g, g.north - 0.4 / 12, g.west + 10.3 / 12));
+}
+
+TEST_F(InterpolationTest, BilinearSnapsWithinOneHundredThousandth) {
+  const TGeoidGrid& g = OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12});
+  const double a = Field(5, 7), b = Field(5, 8);
+  EXPECT_EQ(BilinearValue(g, 5, 7.000009), a);
+  EXPECT_EQ(BilinearValue(g, 5, 7.999995), b);
+  const double near = 7.00002 - 7, far = 7.99998 - 7;  // the fractions as the grid sees them
+  EXPECT_EQ(BilinearValue(g, 5, 7.00002), a * (1 - near) + b * near);
+  EXPECT_EQ(BilinearValue(g, 5.000009, 7.99998), a * (1 - far) + b * far);
+  EXPECT_EQ(BilinearValue(g, 5.5, 7), Field(5, 7) * 0.5 + Field(6, 7) * 0.5);
+  const double fx = 0.25, fy = 0.75;
+  EXPECT_EQ(BilinearValue(g, 5.75, 7.25),
+            Field(5, 7) * (1 - fx) * (1 - fy) + Field(6, 7) * fy * (1 - fx) + Field(5, 8) * fx * (1 - fy) +
+                Field(6, 8) * fx * fy);
+}
+
+TEST_F(InterpolationTest, BilinearExtendsOneCellBeyondTheNorthWestEdgeOnly) {
+  const TGeoidGrid& g = OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12});
+  EXPECT_FALSE(std::isnan(BilinearValue(g, -0.5, 3.5)));
+  EXPECT_FALSE(std::isnan(BilinearValue(g, 3.5, -0.5)));
+  EXPECT_TRUE(std::isnan(BilinearValue(g, -1.5, 3.5)));
+  EXPECT_TRUE(std::isnan(BilinearValue(g, 19.5, 3.5)));  // row 20 does not exist
+  EXPECT_EQ(BilinearValue(g, 19, 19), Field(19, 19));
+}
+
+TEST_F(InterpolationTest, CustomGridAcrossZeroTakesEasternLongitudes) {
+  const TGeoidGrid& g = OpenCustom({20, 200, 40, 349.75, 1.0 / 12, 1.0 / 12});
+  ASSERT_GT(g.east, 360);
+  const double lat = g.north - 5.0 / 12;
+  EXPECT_EQ(CustomValue(Session, lat, 5), Field(5, 183));  // 15.25 degrees east of column 0
+  TGeoidGrid& plain = Session.CustomGrid;  // the same grid, read as a source grid
+  plain.ShiftsEast = false;
+  EXPECT_TRUE(std::isnan(WindowSpline(plain, 6, lat, 5)));
+}
+
+TEST_F(InterpolationTest, CustomGridStartingWestOfZeroMissesNegativeLongitudes) {
+  OpenCustom({20, 40, 40, -0.25, 1.0 / 12, 1.0 / 12});
+  EXPECT_TRUE(std::isnan(CustomValue(Session, 40.5, -0.1)));  // read as 359.9
+  EXPECT_FALSE(std::isnan(CustomValue(Session, 40.5, 0.5)));
+}
+
+TEST_F(InterpolationTest, CustomValueIsRoundedSourceValueIsNot) {
+  OpenSource(test::SmallModel("globe", 10, -90, 0, 19, 36));
+  OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12});
+  const double source = SourceValue(Session, 3.3, 17.7);
+  EXPECT_NE(source, static_cast<float>(source));
+  EXPECT_EQ(source, WindowSpline(Session.SourceGrid, 6, 3.3, 17.7));
+  const double custom = WindowSpline(Session.CustomGrid, 6, 36.0123, 139.8765);
+  EXPECT_EQ(CustomValue(Session, 36.0123, 139.8765), static_cast<float>(custom));
+}
+
+TEST_F(InterpolationTest, SmallWindowsAreBilinearAndLargeOnesHaveNoValue) {
+  const TGeoidGrid& g = OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12});
+  const double lat = 36.0123, lon = 139.8765;
+  const double bilinear = BilinearValue(g, g.RowPosition(lat), g.ColPosition(lon));
+  EXPECT_EQ(WindowSpline(g, 2, lat, lon), bilinear);
+  EXPECT_EQ(WindowSpline(g, 0, lat, lon), bilinear);
+  EXPECT_NE(WindowSpline(g, 4, lat, lon), bilinear);
+  EXPECT_TRUE(std::isnan(WindowSpline(g, 7, lat, lon)));
+}
+
+TEST_F(InterpolationTest, UnreadablePointsHaveNoValueAndNeverThrow) {
+  OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12});
+  const double nan = std::nan(""), inf = INFINITY;
+  for (auto [lat, lon] : {std::pair{nan, 139.5}, {36.0, nan}, {nan, nan}, {36.0, 1e300}, {1e300, 139.5},
+                          {36.0, inf}, {-inf, 139.5}, {36.0, -1e300}}) {
+    EXPECT_TRUE(std::isnan(CustomValue(Session, lat, lon))) << lat << ' ' << lon;
+    EXPECT_TRUE(std::isnan(SourceValue(Session, lat, lon)));  // closed source grid
+  }
+  EXPECT_TRUE(std::isnan(BilinearValue(Session.CustomGrid, nan, 3)));
+}
+
+TEST(Spline, ReproducesStraightLinesAndExtendsThemLinearly) {
+  TSplineArray Y{}, R{}, Q{};
+  for (int k = 1; k <= 6; ++k) Y[k] = static_cast<float>(2 * k - 1);  // y = 2t - 1
+  SplineInit(6, Y, R, Q);
+  for (int k = 1; k <= 6; ++k) EXPECT_EQ(R[k], 0.0f);
+  for (double t : {0.5, 1.0, 2.25, 3.5, 6.0, 7.5}) EXPECT_EQ(SplineValue(6, t, Y, R), 2 * t - 1) << t;
+}
+
+TEST(Spline, NaturalEndsAndNodeValues) {
+  TSplineArray Y{0, 0, 0, 1, 0, 0, 0}, R{}, Q{};
+  SplineInit(6, Y, R, Q);
+  EXPECT_EQ(R[1], 0.0f);
+  EXPECT_EQ(R[6], 0.0f);
+  EXPECT_LT(R[3], 0.0f);  // the peak curves down
+  EXPECT_EQ(SplineValue(6, 3, Y, R), 1.0);
+  EXPECT_EQ(SplineValue(6, 6, Y, R), 0.0);
+  EXPECT_TRUE(std::isnan(SplineValue(6, std::nan(""), Y, R)));
+}
+
+}  // namespace
+}  // namespace tessmar

@@ -1,0 +1,236 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include "TestGrids.hpp"
+#include "grid/Source.hpp"
+
+namespace tessmar {
+namespace {
+
+using test::TRecorderView;
+using test::TTempDir;
+
+// Distinct, exactly representable values that say where they were read from.
+float Tag(int row, int column) { return static_cast<float>(row) + static_cast<float>(column) / 64; }
+
+struct SourceGridTest : ::testing::Test {
+  TTempDir Dir;
+  TRecorderView View;
+  TSession Session{View};
+
+  SourceGridTest() { Session.DataDir = Dir.Path(); }
+
+  // A whole-globe grid at 10 degrees: 19 rows of 36 nodes, records of 38 words.
+  TGeoidModel Globe10() {
+    TGeoidModel m = test::SmallModel("globe10", 10, -90, 0, 19, 36);
+    test::WriteSourceGrid(Dir.File(m.fname), m, Tag);
+    return m;
+  }
+};
+
+TEST_F(SourceGridTest, DefaultModelsDeriveTheWholeGlobe) {
+  const TGeoidModels models = DefaultGeoidModels();
+  EXPECT_EQ(models[0].title, "EGM2008 2.5'x2.5'");
+  EXPECT_EQ(models[1].fname, "Und_min1x1_egm2008_isw=82_WGS84_TideFree_SE");
+  EXPECT_EQ(models[0].dgla, 0.041666666666666664);
+  EXPECT_EQ(models[1].dglo, 0.016666666666666666);
+  const std::int64_t factors[] = {2400, 6000};
+  for (int i = 0; i < 2; ++i) {
+    // A file shorter than its description opens; its missing nodes read NaN.
+    test::WriteBytes(Dir.File(models[i].fname), std::vector<unsigned char>(64, 0));
+    ASSERT_TRUE(OpenModel(Session, models[i]));
+    const TGeoidGrid& g = Session.SourceGrid;
+    EXPECT_EQ(g.RowFactor(), factors[i]);
+    EXPECT_EQ(g.north, 90.0);
+    EXPECT_EQ(g.east, 360.0);
+    EXPECT_TRUE(g.Wraps());
+    EXPECT_EQ(g.ReadNode(0, 0), 0.0f);
+    EXPECT_TRUE(std::isnan(g.ReadNode(0, 100)));
+    EXPECT_TRUE(std::isnan(g.ReadNode(g.nlat - 1, g.nlon - 1)));
+  }
+  EXPECT_TRUE(View.Dialogs.empty());
+}
+
+TEST_F(SourceGridTest, NodesPerDegreeUsesTheRoundedFactor) {
+  EXPECT_EQ(NodesPerDegree(1.0 / 60), 60);
+  EXPECT_EQ(NodesPerDegree(1.0 / 24), 24);
+  EXPECT_EQ(NodesPerDegree(1.0 / 12 + 1e-12), 12);  // a stored error does not move the edges
+  EXPECT_EQ(NodeFactor(0.25), 400);
+  EXPECT_EQ(NodeFactor(1.0 / 3), 300);
+  EXPECT_THROW(NodeFactor(0), TError);
+}
+
+TEST_F(SourceGridTest, WrappingGridReadsOneTurnRoundOnly) {
+  ASSERT_TRUE(OpenModel(Session, Globe10()));
+  const TGeoidGrid& g = Session.SourceGrid;
+  ASSERT_TRUE(g.Wraps());
+  EXPECT_EQ(g.ReadNode(4, -1), Tag(4, 35));
+  EXPECT_EQ(g.ReadNode(4, 36), Tag(4, 0));
+  EXPECT_TRUE(std::isnan(g.ReadNode(4, -37)));
+  EXPECT_TRUE(std::isnan(g.ReadNode(4, 72)));
+  EXPECT_TRUE(std::isnan(g.ReadNode(-1, 0)));
+  EXPECT_TRUE(std::isnan(g.ReadNode(19, 0)));
+  EXPECT_TRUE(std::isnan(g.ReadNode(std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::min())));
+  EXPECT_EQ(g.ReadNode(18, 35), Tag(18, 35));
+}
+
+TEST_F(SourceGridTest, RegionalGridDoesNotWrap) {
+  TGeoidModel m = test::SmallModel("region", 1, 30, 120, 11, 21);
+  test::WriteSourceGrid(Dir.File(m.fname), m, Tag);
+  ASSERT_TRUE(OpenModel(Session, m));
+  const TGeoidGrid& g = Session.SourceGrid;
+  EXPECT_FALSE(g.Wraps());
+  EXPECT_EQ(g.north, 40);
+  EXPECT_EQ(g.east, 141);
+  EXPECT_TRUE(std::isnan(g.ReadNode(0, 21)));
+  EXPECT_TRUE(std::isnan(g.ReadNode(0, -1)));
+  EXPECT_TRUE(std::isnan(g.ReadNode(11, 0)));
+  EXPECT_EQ(g.ReadNode(10, 20), Tag(10, 20));
+}
+
+TEST_F(SourceGridTest, OnlyPlausibleValuesRead) {
+  TGeoidModel m = test::SmallModel("values", 1, 0, 10, 1, 6);
+  const float inf = std::numeric_limits<float>::infinity();
+  const float stored[] = {199.99f, -199.99f, 200.0f, -200.0f, inf, std::nanf("")};
+  test::WriteSourceGrid(Dir.File(m.fname), m, [&](int, int c) { return stored[c]; });
+  ASSERT_TRUE(OpenModel(Session, m));
+  EXPECT_EQ(Session.SourceGrid.ReadNode(0, 0), 199.99f);
+  EXPECT_EQ(Session.SourceGrid.ReadNode(0, 1), -199.99f);
+  for (int c = 2; c < 6; ++c) {
+    const float v = Session.SourceGrid.ReadNode(0, c);
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(v), 0xFFC00000u) << c;
+  }
+}
+
+TEST_F(SourceGridTest, TruncatedFileReadsNaNPastItsEnd) {
+  TGeoidModel m = Globe10();
+  std::filesystem::resize_file(Dir.File(m.fname), (5 * 38 + 10) * 4 + 2);  // ends inside node (5, 9)
+  ASSERT_TRUE(OpenModel(Session, m));
+  EXPECT_EQ(Session.SourceGrid.ReadNode(5, 8), Tag(5, 8));
+  EXPECT_TRUE(std::isnan(Session.SourceGrid.ReadNode(5, 9)));
+  EXPECT_TRUE(std::isnan(Session.SourceGrid.ReadNode(18, 0)));
+}
+
+TEST_F(SourceGridTest, GeometryThatPointsOutsideTheFileReadsNaN) {
+  TGeoidModel m = Globe10();
+  m.PrePad = -1000;  // a catalogue edited by hand
+  ASSERT_TRUE(OpenModel(Session, m));
+  EXPECT_TRUE(std::isnan(Session.SourceGrid.ReadNode(0, 0)));
+  m.PrePad = 1;
+  m.ncols = 2000000000;
+  ASSERT_TRUE(OpenModel(Session, m));
+  EXPECT_TRUE(std::isnan(Session.SourceGrid.ReadNode(18, 35)));
+}
+
+TEST_F(SourceGridTest, MissingFileIsReportedByNameAndLeavesTheGridClosed) {
+  View.SetText(TControl::ComboBoxGeoid, "EGM2008 2.5'x2.5'");
+  OpenSelectedModel(Session);
+  ASSERT_EQ(View.Dialogs.size(), 1u);
+  EXPECT_EQ(View.Dialogs[0].Text, "Geoid file is not found: \r\nUnd_min2.5x2.5_egm2008_isw=82_WGS84_TideFree_SE");
+  EXPECT_EQ(View.Dialogs[0].Kind, TMsgDlgType::Error);
+  EXPECT_EQ(View.Dialogs[0].Buttons, mbOK);
+  EXPECT_FALSE(Session.SourceOpen);
+  EXPECT_FALSE(Session.SourceGrid.IsOpen());
+  EXPECT_EQ(View.Text(TControl::RadioButton0), "2.5'");
+  EXPECT_TRUE(std::isnan(NearestNode(Session, 35, 139)));
+}
+
+TEST_F(SourceGridTest, OpenFailuresCloseThePreviousFile) {
+  TGeoidModel m = Globe10();
+  ASSERT_TRUE(OpenModel(Session, m));
+  TGeoidModel zero = m;
+  zero.dglo = 0;  // no node factor
+  EXPECT_FALSE(OpenModel(Session, zero));
+  EXPECT_FALSE(Session.SourceGrid.IsOpen());
+  TGeoidModel coarse = m;
+  coarse.dgla = 500;  // factor rounds to 0
+  EXPECT_FALSE(OpenModel(Session, coarse));
+  TGeoidModel folder = m;
+  folder.fname = "";  // DataDir itself: a folder, not a grid
+  EXPECT_FALSE(OpenModel(Session, folder));
+  EXPECT_EQ(View.Dialogs.size(), 3u);
+  EXPECT_EQ(View.Dialogs[0].Text, "Geoid file is not found: \r\nglobe10");
+}
+
+TEST_F(SourceGridTest, PathIsTrimmedOfBlanks) {
+  TGeoidModel m = Globe10();
+  m.fname += "  \t";
+  Session.DataDir = " " + Session.DataDir;
+  EXPECT_TRUE(OpenModel(Session, m));
+}
+
+TEST_F(SourceGridTest, SelectionIsTheExactTitleOfEntryZero) {
+  Session.GeoidModels[1] = Globe10();
+  Session.GeoidModels[1].title = "EGM2008 1'x1'";
+  View.SetText(TControl::ComboBoxGeoid, "egm2008 2.5'x2.5'");
+  OpenSelectedModel(Session);
+  EXPECT_TRUE(Session.SourceOpen);
+  EXPECT_EQ(View.Text(TControl::ComboBoxGeoid), "EGM2008 1'x1'");
+  EXPECT_EQ(View.Text(TControl::RadioButton0), "1.0'");
+  CloseSource(Session);
+  EXPECT_FALSE(Session.SourceOpen);
+  EXPECT_FALSE(Session.SourceGrid.IsOpen());
+}
+
+TEST_F(SourceGridTest, ReleaseClosesTheFileAndKeepsTheFlag) {
+  Session.GeoidModels[0] = Globe10();
+  View.SetText(TControl::ComboBoxGeoid, Session.GeoidModels[0].title);
+  OpenSelectedModel(Session);
+  ASSERT_TRUE(Session.SourceOpen);
+  ReleaseSource(Session);
+  EXPECT_FALSE(Session.SourceGrid.IsOpen());
+  EXPECT_TRUE(Session.SourceOpen);
+}
+
+// The full 2.5' layout as a sparse file: only the poked nodes are non-zero, and
+// each holds its own number.
+struct NearestNodeTest : SourceGridTest {
+  std::vector<std::pair<int, int>> Poked;
+  float Id(int row, int column) const {
+    for (std::size_t i = 0; i < Poked.size(); ++i)
+      if (Poked[i] == std::pair{row, column}) return static_cast<float>(i + 1);
+    return 0;
+  }
+
+  void SetUp() override {
+    const TGeoidModel m = DefaultGeoidModels()[0];
+    const std::string path = Dir.File(m.fname);
+    test::WriteSparseFile(path, std::int64_t{4321} * 8642 * 4);
+    const auto poke = [&](int row, int column) {
+      Poked.emplace_back(row, column);
+      test::PokeWord(path, std::int64_t{row} * 8642 + column + 1, Id(row, column));
+    };
+    for (int column : {0, 1, 2, 3, 4, 120, 7680, 8639}) poke(1308, column);
+    poke(0, 0);
+    poke(4320, 0);
+    ASSERT_TRUE(OpenModel(Session, m));
+  }
+};
+
+TEST_F(NearestNodeTest, ClampsLatitudesAndShiftsLongitudesOnce) {
+  EXPECT_EQ(NearestNode(Session, 90.5, 0), Id(0, 0));
+  EXPECT_EQ(NearestNode(Session, -91, 0), Id(4320, 0));
+  EXPECT_EQ(NearestNode(Session, -90.000005, 0), Id(4320, 0));
+  EXPECT_EQ(NearestNode(Session, 35.5, -0.01), Id(1308, 0));  // column 8640 wraps to 0
+  EXPECT_EQ(NearestNode(Session, 35.5, 725), Id(1308, 120));  // 5 degrees
+  EXPECT_EQ(NearestNode(Session, 35.5, -400), Id(1308, 7680));  // 320 degrees
+  EXPECT_EQ(NearestNode(Session, 35.5, 360), Id(1308, 0));
+  EXPECT_EQ(NearestNode(Session, 35.5, -1.0 / 24), Id(1308, 8639));
+}
+
+TEST_F(NearestNodeTest, TiesGoToTheEvenNode) {
+  EXPECT_EQ(NearestNode(Session, 35.5, 0.0625), Id(1308, 2));
+  EXPECT_EQ(NearestNode(Session, 35.5, 0.1875), Id(1308, 4));
+}
+
+TEST_F(NearestNodeTest, FarAwayPointsReadNothing) {
+  EXPECT_TRUE(std::isnan(NearestNode(Session, 35.5, 1e6)));
+  EXPECT_TRUE(std::isnan(NearestNode(Session, 35.5, 1e300)));
+  EXPECT_TRUE(std::isnan(NearestNode(Session, 35.5, std::nan(""))));
+}
+
+}  // namespace
+}  // namespace tessmar
