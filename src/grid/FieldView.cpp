@@ -3,28 +3,8 @@
 namespace tessmar {
 
 namespace {
-constexpr std::array<std::string_view, ControlCount> Names = {
-    "ComboBoxGeoid", "RadioButton0", "RadioButton5",    "RadioButton10",     "RadioButton15", "RadioButton20",
-    "EditLat1",      "EditLon1",     "EditLat2",        "EditLon2",          "EditFname",     "LabelMakeReport",
-    "EditLat",       "EditLon",      "EditGeoid",       "EditCustomGeoid",   "EditError",     "ComboBoxPrecision",
-    "LabelMinG",     "LabelMaxG",    "LabelReso"};
-
 constexpr std::size_t Index(TControl control) { return static_cast<std::size_t>(control); }
 }  // namespace
-
-std::string_view ControlName(TControl control) {
-  return Index(control) < Names.size() ? Names[Index(control)] : std::string_view{};
-}
-
-std::string_view MsgDlgCaption(TMsgDlgType kind) {
-  switch (kind) {
-    case TMsgDlgType::Warning: return "Warning";
-    case TMsgDlgType::Error: return "Error";
-    case TMsgDlgType::Information: return "Information";
-    case TMsgDlgType::Confirmation: return "Confirm";
-  }
-  return {};
-}
 
 std::string DialogLine(TMsgDlgType kind, const std::string& text) {
   return std::string(MsgDlgCaption(kind)) + ": " + text;

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "grid/View.hpp"
 
@@ -19,6 +20,24 @@ public:
   bool Checked(TControl control) const override;
   void SetChecked(TControl control, bool checked) override;
   void ProcessMessages() override {}
+
+  void SetProgressPosition(int position) override { ProgressPosition = position; }
+  void SetProgressVisible(bool visible) override { ProgressVisible = visible; }
+  std::uint64_t TaskbarMaximum() const override { return TaskbarMax; }
+  void SetTaskbarValue(std::int64_t value) override { TaskbarValue = value; }
+  void SetTaskbarState(TTaskBarProgressState state) override { TaskbarState = state; }
+
+  void ReportClear() override { Lines.clear(); }
+  void ReportAppend(const std::string& line) override { Lines.push_back(line); }
+  void ReportShow() override { ReportVisible = true; }
+
+  int ProgressPosition = 0;
+  bool ProgressVisible = false;
+  std::uint64_t TaskbarMax = 128;
+  std::int64_t TaskbarValue = 0;
+  TTaskBarProgressState TaskbarState = TTaskBarProgressState::None;
+  std::vector<std::string> Lines;  // the report
+  bool ReportVisible = false;
 
 private:
   std::array<std::string, ControlCount> FTexts;

@@ -21,6 +21,22 @@ struct TSession {
   bool SourceOpen = false;  // the selected model has been opened
   TGeoidGrid CustomGrid;
   std::string DataDir;      // folder of the grid files, ending in the path separator
+  std::string OutputExt = ".qdat";  // extension of custom geoid files, dot included
+
+  bool Busy = false;            // a conversion or a scan is running
+  bool AbortRequested = false;  // the user asked the running one to stop
+};
+
+// Sets Busy for a scope and clears it on every way out, an error included.
+class TBusyGuard {
+public:
+  explicit TBusyGuard(TSession& session) : FSession(session) { FSession.Busy = true; }
+  ~TBusyGuard() { FSession.Busy = false; }
+  TBusyGuard(const TBusyGuard&) = delete;
+  TBusyGuard& operator=(const TBusyGuard&) = delete;
+
+private:
+  TSession& FSession;
 };
 
 }  // namespace tessmar

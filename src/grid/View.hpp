@@ -52,6 +52,11 @@ enum class TModalResult : std::uint8_t { mrNone, mrYes, mrNo, mrOK, mrCancel };
 
 std::string_view MsgDlgCaption(TMsgDlgType kind);  // "Warning", "Error", ...
 
+// The taskbar button's progress state; only None and Normal are used.
+enum class TTaskBarProgressState : std::uint8_t { None, Indeterminate, Normal, Error, Paused };
+
+inline constexpr int ProgressBarMax = 1000;  // ProgressBar1's range is 0 .. 1000
+
 class TView {
 public:
   virtual ~TView() = default;
@@ -70,6 +75,28 @@ public:
 
   // Handles every waiting message and returns at once.
   virtual void ProcessMessages() = 0;
+
+  // ProgressBar1 (0 .. ProgressBarMax) and the taskbar button's progress. A
+  // taskbar maximum of 0 means that no taskbar progress is shown.
+  virtual void SetProgressPosition(int position) = 0;
+  virtual void SetProgressVisible(bool visible) = 0;
+  virtual std::uint64_t TaskbarMaximum() const = 0;
+  virtual void SetTaskbarValue(std::int64_t value) = 0;
+  virtual void SetTaskbarState(TTaskBarProgressState state) = 0;
+
+  // The report: Memo1's lines in the report window.
+  virtual void ReportClear() = 0;
+  virtual void ReportAppend(const std::string& line) = 0;
+  virtual void ReportShow() = 0;
 };
+
+// Progress start of a long operation: bar at 0 and visible, taskbar at 0 and Normal.
+void ProgressStart(TView& view);
+// Progress after row i of rows 0 .. n. A single row (n = 0) shows as complete.
+void ProgressStep(TView& view, std::int64_t i, std::int64_t n);
+
+// ShowGeneralError's text: a "." follows a text whose last character comes
+// after "." in character-code order.
+std::string GeneralErrorText(const std::string& text);
 
 }  // namespace tessmar

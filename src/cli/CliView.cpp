@@ -1,0 +1,85 @@
+#include "cli/CliView.hpp"
+
+#include <unistd.h>
+
+#include <csignal>
+#include <iostream>
+
+namespace tessmar::cli {
+
+namespace {
+volatile std::sig_atomic_t Interrupted = 0;
+
+extern "C" void OnInterrupt(int) { Interrupted = 1; }
+
+// Dialog texts are one line on the console: CR LF and the like become " ".
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (char c : text) {
+    if (c == '\r' || c == '\n') {
+      if (!line.empty() && line.back() != ' ') line += ' ';
+    } else {
+      line += c;
+    }
+  }
+  return line;
+}
+}  // namespace
+
+void InstallInterruptHandler() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  // A file-size limit then shows as a failed write, not a killed process.
+  std::signal(SIGXFSZ, SIG_IGN);
+}
+
+bool InterruptRequested() { return Interrupted != 0; }
+
+TCliView::TCliView() : FTerminal(::isatty(STDERR_FILENO) == 1) { TaskbarMax = 0; }
+
+TModalResult TCliView::CenteredMessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons, int) {
+  EndProgress();
+  if (kind == TMsgDlgType::Error) ++Errors;
+  std::cerr << DialogLine(kind, OneLine(text)) << '\n';
+  if (buttons & mbYes) {
+    std::cerr << (AnswerYes ? "Answered Yes (--overwrite)." : "Answered No: pass --overwrite to replace it.") << '\n';
+    return AnswerYes ? TModalResult::mrYes : TModalResult::mrNo;
+  }
+  return TModalResult::mrOK;
+}
+
+void TCliView::ShowGeneralError(const std::string& text) {
+  EndProgress();
+  ++Errors;
+  std::cerr << DialogLine(TMsgDlgType::Error, GeneralErrorText(text)) << '\n';
+}
+
+void TCliView::ProcessMessages() {
+  if (Session && InterruptRequested()) Session->AbortRequested = true;
+}
+
+void TCliView::SetProgressPosition(int position) {
+  TFieldView::SetProgressPosition(position);
+  if (!FTerminal || !ProgressVisible) return;
+  const int percent = position / 10;
+  if (percent == FShownPercent) return;
+  FShownPercent = percent;
+  constexpr int width = 40;
+  const int filled = position * width / ProgressBarMax;
+  std::cerr << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
+            << std::string(static_cast<std::size_t>(width - filled), ' ') << "] " << percent << "%" << std::flush;
+}
+
+void TCliView::SetProgressVisible(bool visible) {
+  TFieldView::SetProgressVisible(visible);
+  if (!visible) EndProgress();
+}
+
+void TCliView::EndProgress() {
+  if (FShownPercent >= 0) std::cerr << '\n';
+  FShownPercent = -1;
+}
+
+}  // namespace tessmar::cli

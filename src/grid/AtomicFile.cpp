@@ -1,0 +1,64 @@
+#include "grid/AtomicFile.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+
+namespace tessmar {
+
+bool TAtomicFile::Create() {
+  Discard();
+  const auto slash = FTarget.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : FTarget.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? FTarget : FTarget.substr(slash + 1);
+  std::random_device entropy;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[16];
+    std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(entropy()));
+    FTemp = folder + "." + name + suffix + ".part";
+    FFd = ::open(FTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (FFd >= 0) return true;
+    if (errno != EEXIST) break;
+  }
+  FTemp.clear();
+  return false;
+}
+
+bool TAtomicFile::Write(const void* data, std::size_t size) {
+  if (FFd < 0) return false;
+  const auto* p = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(FFd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    size -= static_cast<std::size_t>(n);
+    FSize += n;
+  }
+  return true;
+}
+
+bool TAtomicFile::Commit() {
+  if (FFd < 0) return false;
+  const bool closed = ::close(FFd) == 0;
+  FFd = -1;
+  if (!closed || std::rename(FTemp.c_str(), FTarget.c_str()) != 0) {
+    Discard();
+    return false;
+  }
+  FTemp.clear();
+  return true;
+}
+
+void TAtomicFile::Discard() noexcept {
+  if (FFd >= 0) ::close(FFd);
+  FFd = -1;
+  if (!FTemp.empty()) ::unlink(FTemp.c_str());
+  FTemp.clear();
+  FSize = 0;
+}
+
+}  // namespace tessmar

@@ -1,0 +1,382 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "TestGrids.hpp"
+#include "convert/Conversion.hpp"
+#include "convert/ConvertCommand.hpp"
+#include "grid/Check.hpp"
+#include "grid/Source.hpp"
+
+namespace tessmar {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TRecorderView;
+using test::TTempDir;
+
+// Distinct values, so a node read from the wrong place shows.
+float Field(int r, int c) { return static_cast<float>((r * 769 + c) % 4001) / 32 - 60; }
+
+std::uint32_t Bits(float v) { return std::bit_cast<std::uint32_t>(v); }
+
+struct ConversionTest : ::testing::Test {
+  TTempDir Dir;
+  TRecorderView View;
+  TSession Session{View};
+
+  ConversionTest() {
+    Session.DataDir = Dir.Path();
+    // Entry 0: a 2.5' source over 19..51 N, 119..151 E, with the real title.
+    TGeoidModel& m = Session.GeoidModels[0];
+    m = test::SmallModel("source25", 1.0 / 24, 19, 119, 769, 769);
+    m.title = "EGM2008 2.5'x2.5'";
+    test::WriteSourceGrid(Dir.File(m.fname), m, Field);
+    SetRegion("20", "120", "50", "150");
+    View.SetChecked(TControl::RadioButton5, true);
+  }
+
+  void SetRegion(const char* south, const char* west, const char* north, const char* east) {
+    View.SetText(TControl::EditLat1, south);
+    View.SetText(TControl::EditLon1, west);
+    View.SetText(TControl::EditLat2, north);
+    View.SetText(TControl::EditLon2, east);
+  }
+  std::string Output() const { return Dir.File("Tessmar.qdat"); }
+  TCustomTrailer Trailer() const {
+    const auto bytes = test::ReadBytes(Output());
+    return DecodeTrailer(bytes.data() + bytes.size() - CustomTrailerSize);
+  }
+  // What the folder holds besides the source grid: no temporary file may stay.
+  std::vector<std::string> Leftovers() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(Dir.Path()))
+      if (e.path().filename() != "source25") names.push_back(e.path().filename().string());
+    return names;
+  }
+};
+
+TEST_F(ConversionTest, RegionAtFiveMinutesIsWrittenAndReported) {
+  ButtonConvertClick(Session);
+  EXPECT_EQ(fs::file_size(Output()), 538796u);
+  EXPECT_EQ(View.Text(TControl::LabelMakeReport), "Output size: 538,796 bytes.");
+  const std::vector<std::string> report = {"Source Geoid model: EGM2008 2.5'x2.5'", "Output file name: " + Output(),
+                                           "Output resolution:  5.0 minute", "Output size: 538,796 bytes."};
+  EXPECT_EQ(View.Lines, report);
+  EXPECT_FALSE(View.ReportVisible);
+  EXPECT_TRUE(View.Dialogs.empty());
+  const TCustomTrailer t = Trailer();
+  EXPECT_EQ(t.rows, 367);
+  EXPECT_EQ(t.cols, 367);
+  EXPECT_EQ(t.south, 19.75);
+  EXPECT_EQ(t.west, 119.75);
+  EXPECT_EQ(t.dlat, 1.0 / 12);
+  EXPECT_EQ(t.dlon, 1.0 / 12);
+  // Progress complete, the source closed again, nothing running.
+  EXPECT_EQ(View.ProgressPosition, 1000);
+  EXPECT_TRUE(View.ProgressVisible);
+  EXPECT_EQ(View.TaskbarValue, 128);
+  EXPECT_EQ(View.TaskbarState, TTaskBarProgressState::Normal);
+  EXPECT_FALSE(Session.SourceOpen);
+  EXPECT_FALSE(Session.SourceGrid.IsOpen());
+  EXPECT_FALSE(Session.Busy);
+  EXPECT_EQ(View.Pumps, 1 + 367);  // once before the rows, once per row
+  EXPECT_EQ(Leftovers(), std::vector<std::string>{"Tessmar.qdat"});
+}
+
+TEST_F(ConversionTest, EveryNodeIsTheNearestSourceNode) {
+  ButtonConvertClick(Session);
+  ASSERT_TRUE(OpenCustomFile(Session, Output()));
+  const TGeoidGrid& c = Session.CustomGrid;
+  EXPECT_EQ(c.north, 50.25);
+  // Output node (i, j) lies on source node (2i + 12, 2j + 12): 50.25 N is row 12 of a
+  // source whose row 0 is at 51 N, 119.75 E is column 18.
+  for (int i = 0; i < c.nlat; ++i)
+    for (int j = 0; j < c.nlon; ++j)
+      ASSERT_EQ(Bits(c.ReadNode(i, j)), Bits(Field(2 * i + 18, 2 * j + 18))) << i << ',' << j;
+}
+
+TEST_F(ConversionTest, ResolutionLineFollowsTheButtons) {
+  View.SetChecked(TControl::RadioButton0, true);
+  ButtonConvertClick(Session);
+  EXPECT_EQ(View.Lines[2], "Output resolution:  2.5 minute");
+  EXPECT_EQ(Trailer().dlat, 1.0 / 24);
+  View.SetChecked(TControl::RadioButton10, true);
+  View.Answers = {TModalResult::mrYes};
+  ButtonConvertClick(Session);
+  EXPECT_EQ(View.Lines[2], "Output resolution: 10.0 minute");
+  EXPECT_EQ(Trailer().rows, 187);  // 30 degrees and six cells of margin at 10'
+}
+
+TEST_F(ConversionTest, WholeCircleAndMarginsInLongitude) {
+  struct TCase {
+    const char *west, *east;
+    double W;
+    int cols;
+  } cases[] = {
+      {"10.5", "10", 0, 4320},     // west edge six cells east of the east edge
+      {"0", "359.9", 0, 4320},     // misses less than eight cells of the circle
+      {"-10", "10", 349.75, 247},  // across 0 degrees: margins, west not brought back
+      {"350", "10", 349.75, 247},
+  };
+  for (const auto& c : cases) {
+    SetRegion("30", c.west, "30", c.east);
+    View.Answers = {TModalResult::mrYes};
+    ButtonConvertClick(Session);
+    const TCustomTrailer t = Trailer();
+    EXPECT_EQ(t.west, c.W) << c.west << ' ' << c.east;
+    EXPECT_EQ(t.cols, c.cols) << c.west << ' ' << c.east;
+    EXPECT_EQ(t.rows, 7);
+  }
+}
+
+TEST_F(ConversionTest, LatitudesClampAtThePoles) {
+  SetRegion("-90", "120", "-89", "121");
+  ButtonConvertClick(Session);
+  EXPECT_EQ(Trailer().south, -90);
+  EXPECT_EQ(Trailer().rows, 16);  // -90 .. -88.75
+}
+
+TEST_F(ConversionTest, NegativeCountIsARangeErrorAndTouchesNothing) {
+  test::WriteCustomFile(Dir.File("open.qdat"), {2, 2, 10, 10, 0.25, 0.25}, Field);
+  ASSERT_TRUE(OpenCustomFile(Session, Dir.File("open.qdat")));
+  SetRegion("50.6", "120", "50", "150");  // more than six and a half cells north of the north edge
+  ButtonConvertClick(Session);
+  ASSERT_EQ(View.Dialogs.size(), 1u);
+  EXPECT_EQ(View.Dialogs[0].Text, "Range specification error in latitude longitude.");
+  EXPECT_EQ(View.Dialogs[0].Kind, TMsgDlgType::Error);
+  EXPECT_FALSE(fs::exists(Output()));
+  EXPECT_TRUE(CustomIsOpen(Session));
+  EXPECT_EQ(View.Lines.back(), "Output resolution:  5.0 minute");
+  EXPECT_EQ(View.Text(TControl::LabelMakeReport), "");
+  EXPECT_EQ(View.ProgressPosition, 0);
+  EXPECT_TRUE(View.ProgressVisible);
+}
+
+TEST_F(ConversionTest, CountsThatWouldOverflowAreRangeErrors) {
+  SetRegion("20", "357914303.5", "50", "10");  // passes as 100 columns in 32 bits
+  ButtonConvertClick(Session);
+  ASSERT_EQ(View.Dialogs.size(), 1u);
+  EXPECT_EQ(View.Dialogs[0].Text, "Range specification error in latitude longitude.");
+  EXPECT_TRUE(Leftovers().empty());
+
+  // The whole globe at half a minute would be a 3.7 GB file.
+  TGeoidModel& m = Session.GeoidModels[0];
+  m.dgla = m.dglo = 1.0 / 120;
+  View.SetChecked(TControl::RadioButton0, true);
+  SetRegion("-90", "0", "90", "360");
+  ButtonConvertClick(Session);
+  EXPECT_EQ(View.Dialogs.size(), 2u);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(ConversionTest, BlankCornerEndsWithTheGeneralErrorAndNoFile) {
+  test::WriteCustomFile(Dir.File("open.qdat"), {2, 2, 10, 10, 0.25, 0.25}, Field);
+  ASSERT_TRUE(OpenCustomFile(Session, Dir.File("open.qdat")));
+  View.SetText(TControl::EditLat2, "");
+  ButtonConvertClick(Session);
+  EXPECT_EQ(View.GeneralErrors, std::vector<std::string>{"Invalid floating point operation"});
+  EXPECT_EQ(View.Lines.size(), 3u);
+  EXPECT_EQ(View.Lines.back(), "Output resolution:  5.0 minute");
+  EXPECT_EQ(View.Text(TControl::LabelMakeReport), "");
+  EXPECT_FALSE(fs::exists(Output()));
+  EXPECT_TRUE(CustomIsOpen(Session));
+  EXPECT_FALSE(Session.Busy);
+  View.SetText(TControl::EditLat2, "50");  // and the next Convert works
+  ButtonConvertClick(Session);
+  EXPECT_EQ(View.Text(TControl::LabelMakeReport), "Output size: 538,796 bytes.");
+}
+
+TEST_F(ConversionTest, EscapeAfterTheFirstRowErasesOnlyTheNewFile) {
+  test::WriteBytes(Output(), {1, 2, 3});
+  View.Answers = {TModalResult::mrYes};
+  View.OnPump = [&] { Session.AbortRequested = true; };  // Escape in the pump before the rows
+  ButtonConvertClick(Session);
+  EXPECT_EQ(View.Pumps, 2);  // the first row was still written
+  EXPECT_EQ(View.Text(TControl::LabelMakeReport), "Aborted by user.");
+  EXPECT_EQ(View.Lines.back(), "Aborted by user.");
+  EXPECT_EQ(View.ProgressPosition, 0);
+  EXPECT_TRUE(View.ProgressVisible);
+  EXPECT_EQ(View.TaskbarState, TTaskBarProgressState::None);
+  EXPECT_EQ(test::ReadBytes(Output()), (std::vector<unsigned char>{1, 2, 3}));
+  EXPECT_EQ(Leftovers(), std::vector<std::string>{"Tessmar.qdat"});
+  EXPECT_FALSE(Session.SourceGrid.IsOpen());
+}
+
+TEST_F(ConversionTest, EscapeBeforeARangeErrorIsStillAnAbort) {
+  SetRegion("50.6", "120", "50", "150");
+  View.OnPump = [&] { Session.AbortRequested = true; };
+  ButtonConvertClick(Session);
+  EXPECT_TRUE(View.Dialogs.empty());
+  EXPECT_EQ(View.Text(TControl::LabelMakeReport), "Aborted by user.");
+}
+
+TEST_F(ConversionTest, OverwriteRefusedChangesNothing) {
+  test::WriteBytes(Output(), {7});
+  View.Lines = {"old"};
+  View.SetText(TControl::LabelMakeReport, "Output size: 1 bytes.");
+  View.Answers = {TModalResult::mrNo};
+  ButtonConvertClick(Session);
+  ASSERT_EQ(View.Dialogs.size(), 1u);
+  EXPECT_EQ(View.Dialogs[0].Text, "File exist :\r\n" + Output() + "\r\n\n Overwrite?");
+  EXPECT_EQ(View.Dialogs[0].Kind, TMsgDlgType::Warning);
+  EXPECT_EQ(View.Dialogs[0].Buttons, mbYes | mbNo);
+  EXPECT_EQ(View.Lines, std::vector<std::string>{"old"});
+  EXPECT_EQ(View.Text(TControl::LabelMakeReport), "Output size: 1 bytes.");
+  EXPECT_EQ(test::ReadBytes(Output()), std::vector<unsigned char>{7});
+  EXPECT_FALSE(Session.SourceGrid.IsOpen());
+}
+
+TEST_F(ConversionTest, MissingSourceAppendsCannotOpen) {
+  fs::remove(Dir.File("source25"));
+  View.Lines = {"old"};
+  View.SetText(TControl::LabelMakeReport, "Output size: 1 bytes.");
+  ButtonConvertClick(Session);
+  ASSERT_EQ(View.Dialogs.size(), 1u);
+  EXPECT_EQ(View.Dialogs[0].Text, "Geoid file is not found: \r\nsource25");
+  EXPECT_EQ(View.Lines, (std::vector<std::string>{"old", "Cannot open: EGM2008 2.5'x2.5'"}));
+  EXPECT_FALSE(View.ReportVisible);
+  EXPECT_EQ(View.Text(TControl::LabelMakeReport), "Output size: 1 bytes.");
+  EXPECT_FALSE(Session.Busy);
+}
+
+TEST_F(ConversionTest, BusyOrNamelessDoesNothing) {
+  Session.Busy = true;
+  Session.AbortRequested = true;
+  ButtonConvertClick(Session);
+  EXPECT_TRUE(Session.Busy);
+  EXPECT_FALSE(Session.AbortRequested);  // a click during a run forgets a pending Escape
+  EXPECT_TRUE(View.Lines.empty());
+  Session.Busy = false;
+  View.SetText(TControl::EditFname, "  \t");
+  ButtonConvertClick(Session);
+  EXPECT_FALSE(Session.Busy);
+  EXPECT_TRUE(View.Lines.empty());
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(ConversionTest, CornersOffTheLatticeRecordTheLastRowWritten) {
+  SetRegion("20.1", "120", "50", "150");  // 30.4 degrees with the margins: 364.8 cells
+  ButtonConvertClick(Session);
+  const TCustomTrailer t = Trailer();
+  EXPECT_EQ(t.rows, 366);
+  EXPECT_EQ(t.south, 50.25 - 365 * (1.0 / 12));  // not 19.85, half a cell away from the last row
+  ASSERT_TRUE(OpenCustomFile(Session, Output()));
+  EXPECT_NEAR(Session.CustomGrid.north, 50.25, 1e-12);
+  EXPECT_EQ(Bits(Session.CustomGrid.ReadNode(365, 0)), Bits(Field(18 + 2 * 365, 18)));
+}
+
+TEST_F(ConversionTest, SingleRowCompletes) {
+  SetRegion("50.5", "120", "50", "150");  // six cells north: S = N after the margins
+  ButtonConvertClick(Session);
+  EXPECT_EQ(Trailer().rows, 1);
+  EXPECT_EQ(View.ProgressPosition, 1000);
+  EXPECT_EQ(View.TaskbarValue, 128);
+  EXPECT_EQ(View.Text(TControl::LabelMakeReport), "Output size: " + IntToGroupedStr(367 * 4 + 40) + " bytes.");
+}
+
+TEST_F(ConversionTest, FolderThatCannotBeWrittenIsDoneWithError) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+  fs::permissions(Dir.Path(), fs::perms::owner_write, fs::perm_options::remove);
+  ButtonConvertClick(Session);
+  fs::permissions(Dir.Path(), fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(View.Lines.back(), "Done with error.");
+  EXPECT_TRUE(View.ReportVisible);
+  EXPECT_EQ(View.Text(TControl::LabelMakeReport), "");
+  EXPECT_TRUE(Leftovers().empty());
+}
+
+TEST_F(ConversionTest, TargetThatCannotBeReplacedIsDoneWithError) {
+  fs::create_directory(Output());  // a folder of that name
+  View.Answers = {TModalResult::mrYes};
+  ButtonConvertClick(Session);
+  EXPECT_EQ(View.Lines.back(), "Done with error.");
+  EXPECT_TRUE(View.ReportVisible);
+  EXPECT_TRUE(fs::is_directory(Output()));
+  EXPECT_EQ(Leftovers(), std::vector<std::string>{"Tessmar.qdat"});
+}
+
+TEST_F(ConversionTest, FullDiskLeavesTheOldFileAndNoTemporaryFile) {
+  test::WriteBytes(Output(), {9, 9});
+  // In a child process: the file-size limit stands for a full disk.
+  const auto convertWithLimit = [&] {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{100000, 100000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    View.Answers = {TModalResult::mrYes};
+    ButtonConvertClick(Session);
+    const bool ok = View.Lines.back() == "Done with error." && View.ReportVisible &&
+                    test::ReadBytes(Output()) == std::vector<unsigned char>{9, 9} && Leftovers().size() == 1;
+    std::exit(ok ? 0 : 1);
+  };
+  EXPECT_EXIT(convertWithLimit(), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(CustomGeoidFileName, KeepsTheFileNameAndReplacesTheExtension) {
+  TRecorderView view;
+  TSession session(view);
+  session.DataDir = "/data/geoid/";
+  const std::pair<const char*, const char*> cases[] = {
+      {"Tessmar", "/data/geoid/Tessmar.qdat"},
+      {"Tessmar.txt", "/data/geoid/Tessmar.qdat"},
+      {"my.area.txt", "/data/geoid/my.area.qdat"},
+      {"  area \t", "/data/geoid/area.qdat"},
+      {"/other/place/area.txt", "/data/geoid/area.qdat"},
+      {"D:\\other\\area.txt", "/data/geoid/area.qdat"},
+  };
+  for (const auto& [typed, path] : cases) {
+    view.SetText(TControl::EditFname, typed);
+    EXPECT_EQ(CustomGeoidFileName(session), path) << typed;
+  }
+  session.DataDir = "/data/my.folder/";
+  view.SetText(TControl::EditFname, "area");
+  EXPECT_EQ(CustomGeoidFileName(session), "/data/my.folder/area.qdat");
+}
+
+TEST(IntToGroupedStr, GroupsOfThreeFromTheRight) {
+  EXPECT_EQ(IntToGroupedStr(538796), "538,796");
+  EXPECT_EQ(IntToGroupedStr(1234567), "1,234,567");
+  EXPECT_EQ(IntToGroupedStr(999), "999");
+  EXPECT_EQ(IntToGroupedStr(1000), "1,000");
+  EXPECT_EQ(IntToGroupedStr(0), "0");
+  EXPECT_EQ(IntToGroupedStr(933206440), "933,206,440");
+  EXPECT_EQ(IntToGroupedStr(-1234), "-1,234");
+}
+
+TEST(Progress, StepsFromElevenToTheTaskbarMaximum) {
+  TRecorderView view;
+  ProgressStart(view);
+  EXPECT_TRUE(view.ProgressVisible);
+  EXPECT_EQ(view.TaskbarState, TTaskBarProgressState::Normal);
+  ProgressStep(view, 0, 366);
+  EXPECT_EQ(view.ProgressPosition, 0);
+  EXPECT_EQ(view.TaskbarValue, 11);
+  ProgressStep(view, 183, 366);
+  EXPECT_EQ(view.ProgressPosition, 500);
+  EXPECT_EQ(view.TaskbarValue, 69);
+  ProgressStep(view, 366, 366);
+  EXPECT_EQ(view.ProgressPosition, 1000);
+  EXPECT_EQ(view.TaskbarValue, 128);
+  view.TaskbarMax = 0;  // no taskbar progress on this system
+  view.TaskbarState = TTaskBarProgressState::None;
+  ProgressStart(view);
+  ProgressStep(view, 1, 2);
+  EXPECT_EQ(view.TaskbarState, TTaskBarProgressState::None);
+  EXPECT_EQ(view.TaskbarValue, 0);
+}
+
+TEST(GeneralErrorText, EndsWithAPointAfterALetterOrPath) {
+  EXPECT_EQ(GeneralErrorText("Invalid floating point operation"), "Invalid floating point operation.");
+  EXPECT_EQ(GeneralErrorText("Cannot create : /home/u/.config/tessmar/"), "Cannot create : /home/u/.config/tessmar/.");
+  EXPECT_EQ(GeneralErrorText("Done."), "Done.");
+  EXPECT_EQ(GeneralErrorText("Why?"), "Why?.");  // "?" comes after "." too
+  EXPECT_EQ(GeneralErrorText("a,"), "a,");
+}
+
+}  // namespace
+}  // namespace tessmar
