@@ -123,6 +123,7 @@ int main(int argc, char** argv) {
       "Run 'tessmar-cli COMMAND --help' for the options of a command.");
   app.require_subcommand(0, 1);
   app.fallthrough();
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);  // a later option overrides
 
   TGlobalOptions global;
   app.add_option("--data-dir", global.DataDir,

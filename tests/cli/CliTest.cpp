@@ -1,0 +1,157 @@
+// tessmar-cli as a user runs it: a child process, its output and exit status.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
+
+#include "TestGrids.hpp"
+
+namespace tessmar {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TTempDir;
+
+struct TRun {
+  int Status = -1;
+  std::string Out, Err;
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct CliTest : ::testing::Test {
+  TTempDir Dir;
+  TTempDir Logs;
+
+  // The full 2.5' layout as a sparse file: every node reads 0 but one.
+  CliTest() {
+    const TGeoidModel m = DefaultGeoidModels()[0];
+    test::WriteSparseFile(Dir.File(m.fname), std::int64_t{4321} * 8642 * 4);
+    test::PokeWord(Dir.File(m.fname), std::int64_t{960} * 8642 + 2880 + 1, 36.5f);  // 50 N, 120 E
+  }
+
+  // Runs the CLI with --data-dir set; `whilst` runs with its pid before the wait.
+  TRun Run(std::vector<std::string> args, const std::function<void(pid_t)>& whilst = {}) {
+    args.insert(args.begin(), {TESSMAR_CLI, "--data-dir", Dir.Path()});
+    const std::string out = Logs.File("out"), err = Logs.File("err");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+      ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    if (whilst) whilst(pid);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status), Slurp(out), Slurp(err)};
+  }
+};
+
+TEST_F(CliTest, HelpAndVersion) {
+  TRun help = Run({"--help"});
+  EXPECT_EQ(help.Status, 0);
+  EXPECT_NE(help.Out.find("custom geoid"), std::string::npos);
+  EXPECT_NE(help.Out.find("convert"), std::string::npos);
+  TRun convertHelp = Run({"convert", "--help"});
+  EXPECT_NE(convertHelp.Out.find("Example:"), std::string::npos);
+  EXPECT_EQ(Run({"--version"}).Out, "tessmar-cli 2.5.0.0\n");
+  EXPECT_EQ(Run({"--no-such-option"}).Status, 2);
+  EXPECT_EQ(Run({"convert", "--res", "7"}).Status, 2);
+}
+
+TEST_F(CliTest, ConvertPrintsTheReportAndRefusesToOverwrite) {
+  const std::string path = Dir.File("Tessmar.qdat");
+  TRun run = Run({"convert", "--res", "5"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, "Source Geoid model: EGM2008 2.5'x2.5'\nOutput file name: " + path +
+                         "\nOutput resolution:  5.0 minute\nOutput size: 538,796 bytes.\n");
+  EXPECT_EQ(run.Err, "");
+  EXPECT_EQ(fs::file_size(path), 538796u);
+
+  TRun again = Run({"convert", "--res", "5", "--south", "30"});
+  EXPECT_EQ(again.Status, 1);
+  EXPECT_EQ(again.Out, "");
+  EXPECT_NE(again.Err.find("Warning: File exist : " + path), std::string::npos) << again.Err;
+  EXPECT_EQ(fs::file_size(path), 538796u);
+
+  TRun forced = Run({"convert", "--res", "5", "--south", "30", "--overwrite"});
+  EXPECT_EQ(forced.Status, 0) << forced.Err;
+  EXPECT_LT(fs::file_size(path), 538796u);
+}
+
+TEST_F(CliTest, ConvertJsonDescribesTheFile) {
+  TRun run = Run({"--json", "--output", "/elsewhere/tokyo.txt", "convert", "--south", "35 30 N", "--west", "-10",
+                  "--north", "36", "--east", "10", "--res", "10"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const auto json = nlohmann::ordered_json::parse(run.Out);
+  EXPECT_EQ(json.begin().key(), "path");
+  EXPECT_EQ(json["path"], Dir.File("tokyo.qdat"));
+  EXPECT_EQ(json["size"], fs::file_size(Dir.File("tokyo.qdat")));
+  EXPECT_EQ(json["rows"], 10);
+  EXPECT_EQ(json["cols"], 127);
+  EXPECT_EQ(json["south"], 35.0);
+  EXPECT_EQ(json["west"], 349.5);
+  EXPECT_EQ(json["dlat"], 1.0 / 6);  // full precision
+  EXPECT_EQ(json["dlon"], 1.0 / 6);
+  EXPECT_EQ(json["report"].size(), 4u);
+}
+
+TEST_F(CliTest, FailuresExitWithOneAndSayWhy) {
+  TRun blank = Run({"convert", "--north", ""});
+  EXPECT_EQ(blank.Status, 1);
+  EXPECT_EQ(blank.Err, "Error: Invalid floating point operation.\n");
+  EXPECT_FALSE(fs::exists(Dir.File("Tessmar.qdat")));
+
+  TRun range = Run({"convert", "--south", "60"});
+  EXPECT_EQ(range.Status, 1);
+  EXPECT_EQ(range.Err, "Error: Range specification error in latitude longitude.\n");
+
+  TTempDir empty;
+  TRun missing = Run({"--data-dir", empty.Path(), "--model", "1", "convert"});
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_EQ(missing.Out, "Cannot open: EGM2008 1'x1'\n");
+  EXPECT_EQ(missing.Err, "Error: Geoid file is not found: Und_min1x1_egm2008_isw=82_WGS84_TideFree_SE\n");
+
+  TRun json = Run({"--json", "--data-dir", empty.Path(), "convert"});
+  EXPECT_EQ(json.Status, 1);
+  EXPECT_TRUE(nlohmann::json::parse(json.Out)["size"].is_null());
+
+  EXPECT_EQ(Run({"--output", " ", "convert"}).Status, 2);
+}
+
+TEST_F(CliTest, InterruptAbortsAfterTheRowInProgress) {
+  // The whole globe at 2.5': long enough to be interrupted while it writes.
+  const auto interrupt = [&](pid_t pid) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (bool writing = false; !writing && std::chrono::steady_clock::now() < deadline;) {
+      for (const auto& e : fs::directory_iterator(Dir.Path())) writing = writing || e.path().extension() == ".part";
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    ::kill(pid, SIGINT);
+  };
+  TRun run = Run({"convert", "--south", "-90", "--north", "90", "--west", "0", "--east", "360"}, interrupt);
+  EXPECT_EQ(run.Status, 130) << run.Out << run.Err;
+  EXPECT_NE(run.Out.find("\nAborted by user.\n"), std::string::npos) << run.Out;
+  EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path()), fs::directory_iterator()), 1);  // the source only
+}
+
+}  // namespace
+}  // namespace tessmar
