@@ -1,6 +1,9 @@
 #include "convert/Conversion.hpp"
 
 #include <cmath>
+#include <functional>
+#include <semaphore>
+#include <thread>
 #include <vector>
 
 #include "accuracy/CoordText.hpp"
@@ -21,6 +24,39 @@ double OutputResolution(const TSession& session) {
 
 namespace {
 constexpr double MaxFileBytes = 2147483648.0;  // files stay below 2 GiB
+
+// Runs one job at a time on a second thread: the next row is sampled while the
+// current one is written. Wait() returns only when the job is done, and the
+// caller waits before every message pump, so no handler run inside the pump
+// ever meets the worker reading a grid.
+class TWorker {
+public:
+  TWorker() : FThread([this] { Loop(); }) {}
+  ~TWorker() {
+    FStop = true;
+    FStart.release();
+    FThread.join();
+  }
+  void Start(std::function<void()> job) {
+    FJob = std::move(job);
+    FStart.release();
+  }
+  void Wait() { FDone.acquire(); }
+
+private:
+  void Loop() {
+    for (;;) {
+      FStart.acquire();
+      if (FStop) return;
+      FJob();
+      FDone.release();
+    }
+  }
+  std::function<void()> FJob;
+  std::binary_semaphore FStart{0}, FDone{0};
+  bool FStop = false;
+  std::thread FThread;
+};
 
 bool WriteFloats(TAtomicFile& file, std::vector<float>& values) {
   if constexpr (std::endian::native == std::endian::big)
@@ -72,12 +108,24 @@ std::int64_t MakeCustomGeoid(TSession& session, const std::string& FileName) {
 
   TAtomicFile file(FileName);
   if (!file.Create()) return 0;
-  std::vector<float> row(static_cast<std::size_t>(ncols + 1));
+  // NearestNode node by node, its row taken once per row and its columns once
+  // for all rows: they depend on j alone.
+  const TGeoidGrid& source = session.SourceGrid;
+  const auto nodes = static_cast<std::size_t>(ncols + 1);
+  std::vector<std::int32_t> columns(nodes);
+  for (std::size_t j = 0; j < nodes; ++j)
+    columns[j] = source.WrappedColumn(NearestColumn(source, static_cast<double>(j) * res + W));
+  std::vector<float> rows[2] = {std::vector<float>(nodes), std::vector<float>(nodes)};
+  const auto sample = [&](std::int64_t i) {
+    source.ReadRow(NearestRow(source, N - static_cast<double>(i) * res), columns.data(), nodes, rows[i % 2].data());
+  };
+  TWorker worker;
+  sample(0);
   for (std::int64_t i = 0; i <= nrows; ++i) {
-    const double lat = N - static_cast<double>(i) * res;
-    for (std::int64_t j = 0; j <= ncols; ++j)
-      row[static_cast<std::size_t>(j)] = NearestNode(session, lat, static_cast<double>(j) * res + W);
-    if (!WriteFloats(file, row)) return 0;
+    if (i < nrows) worker.Start([&sample, i] { sample(i + 1); });
+    const bool written = WriteFloats(file, rows[i % 2]);
+    if (i < nrows) worker.Wait();
+    if (!written) return 0;
     ProgressStep(view, i, nrows);
     view.ProcessMessages();
     if (session.AbortRequested) return 0;  // the temporary file goes with `file`

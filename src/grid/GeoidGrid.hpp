@@ -98,6 +98,38 @@ public:
     return std::fabs(static_cast<double>(value)) < 200.0 ? value : NoValue();
   }
 
+  // A column as ReadNode takes it, wrapped once on a whole-circle grid; -1 when
+  // no row has it. Lets a caller that reads many rows at the same columns wrap
+  // each column once.
+  std::int32_t WrappedColumn(std::int32_t column) const noexcept {
+    std::int64_t c = column;
+    if (FWraps) {
+      if (c < 0) c += nlon;
+      else if (c >= nlon) c -= nlon;
+    }
+    return c < 0 || c >= nlon ? -1 : static_cast<std::int32_t>(c);
+  }
+
+  // out[k] = ReadNode(row, column k) for columns given by WrappedColumn, exactly.
+  void ReadRow(std::int32_t row, const std::int32_t* wrapped, std::size_t count, float* out) const noexcept {
+    if (row < 0 || row >= nlat) {
+      for (std::size_t k = 0; k < count; ++k) out[k] = NoValue();
+      return;
+    }
+    const std::int64_t base = static_cast<std::int64_t>(row) * ncols + PrePad;
+    const std::int64_t words = FFile.Size() / 4;
+    const unsigned char* data = FFile.Data();
+    for (std::size_t k = 0; k < count; ++k) {
+      const std::int64_t word = base + wrapped[k];
+      float value = NoValue();
+      if (wrapped[k] >= 0 && word >= 0 && word < words) {
+        const float v = LoadFloat(data + 4 * word);
+        if (std::fabs(static_cast<double>(v)) < 200.0) value = v;
+      }
+      out[k] = value;
+    }
+  }
+
   // A little-endian float32 at p.
   static float LoadFloat(const unsigned char* p) noexcept {
     std::uint32_t bits;

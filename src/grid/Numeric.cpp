@@ -11,9 +11,7 @@ std::int64_t Checked(double x) {
 }
 }  // namespace
 
-// nearbyint follows the current rounding mode, which this program never changes
-// from round-to-nearest-even.
-std::int64_t Round(double x) { return Checked(std::nearbyint(x)); }
+std::int64_t Round(double x) { return Checked(RoundToEven(x)); }
 std::int64_t Trunc(double x) { return Checked(std::trunc(x)); }
 std::int64_t Floor(double x) { return Checked(std::floor(x)); }
 

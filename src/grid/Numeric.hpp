@@ -22,6 +22,16 @@ public:
 
 inline constexpr const char* InvalidOpText = "Invalid floating point operation";
 
+// x rounded to the nearest integer, an exact half to the even neighbour, as a
+// double; NaN and infinities pass through. Adding and taking away 2^52 leaves
+// no fraction bits, and the addition rounds ties to even: exact, and much
+// cheaper than a library call on the conversion's hot path.
+inline double RoundToEven(double x) noexcept {
+  constexpr double two52 = 4503599627370496.0;
+  if (!(std::fabs(x) < two52)) return x;  // already whole, or not a number
+  return x >= 0 ? (x + two52) - two52 : (x - two52) + two52;
+}
+
 // Nearest integer, an exact half to the even neighbour (0.5 -> 0, 1.5 -> 2, -0.5 -> 0).
 std::int64_t Round(double x);
 // Towards zero: Trunc(-2.5) = -2.

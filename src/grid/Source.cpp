@@ -62,27 +62,30 @@ void CloseSource(TSession& session) {
 void ReleaseSource(TSession& session) { session.SourceGrid.Close(); }
 
 namespace {
-// A rounded node position as a node index. A position beyond the 32-bit range
-// maps to an index no grid has, rather than wrapping onto a real node.
 std::int32_t NearestIndex(double position) {
-  constexpr auto none = std::numeric_limits<std::int32_t>::min();
-  if (!FitsInt64(position)) return none;
-  const std::int64_t index = Round(position);
-  return index < std::numeric_limits<std::int32_t>::min() || index > std::numeric_limits<std::int32_t>::max()
-             ? none
-             : static_cast<std::int32_t>(index);
+  const double index = RoundToEven(position);
+  // Also false for NaN: an index no grid has, rather than one wrapped onto a real node.
+  return index >= std::numeric_limits<std::int32_t>::min() && index <= std::numeric_limits<std::int32_t>::max()
+             ? static_cast<std::int32_t>(index)
+             : std::numeric_limits<std::int32_t>::min();
 }
 }  // namespace
 
-float NearestNode(const TSession& session, double lat, double lon) {
-  const TGeoidGrid& grid = session.SourceGrid;
-  if (lon < 0) lon += 360;
-  else if (lon > 360) lon -= 360;
+std::int32_t NearestRow(const TGeoidGrid& grid, double lat) {
   if (lat > 90) lat = 90;
   else if (lat < -90.00001) lat = -90;
-  const std::int32_t column = NearestIndex(grid.ColPosition(lon));
-  const std::int32_t row = NearestIndex(grid.RowPosition(lat));
-  return grid.ReadNode(row, column);
+  return NearestIndex(grid.RowPosition(lat));
+}
+
+std::int32_t NearestColumn(const TGeoidGrid& grid, double lon) {
+  if (lon < 0) lon += 360;
+  else if (lon > 360) lon -= 360;
+  return NearestIndex(grid.ColPosition(lon));
+}
+
+float NearestNode(const TSession& session, double lat, double lon) {
+  const TGeoidGrid& grid = session.SourceGrid;
+  return grid.ReadNode(NearestRow(grid, lat), NearestColumn(grid, lon));
 }
 
 }  // namespace tessmar

@@ -29,4 +29,10 @@ void ReleaseSource(TSession& session);  // closes SourceGrid at shutdown only
 // SourceGrid's value at the node nearest to (lat, lon), degrees; NaN when none.
 float NearestNode(const TSession& session, double lat, double lon);
 
+// The two halves of NearestNode, so a row of nodes at one latitude can take its
+// row once: NearestNode(lat, lon) = ReadNode(NearestRow(lat), NearestColumn(lon)).
+// An index beyond 32 bits comes back as one that no grid has.
+std::int32_t NearestRow(const TGeoidGrid& grid, double lat);
+std::int32_t NearestColumn(const TGeoidGrid& grid, double lon);
+
 }  // namespace tessmar
