@@ -1,0 +1,41 @@
+// The maximum error scan: a lattice over the custom grid, three nodes in from
+// each edge, at the source spacing over a precision factor; at every point the
+// source and the custom value by the 6 x 6 window spline; the largest and the
+// most negative difference (custom - source) with their places, in LabelMaxG,
+// LabelMinG and the report. A long operation: Busy, AbortRequested, progress
+// and a message pump per row.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "grid/Session.hpp"
+
+namespace tessmar {
+
+// One coordinate as the scan shows it: latitude "%9.6f" and N/S, longitude
+// brought into -180..180 from above and "%10.6f" and E/W.
+std::string FormatLatLon(double value, bool isLatitude);
+
+struct TScanExtreme {
+  double Diff, Lat, Lon;
+};
+
+// What a scan did, for front ends that report more than the labels.
+struct TScanResult {
+  bool Scanned = false;  // the lattice was walked (completely or until an abort)
+  double Precision = 0;  // after the precision rules
+  std::int64_t nr = -1, nc = -1;
+  std::int64_t Points = 0;  // lattice points where both values exist
+  std::optional<TScanExtreme> Max, Min;
+};
+
+// The whole scan (the Check button of the maximum error group). An error that
+// leaves it propagates with Busy cleared.
+TScanResult MaximumErrorScan(TSession& session);
+
+// The button: the scan, with an error that leaves it shown by ShowGeneralError.
+void Button1Click(TSession& session);
+
+}  // namespace tessmar

@@ -1,0 +1,332 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include "TestGrids.hpp"
+#include "accuracy/PointCheck.hpp"
+#include "accuracy/Scan.hpp"
+#include "convert/ConvertCommand.hpp"
+#include "grid/Check.hpp"
+#include "grid/Interpolation.hpp"
+#include "grid/Source.hpp"
+
+namespace tessmar {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TRecorderView;
+using test::TTempDir;
+
+// A smooth field, so that a 5' grid cut from it departs from it between nodes.
+float Smooth(int r, int c) { return static_cast<float>(30 * std::sin(r * 0.05) * std::cos(c * 0.07) + 5 * std::sin(c * 0.3)); }
+
+// A 2.5' source over 19..51 N, 119..151 E (entry 0, with the real title) and the
+// 5' custom file of 20..50 N, 120..150 E cut from it.
+struct ChecksTest : ::testing::Test {
+  TTempDir Dir;
+  TRecorderView View;
+  TSession Session{View};
+
+  ChecksTest() {
+    Session.DataDir = Dir.Path();
+    TGeoidModel& m = Session.GeoidModels[0];
+    m = test::SmallModel("source25", 1.0 / 24, 19, 119, 769, 769);
+    m.title = "EGM2008 2.5'x2.5'";
+    test::WriteSourceGrid(Dir.File(m.fname), m, Smooth);
+    View.SetChecked(TControl::RadioButton5, true);
+    ButtonConvertClick(Session);
+    View.Lines.clear();
+  }
+  std::string Path() const { return Dir.File("Tessmar.qdat"); }
+  // A custom file of the given spacing in place of the converted one.
+  void WriteCustom(double spacing, int rows, int cols, double south = 30, double west = 130) {
+    test::WriteCustomFile(Path(), {rows, cols, south, west, spacing, spacing}, [](int, int) { return 1.0f; });
+  }
+  void SetPoint(const std::string& lat, const std::string& lon) {
+    View.SetText(TControl::EditLat, lat);
+    View.SetText(TControl::EditLon, lon);
+  }
+  std::string Field(TControl c) const { return View.Text(c); }
+};
+
+TEST_F(ChecksTest, PointOnACommonNodeHasNoError) {
+  SetPoint("35 30", "139 45");  // a node of both grids
+  ButtonCalcClick(Session);
+  const float node = Smooth((51 - 35.5) * 24, (139.75 - 119) * 24);
+  EXPECT_EQ(Field(TControl::EditGeoid), FormatFixed(node, 6, 4));
+  EXPECT_EQ(Field(TControl::EditCustomGeoid), FormatFixed(node, 6, 4));
+  EXPECT_EQ(Field(TControl::EditError), "0.0000");
+  EXPECT_TRUE(Session.SourceOpen);
+  EXPECT_TRUE(CustomIsOpen(Session));
+}
+
+TEST_F(ChecksTest, PointBetweenNodesShowsFloatCustomMinusSource) {
+  SetPoint("35 40 37.8", "139 44 52.3");
+  ButtonCalcClick(Session);
+  const double lat = 35.677166666666665, lon = 139.74786111111112;
+  const double src = SourceValue(Session, lat, lon);
+  const double cus = CustomValue(Session, lat, lon);
+  EXPECT_EQ(Field(TControl::EditGeoid), FormatFixed(src, 6, 4));
+  EXPECT_EQ(Field(TControl::EditCustomGeoid), FormatFixed(cus, 6, 4));
+  EXPECT_EQ(Field(TControl::EditError), FormatFixed(cus - src, 6, 4));
+  EXPECT_NE(Field(TControl::EditError), "0.0000");
+  const TPointValues v = CheckPoint(Session, lat, lon);
+  EXPECT_EQ(v.SourceText, Field(TControl::EditGeoid));
+  EXPECT_EQ(v.ErrorText, Field(TControl::EditError));
+}
+
+TEST_F(ChecksTest, UnreadableOrOutsidePointsAreOutOfRange) {
+  SetPoint("", "139");
+  ButtonCalcClick(Session);
+  EXPECT_EQ(Field(TControl::EditGeoid), "Out of range.");
+  EXPECT_EQ(Field(TControl::EditCustomGeoid), "Out of range.");
+  EXPECT_EQ(Field(TControl::EditError), "");
+  SetPoint("50.8", "139");  // inside the source, outside the custom grid
+  ButtonCalcClick(Session);
+  EXPECT_NE(Field(TControl::EditGeoid), "Out of range.");
+  EXPECT_EQ(Field(TControl::EditCustomGeoid), "Out of range.");
+  EXPECT_EQ(Field(TControl::EditError), "");
+  EXPECT_TRUE(View.Dialogs.empty());
+}
+
+TEST_F(ChecksTest, MissingCustomFileIsReportedAtEveryCheck) {
+  fs::remove(Path());
+  View.SetText(TControl::EditCustomGeoid, "old");
+  View.SetText(TControl::EditError, "old");
+  ButtonCalcClick(Session);
+  ButtonCalcClick(Session);
+  ASSERT_EQ(View.Dialogs.size(), 2u);
+  EXPECT_EQ(View.Dialogs[1].Text, "Geoid file is not found: \r\n" + Path());
+  EXPECT_NE(Field(TControl::EditGeoid), "");
+  EXPECT_EQ(Field(TControl::EditCustomGeoid), "");
+  EXPECT_EQ(Field(TControl::EditError), "");
+}
+
+TEST_F(ChecksTest, SourceThatDoesNotOpenLeavesTheFields) {
+  fs::remove(Dir.File("source25"));
+  View.SetText(TControl::EditGeoid, "1.0000");
+  ButtonCalcClick(Session);
+  EXPECT_EQ(Field(TControl::EditGeoid), "1.0000");
+  EXPECT_EQ(View.Dialogs.size(), 1u);
+  EXPECT_FALSE(CustomIsOpen(Session));
+}
+
+TEST_F(ChecksTest, ScanOfTheFiveMinuteRegion) {
+  const TScanResult r = MaximumErrorScan(Session);
+  EXPECT_EQ(r.Precision, 1);
+  EXPECT_EQ(r.nr, 720);
+  EXPECT_EQ(r.nc, 720);
+  EXPECT_EQ(r.Points, 721 * 721);
+  ASSERT_TRUE(r.Max && r.Min);
+  EXPECT_GT(r.Max->Diff, 0);
+  EXPECT_LT(r.Min->Diff, 0);
+  const std::vector<std::string> head = {"File name: " + Path(),
+                                         "Range: 19.750000N,119.750000E to 50.250000N,150.250000E",
+                                         "Resolution:  5.0 minute    Size: 538,796 bytes."};
+  ASSERT_EQ(View.Lines.size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(View.Lines.begin(), View.Lines.begin() + 3), head);
+  EXPECT_EQ(View.Lines[3], Field(TControl::LabelMinG));
+  EXPECT_EQ(View.Lines[4], Field(TControl::LabelMaxG));
+  EXPECT_EQ(Field(TControl::LabelReso), head[2]);
+  EXPECT_EQ(Field(TControl::LabelMaxG).rfind("Max: ", 0), 0u);
+  EXPECT_EQ(Field(TControl::ComboBoxPrecision), "1.0");
+  EXPECT_EQ(View.ProgressPosition, 1000);
+  EXPECT_TRUE(View.ProgressVisible);
+  EXPECT_FALSE(Session.Busy);
+  EXPECT_TRUE(CustomIsOpen(Session));
+}
+
+// Every point one after the other with fresh evaluations, as the rules read.
+TScanResult SequentialScan(const TSession& s, double precision, std::int64_t nr, std::int64_t nc) {
+  const TGeoidGrid &src = s.SourceGrid, &cus = s.CustomGrid;
+  TScanResult r;
+  double max = -100, min = 100;
+  for (std::int64_t i = 0; i <= nr; ++i)
+    for (std::int64_t j = 0; j <= nc; ++j) {
+      const double lat = (cus.north - cus.dlat * 3) - src.dlat * i / precision;
+      const double lon = (cus.west + cus.dlon * 3) + src.dlon * j / precision;
+      const double a = SourceValue(s, lat, lon), b = CustomValue(s, lat, lon);
+      if (std::isnan(a) || std::isnan(b)) continue;
+      ++r.Points;
+      if (b - a > max) r.Max = TScanExtreme{max = b - a, lat, lon};
+      if (b - a < min) r.Min = TScanExtreme{min = b - a, lat, lon};
+    }
+  return r;
+}
+
+TEST_F(ChecksTest, ParallelScanFindsWhatTheSequentialOneFinds) {
+  // Holes in both grids: points next to them fall back to the bilinear value or
+  // have none.
+  TCustomTrailer t = DecodeTrailer(test::ReadBytes(Path()).data() + 538756);
+  test::WriteCustomFile(Path(), t, [](int r, int c) {
+    return (r * 7 + c * 3) % 41 == 0 ? NoValue() : Smooth(2 * r + 18, 2 * c + 18);
+  });
+  for (const auto& [row, col] : {std::pair{100, 200}, {400, 401}, {18, 18}})
+    test::PokeWord(Dir.File("source25"), std::int64_t{row} * 771 + col + 1, NoValue());
+  View.SetText(TControl::ComboBoxPrecision, "2.0");
+  const TScanResult parallel = MaximumErrorScan(Session);
+  const TScanResult sequential = SequentialScan(Session, 2, parallel.nr, parallel.nc);
+  EXPECT_EQ(parallel.Points, sequential.Points);
+  EXPECT_LT(parallel.Points, (parallel.nr + 1) * (parallel.nc + 1));
+  ASSERT_TRUE(parallel.Max && sequential.Max && parallel.Min && sequential.Min);
+  EXPECT_EQ(parallel.Max->Diff, sequential.Max->Diff);
+  EXPECT_EQ(parallel.Max->Lat, sequential.Max->Lat);
+  EXPECT_EQ(parallel.Max->Lon, sequential.Max->Lon);
+  EXPECT_EQ(parallel.Min->Diff, sequential.Min->Diff);
+  EXPECT_EQ(parallel.Min->Lat, sequential.Min->Lat);
+  EXPECT_EQ(parallel.Min->Lon, sequential.Min->Lon);
+  EXPECT_EQ(Field(TControl::LabelMaxG), "Max: " + FormatFixed(sequential.Max->Diff, 5, 3) + "m  " +
+                                            FormatLatLon(sequential.Max->Lat, true) + "  " +
+                                            FormatLatLon(sequential.Max->Lon, false));
+}
+
+TEST_F(ChecksTest, FirstOfEqualExtremesWins) {
+  // Every difference is the same: the first point of the lattice holds both.
+  WriteCustom(1.0 / 12, 20, 20, 30, 130);
+  Session.GeoidModels[0].fname = "flat";
+  TGeoidModel flat = Session.GeoidModels[0];
+  test::WriteSourceGrid(Dir.File("flat"), flat, [](int, int) { return 0.5f; });
+  const TScanResult r = MaximumErrorScan(Session);
+  ASSERT_TRUE(r.Max && r.Min);
+  EXPECT_EQ(r.Max->Diff, 0.5);
+  EXPECT_EQ(r.Max->Lat, r.Min->Lat);
+  EXPECT_EQ(r.Max->Lon, 130.25);
+  EXPECT_EQ(r.Max->Lat, 30 + 19.0 / 12 - 0.25);
+}
+
+TEST_F(ChecksTest, PrecisionRules) {
+  struct TCase {
+    double spacing;
+    const char* typed;
+    double precision;
+    const char* shown;
+  } cases[] = {
+      {1.0 / 12, "0.25", 1, "1.0"}, {1.0 / 12, "", 1, "1.0"},      {1.0 / 12, "0", 1, "1.0"},
+      {1.0 / 12, "abc", 1, "1.0"},  {1.0 / 12, "-1", 1, "1.0"},    {1.0 / 12, "4.0", 4, "4.0"},
+      {1.0 / 6, "0.25", 0.5, "0.5"}, {1.0 / 6, "1.0", 1, "1.0"},   {0.25, "0.25", 0.25, "0.25"},
+      {1.0 / 3, "0.25", 0.25, "0.25"}, {1.0 / 60, "0.25", 4, "4.0"}, {0.25, "-1", -1, "-1"},
+  };
+  for (const auto& c : cases) {
+    WriteCustom(c.spacing, 40, 40);
+    View.SetText(TControl::ComboBoxPrecision, c.typed);
+    View.OnPump = [&] { Session.AbortRequested = Session.Busy && View.ProgressVisible; };  // one row is enough
+    const TScanResult r = MaximumErrorScan(Session);
+    EXPECT_EQ(r.Precision, c.precision) << c.spacing << ' ' << c.typed;
+    EXPECT_EQ(Field(TControl::ComboBoxPrecision), c.shown) << c.spacing << ' ' << c.typed;
+  }
+}
+
+TEST_F(ChecksTest, NegativeLatticeScansNothingAndEndsWithEmptyLines) {
+  WriteCustom(0.25, 40, 40);
+  View.SetText(TControl::ComboBoxPrecision, "-1");
+  const TScanResult r = MaximumErrorScan(Session);
+  EXPECT_LT(r.nr, 0);
+  EXPECT_LT(r.nc, 0);
+  EXPECT_EQ(r.Points, 0);
+  ASSERT_EQ(View.Lines.size(), 5u);
+  EXPECT_EQ(View.Lines[3], "");
+  EXPECT_EQ(View.Lines[4], "");
+}
+
+TEST_F(ChecksTest, FourTimesThePrecisionAndTheWholeCircle) {
+  View.SetText(TControl::ComboBoxPrecision, "4.0");
+  View.OnPump = [&] { Session.AbortRequested = Session.Busy && View.ProgressVisible; };
+  TScanResult r = MaximumErrorScan(Session);
+  EXPECT_EQ(r.nr, 2880);
+  EXPECT_EQ(r.nc, 2880);
+
+  // 2161 rows of 4320 columns at 5': read as a sparse file, scanned one row.
+  test::WriteSparseFile(Path(), std::int64_t{2161} * 4320 * 4 + 40);
+  std::vector<unsigned char> trailer(40);
+  EncodeTrailer({2161, 4320, -90, 0, 1.0 / 12, 1.0 / 12}, trailer.data());
+  {
+    std::FILE* f = std::fopen(Path().c_str(), "r+b");
+    std::fseek(f, -40, SEEK_END);
+    std::fwrite(trailer.data(), 1, 40, f);
+    std::fclose(f);
+  }
+  View.SetText(TControl::ComboBoxPrecision, "1.0");
+  r = MaximumErrorScan(Session);
+  EXPECT_EQ(r.nc, 8640);
+  EXPECT_EQ(r.nr, 4308);
+  EXPECT_EQ(View.Lines[1], "Range: 90.000000S,  0.000000E to 90.000000N,  0.083333W");
+}
+
+TEST_F(ChecksTest, SingleRowLatticeEndsNormally) {
+  WriteCustom(1.0 / 12, 7, 40);  // nr = 0
+  const TScanResult r = MaximumErrorScan(Session);
+  EXPECT_EQ(r.nr, 0);
+  EXPECT_GT(r.Points, 0);
+  EXPECT_EQ(View.ProgressPosition, 1000);
+  ASSERT_EQ(View.Lines.size(), 5u);
+  EXPECT_EQ(View.Lines[3].rfind("Min: ", 0), 0u);
+  EXPECT_EQ(View.Lines[4].rfind("Max: ", 0), 0u);
+}
+
+TEST_F(ChecksTest, EscapeStopsAfterTheRow) {
+  int rows = 0;
+  View.OnPump = [&] {
+    if (View.ProgressPosition > 0 || ++rows > 40) Session.AbortRequested = true;
+  };
+  MaximumErrorScan(Session);
+  EXPECT_EQ(Field(TControl::LabelReso), "Aborted.");
+  EXPECT_EQ(View.Lines.back(), "Aborted by user.");
+  EXPECT_EQ(View.Lines.size(), 4u);  // no Min and Max lines
+  EXPECT_FALSE(View.ProgressVisible);
+  EXPECT_EQ(View.TaskbarState, TTaskBarProgressState::None);
+  EXPECT_FALSE(Session.Busy);
+}
+
+TEST_F(ChecksTest, NothingToScan) {
+  WriteCustom(1.0 / 24, 40, 40);  // the source's own spacing
+  View.Lines = {"old"};
+  MaximumErrorScan(Session);
+  ASSERT_EQ(View.Dialogs.size(), 1u);
+  EXPECT_EQ(View.Dialogs[0].Text, "Check is unnecessary.\r\n\r\nBecause it is the same to original resolution.");
+  EXPECT_EQ(View.Dialogs[0].Kind, TMsgDlgType::Information);
+  EXPECT_EQ(View.Lines, std::vector<std::string>{"old"});
+
+  fs::remove(Path());
+  MaximumErrorScan(Session);
+  EXPECT_EQ(View.Lines, (std::vector<std::string>{"old", "Can not found: " + Path()}));
+  EXPECT_EQ(View.Dialogs.size(), 2u);
+
+  Session.Busy = true;
+  Session.AbortRequested = true;
+  Button1Click(Session);
+  EXPECT_TRUE(Session.AbortRequested);  // a click during a run changes nothing
+  EXPECT_EQ(View.Dialogs.size(), 2u);
+}
+
+TEST(FormatLatLon, SixDecimalsAndAHemisphere) {
+  EXPECT_EQ(FormatLatLon(5.5, true), " 5.500000N");
+  EXPECT_EQ(FormatLatLon(-35.5, true), "35.500000S");
+  EXPECT_EQ(FormatLatLon(0, true), " 0.000000N");
+  EXPECT_EQ(FormatLatLon(190, false), "170.000000W");
+  EXPECT_EQ(FormatLatLon(350.25, false), "  9.750000W");
+  EXPECT_EQ(FormatLatLon(-10, false), " 10.000000W");
+  EXPECT_EQ(FormatLatLon(180, false), "180.000000E");
+  EXPECT_EQ(FormatLatLon(-200, false), "200.000000W");  // only values above 180 are brought back
+  EXPECT_EQ(FormatLatLon(1e300, false).size(), 11u);    // never loops for ever
+}
+
+TEST(WindowSpline, ReusedWindowsGiveFreshResults) {
+  TTempDir dir;
+  TRecorderView view;
+  TSession session(view);
+  test::WriteCustomFile(dir.File("c"), {30, 30, 35, 139, 1.0 / 12, 1.0 / 12},
+                        [](int r, int c) { return (r + c) % 13 == 0 ? NoValue() : Smooth(r, c); });
+  ASSERT_TRUE(OpenCustomFile(session, dir.File("c")));
+  TWindowSpline reused(session.CustomGrid, MaxWindow);
+  for (int i = 0; i < 200; ++i)
+    for (int j = 0; j < 200; ++j) {
+      const double lat = 37.5 - i * 0.0123, lon = 139.1 + j * 0.0117;
+      const double fresh = WindowSpline(session.CustomGrid, MaxWindow, lat, lon);
+      const double again = reused(lat, lon);
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(fresh), std::bit_cast<std::uint64_t>(again)) << lat << ' ' << lon;
+    }
+}
+
+}  // namespace
+}  // namespace tessmar
