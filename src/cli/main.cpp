@@ -2,112 +2,13 @@
 // core operation as the window's button, through a console view.
 #include <CLI/CLI.hpp>
 
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <nlohmann/json.hpp>
 
 #include "Version.hpp"
 #include "cli/CliView.hpp"
-#include "convert/ConvertCommand.hpp"
-#include "grid/Check.hpp"
-#include "grid/Source.hpp"
+#include "cli/Commands.hpp"
 
-namespace {
-
-using namespace tessmar;
-using tessmar::cli::TCliView;
-
-enum TExit { ExitDone = 0, ExitFailed = 1, ExitUsage = 2, ExitAborted = 130 };
-
-struct TGlobalOptions {
-  std::string DataDir;
-  std::string Model = "2.5";
-  std::string Output = "Tessmar.qdat";
-  bool Json = false;
-};
-
-struct TConvertOptions {
-  std::string South = "20", West = "120", North = "50", East = "150";
-  int Resolution = 0;
-  bool Overwrite = false;
-};
-
-// The window's controls and the session's folders, from the options.
-void ApplyGlobalOptions(const TGlobalOptions& options, TSession& session) {
-  TView& view = session.View;
-  std::string dir = options.DataDir.empty() ? std::filesystem::current_path().string() : options.DataDir;
-  if (dir.back() != '/') dir += '/';
-  session.DataDir = dir;
-  const std::string& model = options.Model;
-  view.SetText(TControl::ComboBoxGeoid, model == "2.5"  ? session.GeoidModels[0].title
-                                        : model == "1" ? session.GeoidModels[1].title
-                                                       : model);
-  view.SetText(TControl::EditFname, options.Output);
-}
-
-TControl ResolutionButton(int minutes) {
-  switch (minutes) {
-    case 5: return TControl::RadioButton5;
-    case 10: return TControl::RadioButton10;
-    case 15: return TControl::RadioButton15;
-    case 20: return TControl::RadioButton20;
-    default: return TControl::RadioButton0;
-  }
-}
-
-
-
-int RunConvert(const TGlobalOptions& global, const TConvertOptions& options) {
-  TCliView view;
-  TSession session(view);
-  view.Session = &session;
-  ApplyGlobalOptions(global, session);
-  if (TrimBlanks(view.Text(TControl::EditFname)).empty()) {
-    std::cerr << "Error: --output names no file.\n";
-    return ExitUsage;
-  }
-  view.SetText(TControl::EditLat1, options.South);
-  view.SetText(TControl::EditLon1, options.West);
-  view.SetText(TControl::EditLat2, options.North);
-  view.SetText(TControl::EditLon2, options.East);
-  view.SetChecked(ResolutionButton(options.Resolution), true);
-  view.AnswerYes = options.Overwrite;
-
-  ButtonConvertClick(session);
-  view.EndProgress();
-
-  const std::string label = view.Text(TControl::LabelMakeReport);
-  const bool written = label.rfind("Output size: ", 0) == 0;
-  const int status = session.AbortRequested ? ExitAborted : written ? ExitDone : ExitFailed;
-  if (global.Json) {
-    const std::string path = CustomGeoidFileName(session);
-    nlohmann::ordered_json out = {{"path", path}, {"size", nullptr}, {"rows", nullptr}, {"cols", nullptr},
-                          {"south", nullptr}, {"west", nullptr}, {"dlat", nullptr}, {"dlon", nullptr}};
-    if (written) {
-      std::ifstream file(path, std::ios::binary | std::ios::ate);
-      const std::int64_t size = file.tellg();
-      unsigned char bytes[CustomTrailerSize] = {};
-      file.seekg(size - CustomTrailerSize);
-      file.read(reinterpret_cast<char*>(bytes), CustomTrailerSize);
-      const TCustomTrailer t = DecodeTrailer(bytes);
-      out["size"] = size;
-      out["rows"] = t.rows;
-      out["cols"] = t.cols;
-      out["south"] = t.south;
-      out["west"] = t.west;
-      out["dlat"] = t.dlat;
-      out["dlon"] = t.dlon;
-    }
-    out["report"] = view.Lines;
-    std::cout << out.dump() << '\n';
-  } else {
-    for (const auto& line : view.Lines) std::cout << line << '\n';
-  }
-  return status;
-}
-
-}  // namespace
+using namespace tessmar::cli;
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -155,6 +56,30 @@ int main(int argc, char** argv) {
       "      --south \"35 00 N\" --west 139 --north 36 --east \"140 30 E\" --res 5\n"
       "writes /data/egm2008/tokyo.qdat and prints the report.");
 
+  TCheckOptions check;
+  CLI::App* checkCommand = app.add_subcommand("check", "Check the custom geoid at a point against the source model");
+  checkCommand->add_option("--lat", check.Lat, "Latitude of the point")->capture_default_str();
+  checkCommand->add_option("--lon", check.Lon, "Longitude of the point")->capture_default_str();
+  checkCommand->add_option("--points", check.Points,
+                           "A file of points, one \"LAT;LON\" or \"LAT<TAB>LON\" a line; - reads standard input. "
+                           "Prints the source value, the custom value and the error, tab-separated, a line each");
+  checkCommand->footer(
+      "Values are metres: \"Out of range.\" where a grid has no value.\n"
+      "Example:\n"
+      "  tessmar-cli --data-dir /data/egm2008 --output tokyo check --lat \"35 40 37.8\" --lon \"139 44 52.3\"");
+
+  TScanOptions scan;
+  CLI::App* scanCommand =
+      app.add_subcommand("scan", "Scan the custom geoid for its largest error against the source model");
+  scanCommand
+      ->add_option("--precision", scan.Precision,
+                   "Lattice points per source spacing (4.0, 2.0, 1.0, 0.5, 0.25, ...); raised where it "
+                   "would miss custom nodes")
+      ->capture_default_str();
+  scanCommand->footer(
+      "Example:\n"
+      "  tessmar-cli --data-dir /data/egm2008 --output tokyo scan --precision 2.0");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -162,6 +87,8 @@ int main(int argc, char** argv) {
   }
   tessmar::cli::InstallInterruptHandler();
   if (convertCommand->parsed()) return RunConvert(global, convert);
+  if (checkCommand->parsed()) return RunCheck(global, check);
+  if (scanCommand->parsed()) return RunScan(global, scan);
   std::cout << app.help();
   return 0;
 }

@@ -153,5 +153,90 @@ TEST_F(CliTest, InterruptAbortsAfterTheRowInProgress) {
   EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path()), fs::directory_iterator()), 1);  // the source only
 }
 
+TEST_F(CliTest, CheckPrintsTheThreeFields) {
+  ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
+  TRun run = Run({"check", "--lat", "50", "--lon", "120"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, "Original(m): 36.5000\nCustom(m): 36.5000\nError(m): 0.0000\n");
+
+  TRun outside = Run({"check", "--lat", "10", "--lon", "120"});
+  EXPECT_EQ(outside.Status, 0);
+  EXPECT_EQ(outside.Out, "Original(m): 0.0000\nCustom(m): Out of range.\nError(m): \n");
+
+  TRun json = Run({"--json", "check", "--lat", "50 N", "--lon", "120 0 0"});
+  const auto values = nlohmann::ordered_json::parse(json.Out);
+  EXPECT_EQ(values.dump(), R"({"lat":50.0,"lon":120.0,"source":36.5,"custom":36.5,"error":0.0})");
+
+  TRun missing = Run({"--output", "none", "check"});
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_EQ(missing.Out, "Original(m): 0.0000\nCustom(m): \nError(m): \n");
+  EXPECT_NE(missing.Err.find("Error: Geoid file is not found: " + Dir.File("none.qdat")), std::string::npos);
+}
+
+TEST_F(CliTest, CheckPointsReadsAFileOrStandardInput) {
+  ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
+  test::WriteBytes(Logs.File("points"), {});
+  {
+    std::ofstream points(Logs.File("points"));
+    points << "50;120\r\n10\t120\n\n  \nno separator\n50 N;-0.0\n";
+  }
+  TRun run = Run({"check", "--points", Logs.File("points")});
+  EXPECT_EQ(run.Status, 1);  // one line did not read
+  EXPECT_EQ(run.Out, "36.5000\t36.5000\t0.0000\n0.0000\tOut of range.\t\n0.0000\tOut of range.\t\n");
+  EXPECT_EQ(run.Err, "Error: line 5: expected LAT;LON or LAT<TAB>LON\n");
+
+  TRun json = Run({"--json", "check", "--points", Logs.File("points")});
+  std::istringstream lines(json.Out);
+  std::string first;
+  std::getline(lines, first);
+  EXPECT_EQ(first, R"({"lat":50,"lon":120,"source":36.5,"custom":36.5,"error":0})");
+  std::string second;
+  std::getline(lines, second);
+  EXPECT_EQ(nlohmann::json::parse(second)["custom"], nullptr);
+
+  EXPECT_EQ(Run({"check", "--points", Logs.File("absent")}).Status, 2);
+}
+
+TEST_F(CliTest, ScanPrintsTheReport) {
+  ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
+  TRun run = Run({"scan", "--precision", "0.25"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  std::istringstream lines(run.Out);
+  std::vector<std::string> report;
+  for (std::string line; std::getline(lines, line);) report.push_back(line);
+  ASSERT_EQ(report.size(), 5u);
+  EXPECT_EQ(report[1], "Range: 19.750000N,119.750000E to 50.250000N,150.250000E");
+  EXPECT_EQ(report[2], "Resolution:  5.0 minute    Size: 538,796 bytes.");
+  EXPECT_EQ(report[3].rfind("Min: ", 0), 0u);
+
+  const auto json = nlohmann::ordered_json::parse(Run({"--json", "scan", "--precision", "0.25"}).Out);
+  EXPECT_EQ(json["precision"], 1.0);  // raised for a 5' file against the 2.5' source
+  EXPECT_EQ(json["nr"], 720);
+  EXPECT_EQ(json["nc"], 720);
+  EXPECT_EQ(json["points"], 721 * 721);
+  EXPECT_GT(json["max"]["diff"].get<double>(), 0.0);
+  EXPECT_EQ(json["report"].size(), 5u);
+
+  ASSERT_EQ(Run({"convert", "--res", "0", "--output", "same"}).Status, 0);
+  TRun same = Run({"--output", "same", "scan"});
+  EXPECT_EQ(same.Status, 0);
+  EXPECT_EQ(same.Err, "Information: Check is unnecessary. Because it is the same to original resolution.\n");
+
+  TRun missing = Run({"--output", "none", "scan"});
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_EQ(missing.Out, "Can not found: " + Dir.File("none.qdat") + "\n");
+}
+
+TEST_F(CliTest, InterruptStopsAScan) {
+  // A whole-circle file at four points per source spacing: far too long to finish.
+  ASSERT_EQ(Run({"convert", "--res", "5", "--south", "-10", "--north", "10", "--west", "0", "--east", "360"}).Status, 0);
+  TRun run = Run({"scan", "--precision", "4"}, [](pid_t pid) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ::kill(pid, SIGINT);
+  });
+  EXPECT_EQ(run.Status, 130) << run.Err;
+  EXPECT_NE(run.Out.find("\nAborted by user.\n"), std::string::npos) << run.Out;
+}
+
 }  // namespace
 }  // namespace tessmar

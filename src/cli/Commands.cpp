@@ -1,0 +1,272 @@
+#include "cli/Commands.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <vector>
+
+#include "accuracy/CoordText.hpp"
+#include "accuracy/PointCheck.hpp"
+#include "accuracy/Scan.hpp"
+#include "cli/CliView.hpp"
+#include "convert/ConvertCommand.hpp"
+#include "grid/Check.hpp"
+#include "grid/Interpolation.hpp"
+#include "grid/Source.hpp"
+
+namespace tessmar::cli {
+
+namespace {
+
+using TJson = nlohmann::ordered_json;
+
+// One run's window and state, set from the global options.
+struct TContext {
+  TCliView View;
+  TSession Session{View};
+
+  explicit TContext(const TGlobalOptions& options) {
+    View.Session = &Session;
+    std::string dir = options.DataDir.empty() ? std::filesystem::current_path().string() : options.DataDir;
+    if (dir.back() != '/') dir += '/';
+    Session.DataDir = dir;
+    const std::string& model = options.Model;
+    View.SetText(TControl::ComboBoxGeoid, model == "2.5"  ? Session.GeoidModels[0].title
+                                          : model == "1" ? Session.GeoidModels[1].title
+                                                         : model);
+    View.SetText(TControl::EditFname, options.Output);
+  }
+};
+
+TControl ResolutionButton(int minutes) {
+  switch (minutes) {
+    case 5: return TControl::RadioButton5;
+    case 10: return TControl::RadioButton10;
+    case 15: return TControl::RadioButton15;
+    case 20: return TControl::RadioButton20;
+    default: return TControl::RadioButton0;
+  }
+}
+
+// A number in full precision (shortest text that reads back the same), or null.
+TJson Number(double value) { return std::isfinite(value) ? TJson(value) : TJson(nullptr); }
+void AppendNumber(std::string& out, double value) {
+  if (!std::isfinite(value)) {
+    out += "null";
+    return;
+  }
+  char buffer[32];
+  out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
+void PrintLines(const std::vector<std::string>& lines) {
+  for (const auto& line : lines) std::cout << line << '\n';
+}
+
+// The trailer of a file just written, for --json.
+std::optional<TCustomTrailer> ReadTrailer(const std::string& path, std::int64_t& size) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  size = file ? static_cast<std::int64_t>(file.tellg()) : 0;
+  if (size < CustomTrailerSize) return std::nullopt;
+  unsigned char bytes[CustomTrailerSize];
+  file.seekg(size - CustomTrailerSize);
+  if (!file.read(reinterpret_cast<char*>(bytes), CustomTrailerSize)) return std::nullopt;
+  return DecodeTrailer(bytes);
+}
+
+// "LAT;LON" or "LAT<TAB>LON"; false for a line without either separator.
+bool SplitPoint(std::string_view line, std::string_view& lat, std::string_view& lon) {
+  const auto at = line.find_first_of(";\t");
+  if (at == std::string_view::npos) return false;
+  lat = line.substr(0, at);
+  lon = line.substr(at + 1);
+  return true;
+}
+
+bool IsBlankLine(std::string_view line) {
+  for (char c : line)
+    if (static_cast<unsigned char>(c) > 32) return false;
+  return true;
+}
+
+// One output line for a point of --points.
+void FormatPoint(const TSession& session, std::string_view latText, std::string_view lonText, bool json,
+                 std::string& out) {
+  const double lat = ParseCoordinate(latText), lon = ParseCoordinate(lonText);
+  const TPointValues v = CheckPoint(session, lat, lon);
+  out.clear();
+  if (json) {
+    out += "{\"lat\":";
+    AppendNumber(out, lat);
+    out += ",\"lon\":";
+    AppendNumber(out, lon);
+    out += ",\"source\":";
+    AppendNumber(out, v.Source);
+    out += ",\"custom\":";
+    AppendNumber(out, v.Custom);
+    out += ",\"error\":";
+    AppendNumber(out, v.Error);
+    out += '}';
+  } else {
+    out.append(v.SourceText).append("\t").append(v.CustomText).append("\t").append(v.ErrorText);
+  }
+}
+
+int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::string& source) {
+  TSession& session = context.Session;
+  OpenSelectedModel(session);
+  if (!session.SourceOpen) return ExitFailed;
+  if (!OpenCustomFile(session, CustomGeoidFileName(session))) return ExitFailed;
+
+  std::string text;
+  if (source == "-") {
+    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  } else {
+    std::ifstream in(source, std::ios::binary);
+    if (!in) {
+      std::cerr << "Error: cannot read " << source << "\n";
+      return ExitUsage;
+    }
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::vector<std::string_view> lines;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string_view line(text.data() + start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    start = end + 1;
+  }
+
+  // Points are independent: blocks of them are evaluated on every core and
+  // printed in input order.
+  constexpr std::size_t block = 1 << 16;
+  std::vector<std::string> out(std::min(block, lines.size()));
+  std::vector<char> bad(out.size());
+  int badLines = 0;
+  for (std::size_t first = 0; first < lines.size(); first += block) {
+    const std::size_t count = std::min(block, lines.size() - first);
+#pragma omp parallel for schedule(dynamic, 1024)
+    for (std::size_t k = 0; k < count; ++k) {
+      std::string_view lat, lon;
+      const std::string_view line = lines[first + k];
+      bad[k] = IsBlankLine(line) ? 2 : !SplitPoint(line, lat, lon);
+      if (!bad[k]) FormatPoint(session, lat, lon, global.Json, out[k]);
+    }
+    for (std::size_t k = 0; k < count; ++k) {
+      if (bad[k] == 1) {
+        ++badLines;
+        std::cerr << "Error: line " << first + k + 1 << ": expected LAT;LON or LAT<TAB>LON\n";
+      } else if (bad[k] == 0) {
+        std::fwrite(out[k].data(), 1, out[k].size(), stdout);
+        std::fputc('\n', stdout);
+      }
+    }
+  }
+  std::fflush(stdout);
+  return badLines ? ExitFailed : ExitDone;
+}
+
+}  // namespace
+
+int RunConvert(const TGlobalOptions& global, const TConvertOptions& options) {
+  TContext context(global);
+  TCliView& view = context.View;
+  TSession& session = context.Session;
+  if (TrimBlanks(view.Text(TControl::EditFname)).empty()) {
+    std::cerr << "Error: --output names no file.\n";
+    return ExitUsage;
+  }
+  view.SetText(TControl::EditLat1, options.South);
+  view.SetText(TControl::EditLon1, options.West);
+  view.SetText(TControl::EditLat2, options.North);
+  view.SetText(TControl::EditLon2, options.East);
+  view.SetChecked(ResolutionButton(options.Resolution), true);
+  view.AnswerYes = options.Overwrite;
+
+  ButtonConvertClick(session);
+  view.EndProgress();
+
+  const bool written = view.Text(TControl::LabelMakeReport).rfind("Output size: ", 0) == 0;
+  if (global.Json) {
+    const std::string path = CustomGeoidFileName(session);
+    TJson out = {{"path", path},     {"size", nullptr}, {"rows", nullptr}, {"cols", nullptr},
+                 {"south", nullptr}, {"west", nullptr}, {"dlat", nullptr}, {"dlon", nullptr}};
+    std::int64_t size = 0;
+    if (const auto t = written ? ReadTrailer(path, size) : std::nullopt) {
+      out["size"] = size;
+      out["rows"] = t->rows;
+      out["cols"] = t->cols;
+      out["south"] = t->south;
+      out["west"] = t->west;
+      out["dlat"] = t->dlat;
+      out["dlon"] = t->dlon;
+    }
+    out["report"] = view.Lines;
+    std::cout << out.dump() << '\n';
+  } else {
+    PrintLines(view.Lines);
+  }
+  return session.AbortRequested ? ExitAborted : written ? ExitDone : ExitFailed;
+}
+
+int RunCheck(const TGlobalOptions& global, const TCheckOptions& options) {
+  TContext context(global);
+  if (!options.Points.empty()) return RunCheckPoints(context, global, options.Points);
+
+  TCliView& view = context.View;
+  TSession& session = context.Session;
+  view.SetText(TControl::EditLat, options.Lat);
+  view.SetText(TControl::EditLon, options.Lon);
+  RunHandler(session, [&] { ButtonCalcClick(session); });
+  if (!session.SourceOpen) return ExitFailed;
+  if (global.Json) {
+    const double lat = ParseCoordinate(options.Lat), lon = ParseCoordinate(options.Lon);
+    const double source = SourceValue(session, lat, lon);
+    const double custom = CustomIsOpen(session) ? CustomValue(session, lat, lon) : NoValue();
+    const TJson out = {{"lat", Number(lat)},       {"lon", Number(lon)},       {"source", Number(source)},
+                       {"custom", Number(custom)}, {"error", Number(custom - source)}};
+    std::cout << out.dump() << '\n';
+  } else {
+    std::cout << "Original(m): " << view.Text(TControl::EditGeoid) << '\n'
+              << "Custom(m): " << view.Text(TControl::EditCustomGeoid) << '\n'
+              << "Error(m): " << view.Text(TControl::EditError) << '\n';
+  }
+  return CustomIsOpen(session) ? ExitDone : ExitFailed;
+}
+
+int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
+  TContext context(global);
+  TCliView& view = context.View;
+  TSession& session = context.Session;
+  view.SetText(TControl::ComboBoxPrecision, options.Precision);
+  TScanResult result;
+  RunHandler(session, [&] { result = MaximumErrorScan(session); });
+  view.EndProgress();
+  if (global.Json) {
+    const auto extreme = [](const std::optional<TScanExtreme>& e) {
+      return e ? TJson{{"diff", e->Diff}, {"lat", e->Lat}, {"lon", e->Lon}} : TJson(nullptr);
+    };
+    TJson out = {{"path", CustomGeoidFileName(session)},
+                 {"precision", result.Scanned ? Number(result.Precision) : TJson(nullptr)},
+                 {"nr", result.Scanned ? TJson(result.nr) : TJson(nullptr)},
+                 {"nc", result.Scanned ? TJson(result.nc) : TJson(nullptr)},
+                 {"points", result.Points},
+                 {"max", extreme(result.Max)},
+                 {"min", extreme(result.Min)},
+                 {"report", view.Lines}};
+    std::cout << out.dump() << '\n';
+  } else {
+    PrintLines(view.Lines);
+  }
+  if (result.Scanned && session.AbortRequested) return ExitAborted;
+  return view.Errors > 0 ? ExitFailed : ExitDone;
+}
+
+}  // namespace tessmar::cli
