@@ -6,16 +6,37 @@ namespace tessmar {
 
 using detail::Wide;
 
-void SplineInit(int n, const TSplineArray& Y, TSplineArray& R, TSplineArray& Q) {
-  Q[1] = 0;
-  R[1] = 0;
-  for (int k = 2; k <= n - 1; ++k) {
-    const double p = Wide(Q[k - 1]) / 2 + 2;
-    Q[k] = static_cast<float>(-0.5 / p);
-    R[k] = static_cast<float>((3 * ((Wide(Y[k + 1]) - 2 * Wide(Y[k])) + Wide(Y[k - 1])) - Wide(R[k - 1]) / 2) / p);
+namespace {
+// The elimination factors Q[k] and pivots P[k] of the unit-spacing natural
+// spline depend on k and n alone: formed once, by the same float32 stores and
+// float64 arithmetic as in the elimination itself, so the results are the same
+// bits and each set-up saves half its divisions.
+struct TElimination {
+  std::array<TSplineArray, MaxWindow + 1> Q{};
+  std::array<std::array<double, MaxWindow + 1>, MaxWindow + 1> P{};
+  TElimination() {
+    for (int n = 0; n <= MaxWindow; ++n) {
+      Q[n][1] = 0;
+      for (int k = 2; k <= n - 1; ++k) {
+        P[n][k] = Wide(Q[n][k - 1]) / 2 + 2;
+        Q[n][k] = static_cast<float>(-0.5 / P[n][k]);
+      }
+    }
   }
+};
+const TElimination Elimination;
+}  // namespace
+
+void SplineInit(int n, const TSplineArray& Y, TSplineArray& R, TSplineArray& Q) {
+  if (n < 1 || n > MaxWindow) return;
+  const TSplineArray& q = Elimination.Q[n];
+  const auto& p = Elimination.P[n];
+  R[1] = 0;
+  for (int k = 2; k <= n - 1; ++k)
+    R[k] = static_cast<float>((3 * ((Wide(Y[k + 1]) - 2 * Wide(Y[k])) + Wide(Y[k - 1])) - Wide(R[k - 1]) / 2) / p[k]);
   R[n] = 0;
-  for (int k = n - 1; k >= 2; --k) R[k] = static_cast<float>(Wide(Q[k]) * Wide(R[k + 1]) + Wide(R[k]));
+  for (int k = n - 1; k >= 2; --k) R[k] = static_cast<float>(Wide(q[k]) * Wide(R[k + 1]) + Wide(R[k]));
+  Q = q;
 }
 
 double SplineValue(int n, double t, const TSplineArray& Y, const TSplineArray& R) {

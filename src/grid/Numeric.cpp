@@ -4,16 +4,7 @@
 
 namespace tessmar {
 
-namespace {
-std::int64_t Checked(double x) {
-  if (!FitsInt64(x)) throw TError(InvalidOpText);
-  return static_cast<std::int64_t>(x);
-}
-}  // namespace
-
-std::int64_t Round(double x) { return Checked(RoundToEven(x)); }
-std::int64_t Trunc(double x) { return Checked(std::trunc(x)); }
-std::int64_t Floor(double x) { return Checked(std::floor(x)); }
+void ThrowInvalidOp() { throw TError(InvalidOpText); }
 
 std::string FormatFixed(double value, int width, int decimals) {
   // to_chars, unlike printf, never follows the user's locale: "." always.

@@ -32,17 +32,24 @@ inline double RoundToEven(double x) noexcept {
   return x >= 0 ? (x + two52) - two52 : (x - two52) + two52;
 }
 
-// Nearest integer, an exact half to the even neighbour (0.5 -> 0, 1.5 -> 2, -0.5 -> 0).
-std::int64_t Round(double x);
-// Towards zero: Trunc(-2.5) = -2.
-std::int64_t Trunc(double x);
-// Largest integer not above x.
-std::int64_t Floor(double x);
-
 // True when x is finite and its integer part fits in 64 bits.
 inline bool FitsInt64(double x) noexcept {
   return x >= -9223372036854775808.0 && x < 9223372036854775808.0;
 }
+
+[[noreturn]] void ThrowInvalidOp();
+
+inline std::int64_t CheckedInt64(double whole) {
+  if (!FitsInt64(whole)) ThrowInvalidOp();
+  return static_cast<std::int64_t>(whole);
+}
+
+// Nearest integer, an exact half to the even neighbour (0.5 -> 0, 1.5 -> 2, -0.5 -> 0).
+inline std::int64_t Round(double x) { return CheckedInt64(RoundToEven(x)); }
+// Towards zero: Trunc(-2.5) = -2.
+inline std::int64_t Trunc(double x) { return CheckedInt64(std::trunc(x)); }
+// Largest integer not above x.
+inline std::int64_t Floor(double x) { return CheckedInt64(std::floor(x)); }
 
 // The value of a node or a point that does not exist: single-precision 0xFFC00000.
 inline float NoValue() noexcept { return std::bit_cast<float>(0xFFC00000u); }
