@@ -88,7 +88,7 @@ double ParseCoordinate(std::string_view text) {
   return negative ? -result : result;
 }
 
-double ParseNumber(std::string_view text) {
+std::optional<double> ReadNumber(std::string_view text) {
   text = Trim(text);
   // Optional sign, digits with one optional ".", optional exponent; from_chars
   // would also take "inf", "nan" and hexadecimal, which are not numbers here.
@@ -102,19 +102,21 @@ double ParseNumber(std::string_view text) {
     ++i;
     while (i < text.size() && IsDigit(text[i])) ++i, ++figures;
   }
-  if (figures == 0) return 0;
+  if (figures == 0) return std::nullopt;
   if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
     std::size_t k = i + 1;
     if (k < text.size() && (text[k] == '+' || text[k] == '-')) ++k;
     const std::size_t exponentDigits = k;
     while (k < text.size() && IsDigit(text[k])) ++k;
-    if (k == exponentDigits) return 0;
+    if (k == exponentDigits) return std::nullopt;
     i = k;
   }
-  if (i != text.size()) return 0;
+  if (i != text.size()) return std::nullopt;
   const auto value = ToDouble(text.substr(start));
-  if (!value) return 0;
+  if (!value) return std::nullopt;
   return minus ? -*value : *value;
 }
+
+double ParseNumber(std::string_view text) { return ReadNumber(text).value_or(0); }
 
 }  // namespace tessmar

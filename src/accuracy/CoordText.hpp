@@ -2,6 +2,7 @@
 // locale. Neither reader throws or keeps state; both are thread-safe.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 namespace tessmar {
@@ -12,7 +13,11 @@ namespace tessmar {
 // does not read ("1.2.3"). Ranges are not checked.
 double ParseCoordinate(std::string_view text);
 
-// A plain decimal number ("2.0", "-1", "1e1"); 0 when empty, blank or unreadable.
+// A plain decimal number ("2.0", "-1", "1e1") between blanks; nothing when the
+// text is empty, blank or does not read.
+std::optional<double> ReadNumber(std::string_view text);
+
+// ReadNumber, with 0 for nothing.
 double ParseNumber(std::string_view text);
 
 }  // namespace tessmar

@@ -18,6 +18,8 @@
 #include "grid/Check.hpp"
 #include "grid/Interpolation.hpp"
 #include "grid/Source.hpp"
+#include "option/Settings.hpp"
+#include "option/SettingsPath.hpp"
 
 namespace tessmar::cli {
 
@@ -30,18 +32,35 @@ struct TContext {
   TCliView View;
   TSession Session{View};
 
+  // The settings are read, never written: the desktop program's file (both
+  // programs share it) or the one named by --settings.
   explicit TContext(const TGlobalOptions& options) {
     View.Session = &Session;
-    std::string dir = options.DataDir.empty() ? std::filesystem::current_path().string() : options.DataDir;
-    if (dir.back() != '/') dir += '/';
-    Session.DataDir = dir;
-    const std::string& model = options.Model;
-    View.SetText(TControl::ComboBoxGeoid, model == "2.5"  ? Session.GeoidModels[0].title
-                                          : model == "1" ? Session.GeoidModels[1].title
-                                                         : model);
-    View.SetText(TControl::EditFname, options.Output);
+    const std::string exe = ExecutablePath();
+    Session.ExeDir = exe.substr(0, exe.rfind('/') + 1);
+    Session.DataDir = std::filesystem::current_path().string() + "/";
+    if (!options.NoSettings) {
+      const std::string path = options.Settings ? *options.Settings : FindSettingsPath(Session.ExeDir + "tessmar");
+      if (std::filesystem::is_regular_file(path)) {
+        Session.SettingsPath = path;
+        LoadSettings(Session);
+      }
+    }
+    if (options.DataDir) {
+      Session.DataDir = options.DataDir->empty() ? "./" : *options.DataDir;
+      if (Session.DataDir.back() != '/') Session.DataDir += '/';
+    }
+    if (const auto& model = options.Model)
+      View.SetText(TControl::ComboBoxGeoid, *model == "2.5" ? Session.GeoidModels[0].title
+                                            : *model == "1" ? Session.GeoidModels[1].title
+                                                            : *model);
+    if (options.Output) View.SetText(TControl::EditFname, *options.Output);
   }
 };
+
+void SetIfGiven(TView& view, TControl control, const std::optional<std::string>& value) {
+  if (value) view.SetText(control, *value);
+}
 
 TControl ResolutionButton(int minutes) {
   switch (minutes) {
@@ -183,11 +202,11 @@ int RunConvert(const TGlobalOptions& global, const TConvertOptions& options) {
     std::cerr << "Error: --output names no file.\n";
     return ExitUsage;
   }
-  view.SetText(TControl::EditLat1, options.South);
-  view.SetText(TControl::EditLon1, options.West);
-  view.SetText(TControl::EditLat2, options.North);
-  view.SetText(TControl::EditLon2, options.East);
-  view.SetChecked(ResolutionButton(options.Resolution), true);
+  SetIfGiven(view, TControl::EditLat1, options.South);
+  SetIfGiven(view, TControl::EditLon1, options.West);
+  SetIfGiven(view, TControl::EditLat2, options.North);
+  SetIfGiven(view, TControl::EditLon2, options.East);
+  if (options.Resolution) view.SetChecked(ResolutionButton(*options.Resolution), true);
   view.AnswerYes = options.Overwrite;
 
   ButtonConvertClick(session);
@@ -222,12 +241,13 @@ int RunCheck(const TGlobalOptions& global, const TCheckOptions& options) {
 
   TCliView& view = context.View;
   TSession& session = context.Session;
-  view.SetText(TControl::EditLat, options.Lat);
-  view.SetText(TControl::EditLon, options.Lon);
+  SetIfGiven(view, TControl::EditLat, options.Lat);
+  SetIfGiven(view, TControl::EditLon, options.Lon);
   RunHandler(session, [&] { ButtonCalcClick(session); });
   if (!session.SourceOpen) return ExitFailed;
   if (global.Json) {
-    const double lat = ParseCoordinate(options.Lat), lon = ParseCoordinate(options.Lon);
+    const double lat = ParseCoordinate(view.Text(TControl::EditLat));
+    const double lon = ParseCoordinate(view.Text(TControl::EditLon));
     const double source = SourceValue(session, lat, lon);
     const double custom = CustomIsOpen(session) ? CustomValue(session, lat, lon) : NoValue();
     const TJson out = {{"lat", Number(lat)},       {"lon", Number(lon)},       {"source", Number(source)},

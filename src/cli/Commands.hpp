@@ -2,27 +2,30 @@
 // core operation of the matching button and prints what it produced.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace tessmar::cli {
 
 enum TExit { ExitDone = 0, ExitFailed = 1, ExitUsage = 2, ExitAborted = 130 };
 
+// An option left out leaves what the settings file holds (or the window's
+// layout default when there is no settings file).
 struct TGlobalOptions {
-  std::string DataDir;  // empty: the current folder
-  std::string Model = "2.5";
-  std::string Output = "Tessmar.qdat";
+  std::optional<std::string> Settings;  // a settings file to read instead of the program's own
+  bool NoSettings = false;
+  std::optional<std::string> DataDir, Model, Output;
   bool Json = false;
 };
 
 struct TConvertOptions {
-  std::string South = "20", West = "120", North = "50", East = "150";
-  int Resolution = 0;
+  std::optional<std::string> South, West, North, East;
+  std::optional<int> Resolution;
   bool Overwrite = false;
 };
 
 struct TCheckOptions {
-  std::string Lat = "35 40 37.8", Lon = "139 44 52.3";
+  std::optional<std::string> Lat, Lon;
   std::string Points;  // a file of points, "-" for standard input; empty: one point
 };
 

@@ -2,6 +2,7 @@
 // core operation as the window's button, through a console view.
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
 #include <iostream>
 
 #include "Version.hpp"
@@ -26,29 +27,39 @@ int main(int argc, char** argv) {
   app.fallthrough();
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);  // a later option overrides
 
+  // An option given sets its value; one left out leaves the settings file's.
+  const auto optional = [](CLI::App* to, const std::string& name, std::optional<std::string>& target,
+                           const std::string& help) {
+    return to->add_option_function<std::string>(name, [&target](const std::string& v) { target = v; }, help);
+  };
+
   TGlobalOptions global;
-  app.add_option("--data-dir", global.DataDir,
-                 "Folder of the source grid files and of the custom geoid file (default: the current folder)");
-  app.add_option("--model", global.Model,
-                 "Source model: 2.5 (EGM2008 2.5'x2.5'), 1 (EGM2008 1'x1') or a model title")
-      ->capture_default_str();
-  app.add_option("--output", global.Output,
-                 "Custom geoid file name; its folder part is dropped, its extension becomes .qdat")
-      ->capture_default_str();
-  app.add_flag("--json", global.Json, "Print one JSON object instead of the report lines");
+  optional(&app, "--settings", global.Settings,
+           "Settings file to read (default: the desktop program's, tessmar.ini beside it or in "
+           "~/.config/tessmar/); it is never written");
+  app.add_flag("--no-settings", global.NoSettings, "Read no settings file: the built-in defaults only");
+  optional(&app, "--data-dir", global.DataDir,
+           "Folder of the source grid files and of the custom geoid file (default: the settings' DataPath, "
+           "else the current folder)");
+  optional(&app, "--model", global.Model,
+           "Source model: 2.5 (EGM2008 2.5'x2.5'), 1 (EGM2008 1'x1') or a model title (default: 2.5)");
+  optional(&app, "--output", global.Output,
+           "Custom geoid file name; its folder part is dropped, its extension becomes .qdat "
+           "(default: Tessmar.qdat)");
+  app.add_flag("--json", global.Json, "Print JSON instead of the report lines");
 
   TConvertOptions convert;
   CLI::App* convertCommand = app.add_subcommand(
       "convert", "Make a custom geoid: nearest source nodes over the region widened by three cells");
-  convertCommand->add_option("--south", convert.South, "Latitude of the southwest corner")->capture_default_str();
-  convertCommand->add_option("--west", convert.West, "Longitude of the southwest corner")->capture_default_str();
-  convertCommand->add_option("--north", convert.North, "Latitude of the northeast corner")->capture_default_str();
-  convertCommand->add_option("--east", convert.East, "Longitude of the northeast corner")->capture_default_str();
+  optional(convertCommand, "--south", convert.South, "Latitude of the southwest corner (default: 20)");
+  optional(convertCommand, "--west", convert.West, "Longitude of the southwest corner (default: 120)");
+  optional(convertCommand, "--north", convert.North, "Latitude of the northeast corner (default: 50)");
+  optional(convertCommand, "--east", convert.East, "Longitude of the northeast corner (default: 150)");
   convertCommand
-      ->add_option("--res", convert.Resolution,
-                   "Output resolution in minutes; 0 is the source model's own (2.5' or 1')")
-      ->check(CLI::IsMember({0, 5, 10, 15, 20}))
-      ->capture_default_str();
+      ->add_option_function<int>(
+          "--res", [&convert](int minutes) { convert.Resolution = minutes; },
+          "Output resolution in minutes; 0 is the source model's own, 2.5' or 1' (default: 0)")
+      ->check(CLI::IsMember({0, 5, 10, 15, 20}));
   convertCommand->add_flag("--overwrite", convert.Overwrite, "Replace an existing file of that name");
   convertCommand->footer(
       "Example:\n"
@@ -58,8 +69,8 @@ int main(int argc, char** argv) {
 
   TCheckOptions check;
   CLI::App* checkCommand = app.add_subcommand("check", "Check the custom geoid at a point against the source model");
-  checkCommand->add_option("--lat", check.Lat, "Latitude of the point")->capture_default_str();
-  checkCommand->add_option("--lon", check.Lon, "Longitude of the point")->capture_default_str();
+  optional(checkCommand, "--lat", check.Lat, "Latitude of the point (default: 35 40 37.8)");
+  optional(checkCommand, "--lon", check.Lon, "Longitude of the point (default: 139 44 52.3)");
   checkCommand->add_option("--points", check.Points,
                            "A file of points, one \"LAT;LON\" or \"LAT<TAB>LON\" a line; - reads standard input. "
                            "Prints the source value, the custom value and the error, tab-separated, a line each");
@@ -84,6 +95,10 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : ExitUsage;
+  }
+  if (global.Settings && !std::filesystem::is_regular_file(*global.Settings)) {
+    std::cerr << "Error: settings file not found: " << *global.Settings << "\n";
+    return ExitUsage;
   }
   tessmar::cli::InstallInterruptHandler();
   if (convertCommand->parsed()) return RunConvert(global, convert);

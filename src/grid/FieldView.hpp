@@ -31,6 +31,22 @@ public:
   void ReportAppend(const std::string& line) override { Lines.push_back(line); }
   void ReportShow() override { ReportVisible = true; }
 
+  void PlaceOnWorkArea(std::int32_t&, std::int32_t&) override {}  // no screen: any place will do
+  void SetWindowTopLeft(std::int32_t top, std::int32_t left) override { Top = top, Left = left; }
+  std::int32_t WindowTop() const override { return Top; }
+  std::int32_t WindowLeft() const override { return Left; }
+  void SetGeoidList(const std::string& first, const std::string& second) override { GeoidList = {first, second}; }
+  void SetOpenDialog(const std::string& folder, const std::string& filter) override {
+    DialogFolder = folder;
+    DialogFilter = filter;
+  }
+  int LogicalDpiX() const override { return Dpi; }
+  void SetFonts(std::uint8_t charset, const std::string& name, int size) override {
+    FontCharset = charset;
+    FontName = name;
+    FontSize = size;
+  }
+
   int ProgressPosition = 0;
   bool ProgressVisible = false;
   std::uint64_t TaskbarMax = 128;
@@ -38,6 +54,13 @@ public:
   TTaskBarProgressState TaskbarState = TTaskBarProgressState::None;
   std::vector<std::string> Lines;  // the report
   bool ReportVisible = false;
+  std::int32_t Top = 0, Left = 0;
+  std::vector<std::string> GeoidList;
+  std::string DialogFolder, DialogFilter = "All|*.*";
+  int Dpi = 96;
+  std::uint8_t FontCharset = 0;
+  std::string FontName = "Tahoma";
+  int FontSize = 8;
 
 private:
   std::array<std::string, ControlCount> FTexts;

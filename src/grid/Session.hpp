@@ -3,6 +3,7 @@
 // One thread uses a session at a time.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "grid/GeoidGrid.hpp"
@@ -22,6 +23,15 @@ struct TSession {
   TGeoidGrid CustomGrid;
   std::string DataDir;      // folder of the grid files, ending in the path separator
   std::string OutputExt = ".qdat";  // extension of custom geoid files, dot included
+
+  // Settings (module Option).
+  std::string ExeDir;           // the executable's folder, ending in "/"
+  std::string SettingsPath;     // the settings file in use; empty before start-up
+  std::string DataPath;         // DataDir as saved: empty means ExeDir
+  std::string VersionCaption = "Tessmar";
+  std::uint8_t FontCharset = 0;
+  std::string FontName = "Arial";
+  std::int32_t FontSize = 8;
 
   bool Busy = false;            // a conversion or a scan is running
   bool AbortRequested = false;  // the user asked the running one to stop

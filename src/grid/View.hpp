@@ -88,6 +88,22 @@ public:
   virtual void ReportClear() = 0;
   virtual void ReportAppend(const std::string& line) = 0;
   virtual void ReportShow() = 0;
+
+  // The main window's top-left corner on the screen (outer frame, pixels).
+  // PlaceOnWorkArea brings a saved corner inside the work area of its monitor,
+  // or centres the window there when either value is 2147483647.
+  virtual void PlaceOnWorkArea(std::int32_t& top, std::int32_t& left) = 0;
+  virtual void SetWindowTopLeft(std::int32_t top, std::int32_t left) = 0;
+  virtual std::int32_t WindowTop() const = 0;
+  virtual std::int32_t WindowLeft() const = 0;
+
+  // ComboBoxGeoid's two list items; its text stays as it is.
+  virtual void SetGeoidList(const std::string& first, const std::string& second) = 0;
+  // The file dialog's initial folder and its filter ("description|pattern").
+  virtual void SetOpenDialog(const std::string& folder, const std::string& filter) = 0;
+  // The display's horizontal logical dots per inch, and the font of both windows.
+  virtual int LogicalDpiX() const = 0;
+  virtual void SetFonts(std::uint8_t charset, const std::string& name, int size) = 0;
 };
 
 // Progress start of a long operation: bar at 0 and visible, taskbar at 0 and Normal.

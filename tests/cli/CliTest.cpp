@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -44,9 +45,12 @@ struct CliTest : ::testing::Test {
     test::PokeWord(Dir.File(m.fname), std::int64_t{960} * 8642 + 2880 + 1, 36.5f);  // 50 N, 120 E
   }
 
-  // Runs the CLI with --data-dir set; `whilst` runs with its pid before the wait.
+  // Runs the CLI with --data-dir set and no settings file (unless `settings`);
+  // `whilst` runs with its pid before the wait.
   TRun Run(std::vector<std::string> args, const std::function<void(pid_t)>& whilst = {}) {
-    args.insert(args.begin(), {TESSMAR_CLI, "--data-dir", Dir.Path()});
+    if (std::find(args.begin(), args.end(), "--settings") == args.end())
+      args.insert(args.begin(), {"--no-settings", "--data-dir", Dir.Path()});
+    args.insert(args.begin(), TESSMAR_CLI);
     const std::string out = Logs.File("out"), err = Logs.File("err");
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -236,6 +240,36 @@ TEST_F(CliTest, InterruptStopsAScan) {
   });
   EXPECT_EQ(run.Status, 130) << run.Err;
   EXPECT_NE(run.Out.find("\nAborted by user.\n"), std::string::npos) << run.Out;
+}
+
+TEST_F(CliTest, SettingsFileGivesTheDefaults) {
+  // A catalogue whose 2.5' entry is a small grid, a data folder, a name and a region.
+  TTempDir data;
+  const TGeoidModel small = test::SmallModel("small25", 1.0 / 24, 30, 130, 97, 97);
+  test::WriteSourceGrid(data.File("small25"), small, [](int, int) { return 2.5f; });
+  const std::string ini = Logs.File("my.ini");
+  {
+    std::ofstream out(ini, std::ios::binary);
+    out << "[Option]\r\nGeoidModel=EGM2008 2.5'x2.5'\r\nDataPath=" << data.Path()
+        << "\r\nOutputName=fromini\r\nResolution=10\r\nLat1=31\r\nLat2=33\r\nLon1=131\r\nLon2=133\r\n"
+        << "[EGM2008_25]\r\nfname=small25\r\nnrows=97\r\nncols=99\r\nglamn=30\r\nglomn=130\r\nnlat=97\r\nnlon=97\r\n";
+  }
+  const auto before = fs::last_write_time(ini);
+  TRun run = Run({"--settings", ini, "convert"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_NE(run.Out.find("Output file name: " + data.File("fromini.qdat")), std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find("Output resolution: 10.0 minute"), std::string::npos);
+  EXPECT_TRUE(fs::exists(data.File("fromini.qdat")));
+  EXPECT_EQ(fs::last_write_time(ini), before);  // read, never written
+
+  // Options override the file.
+  TRun overridden = Run({"--settings", ini, "--data-dir", data.Path(), "--output", "other", "convert", "--res", "5"});
+  EXPECT_EQ(overridden.Status, 0) << overridden.Err;
+  EXPECT_NE(overridden.Out.find("Output resolution:  5.0 minute"), std::string::npos);
+
+  TRun missing = Run({"--settings", Logs.File("none.ini"), "convert"});
+  EXPECT_EQ(missing.Status, 2);
+  EXPECT_EQ(missing.Err, "Error: settings file not found: " + Logs.File("none.ini") + "\n");
 }
 
 }  // namespace

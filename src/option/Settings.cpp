@@ -1,0 +1,213 @@
+#include "option/Settings.hpp"
+
+#include <charconv>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+
+#include "accuracy/CoordText.hpp"
+#include "grid/Source.hpp"
+#include "option/Profile.hpp"
+
+namespace tessmar {
+
+namespace {
+constexpr const char* Option = "Option";
+constexpr const char* Font = "Font";
+constexpr const char* ModelSections[2] = {"EGM2008_25", "EGM2008_10"};
+constexpr std::int32_t NoPosition = 2147483647;
+
+// The resolution buttons and the numbers they are saved as.
+constexpr std::pair<TControl, int> ResolutionButtons[] = {{TControl::RadioButton0, 0},
+                                                          {TControl::RadioButton5, 5},
+                                                          {TControl::RadioButton10, 10},
+                                                          {TControl::RadioButton15, 15},
+                                                          {TControl::RadioButton20, 20}};
+
+class TReader {
+public:
+  explicit TReader(const TProfile& profile) : FProfile(profile) {}
+  std::string Text(const char* section, const char* key, const std::string& fallback) const {
+    return FProfile.Read(section, key).value_or(fallback);
+  }
+  std::int32_t Integer(const char* section, const char* key, std::int32_t fallback) const {
+    const auto text = FProfile.Read(section, key);
+    return text ? ProfileInteger(*text).value_or(fallback) : fallback;
+  }
+  double Float(const char* section, const char* key, double fallback) const {
+    const auto text = FProfile.Read(section, key);
+    return text ? ProfileFloat(*text).value_or(fallback) : fallback;
+  }
+
+private:
+  const TProfile& FProfile;
+};
+
+void LoadModel(const TReader& in, const char* section, const TGeoidModel& defaults, TGeoidModel& m) {
+  m.title = in.Text(section, "title", defaults.title);
+  m.fname = in.Text(section, "fname", defaults.fname);
+  if (m.fname.empty()) m.fname = defaults.fname;
+  m.nrows = in.Integer(section, "nrows", defaults.nrows);
+  m.ncols = in.Integer(section, "ncols", defaults.ncols);
+  m.glamn = in.Float(section, "glamn", defaults.glamn);
+  m.glomn = in.Float(section, "glomn", defaults.glomn);
+  m.dgla = in.Float(section, "dgla", defaults.dgla);
+  m.dglo = in.Float(section, "dglo", defaults.dglo);
+  m.nlat = in.Integer(section, "nlat", defaults.nlat);
+  m.nlon = in.Integer(section, "nlon", defaults.nlon);
+  m.PrePad = in.Integer(section, "PrePad", defaults.PrePad);
+}
+
+void SaveModel(TProfile& out, const char* section, const TGeoidModel& m) {
+  out.Write(section, "title", m.title);
+  out.Write(section, "fname", m.fname);
+  out.Write(section, "nrows", std::to_string(m.nrows));
+  out.Write(section, "ncols", std::to_string(m.ncols));
+  out.Write(section, "glamn", ProfileFloatText(m.glamn));
+  out.Write(section, "glomn", ProfileFloatText(m.glomn));
+  out.Write(section, "dgla", ProfileFloatText(m.dgla));
+  out.Write(section, "dglo", ProfileFloatText(m.dglo));
+  out.Write(section, "nlat", std::to_string(m.nlat));
+  out.Write(section, "nlon", std::to_string(m.nlon));
+  out.Write(section, "PrePad", std::to_string(m.PrePad));
+}
+}  // namespace
+
+void UseEnglishFormats() { std::setlocale(LC_NUMERIC, "C"); }
+
+bool UserLocaleIsJapanese() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return std::string_view(value).substr(0, 2) == "ja";
+  }
+  return false;
+}
+
+std::optional<std::int32_t> ProfileInteger(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.remove_suffix(1);
+  const bool negative = !text.empty() && text.front() == '-';
+  if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text.remove_prefix(2);
+  } else if (text.size() > 1 && text[0] == '$') {
+    base = 16;
+    text.remove_prefix(1);
+  }
+  std::uint64_t magnitude = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), magnitude, base);
+  if (text.empty() || error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  // Hexadecimal takes all 32 bits ($FFFFFFFF is -1); decimal must be in range.
+  if (base == 16) {
+    if (magnitude > 0xFFFFFFFFu) return std::nullopt;
+    const auto bits = static_cast<std::uint32_t>(negative ? 0u - magnitude : magnitude);
+    return static_cast<std::int32_t>(bits);
+  }
+  if (magnitude > (negative ? 2147483648u : 2147483647u)) return std::nullopt;
+  return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude));
+}
+
+std::optional<double> ProfileFloat(std::string_view text) { return ReadNumber(text); }
+
+std::string ProfileFloatText(double value) {
+  if (value == 0) return "0";
+  char buffer[64];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15).ptr;
+  std::string text(buffer, end);
+  // "1e-05" -> "1E-5", "1e+20" -> "1E20".
+  const auto e = text.find('e');
+  if (e == std::string::npos) return text;
+  std::string exponent = text.substr(e + 1);
+  const bool minus = exponent[0] == '-';
+  exponent.erase(0, exponent.find_first_not_of("+-0"));
+  return text.substr(0, e) + "E" + (minus ? "-" : "") + exponent;
+}
+
+void ApplyFonts(TSession& session) {
+  const int dpi = session.View.LogicalDpiX();
+  // FontSize x 96 / dpi, halves away from zero.
+  const std::int64_t scaled = std::int64_t{session.FontSize} * 96;
+  const std::int64_t size = dpi > 0 ? (scaled >= 0 ? (2 * scaled + dpi) / (2 * dpi) : -((-2 * scaled + dpi) / (2 * dpi)))
+                                    : session.FontSize;
+  session.View.SetFonts(session.FontCharset, session.FontName, static_cast<int>(size));
+}
+
+void LoadSettings(TSession& session) {
+  TView& view = session.View;
+  UseEnglishFormats();
+  if (!TProfile::CreateIfMissing(session.SettingsPath)) return;
+  TProfile profile(session.SettingsPath);
+  profile.Load();
+  const TReader in(profile);
+
+  std::int32_t top = in.Integer(Option, "MainTop", NoPosition);
+  std::int32_t left = in.Integer(Option, "MainLeft", NoPosition);
+  view.PlaceOnWorkArea(top, left);
+  view.SetWindowTopLeft(top, left);
+  in.Text(Option, "Version", "");
+
+  view.SetText(TControl::ComboBoxGeoid, in.Text(Option, "GeoidModel", view.Text(TControl::ComboBoxGeoid)));
+  view.SetText(TControl::EditFname, TrimBlanks(in.Text(Option, "OutputName", view.Text(TControl::EditFname))));
+  session.OutputExt = in.Text(Option, "OutputExt", ".qdat");
+
+  session.DataPath = in.Text(Option, "DataPath", "");
+  if (!session.DataPath.empty() && session.DataPath.back() != '/') session.DataPath += '/';
+  session.DataDir = session.DataPath.empty() ? session.ExeDir : session.DataPath;
+  view.SetOpenDialog(session.DataDir,
+                     "Custom Geoid file (*" + session.OutputExt + ")|*" + session.OutputExt);
+
+  const std::int32_t resolution = in.Integer(Option, "Resolution", 0);
+  TControl checked = TControl::RadioButton0;
+  for (const auto& [button, minutes] : ResolutionButtons)
+    if (minutes == resolution) checked = button;
+  view.SetChecked(checked, true);
+
+  view.SetText(TControl::EditLat1, in.Text(Option, "Lat1", "20"));
+  view.SetText(TControl::EditLat2, in.Text(Option, "Lat2", "50"));
+  view.SetText(TControl::EditLon1, in.Text(Option, "Lon1", "120"));
+  view.SetText(TControl::EditLon2, in.Text(Option, "Lon2", "150"));
+  view.SetText(TControl::EditLat, in.Text(Option, "TestLat", view.Text(TControl::EditLat)));
+  view.SetText(TControl::EditLon, in.Text(Option, "TestLon", view.Text(TControl::EditLon)));
+
+  const TGeoidModels defaults = DefaultGeoidModels();
+  for (int i = 0; i < 2; ++i) LoadModel(in, ModelSections[i], defaults[i], session.GeoidModels[i]);
+  view.SetGeoidList(session.GeoidModels[0].title, session.GeoidModels[1].title);
+
+  const bool japanese = UserLocaleIsJapanese();
+  session.FontCharset =
+      static_cast<std::uint8_t>(in.Integer(Font, "Charset", japanese ? 128 : session.FontCharset) & 0xFF);
+  session.FontName = in.Text(Font, "FontName", japanese ? "Tahoma" : session.FontName);
+  session.FontSize = in.Integer(Font, "FontSize", japanese ? 8 : session.FontSize);
+  ApplyFonts(session);
+}
+
+void SaveSettings(TSession& session) {
+  if (session.SettingsPath.empty()) return;
+  const TView& view = session.View;
+  TProfile out(session.SettingsPath);
+  out.Load();
+  out.Write(Option, "Version", session.VersionCaption);
+  out.Write(Option, "GeoidModel", view.Text(TControl::ComboBoxGeoid));
+  out.Write(Option, "DataPath", session.DataPath);
+  out.Write(Option, "OutputName", view.Text(TControl::EditFname));
+  out.Write(Option, "OutputExt", session.OutputExt);
+  for (const auto& [button, minutes] : ResolutionButtons)
+    if (view.Checked(button)) out.Write(Option, "Resolution", std::to_string(minutes));
+  out.Write(Option, "Lat1", view.Text(TControl::EditLat1));
+  out.Write(Option, "Lat2", view.Text(TControl::EditLat2));
+  out.Write(Option, "Lon1", view.Text(TControl::EditLon1));
+  out.Write(Option, "Lon2", view.Text(TControl::EditLon2));
+  out.Write(Option, "TestLat", view.Text(TControl::EditLat));
+  out.Write(Option, "TestLon", view.Text(TControl::EditLon));
+  out.Write(Option, "MainTop", std::to_string(view.WindowTop()));
+  out.Write(Option, "MainLeft", std::to_string(view.WindowLeft()));
+  for (int i = 0; i < 2; ++i) SaveModel(out, ModelSections[i], session.GeoidModels[i]);
+  out.Write(Font, "Charset", std::to_string(session.FontCharset));
+  out.Write(Font, "FontName", session.FontName);
+  out.Write(Font, "FontSize", std::to_string(session.FontSize));
+  out.Save();
+}
+
+}  // namespace tessmar

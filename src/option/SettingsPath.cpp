@@ -1,0 +1,113 @@
+#include "option/SettingsPath.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "grid/AtomicFile.hpp"
+#include "grid/Numeric.hpp"
+
+namespace tessmar {
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string Folder(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
+std::string FileName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+std::string BaseName(const std::string& path) {
+  const std::string name = FileName(path);
+  const auto dot = name.rfind('.');
+  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+// The platform's temporary-file test: create a file in the folder, remove it.
+bool FolderIsWritable(const std::string& folder) {
+  std::string probe = (folder.empty() ? "./" : folder) + "$$$XXXXXX";
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+std::string UserFolder(const std::string& exePath) {
+  const auto under = [&](std::string folder) {
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return folder + BaseName(exePath) + "/";
+  };
+  if (const char* appData = std::getenv("APPDATA"); appData && *appData) return under(appData);
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config) return under(config);
+  const char* home = std::getenv("HOME");
+  return under(std::string(home ? home : "") + "/.config");
+}
+
+bool CopyFile(const std::string& from, const std::string& to) {
+  std::ifstream in(from, std::ios::binary);
+  if (!in) return false;
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  TAtomicFile out(to);
+  return out.Create() && out.Write(bytes.data(), bytes.size()) && out.Commit();
+}
+
+bool Exists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0;
+}
+}  // namespace
+
+std::string ExecutablePath() {
+  std::error_code error;
+  const fs::path path = fs::read_symlink("/proc/self/exe", error);
+  return error ? std::string("./tessmar") : path.string();
+}
+
+std::int64_t FileStamp(const std::string& path) {
+  struct statx info {};
+  if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_MTIME, &info) != 0) return 0;
+  const auto ns = [](const statx_timestamp& t) { return std::int64_t{t.tv_sec} * 1000000000 + t.tv_nsec; };
+  const std::int64_t written = (info.stx_mask & STATX_MTIME) ? ns(info.stx_mtime) : 0;
+  const std::int64_t created = (info.stx_mask & STATX_BTIME) ? ns(info.stx_btime) : 0;
+  return std::max(written, created);
+}
+
+std::string WritableSettingsPath(const std::string& path, const std::string& exePath) {
+  return FolderIsWritable(Folder(path)) ? path : UserSettingsPath(path, exePath);
+}
+
+std::string UserSettingsPath(const std::string& path, const std::string& exePath) {
+  const std::string user = UserFolder(exePath);
+  std::error_code error;
+  fs::create_directories(user, error);
+  if (!fs::is_directory(user)) throw TError("Cannot create : " + user);
+  const std::string copy = user + FileName(path);
+  if (Exists(path) && FileStamp(path) > FileStamp(copy) && !CopyFile(path, copy)) throw TError("Cannot Copy : " + copy);
+  return copy;
+}
+
+std::string ResolveSettingsPath(const std::string& name, const std::string& exePath) {
+  std::string path;
+  if (name.empty()) {
+    const std::string file = FileName(exePath);
+    const auto dot = file.rfind('.');
+    path = Folder(exePath) + (dot == std::string::npos || dot == 0 ? file : file.substr(0, dot)) + ".ini";
+  } else if (name.find('/') != std::string::npos) {
+    path = fs::absolute(name).lexically_normal().string();
+  } else {
+    path = Folder(exePath) + name;
+  }
+  return WritableSettingsPath(path, exePath);
+}
+
+std::string FindSettingsPath(const std::string& exePath) {
+  const std::string beside = Folder(exePath) + BaseName(exePath) + ".ini";
+  if (::access(Folder(exePath).c_str(), W_OK) == 0) return beside;
+  const std::string copy = UserFolder(exePath) + FileName(beside);
+  return Exists(copy) && FileStamp(copy) >= FileStamp(beside) ? copy : beside;
+}
+
+}  // namespace tessmar

@@ -1,0 +1,378 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "TestGrids.hpp"
+#include "option/Profile.hpp"
+#include "option/Settings.hpp"
+#include "option/SettingsPath.hpp"
+
+namespace tessmar {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TRecorderView;
+using test::TTempDir;
+
+// UTF-16LE with the mark, from ASCII text.
+std::vector<unsigned char> Utf16(const std::string& text) {
+  std::vector<unsigned char> bytes = {0xFF, 0xFE};
+  for (unsigned char c : text) bytes.insert(bytes.end(), {c, 0});
+  return bytes;
+}
+
+// The file's text, checked to be UTF-16LE with the mark.
+std::string ReadUtf16(const std::string& path) {
+  const auto bytes = test::ReadBytes(path);
+  EXPECT_GE(bytes.size(), 2u);
+  EXPECT_EQ(bytes[0], 0xFF);
+  EXPECT_EQ(bytes[1], 0xFE);
+  EXPECT_EQ(bytes.size() % 2, 0u);
+  std::u16string text;
+  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) text += static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8);
+  return Utf16ToUtf8(text);
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  test::WriteBytes(path, std::vector<unsigned char>(text.begin(), text.end()));
+}
+
+class TEnv {  // sets an environment variable for a scope
+public:
+  TEnv(const char* name, const char* value) : FName(name) {
+    if (const char* old = std::getenv(name)) FOld = old;
+    value ? ::setenv(name, value, 1) : ::unsetenv(name);
+  }
+  ~TEnv() { FOld ? ::setenv(FName, FOld->c_str(), 1) : ::unsetenv(FName); }
+
+private:
+  const char* FName;
+  std::optional<std::string> FOld;
+};
+
+TEST(Profile, WritesSectionsAndKeysInOrderAsUtf16) {
+  TTempDir dir;
+  TProfile p(dir.File("a.ini"));
+  p.Write("Option", "Version", "Tessmar Ver2.05");
+  p.Write("Option", "DataPath", "");
+  p.Write("Font", "FontName", "Arial");
+  p.Write("option", "GeoidModel", "EGM2008 2.5'x2.5'");  // names match without regard to case
+  p.Write("OPTION", "version", "2");                      // replaced where it stands
+  ASSERT_TRUE(p.Save());
+  EXPECT_EQ(ReadUtf16(dir.File("a.ini")),
+            "[Option]\r\nVersion=2\r\nDataPath=\r\nGeoidModel=EGM2008 2.5'x2.5'\r\n[Font]\r\nFontName=Arial\r\n");
+  TProfile q(dir.File("a.ini"));
+  ASSERT_TRUE(q.Load());
+  EXPECT_EQ(q.Read("OPTION", "GEOIDMODEL"), "EGM2008 2.5'x2.5'");
+  EXPECT_EQ(q.Read("Option", "DataPath"), "");
+  EXPECT_EQ(q.Read("Option", "Missing"), std::nullopt);
+  EXPECT_EQ(q.Read("Nowhere", "Version"), std::nullopt);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);  // no temporary file
+}
+
+TEST(Profile, NewKeyGoesAfterTheSectionsLastEntry) {
+  TTempDir dir;
+  WriteText(dir.File("a.ini"), "; comment\n[A]\nx = 1 \n\n[B]\ny=2\n");
+  TProfile p(dir.File("a.ini"));
+  ASSERT_TRUE(p.Load());
+  EXPECT_EQ(p.Read("A", "x"), "1");  // blanks around names and values do not count
+  p.Write("A", "z", "3");
+  p.Write("C", "w", "4");
+  ASSERT_TRUE(p.Save());
+  EXPECT_EQ(ReadUtf16(dir.File("a.ini")), "; comment\r\n[A]\r\nx = 1 \r\nz=3\r\n\r\n[B]\r\ny=2\r\n[C]\r\nw=4\r\n");
+}
+
+TEST(Profile, FirstOfRepeatedSectionsAndKeysWins) {
+  TTempDir dir;
+  WriteText(dir.File("a.ini"), "[A]\r\nk=first\r\nk=second\r\n[a]\r\nk=third\r\nj=only\r\n");
+  TProfile p(dir.File("a.ini"));
+  ASSERT_TRUE(p.Load());
+  EXPECT_EQ(p.Read("A", "K"), "first");
+  EXPECT_EQ(p.Read("A", "j"), std::nullopt);  // only the first [A] is searched
+  EXPECT_EQ(p.Read("A", "k"), "first");
+}
+
+TEST(Profile, ReadsWhateverEncodingArrives) {
+  TTempDir dir;
+  const std::string path = dir.File("a.ini");
+  WriteText(path, "[A]\nname=T\xC5\x8Dky\xC5\x8D\n");  // UTF-8 without a mark
+  TProfile p(path);
+  ASSERT_TRUE(p.Load());
+  EXPECT_EQ(p.Read("A", "name"), "T\xC5\x8Dky\xC5\x8D");
+  WriteText(path, "[A]\nname=Caf\xE9\n");  // ANSI
+  ASSERT_TRUE(p.Load());
+  EXPECT_EQ(p.Read("A", "name"), "Caf\xC3\xA9");
+  WriteText(path, "\xEF\xBB\xBF[A]\nname=x\n");  // UTF-8 with a mark
+  ASSERT_TRUE(p.Load());
+  EXPECT_EQ(p.Read("A", "name"), "x");
+  test::WriteBytes(path, {0xFE, 0xFF, 0, '[', 0, 'A', 0, ']', 0, '\n', 0, 'k', 0, '=', 0, 'v'});  // UTF-16BE
+  ASSERT_TRUE(p.Load());
+  EXPECT_EQ(p.Read("A", "k"), "v");
+  p.Write("A", "k", "w");
+  ASSERT_TRUE(p.Save());
+  EXPECT_EQ(ReadUtf16(path), "[A]\r\nk=w\r\n");  // written back as UTF-16LE
+}
+
+TEST(Profile, LongValuesReadUpTo2047Characters) {
+  TTempDir dir;
+  WriteText(dir.File("a.ini"), "[A]\nk=" + std::string(100000, 'x') + "\n");
+  TProfile p(dir.File("a.ini"));
+  ASSERT_TRUE(p.Load());
+  EXPECT_EQ(p.Read("A", "k")->size(), 2047u);
+  WriteText(dir.File("a.ini"), "[A]\nk=\"quoted\"\n");
+  ASSERT_TRUE(p.Load());
+  EXPECT_EQ(p.Read("A", "k"), "quoted");
+}
+
+TEST(Profile, MissingFileIsCreatedHoldingOnlyTheMark) {
+  TTempDir dir;
+  ASSERT_TRUE(TProfile::CreateIfMissing(dir.File("new.ini")));
+  EXPECT_EQ(test::ReadBytes(dir.File("new.ini")), (std::vector<unsigned char>{0xFF, 0xFE}));
+  WriteText(dir.File("new.ini"), "kept");
+  ASSERT_TRUE(TProfile::CreateIfMissing(dir.File("new.ini")));
+  EXPECT_EQ(test::ReadBytes(dir.File("new.ini")).size(), 4u);
+  EXPECT_FALSE(TProfile::CreateIfMissing(dir.File("no/such/folder.ini")));
+}
+
+TEST(Profile, FailedSaveLeavesTheFileAsItWas) {
+  TTempDir dir;
+  fs::create_directory(dir.File("a.ini"));  // a folder where the file should be
+  TProfile p(dir.File("a.ini"));
+  p.Write("A", "k", "v");
+  EXPECT_FALSE(p.Save());
+  EXPECT_TRUE(fs::is_directory(dir.File("a.ini")));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
+}
+
+TEST(ValueForms, IntegersFloatsAndTheirText) {
+  EXPECT_EQ(ProfileInteger("4321"), 4321);
+  EXPECT_EQ(ProfileInteger("0x10E1"), 4321);
+  EXPECT_EQ(ProfileInteger("0X10e1"), 4321);
+  EXPECT_EQ(ProfileInteger("$10E1"), 4321);
+  EXPECT_EQ(ProfileInteger("-90"), -90);
+  EXPECT_EQ(ProfileInteger("-0"), 0);
+  EXPECT_EQ(ProfileInteger("2147483647"), 2147483647);
+  EXPECT_EQ(ProfileInteger("$FFFFFFFF"), -1);
+  for (const char* bad : {"abc", "", "1e400", "12abc", "0x", "$", "2147483648", "1.5", "0x1FFFFFFFF"})
+    EXPECT_EQ(ProfileInteger(bad), std::nullopt) << bad;
+  EXPECT_EQ(ProfileFloat("0.0416666666666667"), 0.0416666666666667);
+  EXPECT_EQ(ProfileFloat("-90"), -90.0);
+  EXPECT_EQ(ProfileFloat("0"), 0.0);
+  EXPECT_EQ(ProfileFloat("1e400"), std::nullopt);
+  EXPECT_EQ(ProfileFloat("abc"), std::nullopt);
+  EXPECT_EQ(ProfileFloatText(1.0 / 24), "0.0416666666666667");
+  EXPECT_EQ(ProfileFloatText(1.0 / 60), "0.0166666666666667");
+  EXPECT_EQ(ProfileFloatText(-90), "-90");
+  EXPECT_EQ(ProfileFloatText(0), "0");
+  EXPECT_EQ(ProfileFloatText(-0.0), "0");
+  EXPECT_EQ(ProfileFloatText(1e-5), "1E-5");
+  EXPECT_EQ(ProfileFloatText(1e20), "1E20");
+  EXPECT_EQ(ProfileFloatText(123456.5), "123456.5");
+}
+
+struct SettingsTest : ::testing::Test {
+  TTempDir Dir;
+  TRecorderView View;
+  TSession Session{View};
+  std::string Ini = Dir.File("tessmar.ini");
+
+  SettingsTest() {
+    Session.ExeDir = Dir.Path();
+    Session.SettingsPath = Ini;
+    Session.VersionCaption = "Tessmar Ver2.05";
+  }
+  void Load(const std::string& text) {
+    test::WriteBytes(Ini, Utf16(text));
+    LoadSettings(Session);
+  }
+};
+
+TEST_F(SettingsTest, FirstRunCreatesTheFileAndTakesTheDefaults) {
+  TEnv lang("LANG", "en_US.UTF-8"), all("LC_ALL", nullptr), messages("LC_MESSAGES", nullptr);
+  LoadSettings(Session);
+  EXPECT_EQ(test::ReadBytes(Ini), (std::vector<unsigned char>{0xFF, 0xFE}));
+  EXPECT_TRUE(View.Checked(TControl::RadioButton0));
+  EXPECT_EQ(View.Text(TControl::ComboBoxGeoid), "EGM2008 2.5'x2.5'");
+  EXPECT_EQ(View.Text(TControl::EditFname), "Tessmar.qdat");
+  EXPECT_EQ(View.Text(TControl::EditLat1), "20");
+  EXPECT_EQ(View.Text(TControl::EditLon2), "150");
+  EXPECT_EQ(View.Text(TControl::EditLat), "35 40 37.8");
+  EXPECT_EQ(Session.OutputExt, ".qdat");
+  EXPECT_EQ(Session.DataPath, "");
+  EXPECT_EQ(Session.DataDir, Dir.Path());
+  EXPECT_EQ(View.DialogFolder, Dir.Path());
+  EXPECT_EQ(View.DialogFilter, "Custom Geoid file (*.qdat)|*.qdat");
+  EXPECT_EQ(View.GeoidList, (std::vector<std::string>{"EGM2008 2.5'x2.5'", "EGM2008 1'x1'"}));
+  EXPECT_EQ(View.FontName, "Arial");
+  EXPECT_EQ(View.FontCharset, 0);
+  EXPECT_EQ(View.FontSize, 8);
+
+  SaveSettings(Session);
+  const std::string text = ReadUtf16(Ini);
+  EXPECT_EQ(text.rfind("[Option]\r\nVersion=Tessmar Ver2.05\r\nGeoidModel=EGM2008 2.5'x2.5'\r\nDataPath=\r\n"
+                       "OutputName=Tessmar.qdat\r\nOutputExt=.qdat\r\nResolution=0\r\n",
+                       0),
+            0u);
+  EXPECT_NE(text.find("[EGM2008_25]\r\ntitle=EGM2008 2.5'x2.5'\r\nfname=Und_min2.5x2.5_egm2008_isw=82_WGS84_TideFree_SE"
+                      "\r\nnrows=4321\r\nncols=8642\r\nglamn=-90\r\nglomn=0\r\ndgla=0.0416666666666667\r\n"
+                      "dglo=0.0416666666666667\r\nnlat=4321\r\nnlon=8640\r\nPrePad=1\r\n[EGM2008_10]"),
+            std::string::npos);
+  EXPECT_NE(text.find("MainTop=2147483647\r\nMainLeft=2147483647\r\n[EGM2008_25]"), std::string::npos);  // no screen
+  EXPECT_NE(text.find("[Font]\r\nCharset=0\r\nFontName=Arial\r\nFontSize=8\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsTest, SavedValuesComeBack) {
+  View.SetText(TControl::ComboBoxGeoid, "EGM2008 1'x1'");
+  View.SetText(TControl::EditFname, "area");
+  View.SetText(TControl::EditLat1, "35 30 N");
+  View.SetChecked(TControl::RadioButton15, true);
+  View.SetWindowTopLeft(120, -40);
+  Session.DataPath = "/data/geoid/";
+  Session.GeoidModels[1].dgla = 0.02;
+  SaveSettings(Session);
+
+  TRecorderView view;
+  TSession next(view);
+  next.SettingsPath = Ini;
+  LoadSettings(next);
+  EXPECT_EQ(view.Text(TControl::ComboBoxGeoid), "EGM2008 1'x1'");
+  EXPECT_EQ(view.Text(TControl::EditFname), "area");
+  EXPECT_EQ(view.Text(TControl::EditLat1), "35 30 N");
+  EXPECT_TRUE(view.Checked(TControl::RadioButton15));
+  EXPECT_EQ(view.WindowTop(), 120);
+  EXPECT_EQ(view.WindowLeft(), -40);
+  EXPECT_EQ(next.DataDir, "/data/geoid/");
+  EXPECT_EQ(next.GeoidModels[1].dgla, 0.02);
+}
+
+TEST_F(SettingsTest, DataPathGetsItsSeparator) {
+  Load("[Option]\r\nDataPath=/data/geoid\r\n");
+  EXPECT_EQ(Session.DataPath, "/data/geoid/");
+  EXPECT_EQ(Session.DataDir, "/data/geoid/");
+  SaveSettings(Session);
+  EXPECT_NE(ReadUtf16(Ini).find("DataPath=/data/geoid/\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsTest, ValuesThatDoNotReadTakeTheirDefaults) {
+  Load("[Option]\r\nResolution=7\r\nOutputName=  spaced.qdat  \r\n"
+       "[EGM2008_25]\r\ntitle=\r\nfname=\r\nnrows=abc\r\nncols=0x10E1\r\nglamn=1e400\r\nnlat=-0\r\ndgla=junk\r\n");
+  EXPECT_TRUE(View.Checked(TControl::RadioButton0));
+  EXPECT_EQ(View.Text(TControl::EditFname), "spaced.qdat");
+  const TGeoidModel& m = Session.GeoidModels[0];
+  EXPECT_EQ(m.title, "");  // present but empty stays empty
+  EXPECT_EQ(m.fname, "Und_min2.5x2.5_egm2008_isw=82_WGS84_TideFree_SE");
+  EXPECT_EQ(m.nrows, 4321);
+  EXPECT_EQ(m.ncols, 4321);
+  EXPECT_EQ(m.glamn, -90);
+  EXPECT_EQ(m.nlat, 0);
+  EXPECT_EQ(m.dgla, 1.0 / 24);
+  Load("[Option]\r\nResolution=10\r\n");
+  EXPECT_TRUE(View.Checked(TControl::RadioButton10));
+  EXPECT_FALSE(View.Checked(TControl::RadioButton0));
+}
+
+TEST_F(SettingsTest, BadFilesNeverStopTheLoadOrTheNextSave) {
+  const std::vector<std::vector<unsigned char>> files = {
+      {},                                           // empty
+      {0xFF, 0xFE, '[', 0, 'O', 0, 'p'},            // odd byte count, cut inside a character
+      {0xFF, 0xFE, 0x00, 0xD8, '[', 0},             // an unpaired surrogate
+      {0x00, 0x01, 0x02, 0xFF, 0x80, 0x81, 0xC3},   // binary garbage
+  };
+  for (const auto& bytes : files) {
+    test::WriteBytes(Ini, bytes);
+    LoadSettings(Session);
+    EXPECT_EQ(View.Text(TControl::EditLat1), "20");
+    SaveSettings(Session);
+    TProfile p(Ini);
+    ASSERT_TRUE(p.Load());
+    EXPECT_EQ(p.Read("Option", "Version"), "Tessmar Ver2.05");
+    EXPECT_EQ(p.Read("EGM2008_10", "nlon"), "21600");
+  }
+}
+
+TEST_F(SettingsTest, JapaneseLocaleChangesTheFontDefaults) {
+  {
+    TEnv lang("LANG", "ja_JP.UTF-8"), all("LC_ALL", nullptr), messages("LC_MESSAGES", nullptr);
+    LoadSettings(Session);
+    EXPECT_EQ(View.FontName, "Tahoma");
+    EXPECT_EQ(View.FontCharset, 128);
+  }
+  {
+    TEnv lang("LANG", "ja_JP.UTF-8"), all("LC_ALL", "C");  // LC_ALL comes first
+    EXPECT_FALSE(UserLocaleIsJapanese());
+  }
+  Session.FontSize = 8;
+  View.Dpi = 120;
+  ApplyFonts(Session);
+  EXPECT_EQ(View.FontSize, 6);  // 6.4
+  View.Dpi = 144;
+  ApplyFonts(Session);
+  EXPECT_EQ(View.FontSize, 5);  // 5.33
+  Session.FontSize = 5;
+  View.Dpi = 192;
+  ApplyFonts(Session);
+  EXPECT_EQ(View.FontSize, 3);  // 2.5 goes away from zero
+}
+
+TEST_F(SettingsTest, NoPathMeansNoSave) {
+  Session.SettingsPath.clear();
+  SaveSettings(Session);
+  EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path()), fs::directory_iterator()), 0);
+}
+
+struct SettingsPathTest : ::testing::Test {
+  TTempDir Exe, User;
+  TEnv AppData{"APPDATA", User.Path().c_str()};
+  std::string ExePath = Exe.File("tessmar");
+};
+
+TEST_F(SettingsPathTest, BesideAWritableExecutable) {
+  EXPECT_EQ(ResolveSettingsPath("", ExePath), Exe.File("tessmar.ini"));
+  EXPECT_EQ(ResolveSettingsPath("", Exe.File("tool.bin")), Exe.File("tool.ini"));
+  EXPECT_EQ(ResolveSettingsPath("other.ini", ExePath), Exe.File("other.ini"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(Exe.Path()), fs::directory_iterator()), 0);  // probe removed
+  EXPECT_EQ(FindSettingsPath(ExePath), Exe.File("tessmar.ini"));
+}
+
+TEST_F(SettingsPathTest, UnwritableFolderFallsBackToThePerUserCopy) {
+  // A folder that does not exist cannot be written, by root or anyone.
+  const std::string gone = Exe.File("gone/tessmar");
+  EXPECT_EQ(ResolveSettingsPath("", gone), User.File("tessmar/tessmar.ini"));
+  EXPECT_TRUE(fs::is_directory(User.File("tessmar")));
+  EXPECT_FALSE(fs::exists(User.File("tessmar/tessmar.ini")));  // no template, no copy
+}
+
+TEST_F(SettingsPathTest, TemplateIsCopiedWhenNewerThanTheUsersCopy) {
+  const auto later = [] { std::this_thread::sleep_for(std::chrono::milliseconds(20)); };
+  const std::string beside = Exe.File("tessmar.ini"), user = User.File("tessmar/tessmar.ini");
+  WriteText(beside, "template");
+  EXPECT_EQ(UserSettingsPath(beside, ExePath), user);
+  EXPECT_EQ(test::ReadBytes(user).size(), 8u);  // first copy
+  later();
+  WriteText(user, "edited by the program");  // the user's copy is newer
+  EXPECT_EQ(UserSettingsPath(beside, ExePath), user);
+  EXPECT_EQ(test::ReadBytes(user).size(), 21u);
+  EXPECT_EQ(FindSettingsPath(ExePath), beside);  // the executable's folder is writable here
+  later();
+  WriteText(beside, "template 2");  // the template changed since
+  UserSettingsPath(beside, ExePath);
+  EXPECT_EQ(test::ReadBytes(user).size(), 10u);
+  EXPECT_EQ(FileStamp(Exe.File("none")), 0);
+}
+
+TEST_F(SettingsPathTest, AppDataThatCannotBeCreated) {
+  WriteText(User.File("file"), "");
+  TEnv appData("APPDATA", User.File("file").c_str());  // a file where the folder should go
+  try {
+    ResolveSettingsPath("", Exe.File("gone/tessmar"));
+    ADD_FAILURE() << "no error";
+  } catch (const TError& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot create : " + User.File("file") + "/tessmar/");
+  }
+}
+
+}  // namespace
+}  // namespace tessmar
