@@ -1,0 +1,609 @@
+#include "app/FormMain.hpp"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QScreen>
+#include <QTimer>
+#include <filesystem>
+
+#include "Version.hpp"
+#include "accuracy/PointCheck.hpp"
+#include "accuracy/Scan.hpp"
+#include "app/FormReport.hpp"
+#include "convert/ConvertCommand.hpp"
+#include "grid/Check.hpp"
+#include "grid/Source.hpp"
+#include "option/Settings.hpp"
+#include "option/SettingsPath.hpp"
+
+namespace tessmar {
+
+namespace {
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+// Dialog texts use CR LF; Qt wants LF.
+QString DialogText(const std::string& text) {
+  QString q = Q(text);
+  q.replace("\r\n", "\n");
+  q.remove('\r');
+  return q;
+}
+
+// The extension of a name: from its last "." on, when no folder follows it.
+std::string Extension(const std::string& name) {
+  const auto dot = name.rfind('.');
+  if (dot == std::string::npos || name.find('/', dot) != std::string::npos) return {};
+  std::string ext = name.substr(dot);
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return ext;
+}
+
+std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
+std::string FileNameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+// "description|pattern" as a Qt name filter.
+QString QtFilter(const std::string& filter) {
+  const auto bar = filter.find('|');
+  if (bar == std::string::npos) return Q(filter);
+  const std::string description = filter.substr(0, bar), pattern = filter.substr(bar + 1);
+  if (description.find("(" + pattern + ")") != std::string::npos) return Q(description);
+  return Q(description + " (" + pattern + ")");
+}
+
+TRect ToRect(const QRect& r) { return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
+}  // namespace
+
+std::string VersionCaptionText(int major, int minor) {
+  std::string minorText = std::to_string(minor);
+  while (minorText.size() < 2) minorText.insert(0, "0");
+  return "Tessmar Ver" + std::to_string(major) + "." + minorText;
+}
+
+TFormMain::TFormMain(std::string exePath, QStringList arguments)
+    : QWidget(nullptr), FExePath(std::move(exePath)), FArguments(std::move(arguments)) {
+  FSession.ExeDir = FolderOf(FExePath);
+  CreateControls();
+  WireControls();
+  FFormReport = new TFormReport(this);
+  FFormReport->setAttribute(Qt::WA_QuitOnClose, false);
+  qApp->installEventFilter(this);  // Escape anywhere in the program
+}
+
+TFormMain::~TFormMain() {
+  qApp->removeEventFilter(this);
+  delete FFormReport;
+}
+
+void TFormMain::CreateControls() {
+  setObjectName("FormMain");
+  setWindowTitle("Tessmar");
+  setFixedSize(527, 298);  // client area; the window cannot be resized
+  setFont(QFont("Tahoma", 8));
+  const auto label = [](QWidget* parent, const char* name, int x, int y, int w, int h, const char* text,
+                        Qt::Alignment align) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    l->setGeometry(x, y, w, h);
+    l->setAlignment(align | Qt::AlignVCenter);
+    return l;
+  };
+  const auto edit = [](QWidget* parent, const char* name, int x, int y, int w, int h, const char* text) {
+    auto* e = new QLineEdit(text, parent);
+    e->setObjectName(name);
+    e->setGeometry(x, y, w, h);
+    return e;
+  };
+  const auto button = [](QWidget* parent, const char* name, int x, int y, int w, int h, const char* text,
+                         const char* hint) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setGeometry(x, y, w, h);
+    b->setToolTip(hint);
+    return b;
+  };
+  const auto group = [this](const char* name, int x, int y, int w, int h, const char* text) {
+    auto* g = new QGroupBox(text, this);
+    g->setObjectName(name);
+    g->setGeometry(x, y, w, h);
+    return g;
+  };
+  const auto radio = [](QWidget* parent, const char* name, int x, int y, const char* text) {
+    auto* r = new QRadioButton(text, parent);
+    r->setObjectName(name);
+    r->setGeometry(x, y, 48, 17);
+    return r;
+  };
+  constexpr auto right = Qt::AlignRight, centre = Qt::AlignHCenter, left = Qt::AlignLeft;
+
+  GroupBoxMake = group("GroupBoxMake", 10, 8, 305, 201, " Make custom geoid ");
+  GroupBoxCkeck = group("GroupBoxCkeck", 325, 8, 190, 201, " Geoid check ");
+  GroupBoxError = group("GroupBoxError", 10, 215, 435, 68, " Maximum error  ");
+  LabelReport = label(this, "LabelReport", 460, 225, 55, 13, "Report", centre);
+  LabelReport->setCursor(Qt::PointingHandCursor);
+  ButtonExit = button(this, "ButtonExit", 460, 250, 55, 25, "Exit", "Quit");
+  ProgressBar1 = new QProgressBar(this);
+  ProgressBar1->setObjectName("ProgressBar1");
+  ProgressBar1->setGeometry(10, 285, 505, 8);
+  ProgressBar1->setRange(0, ProgressBarMax);
+  ProgressBar1->setTextVisible(false);
+  ProgressBar1->hide();
+
+  QGroupBox* make = GroupBoxMake;
+  Label13 = label(make, "Label13", 5, 25, 76, 13, "Source Geoid", right);
+  ComboBoxGeoid = new QComboBox(make);
+  ComboBoxGeoid->setObjectName("ComboBoxGeoid");
+  ComboBoxGeoid->setEditable(true);
+  ComboBoxGeoid->setInsertPolicy(QComboBox::NoInsert);
+  ComboBoxGeoid->setGeometry(85, 22, 150, 21);
+  ComboBoxGeoid->setEditText("EGM2008 2.5'x2.5'");
+  Label14 = label(make, "Label14", 5, 49, 76, 13, "Resolution", right);
+  RadioButton0 = radio(make, "RadioButton0", 85, 49, "2.5'");
+  RadioButton5 = radio(make, "RadioButton5", 127, 49, "5'");
+  RadioButton10 = radio(make, "RadioButton10", 170, 49, "10'");
+  RadioButton15 = radio(make, "RadioButton15", 212, 49, "15'");
+  RadioButton20 = radio(make, "RadioButton20", 261, 47, "20'");
+  Label8 = label(make, "Label8", 85, 70, 95, 13, "Southwest", centre);
+  Label9 = label(make, "Label9", 186, 70, 95, 13, "Northeast", centre);
+  Label6 = label(make, "Label6", 5, 88, 76, 13, "Latitude", right);
+  EditLat1 = edit(make, "EditLat1", 85, 85, 95, 21, "20");
+  EditLat2 = edit(make, "EditLat2", 186, 85, 95, 21, "50");
+  Label7 = label(make, "Label7", 5, 115, 76, 13, "Longitude", right);
+  EditLon1 = edit(make, "EditLon1", 85, 112, 95, 21, "120");
+  EditLon2 = edit(make, "EditLon2", 186, 112, 95, 21, "150");
+  LabelOutFname = label(make, "LabelOutFname", 20, 141, 95, 13, "Custom Geoid name", right);
+  LabelOutFname->setCursor(Qt::PointingHandCursor);
+  EditFname = edit(make, "EditFname", 118, 138, 163, 21, "Tessmar.qdat");
+  ButtonConvert = button(make, "ButtonConvert", 211, 168, 70, 25, "Convert", "Conversion is started");
+  LabelMakeReport = label(make, "LabelMakeReport", 24, 175, 185, 13, "", left);
+
+  QGroupBox* check = GroupBoxCkeck;
+  Label1 = label(check, "Label1", 2, 25, 68, 13, "Latitude", right);
+  EditLat = edit(check, "EditLat", 72, 22, 95, 21, "35 40 37.8");
+  Label2 = label(check, "Label2", 2, 53, 68, 13, "Longitude", right);
+  EditLon = edit(check, "EditLon", 72, 50, 95, 21, "139 44 52.3");
+  Label3 = label(check, "Label3", 14, 88, 80, 13, "Original(m)", right);
+  EditGeoid = edit(check, "EditGeoid", 97, 85, 70, 21, "");
+  Label11 = label(check, "Label11", 14, 114, 80, 13, "Custom(m)", right);
+  EditCustomGeoid = edit(check, "EditCustomGeoid", 97, 111, 70, 21, "");
+  Label12 = label(check, "Label12", 14, 141, 80, 13, "Error(m)", right);
+  EditError = edit(check, "EditError", 97, 138, 70, 21, "");
+  ButtonCalc = button(check, "ButtonCalc", 97, 168, 70, 23, "Check", "Check Geoid error");
+
+  QGroupBox* error = GroupBoxError;
+  LabelMinG = label(error, "LabelMinG", 15, 17, 310, 13, "Min:", left);
+  LabelMaxG = label(error, "LabelMaxG", 15, 31, 310, 13, "Max:", left);
+  LabelReso = label(error, "LabelReso", 15, 45, 310, 13, "", left);
+  Label4 = label(error, "Label4", 325, 13, 42, 13, "Precision", right);
+  ComboBoxPrecision = new QComboBox(error);
+  ComboBoxPrecision->setObjectName("ComboBoxPrecision");
+  ComboBoxPrecision->setEditable(true);
+  ComboBoxPrecision->setInsertPolicy(QComboBox::NoInsert);
+  ComboBoxPrecision->addItems({"4.0", "2.0", "1.0", "0.5", "0.25"});
+  ComboBoxPrecision->setGeometry(370, 10, 50, 21);
+  ComboBoxPrecision->setEditText("1.0");
+  Button1 = button(error, "Button1", 350, 35, 70, 25, "Check", "Check the maximum error");
+
+  // Right-aligned labels sized to their text grow to the left.
+  for (QLabel* l : {LabelOutFname, Label4}) {
+    const int rightEdge = l->geometry().right();
+    l->adjustSize();
+    l->move(rightEdge - l->width() + 1, l->y());
+  }
+
+  // The radio buttons form one group; none is checked until the settings load.
+  auto* resolution = new QButtonGroup(this);
+  for (QRadioButton* r : {RadioButton0, RadioButton5, RadioButton10, RadioButton15, RadioButton20})
+    resolution->addButton(r);
+
+  // Tab order, container by container.
+  const QWidget* order[] = {ComboBoxGeoid, RadioButton0,    RadioButton5, RadioButton10, RadioButton15,
+                            RadioButton20, EditLat1,        EditLon1,     EditLat2,      EditLon2,
+                            EditFname,     ButtonConvert,   EditLat,      EditLon,       EditGeoid,
+                            EditCustomGeoid, EditError,     ButtonCalc,   Button1,       ComboBoxPrecision,
+                            ButtonExit};
+  for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+    setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+
+  const std::pair<TControl, QWidget*> controls[] = {
+      {TControl::ComboBoxGeoid, ComboBoxGeoid},     {TControl::RadioButton0, RadioButton0},
+      {TControl::RadioButton5, RadioButton5},       {TControl::RadioButton10, RadioButton10},
+      {TControl::RadioButton15, RadioButton15},     {TControl::RadioButton20, RadioButton20},
+      {TControl::EditLat1, EditLat1},               {TControl::EditLon1, EditLon1},
+      {TControl::EditLat2, EditLat2},               {TControl::EditLon2, EditLon2},
+      {TControl::EditFname, EditFname},             {TControl::LabelMakeReport, LabelMakeReport},
+      {TControl::EditLat, EditLat},                 {TControl::EditLon, EditLon},
+      {TControl::EditGeoid, EditGeoid},             {TControl::EditCustomGeoid, EditCustomGeoid},
+      {TControl::EditError, EditError},             {TControl::ComboBoxPrecision, ComboBoxPrecision},
+      {TControl::LabelMinG, LabelMinG},             {TControl::LabelMaxG, LabelMaxG},
+      {TControl::LabelReso, LabelReso}};
+  for (const auto& [control, widget] : controls) FControls[static_cast<std::size_t>(control)] = widget;
+}
+
+void TFormMain::WireControls() {
+  connect(ButtonConvert, &QPushButton::clicked, this, [this] { ButtonConvertClick(); });
+  connect(ButtonCalc, &QPushButton::clicked, this, [this] { ButtonCalcClick(); });
+  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+  connect(ButtonExit, &QPushButton::clicked, this, [this] { ButtonExitClick(); });
+  connect(EditFname, &QLineEdit::textChanged, this, [this] { EditFnameChange(); });
+  connect(ComboBoxGeoid, &QComboBox::activated, this, [this] { ComboBoxGeoidSelect(); });
+  for (QWidget* w : {static_cast<QWidget*>(LabelReport), static_cast<QWidget*>(LabelOutFname)})
+    w->installEventFilter(this);
+  for (QLineEdit* e : {EditLat, EditLon, EditLat1, EditLat2, EditLon1, EditLon2}) e->installEventFilter(this);
+}
+
+// ---- The view ----
+
+std::string TFormMain::Text(TControl control) const {
+  QWidget* w = Control(control);
+  if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text().toStdString();
+  if (auto* c = qobject_cast<QComboBox*>(w)) return c->currentText().toStdString();
+  if (auto* l = qobject_cast<QLabel*>(w)) return l->text().toStdString();
+  if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text().toStdString();
+  return {};
+}
+
+void TFormMain::SetText(TControl control, const std::string& text) {
+  QWidget* w = Control(control);
+  if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(Q(text));
+  else if (auto* c = qobject_cast<QComboBox*>(w)) c->setEditText(Q(text));
+  else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(Q(text));
+  else if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(Q(text));
+}
+
+bool TFormMain::Checked(TControl control) const {
+  auto* b = qobject_cast<QAbstractButton*>(Control(control));
+  return b && b->isChecked();
+}
+
+void TFormMain::SetChecked(TControl control, bool checked) {
+  if (auto* b = qobject_cast<QAbstractButton*>(Control(control))) {
+    QButtonGroup* group = b->group();
+    if (group && !checked) group->setExclusive(false);  // an exclusive group cannot uncheck its last button
+    b->setChecked(checked);
+    if (group) group->setExclusive(true);
+  }
+}
+
+TRect TFormMain::MonitorWorkArea() const {
+  const QRect frame = frameGeometry();
+  QScreen* screen = QGuiApplication::screenAt(frame.center());
+  if (!screen) screen = this->screen();
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  return screen ? ToRect(screen->availableGeometry()) : TRect{0, 0, 1024, 768};
+}
+
+TModalResult TFormMain::CenteredMessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons, int) {
+  if (DialogHook) return DialogHook(text, kind, buttons);
+  const QMessageBox::Icon icons[] = {QMessageBox::Warning, QMessageBox::Critical, QMessageBox::Information,
+                                     QMessageBox::Question};
+  QMessageBox box(icons[static_cast<int>(kind)], Q(std::string(MsgDlgCaption(kind))), DialogText(text),
+                  QMessageBox::NoButton, this);
+  const struct {
+    TMsgDlgBtn bit;
+    QMessageBox::ButtonRole role;
+    const char* label;
+    TModalResult result;
+  } kinds[] = {{mbYes, QMessageBox::YesRole, "&Yes", TModalResult::mrYes},
+               {mbNo, QMessageBox::NoRole, "&No", TModalResult::mrNo},
+               {mbOK, QMessageBox::AcceptRole, "OK", TModalResult::mrOK},
+               {mbCancel, QMessageBox::RejectRole, "Cancel", TModalResult::mrCancel}};
+  std::vector<std::pair<QAbstractButton*, TModalResult>> made;
+  for (const auto& k : kinds)
+    if (buttons & k.bit) made.emplace_back(box.addButton(k.label, k.role), k.result);
+  for (const auto& [b, r] : made) {
+    if (r == ((buttons & mbOK) ? TModalResult::mrOK : TModalResult::mrYes))
+      box.setDefaultButton(qobject_cast<QPushButton*>(b));
+    if (r == TModalResult::mrCancel || (r == TModalResult::mrNo && !(buttons & mbCancel)) ||
+        (r == TModalResult::mrOK && !(buttons & (mbCancel | mbNo))))
+      box.setEscapeButton(b);
+  }
+  box.adjustSize();
+  const QSize size = box.sizeHint();
+  const TPoint at = CentreOnOwner(ToRect(frameGeometry()), size.width(), size.height(), MonitorWorkArea());
+  box.move(at.x, at.y);
+  box.exec();
+  for (const auto& [b, r] : made)
+    if (box.clickedButton() == b) return r;
+  return TModalResult::mrNone;
+}
+
+void TFormMain::ShowGeneralError(const std::string& text) {
+  if (GeneralErrorHook) return GeneralErrorHook(text);
+  QMessageBox::critical(this, QFileInfo(Q(FExePath)).completeBaseName(), Q(GeneralErrorText(text)));
+}
+
+void TFormMain::ProcessMessages() { QCoreApplication::processEvents(); }
+
+void TFormMain::SetProgressPosition(int position) { ProgressBar1->setValue(position); }
+void TFormMain::SetProgressVisible(bool visible) { ProgressBar1->setVisible(visible); }
+
+void TFormMain::ReportClear() { FFormReport->Clear(); }
+void TFormMain::ReportAppend(const std::string& line) { FFormReport->Append(line); }
+void TFormMain::ReportShow() { FFormReport->ShowReport(); }
+
+void TFormMain::PlaceOnWorkArea(std::int32_t& top, std::int32_t& left) {
+  const QRect frame = frameGeometry();
+  if (top == NoSavedPosition || left == NoSavedPosition) {
+    CentreOnWorkArea(top, left, frame.height(), frame.width(), MonitorWorkArea());
+    return;
+  }
+  move(left, top);  // first onto the saved place, so its monitor's work area counts
+  ClampToWorkArea(top, left, frame.height(), frame.width(), MonitorWorkArea());
+}
+
+void TFormMain::SetWindowTopLeft(std::int32_t top, std::int32_t left) { move(left, top); }
+std::int32_t TFormMain::WindowTop() const { return frameGeometry().top(); }
+std::int32_t TFormMain::WindowLeft() const { return frameGeometry().left(); }
+
+void TFormMain::SetGeoidList(const std::string& first, const std::string& second) {
+  const QString text = ComboBoxGeoid->currentText();
+  const QSignalBlocker quiet(ComboBoxGeoid);
+  ComboBoxGeoid->clear();
+  ComboBoxGeoid->addItems({Q(first), Q(second)});
+  ComboBoxGeoid->setEditText(text);
+}
+
+void TFormMain::SetOpenDialog(const std::string& folder, const std::string& filter) {
+  FDialogFolder = folder;
+  FDialogFilter = filter;
+}
+
+int TFormMain::LogicalDpiX() const { return logicalDpiX(); }
+
+void TFormMain::SetFonts(std::uint8_t, const std::string& name, int size) {
+  // Qt's fonts are Unicode: the character set has nothing left to choose.
+  QFont font(Q(name));
+  if (size > 0) font.setPointSize(size);
+  setFont(font);
+  FFormReport->setFont(font);
+}
+
+// ---- Lifecycle ----
+
+bool TFormMain::event(QEvent* e) {
+  if (e->type() == QEvent::WindowActivate) QTimer::singleShot(0, this, [this] { FormActivate(); });
+  return QWidget::event(e);
+}
+
+void TFormMain::showEvent(QShowEvent* e) {
+  QWidget::showEvent(e);
+  QTimer::singleShot(0, this, [this] { FormActivate(); });
+}
+
+void TFormMain::FormActivate() {
+  if (FActivated) return;
+  FActivated = true;
+  FSession.VersionCaption = VersionCaptionText(VersionMajor, VersionMinor);
+  setWindowTitle(Q(FSession.VersionCaption));
+  try {
+    FSession.SettingsPath = ResolveSettingsPath("", FExePath);
+  } catch (const std::exception& e) {
+    ShowGeneralError(e.what());
+    return;
+  }
+  LoadSettings(FSession);
+  if (QLineEdit* edit = ComboBoxGeoid->lineEdit()) edit->deselect();
+  TakeCommandLineFiles();
+  setAcceptDrops(true);
+  ButtonConvert->setFocus();
+  const TGeoidModel& model = FSession.GeoidModels[SelectedModelIndex(FSession)];
+  FLocatePending = !std::filesystem::exists(TrimBlanks(FSession.DataDir + model.fname));
+  QTimer::singleShot(0, this, [this] { ApplicationEvents1Idle(); });
+}
+
+void TFormMain::ApplicationEvents1Idle() {
+  if (!FLocatePending) return;
+  FLocatePending = false;
+  RunHandler(FSession, [this] { LocateSourceFile(); });
+}
+
+void TFormMain::closeEvent(QCloseEvent* e) {
+  FSession.AbortRequested = true;  // FormCloseQuery
+  if (FSession.Busy) {
+    // The grids stay with the running operation; the window closes when it returns.
+    FCloseDeferred = true;
+    e->ignore();
+    return;
+  }
+  if (!FClosed) {
+    FClosed = true;
+    QCoreApplication::processEvents();
+    SaveSettings(FSession);
+    ReleaseSource(FSession);
+    ++SourceReleases;
+    FFormReport->close();
+  }
+  e->accept();
+}
+
+void TFormMain::AfterLongOperation() {
+  if (FCustomClosePending) {
+    FCustomClosePending = false;
+    if (CustomIsOpen(FSession)) CloseCustomFile(FSession);
+  }
+  if (FCloseDeferred) {
+    FCloseDeferred = false;
+    close();
+  }
+}
+
+// ---- Handlers ----
+
+void TFormMain::ButtonConvertClick() {
+  const bool wasBusy = FSession.Busy;
+  tessmar::ButtonConvertClick(FSession);
+  if (!wasBusy) AfterLongOperation();
+}
+
+void TFormMain::Button1Click() {
+  const bool wasBusy = FSession.Busy;
+  tessmar::Button1Click(FSession);
+  if (!wasBusy) AfterLongOperation();
+}
+
+void TFormMain::ButtonCalcClick() {
+  // Inside a running operation the check may only read the grids it finds open.
+  if (FSession.Busy && (!FSession.SourceOpen || !CustomIsOpen(FSession))) return;
+  RunHandler(FSession, [this] { tessmar::ButtonCalcClick(FSession); });
+}
+
+void TFormMain::LabelReportClick() {
+  if (FFormReport->isVisible()) FFormReport->close();
+  else FFormReport->ShowReport();
+}
+
+void TFormMain::ButtonExitClick() { close(); }
+
+void TFormMain::EditFnameChange() {
+  if (!CustomIsOpen(FSession)) return;
+  if (FSession.Busy) FCustomClosePending = true;
+  else CloseCustomFile(FSession);
+}
+
+void TFormMain::ComboBoxGeoidSelect() {
+  if (FSession.Busy) return;  // the running operation keeps its model
+  RunHandler(FSession, [this] { LocateSourceFile(); });
+}
+
+std::optional<std::string> TFormMain::RunFileDialog(const std::string& file, const std::string& filter) {
+  if (FileDialogHook) return FileDialogHook(FDialogFolder, file, filter);
+  QFileDialog dialog(this, QString(), Q(FDialogFolder), QtFilter(filter));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);  // a dialog of ours can be placed
+  dialog.setFileMode(QFileDialog::AnyFile);            // a name that does not exist yet
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.selectFile(Q(FileNameOf(file)));
+  // OpenDialog1Show: centred on the main window for its first three moves.
+  FOpenDialog1MoveFlag = 3;
+  struct TCentre : QObject {
+    TFormMain* Main;
+    explicit TCentre(TFormMain* main) : Main(main) {}
+    bool eventFilter(QObject* o, QEvent* e) override {
+      if ((e->type() == QEvent::Show || e->type() == QEvent::Move) && Main->FOpenDialog1MoveFlag > 0) {
+        --Main->FOpenDialog1MoveFlag;
+        auto* d = static_cast<QWidget*>(o);
+        const QRect frame = d->frameGeometry();
+        const TPoint at = CentreOnOwner(ToRect(Main->frameGeometry()), frame.width(), frame.height(),
+                                        Main->MonitorWorkArea());
+        if (frame.topLeft() != QPoint(at.x, at.y)) d->move(at.x, at.y);
+      }
+      return false;
+    }
+  } centre(this);
+  dialog.installEventFilter(&centre);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().front().toStdString();
+}
+
+void TFormMain::LocateSourceFile() {
+  const std::string folder = FDialogFolder, file = FDialogFile, filter = FDialogFilter;
+  if (FActivated) {
+    OpenSelectedModel(FSession);
+    FDialogFolder = FSession.DataDir;
+    const std::string& fname = FSession.GeoidModels[SelectedModelIndex(FSession)].fname;
+    FDialogFile = FDialogFolder + (FDialogFolder.empty() || FDialogFolder.back() != '/' ? "/" : "") + fname;
+    FDialogFilter = "Geoid file|" + FileNameOf(FDialogFile);
+    if (!FSession.SourceOpen) {
+      if (const auto chosen = RunFileDialog(FDialogFile, FDialogFilter)) {
+        FSession.DataDir = FolderOf(*chosen);
+        OpenSelectedModel(FSession);
+        if (FSession.SourceOpen) FSession.DataPath = FSession.DataDir;
+      }
+    }
+    CloseSource(FSession);
+  }
+  FDialogFolder = folder;
+  FDialogFile = file;
+  FDialogFilter = filter;
+}
+
+void TFormMain::LabelOutFnameClick() {
+  if (FSession.Busy) return;  // picking a file would close the scan's custom grid
+  FDialogFile = FDialogFolder + (FDialogFolder.empty() || FDialogFolder.back() != '/' ? "/" : "") + "*.qdat";
+  const auto chosen = RunFileDialog(FDialogFile, FDialogFilter);
+  if (!chosen) return;
+  SetText(TControl::EditFname, FileNameOf(*chosen));
+  FSession.DataDir = FolderOf(*chosen);
+  if (std::filesystem::exists(*chosen)) {
+    FSession.DataPath = FSession.DataDir;
+    CloseCustomFile(FSession);
+  }
+}
+
+void TFormMain::TakeCommandLineFiles() {
+  std::string names;
+  for (const QString& argument : FArguments) {
+    const std::string a = argument.toStdString();
+    if (Extension(a) == ".ini") {
+      FSession.SettingsPath = a;
+      LoadSettings(FSession);
+    } else {
+      names += a + ";";
+    }
+  }
+  if (!names.empty()) {
+    names.pop_back();
+    SetText(TControl::EditFname, names);
+  }
+}
+
+void TFormMain::WMDropFiles(const QStringList& paths) {
+  std::string last;
+  for (const QString& path : paths) {
+    const std::string p = path.toStdString();
+    if (Extension(p) == ".ini") {
+      FSession.SettingsPath = p;
+      RunHandler(FSession, [this] { LoadSettings(FSession); });
+    } else {
+      last = p;
+    }
+  }
+  if (!last.empty()) {
+    FSession.DataDir = FolderOf(last);
+    SetText(TControl::EditFname, FileNameOf(last));
+  }
+}
+
+void TFormMain::dragEnterEvent(QDragEnterEvent* e) {
+  if (!FSession.Busy && e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void TFormMain::dropEvent(QDropEvent* e) {
+  if (FSession.Busy) return;
+  QStringList paths;
+  for (const QUrl& url : e->mimeData()->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  e->acceptProposedAction();
+  WMDropFiles(paths);
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(e);
+    // ApplicationEvents1ShortCut: Escape anywhere asks the running operation to
+    // stop, and still reaches its control (a dialog's Cancel, say).
+    if (key->key() == Qt::Key_Escape) FSession.AbortRequested = true;
+    // EditLatKeyPress: Enter in a coordinate field runs the point check.
+    const bool coordinate = watched == EditLat || watched == EditLon || watched == EditLat1 || watched == EditLat2 ||
+                            watched == EditLon1 || watched == EditLon2;
+    if (coordinate && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+      ButtonCalcClick();
+      return true;
+    }
+  }
+  if (e->type() == QEvent::MouseButtonRelease) {
+    if (watched == LabelReport) LabelReportClick();
+    if (watched == LabelOutFname) LabelOutFnameClick();
+  }
+  return QWidget::eventFilter(watched, e);
+}
+
+}  // namespace tessmar

@@ -1,0 +1,149 @@
+// TFormMain: the main window. It implements the core's view over its widgets;
+// each handler translates the widgets to a core operation and back. While a
+// conversion or scan runs (Busy), no handler may close or replace the grids it
+// reads: such handlers are refused or deferred until the operation returns.
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStringList>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/Placement.hpp"
+#include "app/Taskbar.hpp"
+#include "grid/Session.hpp"
+#include "grid/View.hpp"
+
+namespace tessmar {
+
+class TFormReport;
+
+class TFormMain : public QWidget, public TView {
+  Q_OBJECT
+public:
+  // exePath decides where the settings file lives; arguments are the command
+  // line's files (the program's own path excluded).
+  explicit TFormMain(std::string exePath, QStringList arguments = {});
+  ~TFormMain() override;
+
+  TSession& Session() { return FSession; }
+  TFormReport* FormReport() const { return FFormReport; }
+
+  // Seams the tests script in place of the modal dialogs.
+  std::function<TModalResult(const std::string& text, TMsgDlgType, TMsgDlgButtons)> DialogHook;
+  std::function<void(const std::string& text)> GeneralErrorHook;
+  std::function<std::optional<std::string>(const std::string& folder, const std::string& file,
+                                           const std::string& filter)>
+      FileDialogHook;
+  int SourceReleases = 0;  // how often the source grid was released at close
+
+  // TView.
+  std::string Text(TControl control) const override;
+  void SetText(TControl control, const std::string& text) override;
+  bool Checked(TControl control) const override;
+  void SetChecked(TControl control, bool checked) override;
+  TModalResult CenteredMessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons,
+                                  int helpContext) override;
+  void ShowGeneralError(const std::string& text) override;
+  void ProcessMessages() override;
+  void SetProgressPosition(int position) override;
+  void SetProgressVisible(bool visible) override;
+  std::uint64_t TaskbarMaximum() const override { return FTaskbar.ProgressMaxValue(); }
+  void SetTaskbarValue(std::int64_t value) override { FTaskbar.SetProgressValue(value); }
+  void SetTaskbarState(TTaskBarProgressState state) override { FTaskbar.SetProgressState(state); }
+  void ReportClear() override;
+  void ReportAppend(const std::string& line) override;
+  void ReportShow() override;
+  void PlaceOnWorkArea(std::int32_t& top, std::int32_t& left) override;
+  void SetWindowTopLeft(std::int32_t top, std::int32_t left) override;
+  std::int32_t WindowTop() const override;
+  std::int32_t WindowLeft() const override;
+  void SetGeoidList(const std::string& first, const std::string& second) override;
+  void SetOpenDialog(const std::string& folder, const std::string& filter) override;
+  int LogicalDpiX() const override;
+  void SetFonts(std::uint8_t charset, const std::string& name, int size) override;
+
+  TRect MonitorWorkArea() const;
+  const TTaskbar& Taskbar() const { return FTaskbar; }
+  bool Activated() const { return FActivated; }
+  bool LocatePending() const { return FLocatePending; }
+
+  // Handlers.
+  void FormActivate();
+  void ApplicationEvents1Idle();
+  void ButtonConvertClick();
+  void ButtonCalcClick();
+  void Button1Click();
+  void LabelReportClick();
+  void ButtonExitClick();
+  void EditFnameChange();
+  void ComboBoxGeoidSelect();
+  void LabelOutFnameClick();
+  void LocateSourceFile();
+  void TakeCommandLineFiles();
+  void WMDropFiles(const QStringList& paths);
+
+protected:
+  bool event(QEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+  void CreateControls();
+  void WireControls();
+  void AfterLongOperation();
+  std::optional<std::string> RunFileDialog(const std::string& file, const std::string& filter);
+  QWidget* Control(TControl control) const { return FControls[static_cast<std::size_t>(control)]; }
+
+  std::string FExePath;
+  QStringList FArguments;
+  TSession FSession{*this};
+  TTaskbar FTaskbar;
+  TFormReport* FFormReport = nullptr;
+  std::array<QWidget*, ControlCount> FControls{};
+  bool FActivated = false;
+  bool FLocatePending = false;
+  bool FCloseDeferred = false;       // the window was closed during a long operation
+  bool FCustomClosePending = false;  // EditFname changed during a long operation
+  bool FClosed = false;
+  // The file dialog's settings (OpenDialog1).
+  std::string FDialogFolder, FDialogFile, FDialogFilter = "All|*.*";
+  std::uint8_t FOpenDialog1MoveFlag = 0;
+
+public:
+  // Controls, by their layout names.
+  QPushButton* ButtonExit;
+  QLabel* LabelReport;
+  QGroupBox *GroupBoxCkeck, *GroupBoxMake, *GroupBoxError;
+  QLabel *Label1, *Label2, *Label3, *Label4, *Label6, *Label7, *Label8, *Label9, *Label11, *Label12, *Label13,
+      *Label14;
+  QLineEdit *EditLat, *EditLon, *EditGeoid, *EditCustomGeoid, *EditError;
+  QPushButton* ButtonCalc;
+  QLabel* LabelOutFname;
+  QLineEdit *EditLat1, *EditLat2, *EditLon1, *EditLon2, *EditFname;
+  QPushButton* ButtonConvert;
+  QComboBox* ComboBoxGeoid;
+  QRadioButton *RadioButton0, *RadioButton5, *RadioButton10, *RadioButton15, *RadioButton20;
+  QLabel *LabelMinG, *LabelMaxG, *LabelReso, *LabelMakeReport;
+  QPushButton* Button1;
+  QProgressBar* ProgressBar1;
+  QComboBox* ComboBoxPrecision;
+};
+
+// "Tessmar Ver" + major "." two-digit minor: 2.5.0.0 gives "Tessmar Ver2.05".
+std::string VersionCaptionText(int major, int minor);
+
+}  // namespace tessmar

@@ -1,0 +1,33 @@
+// Window placement arithmetic, as plain functions of rectangles so it is tested
+// without a display. Screen pixels; right and bottom exclusive; divisions
+// truncate toward zero.
+#pragma once
+
+#include <cstdint>
+
+namespace tessmar {
+
+struct TRect {
+  std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+  std::int32_t Width() const { return right - left; }
+  std::int32_t Height() const { return bottom - top; }
+};
+
+struct TPoint {
+  std::int32_t x = 0, y = 0;
+};
+
+// A w x h window centred on owner, then kept inside workArea: top clamped to the
+// top, then to the bottom, then left to the left, then to the right. Used for
+// message dialogs and the file dialog.
+TPoint CentreOnOwner(const TRect& owner, std::int32_t w, std::int32_t h, const TRect& workArea);
+
+// PlaceOnWorkArea's two halves for a window of outer size W x H: centred on the
+// work area, or a saved corner clamped into it (left, bottom, right, top, in
+// that order, so a window larger than the area ends top-right).
+void CentreOnWorkArea(std::int32_t& top, std::int32_t& left, std::int32_t H, std::int32_t W, const TRect& workArea);
+void ClampToWorkArea(std::int32_t& top, std::int32_t& left, std::int32_t H, std::int32_t W, const TRect& workArea);
+
+inline constexpr std::int32_t NoSavedPosition = 2147483647;
+
+}  // namespace tessmar

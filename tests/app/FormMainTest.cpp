@@ -1,0 +1,271 @@
+// The main window driven as a user would, on the offscreen platform, with the
+// modal dialogs scripted.
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+
+#include "TestGrids.hpp"
+#include "app/FormMain.hpp"
+#include "app/FormReport.hpp"
+#include "grid/Check.hpp"
+#include "option/Profile.hpp"
+
+using namespace tessmar;
+namespace fs = std::filesystem;
+
+namespace {
+float Smooth(int r, int c) { return static_cast<float>(30 * std::sin(r * 0.05) * std::cos(c * 0.07) + 5 * std::sin(c * 0.3)); }
+
+// A folder holding the program's settings (a small 2.5' source in the
+// catalogue, the folder itself as DataPath) and the source grid.
+struct TWorld {
+  test::TTempDir Dir;
+  std::string Exe = Dir.File("tessmar");
+  std::string Ini = Dir.File("tessmar.ini");
+
+  explicit TWorld(const std::string& fname = "source25") {
+    const TGeoidModel m = test::SmallModel("source25", 1.0 / 24, 19, 119, 769, 769);
+    test::WriteSourceGrid(Dir.File("source25"), m, Smooth);
+    TProfile ini(Ini);
+    ini.Write("Option", "DataPath", Dir.Path());
+    ini.Write("Option", "Resolution", "5");
+    ini.Write("EGM2008_25", "fname", fname);
+    ini.Write("EGM2008_25", "nrows", "769");
+    ini.Write("EGM2008_25", "ncols", "771");
+    ini.Write("EGM2008_25", "glamn", "19");
+    ini.Write("EGM2008_25", "glomn", "119");
+    ini.Write("EGM2008_25", "nlat", "769");
+    ini.Write("EGM2008_25", "nlon", "769");
+    ini.Save();
+  }
+};
+
+// A main window with every dialog scripted and recorded.
+struct TForm {
+  TFormMain Form;
+  std::vector<std::string> Dialogs, Errors, FileDialogs;
+  TModalResult Answer = TModalResult::mrYes;
+
+  explicit TForm(const TWorld& world, QStringList arguments = {}) : Form(world.Exe, std::move(arguments)) {
+    Form.DialogHook = [this](const std::string& text, TMsgDlgType, TMsgDlgButtons) {
+      Dialogs.push_back(text);
+      return Answer;
+    };
+    Form.GeneralErrorHook = [this](const std::string& text) { Errors.push_back(text); };
+    Form.FileDialogHook = [this](const std::string&, const std::string& file, const std::string& filter) {
+      FileDialogs.push_back(file + "|" + filter);
+      return std::optional<std::string>();
+    };
+    Form.show();
+    QCoreApplication::processEvents();  // the start-up sequence and the first idle moment
+    QCoreApplication::processEvents();
+  }
+  std::string Text(TControl c) const { return Form.Text(c); }
+};
+
+void SaveScreenshots(TFormMain& form) {
+  const char* folder = std::getenv("TESSMAR_SCREENSHOTS");
+  if (!folder) return;
+  form.grab().save(QString(folder) + "/main-window.png");
+  form.FormReport()->grab().save(QString(folder) + "/report-window.png");
+}
+}  // namespace
+
+class FormMainTest : public QObject {
+  Q_OBJECT
+private slots:
+  void everyControlSitsWhereTheLayoutPutsIt() {
+    TWorld world;
+    TForm f(world);
+    QCOMPARE(f.Form.size(), QSize(527, 298));
+    const struct {
+      const char* name;
+      QRect geometry;
+      const char* text;
+    } controls[] = {
+        {"GroupBoxMake", {10, 8, 305, 201}, " Make custom geoid "},
+        {"GroupBoxCkeck", {325, 8, 190, 201}, " Geoid check "},
+        {"GroupBoxError", {10, 215, 435, 68}, " Maximum error  "},
+        {"ButtonExit", {460, 250, 55, 25}, "Exit"},
+        {"ButtonConvert", {211, 168, 70, 25}, "Convert"},
+        {"ButtonCalc", {97, 168, 70, 23}, "Check"},
+        {"Button1", {350, 35, 70, 25}, "Check"},
+        {"EditFname", {118, 138, 163, 21}, "Tessmar.qdat"},
+        {"EditLat", {72, 22, 95, 21}, nullptr},
+        {"RadioButton20", {261, 47, 48, 17}, "20'"},
+        {"ProgressBar1", {10, 285, 505, 8}, nullptr},
+    };
+    for (const auto& c : controls) {
+      auto* w = f.Form.findChild<QWidget*>(c.name);
+      QVERIFY2(w, c.name);
+      QCOMPARE(w->geometry(), c.geometry);
+      if (!c.text) continue;
+      if (auto* g = qobject_cast<QGroupBox*>(w)) QCOMPARE(g->title(), QString(c.text));
+      if (auto* b = qobject_cast<QAbstractButton*>(w)) QCOMPARE(b->text(), QString(c.text));
+      if (auto* l = qobject_cast<QLabel*>(w)) QCOMPARE(l->text(), QString(c.text));
+      if (auto* e = qobject_cast<QLineEdit*>(w)) QCOMPARE(e->text(), QString(c.text));
+    }
+    QCOMPARE(f.Form.LabelOutFname->geometry().right(), 20 + 95 - 1);  // sized to its text, growing left
+    QCOMPARE(f.Form.LabelOutFname->text(), QString("Custom Geoid name"));
+    QCOMPARE(f.Form.ButtonConvert->toolTip(), QString("Conversion is started"));
+    QCOMPARE(f.Form.Button1->toolTip(), QString("Check the maximum error"));
+    QCOMPARE(f.Form.ComboBoxPrecision->count(), 5);
+    QCOMPARE(f.Form.EditLat1->nextInFocusChain(), f.Form.EditLon1);
+  }
+
+  void startUpRunsOnce() {
+    TWorld world;
+    TForm f(world);
+    QVERIFY(f.Form.Activated());
+    QCOMPARE(f.Form.windowTitle(), QString("Tessmar Ver2.05"));
+    QCOMPARE(f.Form.Session().SettingsPath, world.Ini);
+    QVERIFY(f.Form.Checked(TControl::RadioButton5));
+    QCOMPARE(f.Form.ComboBoxGeoid->count(), 2);
+    QVERIFY(f.Dialogs.empty());  // the source is there: no locate prompt
+    f.Form.EditFname->setText("changed");
+    f.Form.FormActivate();  // a later activation loads nothing
+    QCOMPARE(f.Text(TControl::EditFname), std::string("changed"));
+    QCOMPARE(VersionCaptionText(2, 12), std::string("Tessmar Ver2.12"));
+  }
+
+  void convertCheckAndScan() {
+    TWorld world;
+    TForm f(world);
+    QTest::mouseClick(f.Form.ButtonConvert, Qt::LeftButton);
+    QCOMPARE(f.Text(TControl::LabelMakeReport), std::string("Output size: 538,796 bytes."));
+    QCOMPARE(f.Form.FormReport()->Lines().size(), std::size_t{4});
+    QVERIFY(fs::exists(world.Dir.File("Tessmar.qdat")));
+    QVERIFY(f.Form.ProgressBar1->isVisible());
+    QCOMPARE(f.Form.ProgressBar1->value(), 1000);
+    QVERIFY(!f.Form.FormReport()->isVisible());
+
+    f.Form.EditLat->setText("35 30");
+    f.Form.EditLon->setText("139 45");
+    QTest::mouseClick(f.Form.ButtonCalc, Qt::LeftButton);
+    QVERIFY(!f.Text(TControl::EditGeoid).empty());
+    QCOMPARE(f.Text(TControl::EditError), std::string("0.0000"));
+
+    f.Form.EditGeoid->clear();
+    QTest::keyClick(f.Form.EditLat1, Qt::Key_Return);  // Enter in a region field: the point check
+    QVERIFY(!f.Text(TControl::EditGeoid).empty());
+    QCOMPARE(f.Text(TControl::EditLat1), std::string("20"));
+
+    QTest::mouseClick(f.Form.Button1, Qt::LeftButton);
+    QCOMPARE(f.Text(TControl::LabelReso), std::string("Resolution:  5.0 minute    Size: 538,796 bytes."));
+    QVERIFY(f.Text(TControl::LabelMaxG).rfind("Max: ", 0) == 0);
+    QVERIFY(f.Text(TControl::LabelMinG).rfind("Min: ", 0) == 0);
+    SaveScreenshots(f.Form);
+  }
+
+  void escapeAbortsAConversionAfterItsRow() {
+    TWorld world;
+    TForm f(world);
+    QCoreApplication::postEvent(f.Form.ButtonConvert, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    f.Form.ButtonConvertClick();
+    QCOMPARE(f.Text(TControl::LabelMakeReport), std::string("Aborted by user."));
+    QCOMPARE(f.Form.FormReport()->Lines().back(), std::string("Aborted by user."));
+    QVERIFY(f.Form.ProgressBar1->isVisible());
+    QCOMPARE(f.Form.ProgressBar1->value(), 0);
+    QVERIFY(!fs::exists(world.Dir.File("Tessmar.qdat")));
+  }
+
+  void reportWindowToggles() {
+    TWorld world;
+    TForm f(world);
+    f.Form.ReportAppend("kept");
+    f.Form.LabelReportClick();
+    QVERIFY(f.Form.FormReport()->isVisible());
+    f.Form.LabelReportClick();
+    QVERIFY(!f.Form.FormReport()->isVisible());
+    QCOMPARE(f.Form.FormReport()->Lines(), std::vector<std::string>{"kept"});
+  }
+
+  void commandLineAndDroppedFiles() {
+    TWorld world;
+    TProfile other(world.Dir.File("A.INI"));
+    other.Write("Option", "Lat1", "33");
+    other.Save();
+    TForm f(world, {QString::fromStdString(world.Dir.File("A.INI")), "b.qdat", "c.qdat"});
+    QCOMPARE(f.Form.Session().SettingsPath, world.Dir.File("A.INI"));
+    QCOMPARE(f.Text(TControl::EditLat1), std::string("33"));
+    QCOMPARE(f.Text(TControl::EditFname), std::string("b.qdat;c.qdat"));
+
+    test::TTempDir elsewhere;
+    const std::string dataPath = f.Form.Session().DataPath;
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(elsewhere.File("first.qdat"))),
+                  QUrl::fromLocalFile(QString::fromStdString(elsewhere.File("x.qdat")))});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&f.Form, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&f.Form, &drop);
+    QCOMPARE(f.Form.Session().DataDir, elsewhere.Path());
+    QCOMPARE(f.Text(TControl::EditFname), std::string("x.qdat"));
+    QCOMPARE(f.Form.Session().DataPath, dataPath);
+  }
+
+  void settingsAreSavedOnClose() {
+    TWorld world;
+    {
+      TForm f(world);
+      f.Form.EditLat1->setText("12 30 S");
+      f.Form.close();
+      QCOMPARE(f.Form.SourceReleases, 1);
+    }
+    TProfile saved(world.Ini);
+    QVERIFY(saved.Load());
+    QCOMPARE(saved.Read("Option", "Lat1"), std::optional<std::string>("12 30 S"));
+    QCOMPARE(saved.Read("Option", "Version"), std::optional<std::string>("Tessmar Ver2.05"));
+  }
+
+  void missingSourceOpensTheLocateDialogAtIdle() {
+    TWorld world("missing-grid");
+    TForm f(world);
+    QVERIFY(!f.Form.LocatePending());
+    QCOMPARE(f.Dialogs.size(), std::size_t{1});
+    QCOMPARE(f.Dialogs[0], std::string("Geoid file is not found: \r\nmissing-grid"));
+    QCOMPARE(f.FileDialogs.size(), std::size_t{1});
+    QCOMPARE(f.FileDialogs[0], world.Dir.File("missing-grid") + "|Geoid file|missing-grid");
+    QVERIFY(!f.Form.Session().SourceGrid.IsOpen());
+  }
+
+  void closingDuringAConversionReleasesTheSourceOnce() {
+    TWorld world;
+    TForm f(world);
+    QTimer::singleShot(0, &f.Form, [&] { f.Form.close(); });  // runs inside the conversion's first pump
+    f.Form.ButtonConvertClick();
+    QCOMPARE(f.Text(TControl::LabelMakeReport), std::string("Aborted by user."));
+    QVERIFY(!fs::exists(world.Dir.File("Tessmar.qdat")));
+    QCOMPARE(f.Form.SourceReleases, 1);
+    QVERIFY(!f.Form.isVisible());
+    QVERIFY(!f.Form.Session().SourceGrid.IsOpen());
+  }
+
+  void gridsOfARunningScanStayOpen() {
+    TWorld world;
+    TForm f(world);
+    f.Form.ButtonConvertClick();
+    bool acted = false, openDuringScan = false;
+    QTimer during;  // acts at the first pump that finds the lattice walk under way
+    QObject::connect(&during, &QTimer::timeout, [&] {
+      if (acted || !f.Form.Session().Busy || !CustomIsOpen(f.Form.Session())) return;
+      acted = true;
+      f.Form.EditFname->setText("other.qdat");  // would close the custom grid
+      f.Form.ComboBoxGeoidSelect();             // would close the source grid
+      openDuringScan = CustomIsOpen(f.Form.Session()) && f.Form.Session().SourceGrid.IsOpen();
+    });
+    during.start(0);
+    f.Form.Button1Click();
+    during.stop();
+    QVERIFY(acted);
+    QVERIFY(openDuringScan);
+    QVERIFY(f.Text(TControl::LabelMaxG).rfind("Max: ", 0) == 0);
+    QVERIFY(!CustomIsOpen(f.Form.Session()));  // closed once the scan was over
+  }
+};
+
+QTEST_MAIN(FormMainTest)
+#include "FormMainTest.moc"
