@@ -5,6 +5,7 @@
 #include <string>
 
 #include "accuracy/CoordText.hpp"
+#include "grid/Numeric.hpp"
 
 namespace tessmar {
 namespace {
@@ -68,6 +69,7 @@ TEST(ParseCoordinate, IgnoresTheUsersLocale) {
   if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE locale here";
   EXPECT_EQ(ParseCoordinate("35.5"), 35.5);
   EXPECT_EQ(ParseNumber("0.25"), 0.25);
+  EXPECT_EQ(FormatFixed(-0.0123, 6, 4), "-0.0123");
   std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
