@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "grid/FieldView.hpp"
+#include "BenchView.hpp"
 #include "grid/Interpolation.hpp"
 #include "grid/Source.hpp"
 
@@ -19,14 +19,6 @@ namespace {
 
 using namespace tessmar;
 
-class TSilentView : public TFieldView {
-public:
-  TModalResult CenteredMessageDlg(const std::string& text, TMsgDlgType, TMsgDlgButtons, int) override {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    return TModalResult::mrOK;
-  }
-  void ShowGeneralError(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-};
 
 // A smooth undulation-like field, so the spline does real work.
 float Undulation(int row, int column) {
@@ -35,7 +27,7 @@ float Undulation(int row, int column) {
 
 struct TFixture {
   std::filesystem::path Dir = std::filesystem::temp_directory_path() / "tessmar-bench";
-  TSilentView View;
+  bench::TBenchView View;
   TSession Session{View};
 
   TFixture() {

@@ -15,7 +15,7 @@
 
 #include "accuracy/Scan.hpp"
 #include "convert/ConvertCommand.hpp"
-#include "grid/FieldView.hpp"
+#include "BenchView.hpp"
 #include "grid/Interpolation.hpp"
 #include "grid/Source.hpp"
 
@@ -24,18 +24,10 @@ namespace {
 using namespace tessmar;
 namespace fs = std::filesystem;
 
-class TSilentView : public TFieldView {
-public:
-  TModalResult CenteredMessageDlg(const std::string& text, TMsgDlgType, TMsgDlgButtons, int) override {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    return TModalResult::mrYes;
-  }
-  void ShowGeneralError(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
-};
 
 struct TFixture {
   fs::path Dir = fs::temp_directory_path() / "tessmar-scan-bench";
-  TSilentView View;
+  bench::TBenchView View;
   TSession Session{View};
 
   TFixture() {

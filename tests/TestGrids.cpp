@@ -81,6 +81,14 @@ TGeoidModel SmallModel(const std::string& fname, double spacing, double south, d
   return {"Small", fname, nlat, nlon + 2, south, west, spacing, spacing, nlat, nlon, 1};
 }
 
+void UseRegionSource(TSession& session, const TTempDir& dir, const TNodeFunction& value) {
+  session.DataDir = dir.Path();
+  TGeoidModel& m = session.GeoidModels[0];
+  m = SmallModel("source25", 1.0 / 24, 19, 119, 769, 769);
+  m.title = "EGM2008 2.5'x2.5'";
+  WriteSourceGrid(dir.File(m.fname), m, value);
+}
+
 TModalResult TRecorderView::CenteredMessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons,
                                                int) {
   Dialogs.push_back({text, kind, buttons});

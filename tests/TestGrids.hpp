@@ -10,6 +10,7 @@
 #include "grid/Check.hpp"
 #include "grid/FieldView.hpp"
 #include "grid/GeoidGrid.hpp"
+#include "grid/Session.hpp"
 
 namespace tessmar::test {
 
@@ -44,6 +45,11 @@ std::vector<unsigned char> ReadBytes(const std::string& path);
 
 // A model of the given spacing and extent; `west` column 0, rows from `south`.
 TGeoidModel SmallModel(const std::string& fname, double spacing, double south, double west, int nlat, int nlon);
+
+// Entry 0 of the session's catalogue becomes a 2.5' source over 19..51 N,
+// 119..151 E (769 x 769 nodes, file "source25" in dir, with the real title), and
+// DataDir becomes dir.
+void UseRegionSource(TSession& session, const TTempDir& dir, const TNodeFunction& value);
 
 struct TDialog {
   std::string Text;

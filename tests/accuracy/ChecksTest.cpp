@@ -29,11 +29,7 @@ struct ChecksTest : ::testing::Test {
   TSession Session{View};
 
   ChecksTest() {
-    Session.DataDir = Dir.Path();
-    TGeoidModel& m = Session.GeoidModels[0];
-    m = test::SmallModel("source25", 1.0 / 24, 19, 119, 769, 769);
-    m.title = "EGM2008 2.5'x2.5'";
-    test::WriteSourceGrid(Dir.File(m.fname), m, Smooth);
+    test::UseRegionSource(Session, Dir, Smooth);
     View.SetChecked(TControl::RadioButton5, true);
     ButtonConvertClick(Session);
     View.Lines.clear();

@@ -31,12 +31,7 @@ struct ConversionTest : ::testing::Test {
   TSession Session{View};
 
   ConversionTest() {
-    Session.DataDir = Dir.Path();
-    // Entry 0: a 2.5' source over 19..51 N, 119..151 E, with the real title.
-    TGeoidModel& m = Session.GeoidModels[0];
-    m = test::SmallModel("source25", 1.0 / 24, 19, 119, 769, 769);
-    m.title = "EGM2008 2.5'x2.5'";
-    test::WriteSourceGrid(Dir.File(m.fname), m, Field);
+    test::UseRegionSource(Session, Dir, Field);
     SetRegion("20", "120", "50", "150");
     View.SetChecked(TControl::RadioButton5, true);
   }
