@@ -10,7 +10,7 @@
 namespace tessmar::bench {
 
 class TBenchView : public TFieldView {
-public:
+ public:
   TModalResult CenteredMessageDlg(const std::string& text, TMsgDlgType, TMsgDlgButtons, int) override {
     std::fprintf(stderr, "%s\n", text.c_str());
     return TModalResult::mrYes;

@@ -19,7 +19,6 @@ namespace {
 
 using namespace tessmar;
 
-
 // A smooth undulation-like field, so the spline does real work.
 float Undulation(int row, int column) {
   return static_cast<float>(30 * std::sin(row * 0.002) * std::cos(column * 0.003) + 5 * std::sin(column * 0.05));

@@ -26,8 +26,9 @@ int main(int argc, char** argv) {
     for (int c = 0; c < m.nlon; ++c) {
       const double lon = c * m.dglo;
       // Long waves and short ones, so that a coarser grid departs from it.
-      record[static_cast<std::size_t>(c + 1)] = static_cast<float>(
-          30 * std::sin(lat * 0.05) * std::cos(lon * 0.07) + 5 * std::sin(lon * 1.3) + std::sin(r * 0.9) * std::cos(c * 1.1));
+      record[static_cast<std::size_t>(c + 1)] =
+          static_cast<float>(30 * std::sin(lat * 0.05) * std::cos(lon * 0.07) + 5 * std::sin(lon * 1.3) +
+                             std::sin(r * 0.9) * std::cos(c * 1.1));
     }
     out.write(reinterpret_cast<const char*>(record.data()), static_cast<std::streamsize>(record.size() * 4));
   }

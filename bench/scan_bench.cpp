@@ -13,9 +13,9 @@
 #include <filesystem>
 #include <string>
 
+#include "BenchView.hpp"
 #include "accuracy/Scan.hpp"
 #include "convert/ConvertCommand.hpp"
-#include "BenchView.hpp"
 #include "grid/Interpolation.hpp"
 #include "grid/Source.hpp"
 
@@ -23,7 +23,6 @@ namespace {
 
 using namespace tessmar;
 namespace fs = std::filesystem;
-
 
 struct TFixture {
   fs::path Dir = fs::temp_directory_path() / "tessmar-scan-bench";
@@ -84,9 +83,19 @@ struct TPreadGrid {
   int fd;
 
   TPreadGrid(const TGeoidGrid& g, const std::string& path)
-      : nlat(g.nlat), nlon(g.nlon), ncols(g.ncols), PrePad(g.PrePad), north(g.north), west(g.west), east(g.east),
-        dlat(g.dlat), rowFactor(static_cast<double>(g.RowFactor())), colFactor(static_cast<double>(g.ColFactor())),
-        wraps(g.Wraps()), ShiftsEast(g.ShiftsEast), fd(::open(path.c_str(), O_RDONLY)) {}
+      : nlat(g.nlat),
+        nlon(g.nlon),
+        ncols(g.ncols),
+        PrePad(g.PrePad),
+        north(g.north),
+        west(g.west),
+        east(g.east),
+        dlat(g.dlat),
+        rowFactor(static_cast<double>(g.RowFactor())),
+        colFactor(static_cast<double>(g.ColFactor())),
+        wraps(g.Wraps()),
+        ShiftsEast(g.ShiftsEast),
+        fd(::open(path.c_str(), O_RDONLY)) {}
   ~TPreadGrid() { ::close(fd); }
   double RowPosition(double lat) const { return (north - lat) * rowFactor / 100; }
   double ColPosition(double lon) const { return (lon - west) * colFactor / 100; }

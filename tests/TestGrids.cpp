@@ -89,8 +89,7 @@ void UseRegionSource(TSession& session, const TTempDir& dir, const TNodeFunction
   WriteSourceGrid(dir.File(m.fname), m, value);
 }
 
-TModalResult TRecorderView::CenteredMessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons,
-                                               int) {
+TModalResult TRecorderView::CenteredMessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons, int) {
   Dialogs.push_back({text, kind, buttons});
   if (!Answers.empty()) {
     const TModalResult answer = Answers.front();

@@ -16,7 +16,7 @@ namespace tessmar::test {
 
 // A fresh folder under the system's temporary folder, removed with its contents.
 class TTempDir {
-public:
+ public:
   TTempDir();
   ~TTempDir();
   TTempDir(const TTempDir&) = delete;
@@ -24,7 +24,7 @@ public:
   const std::string& Path() const { return FPath; }  // ends in "/"
   std::string File(const std::string& name) const { return FPath + name; }
 
-private:
+ private:
   std::string FPath;
 };
 
@@ -60,7 +60,7 @@ struct TDialog {
 // A TFieldView that records every dialog and answers from a script (default: the
 // dialog's default button, OK if present, else Yes).
 class TRecorderView : public TFieldView {
-public:
+ public:
   TModalResult CenteredMessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons,
                                   int helpContext) override;
   void ShowGeneralError(const std::string& text) override { GeneralErrors.push_back(text); }

@@ -61,8 +61,10 @@ double ParseCoordinate(std::string_view text) {
   const auto endNumber = [&] {
     if (digits.empty()) return;
     const auto value = ToCoordinateNumber(digits);
-    if (!value) failed = true;
-    else if (count < 3) numbers[count] = *value;
+    if (!value)
+      failed = true;
+    else if (count < 3)
+      numbers[count] = *value;
     digits.clear();
     ++count;
   };

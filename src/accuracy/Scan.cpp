@@ -28,10 +28,14 @@ void ApplyPrecisionRules(TView& view, std::int64_t ratio, double& precision) {
     precision = value;
     view.SetText(TControl::ComboBoxPrecision, text);
   };
-  if (ratio == 0) set(4, "4.0");
-  else if (ratio == 1 && precision < 1.99) set(2, "2.0");
-  else if ((ratio == 2 || ratio == 3) && precision < 0.99) set(1, "1.0");
-  else if ((ratio == 4 || ratio == 5) && precision < 0.49) set(0.5, "0.5");
+  if (ratio == 0)
+    set(4, "4.0");
+  else if (ratio == 1 && precision < 1.99)
+    set(2, "2.0");
+  else if ((ratio == 2 || ratio == 3) && precision < 0.99)
+    set(1, "1.0");
+  else if ((ratio == 4 || ratio == 5) && precision < 0.49)
+    set(0.5, "0.5");
 }
 
 std::string ExtremeText(const char* name, const TScanExtreme& e) {
@@ -78,8 +82,8 @@ TScanResult MaximumErrorScan(TSession& session) {
   const std::int64_t nr = Round((nlatc - 7) * dlatc * precision / dlats);
   const double rowoff = dlatc * 3;
   const bool wholeCircle = (static_cast<double>(nlonc) + 1) * dlonc >= 359.99999;
-  const std::int64_t nc = wholeCircle ? Round(nlonc * dlonc * precision / dlons)
-                                      : Round((nlonc - 7) * dlonc * precision / dlons);
+  const std::int64_t nc =
+      wholeCircle ? Round(nlonc * dlonc * precision / dlons) : Round((nlonc - 7) * dlonc * precision / dlons);
   const double coloff = wholeCircle ? 0 : dlonc * 3;
   result.nr = nr;
   result.nc = nc;
@@ -90,8 +94,8 @@ TScanResult MaximumErrorScan(TSession& session) {
   view.ReportAppend("File name: " + path);
   view.ReportAppend("Range: " + FormatLatLon(northc - (nlatc - 1) * dlatc, true) + "," + FormatLatLon(westc, false) +
                     " to " + FormatLatLon(northc, true) + "," + FormatLatLon(westc + (nlonc - 1) * dlonc, false));
-  view.SetText(TControl::LabelReso, "Resolution: " + FormatFixed(dlatc * 60, 4, 1) + " minute    Size: " +
-                                        IntToGroupedStr(CustomFileSize(session)) + " bytes.");
+  view.SetText(TControl::LabelReso, "Resolution: " + FormatFixed(dlatc * 60, 4, 1) +
+                                        " minute    Size: " + IntToGroupedStr(CustomFileSize(session)) + " bytes.");
   view.ReportAppend(view.Text(TControl::LabelReso));
   view.SetText(TControl::LabelMaxG, "");
   view.SetText(TControl::LabelMinG, "");

@@ -205,26 +205,34 @@ void TFormMain::CreateControls() {
     resolution->addButton(r);
 
   // Tab order, container by container.
-  const QWidget* order[] = {ComboBoxGeoid, RadioButton0,    RadioButton5, RadioButton10, RadioButton15,
-                            RadioButton20, EditLat1,        EditLon1,     EditLat2,      EditLon2,
-                            EditFname,     ButtonConvert,   EditLat,      EditLon,       EditGeoid,
-                            EditCustomGeoid, EditError,     ButtonCalc,   Button1,       ComboBoxPrecision,
-                            ButtonExit};
+  const QWidget* order[] = {
+      ComboBoxGeoid, RadioButton0,    RadioButton5, RadioButton10, RadioButton15, RadioButton20,     EditLat1,
+      EditLon1,      EditLat2,        EditLon2,     EditFname,     ButtonConvert, EditLat,           EditLon,
+      EditGeoid,     EditCustomGeoid, EditError,    ButtonCalc,    Button1,       ComboBoxPrecision, ButtonExit};
   for (std::size_t i = 0; i + 1 < std::size(order); ++i)
     setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
 
-  const std::pair<TControl, QWidget*> controls[] = {
-      {TControl::ComboBoxGeoid, ComboBoxGeoid},     {TControl::RadioButton0, RadioButton0},
-      {TControl::RadioButton5, RadioButton5},       {TControl::RadioButton10, RadioButton10},
-      {TControl::RadioButton15, RadioButton15},     {TControl::RadioButton20, RadioButton20},
-      {TControl::EditLat1, EditLat1},               {TControl::EditLon1, EditLon1},
-      {TControl::EditLat2, EditLat2},               {TControl::EditLon2, EditLon2},
-      {TControl::EditFname, EditFname},             {TControl::LabelMakeReport, LabelMakeReport},
-      {TControl::EditLat, EditLat},                 {TControl::EditLon, EditLon},
-      {TControl::EditGeoid, EditGeoid},             {TControl::EditCustomGeoid, EditCustomGeoid},
-      {TControl::EditError, EditError},             {TControl::ComboBoxPrecision, ComboBoxPrecision},
-      {TControl::LabelMinG, LabelMinG},             {TControl::LabelMaxG, LabelMaxG},
-      {TControl::LabelReso, LabelReso}};
+  const std::pair<TControl, QWidget*> controls[] = {{TControl::ComboBoxGeoid, ComboBoxGeoid},
+                                                    {TControl::RadioButton0, RadioButton0},
+                                                    {TControl::RadioButton5, RadioButton5},
+                                                    {TControl::RadioButton10, RadioButton10},
+                                                    {TControl::RadioButton15, RadioButton15},
+                                                    {TControl::RadioButton20, RadioButton20},
+                                                    {TControl::EditLat1, EditLat1},
+                                                    {TControl::EditLon1, EditLon1},
+                                                    {TControl::EditLat2, EditLat2},
+                                                    {TControl::EditLon2, EditLon2},
+                                                    {TControl::EditFname, EditFname},
+                                                    {TControl::LabelMakeReport, LabelMakeReport},
+                                                    {TControl::EditLat, EditLat},
+                                                    {TControl::EditLon, EditLon},
+                                                    {TControl::EditGeoid, EditGeoid},
+                                                    {TControl::EditCustomGeoid, EditCustomGeoid},
+                                                    {TControl::EditError, EditError},
+                                                    {TControl::ComboBoxPrecision, ComboBoxPrecision},
+                                                    {TControl::LabelMinG, LabelMinG},
+                                                    {TControl::LabelMaxG, LabelMaxG},
+                                                    {TControl::LabelReso, LabelReso}};
   for (const auto& [control, widget] : controls) FControls[static_cast<std::size_t>(control)] = widget;
 }
 
@@ -253,10 +261,14 @@ std::string TFormMain::Text(TControl control) const {
 
 void TFormMain::SetText(TControl control, const std::string& text) {
   QWidget* w = Control(control);
-  if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(Q(text));
-  else if (auto* c = qobject_cast<QComboBox*>(w)) c->setEditText(Q(text));
-  else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(Q(text));
-  else if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(Q(text));
+  if (auto* e = qobject_cast<QLineEdit*>(w))
+    e->setText(Q(text));
+  else if (auto* c = qobject_cast<QComboBox*>(w))
+    c->setEditText(Q(text));
+  else if (auto* l = qobject_cast<QLabel*>(w))
+    l->setText(Q(text));
+  else if (auto* b = qobject_cast<QAbstractButton*>(w))
+    b->setText(Q(text));
 }
 
 bool TFormMain::Checked(TControl control) const {
@@ -457,16 +469,20 @@ void TFormMain::ButtonCalcClick() {
 }
 
 void TFormMain::LabelReportClick() {
-  if (FFormReport->isVisible()) FFormReport->close();
-  else FFormReport->ShowReport();
+  if (FFormReport->isVisible())
+    FFormReport->close();
+  else
+    FFormReport->ShowReport();
 }
 
 void TFormMain::ButtonExitClick() { close(); }
 
 void TFormMain::EditFnameChange() {
   if (!CustomIsOpen(FSession)) return;
-  if (FSession.Busy) FCustomClosePending = true;
-  else CloseCustomFile(FSession);
+  if (FSession.Busy)
+    FCustomClosePending = true;
+  else
+    CloseCustomFile(FSession);
 }
 
 void TFormMain::ComboBoxGeoidSelect() {
@@ -491,8 +507,8 @@ std::optional<std::string> TFormMain::RunFileDialog(const std::string& file, con
         --Main->FOpenDialog1MoveFlag;
         auto* d = static_cast<QWidget*>(o);
         const QRect frame = d->frameGeometry();
-        const TPoint at = CentreOnOwner(ToRect(Main->frameGeometry()), frame.width(), frame.height(),
-                                        Main->MonitorWorkArea());
+        const TPoint at =
+            CentreOnOwner(ToRect(Main->frameGeometry()), frame.width(), frame.height(), Main->MonitorWorkArea());
         if (frame.topLeft() != QPoint(at.x, at.y)) d->move(at.x, at.y);
       }
       return false;

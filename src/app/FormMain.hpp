@@ -30,7 +30,7 @@ class TFormReport;
 
 class TFormMain : public QWidget, public TView {
   Q_OBJECT
-public:
+ public:
   // exePath decides where the settings file lives; arguments are the command
   // line's files (the program's own path excluded).
   explicit TFormMain(std::string exePath, QStringList arguments = {});
@@ -93,7 +93,7 @@ public:
   void TakeCommandLineFiles();
   void WMDropFiles(const QStringList& paths);
 
-protected:
+ protected:
   bool event(QEvent* e) override;
   void showEvent(QShowEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
@@ -101,7 +101,7 @@ protected:
   void dropEvent(QDropEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
 
-private:
+ private:
   void CreateControls();
   void WireControls();
   void AfterLongOperation();
@@ -123,13 +123,12 @@ private:
   std::string FDialogFolder, FDialogFile, FDialogFilter = "All|*.*";
   std::uint8_t FOpenDialog1MoveFlag = 0;
 
-public:
+ public:
   // Controls, by their layout names.
   QPushButton* ButtonExit;
   QLabel* LabelReport;
   QGroupBox *GroupBoxCkeck, *GroupBoxMake, *GroupBoxError;
-  QLabel *Label1, *Label2, *Label3, *Label4, *Label6, *Label7, *Label8, *Label9, *Label11, *Label12, *Label13,
-      *Label14;
+  QLabel *Label1, *Label2, *Label3, *Label4, *Label6, *Label7, *Label8, *Label9, *Label11, *Label12, *Label13, *Label14;
   QLineEdit *EditLat, *EditLon, *EditGeoid, *EditCustomGeoid, *EditError;
   QPushButton* ButtonCalc;
   QLabel* LabelOutFname;

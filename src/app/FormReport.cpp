@@ -36,7 +36,8 @@ void TFormReport::ShowReport() {
 
 std::vector<std::string> TFormReport::Lines() const {
   std::vector<std::string> lines;
-  for (QTextBlock b = Memo1->document()->firstBlock(); b.isValid(); b = b.next()) lines.push_back(b.text().toStdString());
+  for (QTextBlock b = Memo1->document()->firstBlock(); b.isValid(); b = b.next())
+    lines.push_back(b.text().toStdString());
   if (lines.size() == 1 && lines[0].empty()) lines.clear();  // an empty document has one empty block
   return lines;
 }

@@ -12,7 +12,7 @@ namespace tessmar {
 
 class TFormReport : public QWidget {
   Q_OBJECT
-public:
+ public:
   explicit TFormReport(QWidget* mainWindow);
 
   void Clear();
@@ -23,7 +23,7 @@ public:
 
   QPlainTextEdit* Memo1;
 
-private:
+ private:
   QWidget* FMainWindow;
   bool FPlaced = false;
 };

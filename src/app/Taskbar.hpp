@@ -11,7 +11,7 @@
 namespace tessmar {
 
 class TTaskbar {
-public:
+ public:
   TTaskbar();  // the set-up when the main window is created
 
   std::uint64_t ProgressMaxValue() const { return FMaximum; }
@@ -20,7 +20,7 @@ public:
   std::int64_t ProgressValue() const { return FValue; }
   TTaskBarProgressState ProgressState() const { return FState; }
 
-private:
+ private:
   void Send();
   std::uint64_t FMaximum = 0;
   std::int64_t FValue = 0;

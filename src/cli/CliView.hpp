@@ -13,7 +13,7 @@
 namespace tessmar::cli {
 
 class TCliView : public TFieldView {
-public:
+ public:
   TCliView();
   ~TCliView() override { EndProgress(); }
 
@@ -31,7 +31,7 @@ public:
   bool AnswerYes = false;       // the answer to a Yes/No question
   int Errors = 0;               // error dialogs and general errors shown
 
-private:
+ private:
   bool FTerminal;
   int FShownPercent = -1;
 };

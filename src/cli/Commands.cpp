@@ -250,8 +250,11 @@ int RunCheck(const TGlobalOptions& global, const TCheckOptions& options) {
     const double lon = ParseCoordinate(view.Text(TControl::EditLon));
     const double source = SourceValue(session, lat, lon);
     const double custom = CustomIsOpen(session) ? CustomValue(session, lat, lon) : NoValue();
-    const TJson out = {{"lat", Number(lat)},       {"lon", Number(lon)},       {"source", Number(source)},
-                       {"custom", Number(custom)}, {"error", Number(custom - source)}};
+    const TJson out = {{"lat", Number(lat)},
+                       {"lon", Number(lon)},
+                       {"source", Number(source)},
+                       {"custom", Number(custom)},
+                       {"error", Number(custom - source)}};
     std::cout << out.dump() << '\n';
   } else {
     std::cout << "Original(m): " << view.Text(TControl::EditGeoid) << '\n'

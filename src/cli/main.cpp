@@ -1,7 +1,6 @@
 // tessmar-cli: the headless front end of Tessmar. Each command drives the same
 // core operation as the window's button, through a console view.
 #include <CLI/CLI.hpp>
-
 #include <filesystem>
 #include <iostream>
 
@@ -30,7 +29,8 @@ int main(int argc, char** argv) {
   // An option given sets its value; one left out leaves the settings file's.
   const auto optional = [](CLI::App* to, const std::string& name, std::optional<std::string>& target,
                            const std::string& help) {
-    return to->add_option_function<std::string>(name, [&target](const std::string& v) { target = v; }, help);
+    return to->add_option_function<std::string>(
+        name, [&target](const std::string& v) { target = v; }, help);
   };
 
   TGlobalOptions global;
@@ -49,8 +49,8 @@ int main(int argc, char** argv) {
   app.add_flag("--json", global.Json, "Print JSON instead of the report lines");
 
   TConvertOptions convert;
-  CLI::App* convertCommand = app.add_subcommand(
-      "convert", "Make a custom geoid: nearest source nodes over the region widened by three cells");
+  CLI::App* convertCommand =
+      app.add_subcommand("convert", "Make a custom geoid: nearest source nodes over the region widened by three cells");
   optional(convertCommand, "--south", convert.South, "Latitude of the southwest corner (default: 20)");
   optional(convertCommand, "--west", convert.West, "Longitude of the southwest corner (default: 120)");
   optional(convertCommand, "--north", convert.North, "Latitude of the northeast corner (default: 50)");

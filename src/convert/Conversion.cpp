@@ -30,7 +30,7 @@ constexpr double MaxFileBytes = 2147483648.0;  // files stay below 2 GiB
 // caller waits before every message pump, so no handler run inside the pump
 // ever meets the worker reading a grid.
 class TWorker {
-public:
+ public:
   TWorker() : FThread([this] { Loop(); }) {}
   ~TWorker() {
     FStop = true;
@@ -43,7 +43,7 @@ public:
   }
   void Wait() { FDone.acquire(); }
 
-private:
+ private:
   void Loop() {
     for (;;) {
       FStart.acquire();
@@ -135,8 +135,12 @@ std::int64_t MakeCustomGeoid(TSession& session, const std::string& FileName) {
   // apart, record the latitude of the last row written, so the file reads back
   // where it was sampled.
   const double lastRow = N - static_cast<double>(nrows) * res;
-  const TCustomTrailer trailer{static_cast<std::int32_t>(nrows + 1), static_cast<std::int32_t>(ncols + 1),
-                               std::fabs(lastRow - S) < 1e-9 ? S : lastRow, W, res, res};
+  const TCustomTrailer trailer{static_cast<std::int32_t>(nrows + 1),
+                               static_cast<std::int32_t>(ncols + 1),
+                               std::fabs(lastRow - S) < 1e-9 ? S : lastRow,
+                               W,
+                               res,
+                               res};
   unsigned char bytes[CustomTrailerSize];
   EncodeTrailer(trailer, bytes);
   if (!file.Write(bytes, sizeof bytes)) return 0;

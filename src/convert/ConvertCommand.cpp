@@ -49,9 +49,8 @@ void ConvertCustomGeoid(TSession& session) {
 
   if (TrimBlanks(view.Text(TControl::EditFname)).empty()) return;
   const std::string path = CustomGeoidFileName(session);
-  if (FileExists(path) &&
-      view.CenteredMessageDlg("File exist :\r\n" + path + "\r\n\n Overwrite?", TMsgDlgType::Warning, mbYes | mbNo,
-                              0) != TModalResult::mrYes)
+  if (FileExists(path) && view.CenteredMessageDlg("File exist :\r\n" + path + "\r\n\n Overwrite?", TMsgDlgType::Warning,
+                                                  mbYes | mbNo, 0) != TModalResult::mrYes)
     return;
 
   OpenSelectedModel(session);

@@ -11,7 +11,7 @@
 namespace tessmar {
 
 class TAtomicFile {
-public:
+ public:
   explicit TAtomicFile(std::string target) : FTarget(std::move(target)) {}
   ~TAtomicFile() { Discard(); }
   TAtomicFile(const TAtomicFile&) = delete;
@@ -30,7 +30,7 @@ public:
 
   const std::string& TempPath() const { return FTemp; }
 
-private:
+ private:
   std::string FTarget;
   std::string FTemp;
   int FFd = -1;

@@ -43,8 +43,8 @@ void EncodeTrailer(const TCustomTrailer& t, unsigned char* out) {
 }
 
 TCustomTrailer DecodeTrailer(const unsigned char* in) {
-  return {Load<std::int32_t>(in),  Load<std::int32_t>(in + 4), Load<double>(in + 8),
-          Load<double>(in + 16), Load<double>(in + 24),        Load<double>(in + 32)};
+  return {Load<std::int32_t>(in), Load<std::int32_t>(in + 4), Load<double>(in + 8),
+          Load<double>(in + 16),  Load<double>(in + 24),      Load<double>(in + 32)};
 }
 
 bool OpenCustomFile(TSession& session, const std::string& path) {

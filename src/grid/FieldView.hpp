@@ -12,7 +12,7 @@
 namespace tessmar {
 
 class TFieldView : public TView {
-public:
+ public:
   TFieldView();
 
   std::string Text(TControl control) const override;
@@ -62,7 +62,7 @@ public:
   std::string FontName = "Tahoma";
   int FontSize = 8;
 
-private:
+ private:
   std::array<std::string, ControlCount> FTexts;
   std::array<bool, ControlCount> FChecked{};
 };

@@ -19,17 +19,17 @@ namespace tessmar {
 
 // One source model of the catalogue: a grid file in DataDir and its layout.
 struct TGeoidModel {
-  std::string title;   // shown in ComboBoxGeoid
-  std::string fname;   // file name, without folder
-  std::int32_t nrows;  // records in the file
-  std::int32_t ncols;  // record length in 4-byte words (the row stride)
-  double glamn;        // latitude of the southernmost node row
-  double glomn;        // longitude of node column 0
-  double dgla;         // latitude spacing
-  double dglo;         // longitude spacing
-  std::int32_t nlat;   // node rows
-  std::int32_t nlon;   // nodes per row
-  std::int32_t PrePad; // words before the first node of each record
+  std::string title;    // shown in ComboBoxGeoid
+  std::string fname;    // file name, without folder
+  std::int32_t nrows;   // records in the file
+  std::int32_t ncols;   // record length in 4-byte words (the row stride)
+  double glamn;         // latitude of the southernmost node row
+  double glomn;         // longitude of node column 0
+  double dgla;          // latitude spacing
+  double dglo;          // longitude spacing
+  std::int32_t nlat;    // node rows
+  std::int32_t nlon;    // nodes per row
+  std::int32_t PrePad;  // words before the first node of each record
 };
 
 // Entry 0 is the 2.5' model (settings section EGM2008_25), entry 1 the 1' model
@@ -45,7 +45,7 @@ std::int64_t NodeFactor(double spacing);
 double NodesPerDegree(double spacing);
 
 class TGeoidGrid {
-public:
+ public:
   std::int32_t nrows = 0;   // records in the file
   std::int32_t ncols = 0;   // row stride in 4-byte words
   std::int32_t nlat = 0;    // node rows 0 .. nlat - 1
@@ -87,8 +87,10 @@ public:
   float ReadNode(std::int32_t row, std::int32_t column) const noexcept {
     std::int64_t c = column;
     if (FWraps) {
-      if (c < 0) c += nlon;
-      else if (c >= nlon) c -= nlon;
+      if (c < 0)
+        c += nlon;
+      else if (c >= nlon)
+        c -= nlon;
     }
     if (row < 0 || row >= nlat || c < 0 || c >= nlon) return NoValue();
     const std::int64_t word = static_cast<std::int64_t>(row) * ncols + c + PrePad;
@@ -104,8 +106,10 @@ public:
   std::int32_t WrappedColumn(std::int32_t column) const noexcept {
     std::int64_t c = column;
     if (FWraps) {
-      if (c < 0) c += nlon;
-      else if (c >= nlon) c -= nlon;
+      if (c < 0)
+        c += nlon;
+      else if (c >= nlon)
+        c -= nlon;
     }
     return c < 0 || c >= nlon ? -1 : static_cast<std::int32_t>(c);
   }
@@ -138,7 +142,7 @@ public:
     return std::bit_cast<float>(bits);
   }
 
-private:
+ private:
   TMappedFile FFile;
   std::int64_t FRowFactor = 0;
   std::int64_t FColFactor = 0;

@@ -52,9 +52,7 @@ double SplineValue(int n, double t, const TSplineArray& Y, const TSplineArray& R
 
 double BilinearValue(const TGeoidGrid& grid, double y, double x) { return BilinearValueOf(grid, y, x); }
 
-double WindowSpline(const TGeoidGrid& grid, int n, double lat, double lon) {
-  return TWindowSpline(grid, n)(lat, lon);
-}
+double WindowSpline(const TGeoidGrid& grid, int n, double lat, double lon) { return TWindowSpline(grid, n)(lat, lon); }
 
 double SourceValue(const TSession& session, double lat, double lon) {
   return WindowSpline(session.SourceGrid, MaxWindow, lat, lon);

@@ -80,17 +80,21 @@ double BilinearValueOf(const Grid& grid, double y, double x) {
 // the grid is unchanged; one per thread.
 template <class Grid>
 class TWindowSplineOf {
-public:
+ public:
   TWindowSplineOf(const Grid& grid, int n) : FGrid(grid), FN(n) {}
 
   double operator()(double lat, double lon) {
     const Grid& grid = FGrid;
     const int n = FN;
     if (n > MaxWindow) return NoValue();
-    if (lon < 0) lon += 360;
-    else if (lon > 360) lon -= 360;
-    if (lat > 90) lat = 90;
-    else if (lat < -90.00001) lat = -90;
+    if (lon < 0)
+      lon += 360;
+    else if (lon > 360)
+      lon -= 360;
+    if (lat > 90)
+      lat = 90;
+    else if (lat < -90.00001)
+      lat = -90;
     // A custom grid that crosses 0 degrees reaches past 360.
     if (grid.ShiftsEast && grid.east > 360 && lon < grid.west) lon += 360;
 
@@ -110,7 +114,7 @@ public:
     return SplineValue(n, y - static_cast<double>(row0), C, R);
   }
 
-private:
+ private:
   // Nodes read row by row from the top, each row west to east; the first
   // missing node gives the window up.
   void LoadWindow(std::int64_t row0, std::int64_t col0) {

@@ -12,7 +12,7 @@
 namespace tessmar {
 
 class TMappedFile {
-public:
+ public:
   TMappedFile() = default;
   ~TMappedFile() { Close(); }
   TMappedFile(TMappedFile&& other) noexcept;
@@ -28,7 +28,7 @@ public:
   // The whole file; null when it is empty or closed.
   const unsigned char* Data() const noexcept { return FData; }
 
-private:
+ private:
   const unsigned char* FData = nullptr;
   std::int64_t FSize = 0;
   bool FOpen = false;

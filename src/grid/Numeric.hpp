@@ -16,7 +16,7 @@ namespace tessmar {
 
 // An error that leaves a user action; its text is what the user is shown.
 class TError : public std::runtime_error {
-public:
+ public:
   using std::runtime_error::runtime_error;
 };
 
@@ -33,9 +33,7 @@ inline double RoundToEven(double x) noexcept {
 }
 
 // True when x is finite and its integer part fits in 64 bits.
-inline bool FitsInt64(double x) noexcept {
-  return x >= -9223372036854775808.0 && x < 9223372036854775808.0;
-}
+inline bool FitsInt64(double x) noexcept { return x >= -9223372036854775808.0 && x < 9223372036854775808.0; }
 
 [[noreturn]] void ThrowInvalidOp();
 
@@ -54,7 +52,7 @@ inline std::int64_t Floor(double x) { return CheckedInt64(std::floor(x)); }
 // The value of a node or a point that does not exist: single-precision 0xFFC00000.
 inline float NoValue() noexcept { return std::bit_cast<float>(0xFFC00000u); }
 
-// Decimal text of a double in the C locale, for messages and tests.
+// "%W.Df" of a double, with "." whatever the locale.
 std::string FormatFixed(double value, int width, int decimals);
 
 }  // namespace tessmar

@@ -21,13 +21,13 @@ struct TSession {
   TGeoidGrid SourceGrid;
   bool SourceOpen = false;  // the selected model has been opened
   TGeoidGrid CustomGrid;
-  std::string DataDir;      // folder of the grid files, ending in the path separator
+  std::string DataDir;              // folder of the grid files, ending in the path separator
   std::string OutputExt = ".qdat";  // extension of custom geoid files, dot included
 
   // Settings (module Option).
-  std::string ExeDir;           // the executable's folder, ending in "/"
-  std::string SettingsPath;     // the settings file in use; empty before start-up
-  std::string DataPath;         // DataDir as saved: empty means ExeDir
+  std::string ExeDir;        // the executable's folder, ending in "/"
+  std::string SettingsPath;  // the settings file in use; empty before start-up
+  std::string DataPath;      // DataDir as saved: empty means ExeDir
   std::string VersionCaption = "Tessmar";
   std::uint8_t FontCharset = 0;
   std::string FontName = "Arial";
@@ -39,13 +39,13 @@ struct TSession {
 
 // Sets Busy for a scope and clears it on every way out, an error included.
 class TBusyGuard {
-public:
+ public:
   explicit TBusyGuard(TSession& session) : FSession(session) { FSession.Busy = true; }
   ~TBusyGuard() { FSession.Busy = false; }
   TBusyGuard(const TBusyGuard&) = delete;
   TBusyGuard& operator=(const TBusyGuard&) = delete;
 
-private:
+ private:
   TSession& FSession;
 };
 

@@ -72,14 +72,18 @@ std::int32_t NearestIndex(double position) {
 }  // namespace
 
 std::int32_t NearestRow(const TGeoidGrid& grid, double lat) {
-  if (lat > 90) lat = 90;
-  else if (lat < -90.00001) lat = -90;
+  if (lat > 90)
+    lat = 90;
+  else if (lat < -90.00001)
+    lat = -90;
   return NearestIndex(grid.RowPosition(lat));
 }
 
 std::int32_t NearestColumn(const TGeoidGrid& grid, double lon) {
-  if (lon < 0) lon += 360;
-  else if (lon > 360) lon -= 360;
+  if (lon < 0)
+    lon += 360;
+  else if (lon > 360)
+    lon -= 360;
   return NearestIndex(grid.ColPosition(lon));
 }
 

@@ -6,9 +6,9 @@ namespace tessmar {
 
 namespace {
 constexpr std::array<std::string_view, ControlCount> Names = {
-    "ComboBoxGeoid", "RadioButton0", "RadioButton5",    "RadioButton10",     "RadioButton15", "RadioButton20",
-    "EditLat1",      "EditLon1",     "EditLat2",        "EditLon2",          "EditFname",     "LabelMakeReport",
-    "EditLat",       "EditLon",      "EditGeoid",       "EditCustomGeoid",   "EditError",     "ComboBoxPrecision",
+    "ComboBoxGeoid", "RadioButton0", "RadioButton5", "RadioButton10",   "RadioButton15", "RadioButton20",
+    "EditLat1",      "EditLon1",     "EditLat2",     "EditLon2",        "EditFname",     "LabelMakeReport",
+    "EditLat",       "EditLon",      "EditGeoid",    "EditCustomGeoid", "EditError",     "ComboBoxPrecision",
     "LabelMinG",     "LabelMaxG",    "LabelReso"};
 
 constexpr std::size_t Index(TControl control) { return static_cast<std::size_t>(control); }

@@ -58,7 +58,7 @@ enum class TTaskBarProgressState : std::uint8_t { None, Indeterminate, Normal, E
 inline constexpr int ProgressBarMax = 1000;  // ProgressBar1's range is 0 .. 1000
 
 class TView {
-public:
+ public:
   virtual ~TView() = default;
 
   virtual std::string Text(TControl control) const = 0;

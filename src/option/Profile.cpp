@@ -168,7 +168,8 @@ std::optional<TProfile::TKeyLine> TProfile::FindKey(std::size_t header, const st
   for (std::size_t i = header + 1; i < FLines.size() && !SectionName(FLines[i]); ++i) {
     const std::u16string_view line = FLines[i];
     const auto equals = line.find(u'=');
-    if (equals != std::u16string_view::npos && SameName(Trim(line.substr(0, equals)), key)) return TKeyLine{i, equals + 1};
+    if (equals != std::u16string_view::npos && SameName(Trim(line.substr(0, equals)), key))
+      return TKeyLine{i, equals + 1};
   }
   return std::nullopt;
 }

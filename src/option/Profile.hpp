@@ -18,7 +18,7 @@ namespace tessmar {
 inline constexpr std::size_t ProfileValueMax = 2047;
 
 class TProfile {
-public:
+ public:
   // An empty profile bound to path; Load reads what the file holds.
   explicit TProfile(std::string path) : FPath(std::move(path)) {}
 
@@ -36,7 +36,7 @@ public:
   // Creates path holding only the UTF-16LE byte-order mark when no file is there.
   static bool CreateIfMissing(const std::string& path);
 
-private:
+ private:
   struct TKeyLine {
     std::size_t Line;
     std::size_t ValueStart;

@@ -25,7 +25,7 @@ constexpr std::pair<TControl, int> ResolutionButtons[] = {{TControl::RadioButton
                                                           {TControl::RadioButton20, 20}};
 
 class TReader {
-public:
+ public:
   explicit TReader(const TProfile& profile) : FProfile(profile) {}
   std::string Text(const char* section, const char* key, const std::string& fallback) const {
     return FProfile.Read(section, key).value_or(fallback);
@@ -39,7 +39,7 @@ public:
     return text ? ProfileFloat(*text).value_or(fallback) : fallback;
   }
 
-private:
+ private:
   const TProfile& FProfile;
 };
 
@@ -106,7 +106,8 @@ std::optional<std::int32_t> ProfileInteger(std::string_view text) {
     return static_cast<std::int32_t>(bits);
   }
   if (magnitude > (negative ? 2147483648u : 2147483647u)) return std::nullopt;
-  return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude));
+  return static_cast<std::int32_t>(negative ? -static_cast<std::int64_t>(magnitude)
+                                            : static_cast<std::int64_t>(magnitude));
 }
 
 std::optional<double> ProfileFloat(std::string_view text) { return ReadNumber(text); }
@@ -129,8 +130,8 @@ void ApplyFonts(TSession& session) {
   const int dpi = session.View.LogicalDpiX();
   // FontSize x 96 / dpi, halves away from zero.
   const std::int64_t scaled = std::int64_t{session.FontSize} * 96;
-  const std::int64_t size = dpi > 0 ? (scaled >= 0 ? (2 * scaled + dpi) / (2 * dpi) : -((-2 * scaled + dpi) / (2 * dpi)))
-                                    : session.FontSize;
+  const std::int64_t size =
+      dpi > 0 ? (scaled >= 0 ? (2 * scaled + dpi) / (2 * dpi) : -((-2 * scaled + dpi) / (2 * dpi))) : session.FontSize;
   session.View.SetFonts(session.FontCharset, session.FontName, static_cast<int>(size));
 }
 
@@ -155,8 +156,7 @@ void LoadSettings(TSession& session) {
   session.DataPath = in.Text(Option, "DataPath", "");
   if (!session.DataPath.empty() && session.DataPath.back() != '/') session.DataPath += '/';
   session.DataDir = session.DataPath.empty() ? session.ExeDir : session.DataPath;
-  view.SetOpenDialog(session.DataDir,
-                     "Custom Geoid file (*" + session.OutputExt + ")|*" + session.OutputExt);
+  view.SetOpenDialog(session.DataDir, "Custom Geoid file (*" + session.OutputExt + ")|*" + session.OutputExt);
 
   const std::int32_t resolution = in.Integer(Option, "Resolution", 0);
   TControl checked = TControl::RadioButton0;

@@ -19,7 +19,9 @@ using test::TRecorderView;
 using test::TTempDir;
 
 // A smooth field, so that a 5' grid cut from it departs from it between nodes.
-float Smooth(int r, int c) { return static_cast<float>(30 * std::sin(r * 0.05) * std::cos(c * 0.07) + 5 * std::sin(c * 0.3)); }
+float Smooth(int r, int c) {
+  return static_cast<float>(30 * std::sin(r * 0.05) * std::cos(c * 0.07) + 5 * std::sin(c * 0.3));
+}
 
 // A 2.5' source over 19..51 N, 119..151 E (entry 0, with the real title) and the
 // 5' custom file of 20..50 N, 120..150 E cut from it.
@@ -155,9 +157,8 @@ TEST_F(ChecksTest, ParallelScanFindsWhatTheSequentialOneFinds) {
   // Holes in both grids: points next to them fall back to the bilinear value or
   // have none.
   TCustomTrailer t = DecodeTrailer(test::ReadBytes(Path()).data() + 538756);
-  test::WriteCustomFile(Path(), t, [](int r, int c) {
-    return (r * 7 + c * 3) % 41 == 0 ? NoValue() : Smooth(2 * r + 18, 2 * c + 18);
-  });
+  test::WriteCustomFile(
+      Path(), t, [](int r, int c) { return (r * 7 + c * 3) % 41 == 0 ? NoValue() : Smooth(2 * r + 18, 2 * c + 18); });
   for (const auto& [row, col] : {std::pair{100, 200}, {400, 401}, {18, 18}})
     test::PokeWord(Dir.File("source25"), std::int64_t{row} * 771 + col + 1, NoValue());
   View.SetText(TControl::ComboBoxPrecision, "2.0");
@@ -198,9 +199,9 @@ TEST_F(ChecksTest, PrecisionRules) {
     double precision;
     const char* shown;
   } cases[] = {
-      {1.0 / 12, "0.25", 1, "1.0"}, {1.0 / 12, "", 1, "1.0"},      {1.0 / 12, "0", 1, "1.0"},
-      {1.0 / 12, "abc", 1, "1.0"},  {1.0 / 12, "-1", 1, "1.0"},    {1.0 / 12, "4.0", 4, "4.0"},
-      {1.0 / 6, "0.25", 0.5, "0.5"}, {1.0 / 6, "1.0", 1, "1.0"},   {0.25, "0.25", 0.25, "0.25"},
+      {1.0 / 12, "0.25", 1, "1.0"},    {1.0 / 12, "", 1, "1.0"},     {1.0 / 12, "0", 1, "1.0"},
+      {1.0 / 12, "abc", 1, "1.0"},     {1.0 / 12, "-1", 1, "1.0"},   {1.0 / 12, "4.0", 4, "4.0"},
+      {1.0 / 6, "0.25", 0.5, "0.5"},   {1.0 / 6, "1.0", 1, "1.0"},   {0.25, "0.25", 0.25, "0.25"},
       {1.0 / 3, "0.25", 0.25, "0.25"}, {1.0 / 60, "0.25", 4, "4.0"}, {0.25, "-1", -1, "-1"},
   };
   for (const auto& c : cases) {

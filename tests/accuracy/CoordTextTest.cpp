@@ -24,14 +24,16 @@ TEST(ParseCoordinate, ReadsDegreesMinutesSecondsAndSigns) {
       {"N35 30", 35.5},
       {"35 30 N", 35.5},
       {"35:30:00", 35.5},
-      {"35\xC2\xB0" "30'", 35.5},  // degree sign in UTF-8
+      {"35\xC2\xB0"
+       "30'",
+       35.5},  // degree sign in UTF-8
       {"35 30 S", -35.5},
       {"S35 30", -35.5},
       {"-35 30", -35.5},
       {"35 30 s", -35.5},  // letters in either case
       {"+35 30", 35.5},
-      {"35 -30", 35.5},    // a minus after the first number is ignored
-      {"35-40", -3540},    // and does not end the number
+      {"35 -30", 35.5},  // a minus after the first number is ignored
+      {"35-40", -3540},  // and does not end the number
       {"35,5", 35.083333333333336},
       {"-35 30 N", 35.5},  // the last letter wins
       {"1E5", 15},         // E is east, not an exponent
@@ -56,10 +58,13 @@ TEST(ParseCoordinate, SurvivesHostileText) {
   EXPECT_TRUE(std::isnan(ParseCoordinate(std::string(100000, '7') + " 30")));
   EXPECT_EQ(ParseCoordinate("35.5" + std::string(100000, '0')), 35.5);
   EXPECT_EQ(ParseCoordinate(std::string(100000, ',') + "35"), 35);
-  EXPECT_TRUE(std::isnan(ParseCoordinate(std::string(400, '9'))));  // beyond double: does not read
-  EXPECT_EQ(ParseCoordinate("0." + std::string(400, '0') + "1"), 0);  // below double: 0
+  EXPECT_TRUE(std::isnan(ParseCoordinate(std::string(400, '9'))));     // beyond double: does not read
+  EXPECT_EQ(ParseCoordinate("0." + std::string(400, '0') + "1"), 0);   // below double: 0
   EXPECT_EQ(ParseCoordinate("\xE6\x9D\xB1\xE4\xBA\xAC 35 30"), 35.5);  // other scripts end numbers
-  EXPECT_EQ(ParseCoordinate(std::string("35\0" "30", 5)), 35.5);
+  EXPECT_EQ(ParseCoordinate(std::string("35\0"
+                                        "30",
+                                        5)),
+            35.5);
 }
 
 TEST(ParseCoordinate, IgnoresTheUsersLocale) {
@@ -74,9 +79,9 @@ TEST(ParseCoordinate, IgnoresTheUsersLocale) {
 }
 
 TEST(ParseNumber, ReadsPlainNumbersOrGivesZero) {
-  const TCase cases[] = {{"  2.0 ", 2},  {"", 0},      {"abc", 0},  {"1e1", 10},   {"-1", -1},  {"+0.5", 0.5},
-                         {"0.25", 0.25}, {".5", 0.5},  {"5.", 5},   {"1E+2", 100}, {"1e", 0},   {"inf", 0},
-                         {"nan", 0},     {"0x10", 0},  {"1.2.3", 0}, {"1e400", 0}, {"--1", 0},  {"4.0x", 0}};
+  const TCase cases[] = {{"  2.0 ", 2},  {"", 0},     {"abc", 0},   {"1e1", 10},   {"-1", -1}, {"+0.5", 0.5},
+                         {"0.25", 0.25}, {".5", 0.5}, {"5.", 5},    {"1E+2", 100}, {"1e", 0},  {"inf", 0},
+                         {"nan", 0},     {"0x10", 0}, {"1.2.3", 0}, {"1e400", 0},  {"--1", 0}, {"4.0x", 0}};
   for (const auto& c : cases) EXPECT_EQ(ParseNumber(c.text), c.degrees) << '"' << c.text << '"';
 }
 

@@ -16,7 +16,9 @@ using namespace tessmar;
 namespace fs = std::filesystem;
 
 namespace {
-float Smooth(int r, int c) { return static_cast<float>(30 * std::sin(r * 0.05) * std::cos(c * 0.07) + 5 * std::sin(c * 0.3)); }
+float Smooth(int r, int c) {
+  return static_cast<float>(30 * std::sin(r * 0.05) * std::cos(c * 0.07) + 5 * std::sin(c * 0.3));
+}
 
 // A folder holding the program's settings (a small 2.5' source in the
 // catalogue, the folder itself as DataPath) and the source grid.
@@ -75,7 +77,7 @@ void SaveScreenshots(TFormMain& form) {
 
 class FormMainTest : public QObject {
   Q_OBJECT
-private slots:
+ private slots:
   void everyControlSitsWhereTheLayoutPutsIt() {
     TWorld world;
     TForm f(world);

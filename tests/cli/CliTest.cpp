@@ -233,7 +233,8 @@ TEST_F(CliTest, ScanPrintsTheReport) {
 
 TEST_F(CliTest, InterruptStopsAScan) {
   // A whole-circle file at four points per source spacing: far too long to finish.
-  ASSERT_EQ(Run({"convert", "--res", "5", "--south", "-10", "--north", "10", "--west", "0", "--east", "360"}).Status, 0);
+  ASSERT_EQ(Run({"convert", "--res", "5", "--south", "-10", "--north", "10", "--west", "0", "--east", "360"}).Status,
+            0);
   TRun run = Run({"scan", "--precision", "4"}, [](pid_t pid) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ::kill(pid, SIGINT);

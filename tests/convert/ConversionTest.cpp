@@ -2,8 +2,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 

@@ -73,8 +73,9 @@ TEST_F(CustomFileTest, EmptyGridOpensAndReadsNothing) {
 }
 
 TEST_F(CustomFileTest, StoredNaNAndHugeValuesReadNaN) {
-  test::WriteCustomFile(Path, {1, 3, 10, 10, 0.25, 0.25},
-                        [](int, int c) { return c == 0 ? std::nanf("") : c == 1 ? 200.0f : -12.5f; });
+  test::WriteCustomFile(Path, {1, 3, 10, 10, 0.25, 0.25}, [](int, int c) {
+    return c == 0 ? std::nanf("") : c == 1 ? 200.0f : -12.5f;
+  });
   ASSERT_TRUE(OpenCustomFile(Session, Path));
   EXPECT_TRUE(std::isnan(Session.CustomGrid.ReadNode(0, 0)));
   EXPECT_TRUE(std::isnan(Session.CustomGrid.ReadNode(0, 1)));
@@ -105,8 +106,8 @@ TEST_F(CustomFileTest, CountsCannotWrapRoundToTheFileSize) {
 TEST_F(CustomFileTest, TrailerNoConversionCouldWriteIsIllegal) {
   const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
   const TCustomTrailer bad[] = {
-      {0, 0, 10, 10, 0, 0.25},     {0, 0, 10, 10, 0.25, 0},     {0, 0, 10, 10, nan, 0.25},
-      {0, 0, 10, 10, 0.25, -0.25}, {0, 0, 10, inf, 0.25, 0.25}, {0, 0, nan, 10, 0.25, 0.25},
+      {0, 0, 10, 10, 0, 0.25},      {0, 0, 10, 10, 0.25, 0},     {0, 0, 10, 10, nan, 0.25},
+      {0, 0, 10, 10, 0.25, -0.25},  {0, 0, 10, inf, 0.25, 0.25}, {0, 0, nan, 10, 0.25, 0.25},
       {0, 0, 90.5, 10, 0.25, 0.25}, {0, 0, -91, 10, 0.25, 0.25}, {0, 0, 10, 720.5, 0.25, 0.25},
       {0, 0, 10, -361, 0.25, 0.25},
   };

@@ -83,7 +83,7 @@ TEST_F(InterpolationTest, LongitudesComeIntoRangeOnce) {
   OpenSource(test::SmallModel("globe", 10, -90, 0, 19, 36));
   EXPECT_EQ(SourceValue(Session, 3.3, -10), SourceValue(Session, 3.3, 350));
   EXPECT_EQ(SourceValue(Session, 3.3, 370), SourceValue(Session, 3.3, 10));
-  EXPECT_EQ(SourceValue(Session, 0, 360), Field(9, 0));  // column nlon reads column 0
+  EXPECT_EQ(SourceValue(Session, 0, 360), Field(9, 0));        // column nlon reads column 0
   EXPECT_FALSE(std::isnan(SourceValue(Session, 3.3, 359.9)));  // the window wraps too
 }
 
@@ -108,9 +108,8 @@ TEST_F(InterpolationTest, BilinearSnapsWithinOneHundredThousandth) {
   EXPECT_EQ(BilinearValue(g, 5.000009, 7.99998), a * (1 - far) + b * far);
   EXPECT_EQ(BilinearValue(g, 5.5, 7), Field(5, 7) * 0.5 + Field(6, 7) * 0.5);
   const double fx = 0.25, fy = 0.75;
-  EXPECT_EQ(BilinearValue(g, 5.75, 7.25),
-            Field(5, 7) * (1 - fx) * (1 - fy) + Field(6, 7) * fy * (1 - fx) + Field(5, 8) * fx * (1 - fy) +
-                Field(6, 8) * fx * fy);
+  EXPECT_EQ(BilinearValue(g, 5.75, 7.25), Field(5, 7) * (1 - fx) * (1 - fy) + Field(6, 7) * fy * (1 - fx) +
+                                              Field(5, 8) * fx * (1 - fy) + Field(6, 8) * fx * fy);
 }
 
 TEST_F(InterpolationTest, BilinearExtendsOneCellBeyondTheNorthWestEdgeOnly) {
@@ -127,7 +126,7 @@ TEST_F(InterpolationTest, CustomGridAcrossZeroTakesEasternLongitudes) {
   ASSERT_GT(g.east, 360);
   const double lat = g.north - 5.0 / 12;
   EXPECT_EQ(CustomValue(Session, lat, 5), Field(5, 183));  // 15.25 degrees east of column 0
-  TGeoidGrid& plain = Session.CustomGrid;  // the same grid, read as a source grid
+  TGeoidGrid& plain = Session.CustomGrid;                  // the same grid, read as a source grid
   plain.ShiftsEast = false;
   EXPECT_TRUE(std::isnan(WindowSpline(plain, 6, lat, 5)));
 }
@@ -161,8 +160,14 @@ TEST_F(InterpolationTest, SmallWindowsAreBilinearAndLargeOnesHaveNoValue) {
 TEST_F(InterpolationTest, UnreadablePointsHaveNoValueAndNeverThrow) {
   OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12});
   const double nan = std::nan(""), inf = INFINITY;
-  for (auto [lat, lon] : {std::pair{nan, 139.5}, {36.0, nan}, {nan, nan}, {36.0, 1e300}, {1e300, 139.5},
-                          {36.0, inf}, {-inf, 139.5}, {36.0, -1e300}}) {
+  for (auto [lat, lon] : {std::pair{nan, 139.5},
+                          {36.0, nan},
+                          {nan, nan},
+                          {36.0, 1e300},
+                          {1e300, 139.5},
+                          {36.0, inf},
+                          {-inf, 139.5},
+                          {36.0, -1e300}}) {
     EXPECT_TRUE(std::isnan(CustomValue(Session, lat, lon))) << lat << ' ' << lon;
     EXPECT_TRUE(std::isnan(SourceValue(Session, lat, lon)));  // closed source grid
   }

@@ -73,7 +73,8 @@ TEST_F(SourceGridTest, WrappingGridReadsOneTurnRoundOnly) {
   EXPECT_TRUE(std::isnan(g.ReadNode(4, 72)));
   EXPECT_TRUE(std::isnan(g.ReadNode(-1, 0)));
   EXPECT_TRUE(std::isnan(g.ReadNode(19, 0)));
-  EXPECT_TRUE(std::isnan(g.ReadNode(std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::min())));
+  EXPECT_TRUE(
+      std::isnan(g.ReadNode(std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::min())));
   EXPECT_EQ(g.ReadNode(18, 35), Tag(18, 35));
 }
 
@@ -214,8 +215,8 @@ TEST_F(NearestNodeTest, ClampsLatitudesAndShiftsLongitudesOnce) {
   EXPECT_EQ(NearestNode(Session, 90.5, 0), Id(0, 0));
   EXPECT_EQ(NearestNode(Session, -91, 0), Id(4320, 0));
   EXPECT_EQ(NearestNode(Session, -90.000005, 0), Id(4320, 0));
-  EXPECT_EQ(NearestNode(Session, 35.5, -0.01), Id(1308, 0));  // column 8640 wraps to 0
-  EXPECT_EQ(NearestNode(Session, 35.5, 725), Id(1308, 120));  // 5 degrees
+  EXPECT_EQ(NearestNode(Session, 35.5, -0.01), Id(1308, 0));    // column 8640 wraps to 0
+  EXPECT_EQ(NearestNode(Session, 35.5, 725), Id(1308, 120));    // 5 degrees
   EXPECT_EQ(NearestNode(Session, 35.5, -400), Id(1308, 7680));  // 320 degrees
   EXPECT_EQ(NearestNode(Session, 35.5, 360), Id(1308, 0));
   EXPECT_EQ(NearestNode(Session, 35.5, -1.0 / 24), Id(1308, 8639));

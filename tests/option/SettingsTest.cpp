@@ -41,14 +41,14 @@ void WriteText(const std::string& path, const std::string& text) {
 }
 
 class TEnv {  // sets an environment variable for a scope
-public:
+ public:
   TEnv(const char* name, const char* value) : FName(name) {
     if (const char* old = std::getenv(name)) FOld = old;
     value ? ::setenv(name, value, 1) : ::unsetenv(name);
   }
   ~TEnv() { FOld ? ::setenv(FName, FOld->c_str(), 1) : ::unsetenv(FName); }
 
-private:
+ private:
   const char* FName;
   std::optional<std::string> FOld;
 };
@@ -60,7 +60,7 @@ TEST(Profile, WritesSectionsAndKeysInOrderAsUtf16) {
   p.Write("Option", "DataPath", "");
   p.Write("Font", "FontName", "Arial");
   p.Write("option", "GeoidModel", "EGM2008 2.5'x2.5'");  // names match without regard to case
-  p.Write("OPTION", "version", "2");                      // replaced where it stands
+  p.Write("OPTION", "version", "2");                     // replaced where it stands
   ASSERT_TRUE(p.Save());
   EXPECT_EQ(ReadUtf16(dir.File("a.ini")),
             "[Option]\r\nVersion=2\r\nDataPath=\r\nGeoidModel=EGM2008 2.5'x2.5'\r\n[Font]\r\nFontName=Arial\r\n");
@@ -257,8 +257,9 @@ TEST_F(SettingsTest, DataPathGetsItsSeparator) {
 }
 
 TEST_F(SettingsTest, ValuesThatDoNotReadTakeTheirDefaults) {
-  Load("[Option]\r\nResolution=7\r\nOutputName=  spaced.qdat  \r\n"
-       "[EGM2008_25]\r\ntitle=\r\nfname=\r\nnrows=abc\r\nncols=0x10E1\r\nglamn=1e400\r\nnlat=-0\r\ndgla=junk\r\n");
+  Load(
+      "[Option]\r\nResolution=7\r\nOutputName=  spaced.qdat  \r\n"
+      "[EGM2008_25]\r\ntitle=\r\nfname=\r\nnrows=abc\r\nncols=0x10E1\r\nglamn=1e400\r\nnlat=-0\r\ndgla=junk\r\n");
   EXPECT_TRUE(View.Checked(TControl::RadioButton0));
   EXPECT_EQ(View.Text(TControl::EditFname), "spaced.qdat");
   const TGeoidModel& m = Session.GeoidModels[0];
@@ -276,10 +277,10 @@ TEST_F(SettingsTest, ValuesThatDoNotReadTakeTheirDefaults) {
 
 TEST_F(SettingsTest, BadFilesNeverStopTheLoadOrTheNextSave) {
   const std::vector<std::vector<unsigned char>> files = {
-      {},                                           // empty
-      {0xFF, 0xFE, '[', 0, 'O', 0, 'p'},            // odd byte count, cut inside a character
-      {0xFF, 0xFE, 0x00, 0xD8, '[', 0},             // an unpaired surrogate
-      {0x00, 0x01, 0x02, 0xFF, 0x80, 0x81, 0xC3},   // binary garbage
+      {},                                          // empty
+      {0xFF, 0xFE, '[', 0, 'O', 0, 'p'},           // odd byte count, cut inside a character
+      {0xFF, 0xFE, 0x00, 0xD8, '[', 0},            // an unpaired surrogate
+      {0x00, 0x01, 0x02, 0xFF, 0x80, 0x81, 0xC3},  // binary garbage
   };
   for (const auto& bytes : files) {
     test::WriteBytes(Ini, bytes);
