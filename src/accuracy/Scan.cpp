@@ -20,6 +20,11 @@ std::string FormatLatLon(double value, bool isLatitude) {
   return FormatFixed(std::fabs(value), 10, 6) + (value < 0 ? "W" : "E");
 }
 
+std::string ExtremeText(const char* name, const TScanExtreme& e) {
+  return std::string(name) + FormatFixed(e.Diff, 5, 3) + "m  " + FormatLatLon(e.Lat, true) + "  " +
+         FormatLatLon(e.Lon, false);
+}
+
 namespace {
 // The precision rules: the smallest precision worth scanning for the ratio of
 // the custom spacing to the source spacing.
@@ -38,10 +43,6 @@ void ApplyPrecisionRules(TView& view, std::int64_t ratio, double& precision) {
     set(0.5, "0.5");
 }
 
-std::string ExtremeText(const char* name, const TScanExtreme& e) {
-  return std::string(name) + FormatFixed(e.Diff, 5, 3) + "m  " + FormatLatLon(e.Lat, true) + "  " +
-         FormatLatLon(e.Lon, false);
-}
 }  // namespace
 
 TScanResult MaximumErrorScan(TSession& session) {

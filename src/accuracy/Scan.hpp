@@ -14,13 +14,16 @@
 
 namespace tessmar {
 
+struct TScanExtreme {
+  double Diff, Lat, Lon;
+};
+
 // One coordinate as the scan shows it: latitude "%9.6f" and N/S, longitude
 // brought into -180..180 from above and "%10.6f" and E/W.
 std::string FormatLatLon(double value, bool isLatitude);
 
-struct TScanExtreme {
-  double Diff, Lat, Lon;
-};
+// LabelMaxG's or LabelMinG's text: name, "%5.3f" of the difference and "m", the place.
+std::string ExtremeText(const char* name, const TScanExtreme& extreme);
 
 // What a scan did, for front ends that report more than the labels.
 struct TScanResult {

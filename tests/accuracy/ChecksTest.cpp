@@ -296,6 +296,11 @@ TEST_F(ChecksTest, NothingToScan) {
   EXPECT_EQ(View.Dialogs.size(), 2u);
 }
 
+TEST(ExtremeText, ShowsTheDifferenceAndItsPlace) {
+  EXPECT_EQ(ExtremeText("Max: ", {0.0123, 35.675, 139.725}), "Max: 0.012m  35.675000N  139.725000E");
+  EXPECT_EQ(ExtremeText("Min: ", {-0.0123, 35.675, 139.725}), "Min: -0.012m  35.675000N  139.725000E");
+}
+
 TEST(FormatLatLon, SixDecimalsAndAHemisphere) {
   EXPECT_EQ(FormatLatLon(5.5, true), " 5.500000N");
   EXPECT_EQ(FormatLatLon(-35.5, true), "35.500000S");

@@ -1,6 +1,7 @@
 // tessmar-cli as a user runs it: a child process, its output and exit status.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -155,6 +156,29 @@ TEST_F(CliTest, InterruptAbortsAfterTheRowInProgress) {
   EXPECT_EQ(run.Status, 130) << run.Out << run.Err;
   EXPECT_NE(run.Out.find("\nAborted by user.\n"), std::string::npos) << run.Out;
   EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path()), fs::directory_iterator()), 1);  // the source only
+}
+
+TEST_F(CliTest, ProgressBarShowsOnATerminalOnly) {
+  // On a pseudo-terminal the bar and its percentage show; the report still comes whole.
+  int terminal = -1;
+  const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::execl(TESSMAR_CLI, TESSMAR_CLI, "--no-settings", "--data-dir", Dir.Path().c_str(), "convert", nullptr);
+    ::_exit(127);
+  }
+  std::string screen;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
+    screen.append(buffer, static_cast<std::size_t>(n));
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(terminal);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << screen;
+  EXPECT_NE(screen.find("] 100%"), std::string::npos) << screen;
+  EXPECT_NE(screen.find("[########################################]"), std::string::npos);
+  EXPECT_NE(screen.find("Output size: "), std::string::npos);
+  EXPECT_EQ(Run({"convert", "--overwrite"}).Err.find('%'), std::string::npos);  // not into a file
 }
 
 TEST_F(CliTest, CheckPrintsTheThreeFields) {
