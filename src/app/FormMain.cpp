@@ -62,6 +62,32 @@ QString QtFilter(const std::string& filter) {
 TRect ToRect(const QRect& r) { return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
 }  // namespace
 
+// Centres a dialog on the main window, inside its monitor's work area, at each
+// of its first position or size changes (as many as the counter allows): the
+// platform places and sizes a dialog while it opens; later, the user may move it.
+class TCentring : public QObject {
+ public:
+  TCentring(TFormMain* main, std::uint8_t& moves) : FMain(main), FMoves(moves) {}
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    const auto type = e->type();
+    auto* dialog = static_cast<QWidget*>(watched);
+    // Changes made before the dialog shows are its own set-up, not the platform's placing.
+    if ((type == QEvent::Show || ((type == QEvent::Move || type == QEvent::Resize) && dialog->isVisible())) &&
+        FMoves > 0) {
+      --FMoves;
+      const QRect frame = dialog->frameGeometry();
+      const TPoint at =
+          CentreOnOwner(ToRect(FMain->frameGeometry()), frame.width(), frame.height(), FMain->MonitorWorkArea());
+      if (frame.topLeft() != QPoint(at.x, at.y)) dialog->move(at.x, at.y);
+    }
+    return false;
+  }
+
+ private:
+  TFormMain* FMain;
+  std::uint8_t& FMoves;
+};
+
 std::string VersionCaptionText(int major, int minor) {
   std::string minorText = std::to_string(minor);
   while (minorText.size() < 2) minorText.insert(0, "0");
@@ -318,10 +344,9 @@ TModalResult TFormMain::CenteredMessageDlg(const std::string& text, TMsgDlgType 
         (r == TModalResult::mrOK && !(buttons & (mbCancel | mbNo))))
       box.setEscapeButton(b);
   }
-  box.adjustSize();
-  const QSize size = box.sizeHint();
-  const TPoint at = CentreOnOwner(ToRect(frameGeometry()), size.width(), size.height(), MonitorWorkArea());
-  box.move(at.x, at.y);
+  std::uint8_t moves = 3;  // its size is known only once it is shown
+  TCentring centre(this, moves);
+  box.installEventFilter(&centre);
   box.exec();
   for (const auto& [b, r] : made)
     if (box.clickedButton() == b) return r;
@@ -499,21 +524,7 @@ std::optional<std::string> TFormMain::RunFileDialog(const std::string& file, con
   dialog.selectFile(Q(FileNameOf(file)));
   // OpenDialog1Show: centred on the main window for its first three moves.
   FOpenDialog1MoveFlag = 3;
-  struct TCentre : QObject {
-    TFormMain* Main;
-    explicit TCentre(TFormMain* main) : Main(main) {}
-    bool eventFilter(QObject* o, QEvent* e) override {
-      if ((e->type() == QEvent::Show || e->type() == QEvent::Move) && Main->FOpenDialog1MoveFlag > 0) {
-        --Main->FOpenDialog1MoveFlag;
-        auto* d = static_cast<QWidget*>(o);
-        const QRect frame = d->frameGeometry();
-        const TPoint at =
-            CentreOnOwner(ToRect(Main->frameGeometry()), frame.width(), frame.height(), Main->MonitorWorkArea());
-        if (frame.topLeft() != QPoint(at.x, at.y)) d->move(at.x, at.y);
-      }
-      return false;
-    }
-  } centre(this);
+  TCentring centre(this, FOpenDialog1MoveFlag);
   dialog.installEventFilter(&centre);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().front().toStdString();

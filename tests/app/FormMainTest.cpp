@@ -1,6 +1,8 @@
 // The main window driven as a user would, on the offscreen platform, with the
 // modal dialogs scripted.
+#include <QApplication>
 #include <QDropEvent>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QTest>
 #include <QTimer>
@@ -244,6 +246,53 @@ class FormMainTest : public QObject {
     QCOMPARE(f.Form.SourceReleases, 1);
     QVERIFY(!f.Form.isVisible());
     QVERIFY(!f.Form.Session().SourceGrid.IsOpen());
+  }
+
+  void realDialogsAreCentredOnTheWindow() {
+    TWorld world;
+    TForm f(world);
+    f.Form.DialogHook = nullptr;
+    f.Form.FileDialogHook = nullptr;
+    f.Form.move(150, 150);
+    const QRect main = f.Form.frameGeometry();
+    // The overwrite question: its buttons, its default, its place; answered No.
+    test::WriteBytes(world.Dir.File("Tessmar.qdat"), {1});
+    QStringList buttons;
+    QString defaultButton;
+    QPoint centreOffset;
+    QTimer::singleShot(50, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      QVERIFY(box);
+      for (QAbstractButton* b : box->buttons()) buttons << b->text();
+      defaultButton = box->defaultButton()->text();
+      centreOffset = box->frameGeometry().center() - main.center();
+      for (QAbstractButton* b : box->buttons())
+        if (b->text() == "&No") b->click();
+    });
+    f.Form.ButtonConvertClick();
+    buttons.sort();
+    QCOMPARE(buttons, QStringList({"&No", "&Yes"}));
+    QCOMPARE(defaultButton, QString("&Yes"));
+    QVERIFY2(std::abs(centreOffset.x()) <= 1 && std::abs(centreOffset.y()) <= 1, "centred on the main window");
+    QCOMPARE(test::ReadBytes(world.Dir.File("Tessmar.qdat")).size(), std::size_t{1});  // No: untouched
+
+    // The file dialog behind "Custom Geoid name": centred too; cancelled.
+    QPoint dialogOffset(1000, 1000);
+    QTimer::singleShot(50, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      QVERIFY(dialog);
+      // Centred on the window, then kept inside the work area (this dialog is the larger).
+      const QRect frame = dialog->frameGeometry();
+      const TRect area = f.Form.MonitorWorkArea();
+      const TPoint at = CentreOnOwner({main.left(), main.top(), main.left() + main.width(), main.top() + main.height()},
+                                      frame.width(), frame.height(), area);
+      dialogOffset = frame.topLeft() - QPoint(at.x, at.y);
+      QMetaObject::invokeMethod(dialog, "reject");
+    });
+    const std::string name = f.Text(TControl::EditFname);
+    f.Form.LabelOutFnameClick();
+    QVERIFY2(std::abs(dialogOffset.x()) <= 1 && std::abs(dialogOffset.y()) <= 1, "centred on the main window");
+    QCOMPARE(f.Text(TControl::EditFname), name);  // cancelled: nothing changes
   }
 
   void gridsOfARunningScanStayOpen() {
