@@ -85,14 +85,8 @@ class TGeoidGrid {
   // The node's value, or NaN: outside the grid (columns wrap once on a
   // whole-circle grid), past the end of the file, |value| >= 200, or stored NaN.
   float ReadNode(std::int32_t row, std::int32_t column) const noexcept {
-    std::int64_t c = column;
-    if (FWraps) {
-      if (c < 0)
-        c += nlon;
-      else if (c >= nlon)
-        c -= nlon;
-    }
-    if (row < 0 || row >= nlat || c < 0 || c >= nlon) return NoValue();
+    const std::int32_t c = WrappedColumn(column);
+    if (row < 0 || row >= nlat || c < 0) return NoValue();
     const std::int64_t word = static_cast<std::int64_t>(row) * ncols + c + PrePad;
     // Checked against the real file: no geometry can make a read leave it.
     if (word < 0 || word >= FFile.Size() / 4) return NoValue();
