@@ -7,18 +7,12 @@
 #include <string>
 
 #include "grid/Numeric.hpp"
+#include "grid/Text.hpp"
 
 namespace tessmar {
 
 namespace {
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 // Decimal text in the C locale's syntax, which from_chars reads without ever
 // looking at the locale; the whole text must be consumed.
@@ -50,7 +44,7 @@ std::optional<double> ToCoordinateNumber(std::string_view digits) {
 }  // namespace
 
 double ParseCoordinate(std::string_view text) {
-  text = Trim(text);
+  text = TrimBlanksView(text);
   if (text.empty()) return NoValue();
 
   bool negative = false;
@@ -91,7 +85,7 @@ double ParseCoordinate(std::string_view text) {
 }
 
 std::optional<double> ReadNumber(std::string_view text) {
-  text = Trim(text);
+  text = TrimBlanksView(text);
   // Optional sign, digits with one optional ".", optional exponent; from_chars
   // would also take "inf", "nan" and hexadecimal, which are not numbers here.
   std::size_t i = 0;

@@ -47,9 +47,6 @@ std::string Extension(const std::string& name) {
   return ext;
 }
 
-std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
-std::string FileNameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-
 // "description|pattern" as a Qt name filter.
 QString QtFilter(const std::string& filter) {
   const auto bar = filter.find('|');

@@ -37,7 +37,7 @@ struct TContext {
   explicit TContext(const TGlobalOptions& options) {
     View.Session = &Session;
     const std::string exe = ExecutablePath();
-    Session.ExeDir = exe.substr(0, exe.rfind('/') + 1);
+    Session.ExeDir = FolderOf(exe);
     Session.DataDir = std::filesystem::current_path().string() + "/";
     if (!options.NoSettings) {
       const std::string path = options.Settings ? *options.Settings : FindSettingsPath(Session.ExeDir + "tessmar");
@@ -107,12 +107,6 @@ bool SplitPoint(std::string_view line, std::string_view& lat, std::string_view& 
   return true;
 }
 
-bool IsBlankLine(std::string_view line) {
-  for (char c : line)
-    if (static_cast<unsigned char>(c) > 32) return false;
-  return true;
-}
-
 // One output line for a point of --points.
 void FormatPoint(const TSession& session, std::string_view latText, std::string_view lonText, bool json,
                  std::string& out) {
@@ -175,7 +169,7 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
     for (std::size_t k = 0; k < count; ++k) {
       std::string_view lat, lon;
       const std::string_view line = lines[first + k];
-      bad[k] = IsBlankLine(line) ? 2 : !SplitPoint(line, lat, lon);
+      bad[k] = TrimBlanksView(line).empty() ? 2 : !SplitPoint(line, lat, lon);
       if (!bad[k]) FormatPoint(session, lat, lon, global.Json, out[k]);
     }
     for (std::size_t k = 0; k < count; ++k) {

@@ -1,7 +1,5 @@
 #include "convert/ConvertCommand.hpp"
 
-#include <sys/stat.h>
-
 #include "convert/Conversion.hpp"
 #include "grid/Source.hpp"
 
@@ -10,11 +8,6 @@ namespace tessmar {
 namespace {
 // "/" is this platform's separator; "\" also ends a folder typed the Windows way.
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
-
-bool FileExists(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0;
-}
 }  // namespace
 
 std::string CustomGeoidFileName(const TSession& session) {
@@ -24,9 +17,7 @@ std::string CustomGeoidFileName(const TSession& session) {
       name.erase(0, i + 1);
       break;
     }
-  const std::string& dir = session.DataDir;
-  const auto folderEnd = dir.rfind('/');
-  std::string path = (folderEnd == std::string::npos ? std::string() : dir.substr(0, folderEnd + 1)) + name;
+  std::string path = FolderOf(session.DataDir) + name;
   const auto mark = path.find_last_of("./");
   if (mark != std::string::npos && path[mark] == '.') path.erase(mark);
   return path + session.OutputExt;
@@ -49,7 +40,7 @@ void ConvertCustomGeoid(TSession& session) {
 
   if (TrimBlanks(view.Text(TControl::EditFname)).empty()) return;
   const std::string path = CustomGeoidFileName(session);
-  if (FileExists(path) && view.CenteredMessageDlg("File exist :\r\n" + path + "\r\n\n Overwrite?", TMsgDlgType::Warning,
+  if (PathExists(path) && view.CenteredMessageDlg("File exist :\r\n" + path + "\r\n\n Overwrite?", TMsgDlgType::Warning,
                                                   mbYes | mbNo, 0) != TModalResult::mrYes)
     return;
 

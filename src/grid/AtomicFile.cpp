@@ -7,13 +7,13 @@
 #include <cstdio>
 #include <random>
 
+#include "grid/Text.hpp"
+
 namespace tessmar {
 
 bool TAtomicFile::Create() {
   Discard();
-  const auto slash = FTarget.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : FTarget.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? FTarget : FTarget.substr(slash + 1);
+  const std::string folder = FolderOf(FTarget), name = FileNameOf(FTarget);
   std::random_device entropy;
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[16];

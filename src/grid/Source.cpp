@@ -4,14 +4,6 @@
 
 namespace tessmar {
 
-std::string TrimBlanks(const std::string& text) {
-  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-  std::size_t first = 0, last = text.size();
-  while (first < last && blank(text[first])) ++first;
-  while (last > first && blank(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
-
 bool OpenModel(TSession& session, const TGeoidModel& model) {
   TGeoidGrid& grid = session.SourceGrid;
   grid.Close();

@@ -6,11 +6,9 @@
 #include <string>
 
 #include "grid/Session.hpp"
+#include "grid/Text.hpp"
 
 namespace tessmar {
-
-// Removes every character of code 32 or below from both ends.
-std::string TrimBlanks(const std::string& text);
 
 // Opens SourceGrid from DataDir + model.fname. False after the message
 // "Geoid file is not found: " CR LF fname; SourceGrid is then closed.

@@ -1,11 +1,10 @@
 #include "option/Profile.hpp"
 
-#include <sys/stat.h>
-
 #include <fstream>
 #include <iterator>
 
 #include "grid/AtomicFile.hpp"
+#include "grid/Text.hpp"
 
 namespace tessmar {
 
@@ -208,8 +207,7 @@ void TProfile::Write(std::string_view section, std::string_view key, std::string
 }
 
 bool TProfile::CreateIfMissing(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0) return true;
+  if (PathExists(path)) return true;
   TAtomicFile file(path);
   return file.Create() && file.Write("\xFF\xFE", 2) && file.Commit();
 }

@@ -84,8 +84,7 @@ bool UserLocaleIsJapanese() {
 }
 
 std::optional<std::int32_t> ProfileInteger(std::string_view text) {
-  while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
-  while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.remove_suffix(1);
+  text = TrimBlanksView(text);
   const bool negative = !text.empty() && text.front() == '-';
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
   int base = 10;

@@ -11,16 +11,15 @@
 
 #include "grid/AtomicFile.hpp"
 #include "grid/Numeric.hpp"
+#include "grid/Text.hpp"
 
 namespace tessmar {
 
 namespace fs = std::filesystem;
 
 namespace {
-std::string Folder(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
-std::string FileName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 std::string BaseName(const std::string& path) {
-  const std::string name = FileName(path);
+  const std::string name = FileNameOf(path);
   const auto dot = name.rfind('.');
   return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
@@ -35,7 +34,7 @@ bool FolderIsWritable(const std::string& folder) {
   return true;
 }
 
-std::string UserFolder(const std::string& exePath) {
+std::string UserFolderOf(const std::string& exePath) {
   const auto under = [&](std::string folder) {
     if (folder.empty() || folder.back() != '/') folder += '/';
     return folder + BaseName(exePath) + "/";
@@ -52,11 +51,6 @@ bool CopyFile(const std::string& from, const std::string& to) {
   const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   TAtomicFile out(to);
   return out.Create() && out.Write(bytes.data(), bytes.size()) && out.Commit();
-}
-
-bool Exists(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0;
 }
 }  // namespace
 
@@ -76,38 +70,39 @@ std::int64_t FileStamp(const std::string& path) {
 }
 
 std::string WritableSettingsPath(const std::string& path, const std::string& exePath) {
-  return FolderIsWritable(Folder(path)) ? path : UserSettingsPath(path, exePath);
+  return FolderIsWritable(FolderOf(path)) ? path : UserSettingsPath(path, exePath);
 }
 
 std::string UserSettingsPath(const std::string& path, const std::string& exePath) {
-  const std::string user = UserFolder(exePath);
+  const std::string user = UserFolderOf(exePath);
   std::error_code error;
   fs::create_directories(user, error);
   if (!fs::is_directory(user)) throw TError("Cannot create : " + user);
-  const std::string copy = user + FileName(path);
-  if (Exists(path) && FileStamp(path) > FileStamp(copy) && !CopyFile(path, copy)) throw TError("Cannot Copy : " + copy);
+  const std::string copy = user + FileNameOf(path);
+  if (PathExists(path) && FileStamp(path) > FileStamp(copy) && !CopyFile(path, copy))
+    throw TError("Cannot Copy : " + copy);
   return copy;
 }
 
 std::string ResolveSettingsPath(const std::string& name, const std::string& exePath) {
   std::string path;
   if (name.empty()) {
-    const std::string file = FileName(exePath);
+    const std::string file = FileNameOf(exePath);
     const auto dot = file.rfind('.');
-    path = Folder(exePath) + (dot == std::string::npos || dot == 0 ? file : file.substr(0, dot)) + ".ini";
+    path = FolderOf(exePath) + (dot == std::string::npos || dot == 0 ? file : file.substr(0, dot)) + ".ini";
   } else if (name.find('/') != std::string::npos) {
     path = fs::absolute(name).lexically_normal().string();
   } else {
-    path = Folder(exePath) + name;
+    path = FolderOf(exePath) + name;
   }
   return WritableSettingsPath(path, exePath);
 }
 
 std::string FindSettingsPath(const std::string& exePath) {
-  const std::string beside = Folder(exePath) + BaseName(exePath) + ".ini";
-  if (::access(Folder(exePath).c_str(), W_OK) == 0) return beside;
-  const std::string copy = UserFolder(exePath) + FileName(beside);
-  return Exists(copy) && FileStamp(copy) >= FileStamp(beside) ? copy : beside;
+  const std::string beside = FolderOf(exePath) + BaseName(exePath) + ".ini";
+  if (::access(FolderOf(exePath).c_str(), W_OK) == 0) return beside;
+  const std::string copy = UserFolderOf(exePath) + FileNameOf(beside);
+  return PathExists(copy) && FileStamp(copy) >= FileStamp(beside) ? copy : beside;
 }
 
 }  // namespace tessmar
