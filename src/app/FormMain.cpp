@@ -334,12 +334,14 @@ TModalResult TFormMain::CenteredMessageDlg(const std::string& text, TMsgDlgType 
   std::vector<std::pair<QAbstractButton*, TModalResult>> made;
   for (const auto& k : kinds)
     if (buttons & k.bit) made.emplace_back(box.addButton(k.label, k.role), k.result);
+  // OK is the default when there is one, else Yes; Escape is Cancel, else No, else OK.
+  const TModalResult byDefault = (buttons & mbOK) ? TModalResult::mrOK : TModalResult::mrYes;
+  const TModalResult onEscape = (buttons & mbCancel) ? TModalResult::mrCancel
+                                : (buttons & mbNo)   ? TModalResult::mrNo
+                                                     : TModalResult::mrOK;
   for (const auto& [b, r] : made) {
-    if (r == ((buttons & mbOK) ? TModalResult::mrOK : TModalResult::mrYes))
-      box.setDefaultButton(qobject_cast<QPushButton*>(b));
-    if (r == TModalResult::mrCancel || (r == TModalResult::mrNo && !(buttons & mbCancel)) ||
-        (r == TModalResult::mrOK && !(buttons & (mbCancel | mbNo))))
-      box.setEscapeButton(b);
+    if (r == byDefault) box.setDefaultButton(qobject_cast<QPushButton*>(b));
+    if (r == onEscape) box.setEscapeButton(b);
   }
   std::uint8_t moves = 3;  // its size is known only once it is shown
   TCentring centre(this, moves);

@@ -242,13 +242,12 @@ int RunCheck(const TGlobalOptions& global, const TCheckOptions& options) {
   if (global.Json) {
     const double lat = ParseCoordinate(view.Text(TControl::EditLat));
     const double lon = ParseCoordinate(view.Text(TControl::EditLon));
-    const double source = SourceValue(session, lat, lon);
-    const double custom = CustomIsOpen(session) ? CustomValue(session, lat, lon) : NoValue();
+    const TPointValues v = CheckPoint(session, lat, lon);  // a closed custom grid gives NaN
     const TJson out = {{"lat", Number(lat)},
                        {"lon", Number(lon)},
-                       {"source", Number(source)},
-                       {"custom", Number(custom)},
-                       {"error", Number(custom - source)}};
+                       {"source", Number(v.Source)},
+                       {"custom", Number(v.Custom)},
+                       {"error", Number(v.Error)}};
     std::cout << out.dump() << '\n';
   } else {
     std::cout << "Original(m): " << view.Text(TControl::EditGeoid) << '\n'

@@ -87,9 +87,7 @@ std::string UserSettingsPath(const std::string& path, const std::string& exePath
 std::string ResolveSettingsPath(const std::string& name, const std::string& exePath) {
   std::string path;
   if (name.empty()) {
-    const std::string file = FileNameOf(exePath);
-    const auto dot = file.rfind('.');
-    path = FolderOf(exePath) + (dot == std::string::npos || dot == 0 ? file : file.substr(0, dot)) + ".ini";
+    path = FolderOf(exePath) + BaseName(exePath) + ".ini";
   } else if (name.find('/') != std::string::npos) {
     path = fs::absolute(name).lexically_normal().string();
   } else {
