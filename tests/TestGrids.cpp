@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -64,6 +66,43 @@ void WriteCustomFile(const std::string& path, const TCustomTrailer& t, const TNo
   EncodeTrailer(t, trailer);
   bytes.insert(bytes.end(), trailer, trailer + CustomTrailerSize);
   WriteBytes(path, bytes);
+}
+
+namespace {
+template <class T>
+void AppendBigEndian(std::vector<unsigned char>& out, T value) {
+  unsigned char bytes[sizeof(T)];
+  std::memcpy(bytes, &value, sizeof(T));
+  out.insert(out.end(), std::rbegin(bytes), std::rend(bytes));
+}
+template <class T>
+T LoadBigEndian(const unsigned char* p) {
+  unsigned char bytes[sizeof(T)];
+  std::reverse_copy(p, p + sizeof(T), bytes);
+  T value;
+  std::memcpy(&value, bytes, sizeof(T));
+  return value;
+}
+}  // namespace
+
+void WriteGtx(const std::string& path, const TGtxLayout& g, const TNodeFunction& value) {
+  std::vector<unsigned char> bytes;
+  for (double d : {g.south, g.west, g.dlat, g.dlon}) AppendBigEndian(bytes, d);
+  AppendBigEndian(bytes, g.rows);
+  AppendBigEndian(bytes, g.cols);
+  for (int r = 0; r < g.rows; ++r)
+    for (int c = 0; c < g.cols; ++c) AppendBigEndian(bytes, value(r, c));
+  WriteBytes(path, bytes);
+}
+
+TGtxLayout GtxLayoutOf(const std::vector<unsigned char>& b) {
+  if (b.size() < 40) throw std::runtime_error("no GTX header");
+  return {LoadBigEndian<double>(&b[0]),        LoadBigEndian<double>(&b[8]),        LoadBigEndian<double>(&b[16]),
+          LoadBigEndian<double>(&b[24]),       LoadBigEndian<std::int32_t>(&b[32]), LoadBigEndian<std::int32_t>(&b[36])};
+}
+
+float GtxValue(const std::vector<unsigned char>& bytes, const TGtxLayout& g, int row, int column) {
+  return LoadBigEndian<float>(&bytes.at(40 + (static_cast<std::size_t>(row) * g.cols + column) * 4));
 }
 
 void WriteSparseFile(const std::string& path, std::int64_t size) {

@@ -37,6 +37,17 @@ void WriteSourceGrid(const std::string& path, const TGeoidModel& model, const TN
 // A custom geoid file: rows x cols nodes from value, then the trailer.
 void WriteCustomFile(const std::string& path, const TCustomTrailer& trailer, const TNodeFunction& value);
 
+// A GTX grid, encoded here independently of the program: the big-endian header,
+// then value(row from the south, column) big-endian, rows x cols of them.
+struct TGtxLayout {
+  double south, west, dlat, dlon;
+  std::int32_t rows, cols;
+};
+void WriteGtx(const std::string& path, const TGtxLayout& layout, const TNodeFunction& value);
+// The header and the value at (row from the south, column) of a GTX file's bytes.
+TGtxLayout GtxLayoutOf(const std::vector<unsigned char>& bytes);
+float GtxValue(const std::vector<unsigned char>& bytes, const TGtxLayout& layout, int row, int column);
+
 // A sparse file of the given size (reads as zeros) and single words poked into it.
 void WriteSparseFile(const std::string& path, std::int64_t size);
 void PokeWord(const std::string& path, std::int64_t word, float value);

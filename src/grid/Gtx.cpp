@@ -1,0 +1,206 @@
+#include "grid/Gtx.hpp"
+
+#include <sys/stat.h>
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "grid/AtomicFile.hpp"
+#include "grid/MappedFile.hpp"
+#include "grid/Text.hpp"
+
+namespace tessmar {
+
+namespace {
+
+std::uint32_t Swap(std::uint32_t bits) { return __builtin_bswap32(bits); }
+std::uint64_t Swap(std::uint64_t bits) { return __builtin_bswap64(bits); }
+
+// Both ways between big-endian and the machine's order.
+template <class T>
+T FromBigEndian(T bits) {
+  if constexpr (std::endian::native == std::endian::little) return Swap(bits);
+  return bits;
+}
+
+template <class T>
+T ToLittleEndian(T bits) {
+  if constexpr (std::endian::native == std::endian::big) return Swap(bits);
+  return bits;
+}
+
+double LoadDouble(const unsigned char* p) {
+  std::uint64_t bits;
+  std::memcpy(&bits, p, 8);
+  return std::bit_cast<double>(FromBigEndian(bits));
+}
+
+std::int32_t LoadInt(const unsigned char* p) {
+  std::uint32_t bits;
+  std::memcpy(&bits, p, 4);
+  return static_cast<std::int32_t>(FromBigEndian(bits));
+}
+
+void StoreDouble(double value, unsigned char* p) {
+  const std::uint64_t bits = FromBigEndian(std::bit_cast<std::uint64_t>(value));
+  std::memcpy(p, &bits, 8);
+}
+
+void StoreInt(std::int32_t value, unsigned char* p) {
+  const std::uint32_t bits = FromBigEndian(static_cast<std::uint32_t>(value));
+  std::memcpy(p, &bits, 4);
+}
+
+// The shortest text that reads back as value.
+std::string Number(double value) {
+  char buffer[32];
+  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
+// n of a spacing that is 100/n degrees for a whole n, to a part in a million (a
+// spacing stored in single precision still passes); 0 for any other spacing.
+std::int64_t ExactNodeFactor(double spacing) {
+  if (!(spacing > 0) || !std::isfinite(spacing) || spacing > 200) return 0;
+  const std::int64_t n = NodeFactor(spacing);
+  return n > 0 && std::fabs(spacing * static_cast<double>(n) / 100 - 1) <= 1e-6 ? n : 0;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+// The source grid's byte limit: node offsets are formed in 32 bits.
+constexpr std::int64_t RecordLayoutLimit = std::int64_t{1} << 31;
+
+}  // namespace
+
+void EncodeGtxHeader(const TGtxHeader& header, unsigned char* out) {
+  StoreDouble(header.south, out);
+  StoreDouble(header.west, out + 8);
+  StoreDouble(header.dlat, out + 16);
+  StoreDouble(header.dlon, out + 24);
+  StoreInt(header.rows, out + 32);
+  StoreInt(header.cols, out + 36);
+}
+
+TGtxHeader DecodeGtxHeader(const unsigned char* in) {
+  return {LoadDouble(in), LoadDouble(in + 8), LoadDouble(in + 16), LoadDouble(in + 24), LoadInt(in + 32),
+          LoadInt(in + 36)};
+}
+
+TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, const std::string& fname,
+                     const std::string& title, bool overwrite) {
+  const std::string name = TrimBlanks(fname);
+  if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+    throw TError("The grid file name must be a file name without a folder: \"" + fname + "\"");
+  const std::string target = dataDir + name;
+
+  TMappedFile gtx;
+  if (!gtx.Open(gtxPath)) throw TError("Cannot read the GTX file " + gtxPath);
+  const std::string refused = "Not a usable GTX grid: " + gtxPath + ": ";
+  if (gtx.Size() < GtxHeaderSize) throw TError(refused + "shorter than the 40-byte header");
+  const TGtxHeader h = DecodeGtxHeader(gtx.Data());
+  if (h.rows <= 0 || h.cols <= 0)
+    throw TError(refused + "the header gives " + std::to_string(h.rows) + " rows and " + std::to_string(h.cols) +
+                 " columns");
+  // rows x cols < 2^62 words: compared in words, nothing can overflow.
+  const std::int64_t words = (gtx.Size() - GtxHeaderSize) / 4;
+  if ((gtx.Size() - GtxHeaderSize) % 4 != 0 || words != std::int64_t{h.rows} * h.cols)
+    throw TError(refused + "the header's " + std::to_string(h.rows) + " x " + std::to_string(h.cols) +
+                 " nodes do not match the file's " + std::to_string(gtx.Size()) + " bytes");
+  if (!std::isfinite(h.south) || !std::isfinite(h.west) || !std::isfinite(h.dlat) || !std::isfinite(h.dlon) ||
+      h.dlat <= 0 || h.dlon <= 0)
+    throw TError(refused + "the header's corner or spacing is not a positive finite number (south " +
+                 Number(h.south) + ", west " + Number(h.west) + ", spacing " + Number(h.dlat) + " x " +
+                 Number(h.dlon) + ")");
+  const std::int64_t rowFactor = ExactNodeFactor(h.dlat), colFactor = ExactNodeFactor(h.dlon);
+  if (rowFactor == 0 || colFactor == 0)
+    throw TError(refused + "its spacing " + Number(h.dlat) + " x " + Number(h.dlon) +
+                 " degrees is not 100/n degrees for a whole n, so its nodes cannot be placed exactly");
+  const double north = h.south + (static_cast<double>(h.rows) - 1) / (static_cast<double>(rowFactor) / 100);
+  if (h.south < -90 - 1e-9 || north > 90 + 1e-9)
+    throw TError(refused + "its latitudes " + Number(h.south) + " to " + Number(north) + " leave -90..90");
+
+  // Columns against the circle, in whole units of 1/n degree.
+  const std::int64_t circle = 360 * colFactor;
+  std::int32_t nlon = h.cols;
+  if (std::int64_t{h.cols - 1} * 100 == circle) nlon = h.cols - 1;  // a closing column repeats the first
+  const bool wholeCircle = std::int64_t{nlon} * 100 == circle;
+  if (!wholeCircle && std::int64_t{nlon} * 100 > circle)
+    throw TError(refused + "its " + std::to_string(h.cols) + " columns span more than 360 degrees");
+  std::int32_t rotation = 0;  // the GTX column that becomes column 0
+  double west = h.west;
+  if (wholeCircle) {
+    const double position = (0 - h.west) * static_cast<double>(colFactor) / 100;
+    const double node = std::nearbyint(position);
+    if (std::fabs(position - node) > 1e-6 || std::fabs(node) > 4.0 * nlon)
+      throw TError(refused + "it covers the whole circle but has no node at 0 degrees (west edge " + Number(h.west) +
+                   ")");
+    rotation = static_cast<std::int32_t>(((static_cast<std::int64_t>(node) % nlon) + nlon) % nlon);
+    west = 0;
+  } else {
+    west = std::fmod(h.west, 360.0);
+    if (west < 0) west += 360;
+  }
+
+  const std::int64_t recordWords = std::int64_t{nlon} + 2;
+  if (std::int64_t{h.rows} * recordWords * 4 >= RecordLayoutLimit)
+    throw TError(refused + "as a source grid it would take " + std::to_string(std::int64_t{h.rows} * recordWords * 4) +
+                 " bytes; 2 GiB is the limit");
+  if (SameFile(gtxPath, target)) throw TError("The grid file would replace the GTX file itself: " + target);
+  if (!overwrite && PathExists(target)) throw TError("The grid file already exists: " + target);
+
+  TAtomicFile out(target);
+  if (!out.Create()) throw TError("Cannot write in the data folder " + dataDir);
+  // One record at a time: record word, nodes, record word (little-endian).
+  std::vector<std::uint32_t> record(static_cast<std::size_t>(recordWords));
+  const std::uint32_t recordBytes = ToLittleEndian(static_cast<std::uint32_t>(nlon) * 4);
+  const std::uint32_t noValue = ToLittleEndian(std::bit_cast<std::uint32_t>(NoValue()));
+  record.front() = record.back() = recordBytes;
+  const unsigned char* values = gtx.Data() + GtxHeaderSize;
+  for (std::int32_t row = 0; row < h.rows; ++row) {
+    const unsigned char* from = values + (std::int64_t{h.rows} - 1 - row) * h.cols * 4;
+    for (std::int32_t c = 0, g = rotation; c < nlon; ++c, g = g + 1 == nlon ? 0 : g + 1) {
+      std::uint32_t bits;
+      std::memcpy(&bits, from + std::int64_t{g} * 4, 4);
+      bits = FromBigEndian(bits);
+      record[c + 1] = std::bit_cast<float>(bits) == GtxNoData ? noValue : ToLittleEndian(bits);
+    }
+    if (!out.Write(record.data(), record.size() * 4))
+      throw TError("Cannot write " + target + ": the disk is full or the file too large");
+  }
+  const std::int64_t size = out.Size();
+  if (!out.Commit()) throw TError("Cannot write " + target);
+
+  TGeoidModel model{title, name, h.rows, static_cast<std::int32_t>(recordWords), h.south, west, h.dlat, h.dlon,
+                    h.rows, nlon, 1};
+  return {std::move(model), target, size, rotation != 0};
+}
+
+std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool overwrite) {
+  if (!overwrite && PathExists(path)) throw TError("The GTX file already exists: " + path);
+  TAtomicFile out(path);
+  if (!out.Create()) throw TError("Cannot write in the folder of " + path);
+  unsigned char header[GtxHeaderSize];
+  EncodeGtxHeader({grid.south, grid.west, grid.dlat, grid.dlon, grid.nlat, grid.nlon}, header);
+  bool written = out.Write(header, sizeof header);
+  std::vector<std::uint32_t> row(static_cast<std::size_t>(std::max(grid.nlon, 0)));
+  const std::uint32_t noData = FromBigEndian(std::bit_cast<std::uint32_t>(GtxNoData));
+  for (std::int32_t r = grid.nlat - 1; written && r >= 0; --r) {
+    for (std::int32_t c = 0; c < grid.nlon; ++c) {
+      const float value = grid.ReadNode(r, c);
+      row[c] = std::isnan(value) ? noData : FromBigEndian(std::bit_cast<std::uint32_t>(value));
+    }
+    written = out.Write(row.data(), row.size() * 4);
+  }
+  const std::int64_t size = out.Size();
+  if (!written || !out.Commit()) throw TError("Cannot write " + path + ": the disk is full or the file too large");
+  return size;
+}
+
+}  // namespace tessmar
