@@ -33,8 +33,23 @@ struct TScanOptions {
   std::string Precision = "1.0";
 };
 
+struct TImportOptions {
+  std::string Gtx;
+  std::optional<std::string> Name, Title;
+  int Entry = 0;
+  bool Overwrite = false;
+};
+
+struct TExportOptions {
+  std::optional<std::string> To;
+  bool Overwrite = false;
+};
+
 int RunConvert(const TGlobalOptions& global, const TConvertOptions& options);
 int RunCheck(const TGlobalOptions& global, const TCheckOptions& options);
 int RunScan(const TGlobalOptions& global, const TScanOptions& options);
+int RunImportGtx(const TGlobalOptions& global, const TImportOptions& options);
+int RunExportGtx(const TGlobalOptions& global, const TExportOptions& options);
+int RunModels(const TGlobalOptions& global);
 
 }  // namespace tessmar::cli

@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
   TGlobalOptions global;
   optional(&app, "--settings", global.Settings,
            "Settings file to read (default: the desktop program's, tessmar.ini beside it or in "
-           "~/.config/tessmar/); it is never written");
+           "~/.config/tessmar/); only import-gtx writes to it");
   app.add_flag("--no-settings", global.NoSettings, "Read no settings file: the built-in defaults only");
   optional(&app, "--data-dir", global.DataDir,
            "Folder of the source grid files and of the custom geoid file (default: the settings' DataPath, "
@@ -91,12 +91,46 @@ int main(int argc, char** argv) {
       "Example:\n"
       "  tessmar-cli --data-dir /data/egm2008 --output tokyo scan --precision 2.0");
 
+  TImportOptions import;
+  CLI::App* importCommand = app.add_subcommand(
+      "import-gtx", "Make a source model of a GTX geoid grid (PROJ, GDAL): a grid file in the data folder");
+  importCommand->add_option("file", import.Gtx, "The GTX file")->required()->check(CLI::ExistingFile);
+  optional(importCommand, "--name", import.Name, "Name of the grid file written in the data folder (default: FILE's "
+                                                 "name without its extension)");
+  optional(importCommand, "--title", import.Title, "The model's title, as the model list shows it (default: as --name)");
+  importCommand->add_option("--entry", import.Entry, "Catalogue entry the model is for: 0 (the 2.5' place) or 1")
+      ->check(CLI::IsMember({0, 1}))
+      ->capture_default_str();
+  importCommand->add_flag("--overwrite", import.Overwrite, "Replace an existing grid file of that name");
+  importCommand->footer(
+      "Prints the catalogue entry (settings section and keys). With --settings FILE it is written into\n"
+      "that file (created when missing) and selected; an explicit --data-dir becomes its DataPath.\n"
+      "A whole-circle grid is turned to start at 0 degrees east; -88.8888 nodes have no value.\n"
+      "Example:\n"
+      "  tessmar-cli --settings demo.ini --data-dir demo import-gtx /usr/share/proj/egm96_15.gtx \\\n"
+      "      --title \"EGM96 15'x15'\"");
+
+  TExportOptions exportGtx;
+  CLI::App* exportCommand =
+      app.add_subcommand("export-gtx", "Write the custom geoid as a GTX grid, for PROJ (vgridshift) and GDAL");
+  optional(exportCommand, "--to", exportGtx.To, "The GTX file (default: the custom geoid file's name with .gtx)");
+  exportCommand->add_flag("--overwrite", exportGtx.Overwrite, "Replace an existing file");
+  exportCommand->footer(
+      "Nodes without a value are written as -88.8888; longitudes stay the custom geoid's own.\n"
+      "Example:\n"
+      "  tessmar-cli --data-dir /data/egm2008 --output tokyo export-gtx\n"
+      "  cct +proj=vgridshift +grids=/data/egm2008/tokyo.gtx");
+
+  CLI::App* modelsCommand = app.add_subcommand(
+      "models", "List the source models and whether their grid files are in the data folder (exit 1: none is)");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : ExitUsage;
   }
-  if (global.Settings && !std::filesystem::is_regular_file(*global.Settings)) {
+  // import-gtx creates the settings file it is to write to.
+  if (global.Settings && !importCommand->parsed() && !std::filesystem::is_regular_file(*global.Settings)) {
     std::cerr << "Error: settings file not found: " << *global.Settings << "\n";
     return ExitUsage;
   }
@@ -104,6 +138,9 @@ int main(int argc, char** argv) {
   if (convertCommand->parsed()) return RunConvert(global, convert);
   if (checkCommand->parsed()) return RunCheck(global, check);
   if (scanCommand->parsed()) return RunScan(global, scan);
+  if (importCommand->parsed()) return RunImportGtx(global, import);
+  if (exportCommand->parsed()) return RunExportGtx(global, exportGtx);
+  if (modelsCommand->parsed()) return RunModels(global);
   std::cout << app.help();
   return 0;
 }

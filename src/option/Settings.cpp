@@ -58,20 +58,36 @@ void LoadModel(const TReader& in, const char* section, const TGeoidModel& defaul
   m.PrePad = in.Integer(section, "PrePad", defaults.PrePad);
 }
 
-void SaveModel(TProfile& out, const char* section, const TGeoidModel& m) {
-  out.Write(section, "title", m.title);
-  out.Write(section, "fname", m.fname);
-  out.Write(section, "nrows", std::to_string(m.nrows));
-  out.Write(section, "ncols", std::to_string(m.ncols));
-  out.Write(section, "glamn", ProfileFloatText(m.glamn));
-  out.Write(section, "glomn", ProfileFloatText(m.glomn));
-  out.Write(section, "dgla", ProfileFloatText(m.dgla));
-  out.Write(section, "dglo", ProfileFloatText(m.dglo));
-  out.Write(section, "nlat", std::to_string(m.nlat));
-  out.Write(section, "nlon", std::to_string(m.nlon));
-  out.Write(section, "PrePad", std::to_string(m.PrePad));
+void SaveModel(TProfile& out, int index, const TGeoidModel& m) {
+  const TModelSettings entry = ModelSettings(index, m);
+  for (const auto& [key, value] : entry.Keys) out.Write(entry.Section, key, value);
 }
 }  // namespace
+
+TModelSettings ModelSettings(int index, const TGeoidModel& m) {
+  return {ModelSections[index == 0 ? 0 : 1],
+          {{"title", m.title},
+           {"fname", m.fname},
+           {"nrows", std::to_string(m.nrows)},
+           {"ncols", std::to_string(m.ncols)},
+           {"glamn", ProfileFloatText(m.glamn)},
+           {"glomn", ProfileFloatText(m.glomn)},
+           {"dgla", ProfileFloatText(m.dgla)},
+           {"dglo", ProfileFloatText(m.dglo)},
+           {"nlat", std::to_string(m.nlat)},
+           {"nlon", std::to_string(m.nlon)},
+           {"PrePad", std::to_string(m.PrePad)}}};
+}
+
+bool SaveModelEntry(const std::string& path, int index, const TGeoidModel& model,
+                    const std::optional<std::string>& dataPath) {
+  TProfile out(path);
+  out.Load();
+  SaveModel(out, index, model);
+  out.Write(Option, "GeoidModel", model.title);
+  if (dataPath) out.Write(Option, "DataPath", *dataPath);
+  return out.Save();
+}
 
 void UseEnglishFormats() { std::setlocale(LC_NUMERIC, "C"); }
 
@@ -202,7 +218,7 @@ void SaveSettings(TSession& session) {
   out.Write(Option, "TestLon", view.Text(TControl::EditLon));
   out.Write(Option, "MainTop", std::to_string(view.WindowTop()));
   out.Write(Option, "MainLeft", std::to_string(view.WindowLeft()));
-  for (int i = 0; i < 2; ++i) SaveModel(out, ModelSections[i], session.GeoidModels[i]);
+  for (int i = 0; i < 2; ++i) SaveModel(out, i, session.GeoidModels[i]);
   out.Write(Font, "Charset", std::to_string(session.FontCharset));
   out.Write(Font, "FontName", session.FontName);
   out.Write(Font, "FontSize", std::to_string(session.FontSize));

@@ -7,10 +7,26 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "grid/Session.hpp"
 
 namespace tessmar {
+
+// Catalogue entry `index` (0 or 1) as the settings file holds it: its section
+// and its keys with their texts, in field order.
+struct TModelSettings {
+  std::string Section;
+  std::vector<std::pair<std::string, std::string>> Keys;
+};
+TModelSettings ModelSettings(int index, const TGeoidModel& model);
+
+// Writes catalogue entry `index` into the settings file at path and selects it
+// (GeoidModel := its title); DataPath too when given. The file's other settings
+// stay as they are; a missing file is created. False when it cannot be written.
+bool SaveModelEntry(const std::string& path, int index, const TGeoidModel& model,
+                    const std::optional<std::string>& dataPath);
 
 // Fixes the process's number formats to "." decimals, whatever the user's locale.
 void UseEnglishFormats();

@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +19,7 @@
 #include <thread>
 
 #include "TestGrids.hpp"
+#include "grid/Source.hpp"
 
 namespace tessmar {
 namespace {
@@ -295,6 +299,121 @@ TEST_F(CliTest, SettingsFileGivesTheDefaults) {
   TRun missing = Run({"--settings", Logs.File("none.ini"), "convert"});
   EXPECT_EQ(missing.Status, 2);
   EXPECT_EQ(missing.Err, "Error: settings file not found: " + Logs.File("none.ini") + "\n");
+}
+
+// A command's standard output (its errors pass through); fails the test on a non-zero exit.
+std::string Shell(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    EXPECT_EQ(::pclose(pipe), 0) << command;
+  } else {
+    ADD_FAILURE() << "cannot run " << command;
+  }
+  return out;
+}
+
+std::vector<double> Numbers(const std::string& text) {
+  std::vector<double> values;
+  std::istringstream in(text);
+  for (double v; in >> v;) values.push_back(v);
+  return values;
+}
+
+// A smooth 1-degree world from -180, as GTX: undulations of tens of metres.
+void WriteWorldGtx(const std::string& path) {
+  test::WriteGtx(path, {-90, -180, 1, 1, 181, 360}, [](int r, int c) {
+    const double lat = (r - 90) * M_PI / 180, lon = (c - 180) * M_PI / 180;
+    return static_cast<float>(40 * std::sin(2 * lat) * std::cos(lon) + 10 * std::cos(3 * lon) - 5);
+  });
+}
+
+TEST_F(CliTest, ImportedGtxModelRoundTripsThroughGdalAndProj) {
+  const std::string tools = "command -v gdallocationinfo >/dev/null && command -v cct >/dev/null";
+  ASSERT_EQ(std::system(tools.c_str()), 0) << "gdal-bin and proj-bin are needed: scripts/deps installs them";
+  TTempDir data;
+  WriteWorldGtx(Logs.File("world.gtx"));
+  const std::string ini = Logs.File("demo.ini");
+
+  // Imported into a new settings file, selected, with the data folder it went to.
+  TRun imported = Run({"--settings", ini, "--data-dir", data.Path(), "import-gtx", Logs.File("world.gtx"),
+                       "--title", "World 1dx1d"});
+  ASSERT_EQ(imported.Status, 0) << imported.Err;
+  EXPECT_EQ(imported.Out,
+            "[EGM2008_25]\ntitle=World 1dx1d\nfname=world\nnrows=181\nncols=362\nglamn=-90\nglomn=0\ndgla=1\n"
+            "dglo=1\nnlat=181\nnlon=360\nPrePad=1\n");
+  EXPECT_NE(imported.Err.find("turned to start at 0 degrees east"), std::string::npos) << imported.Err;
+  EXPECT_EQ(fs::file_size(data.File("world")), 181u * 362 * 4);
+  TRun models = Run({"--settings", ini, "models"});
+  EXPECT_EQ(models.Status, 0) << models.Err;
+  EXPECT_NE(models.Out.find("* 0  World 1dx1d\n     " + data.File("world") + "\n"), std::string::npos) << models.Out;
+
+  // Two regions: one east of Greenwich, one across it (its west edge stays past 180).
+  for (const auto& [name, west, east] : {std::tuple{"tokyo", "139", "141"}, std::tuple{"across", "-2", "2"}}) {
+    SCOPED_TRACE(name);
+    TRun convert = Run({"--settings", ini, "--output", name, "convert", "--south", "35", "--north", "37", "--west",
+                        west, "--east", east, "--res", "5"});
+    ASSERT_EQ(convert.Status, 0) << convert.Err;
+    TRun exported = Run({"--settings", ini, "--output", name, "--json", "export-gtx"});
+    ASSERT_EQ(exported.Status, 0) << exported.Err;
+    const std::string gtx = data.File(std::string(name) + ".gtx");
+    EXPECT_EQ(nlohmann::json::parse(exported.Out)["path"], gtx);
+
+    // Every node of the custom file, where GDAL and PROJ find it.
+    test::TRecorderView view;
+    TSession session(view);
+    ASSERT_TRUE(OpenCustomFile(session, data.File(std::string(name) + ".qdat")));
+    const TGeoidGrid& g = session.CustomGrid;
+    std::vector<float> nodes;
+    // GDAL takes the file's own longitudes, PROJ its own -180..180 ones.
+    std::ofstream points(Logs.File("points")), projPoints(Logs.File("proj-points"));
+    points.precision(17);
+    projPoints.precision(17);
+    for (int r = 0; r < g.nlat; ++r)
+      for (int c = 0; c < g.nlon; ++c) {
+        nodes.push_back(g.ReadNode(r, c));
+        const double lat = g.north - r * g.dlat, lon = g.west + c * g.dlon;
+        points << lon << ' ' << lat << '\n';
+        projPoints << (lon >= 180 ? lon - 360 : lon) << ' ' << lat << " 0 0\n";
+      }
+    points.close();
+    projPoints.close();
+    const std::vector<double> gdal =
+        Numbers(Shell("gdallocationinfo -valonly -geoloc " + gtx + " < " + Logs.File("points")));
+    const std::vector<double> proj =
+        Numbers(Shell("cct -d 9 +proj=vgridshift +grids=" + gtx + " < " + Logs.File("proj-points")));
+    ASSERT_EQ(gdal.size(), nodes.size());
+    ASSERT_EQ(proj.size(), 4 * nodes.size());
+    for (std::size_t k = 0; k < nodes.size(); ++k) {
+      ASSERT_FALSE(std::isnan(nodes[k]));
+      EXPECT_EQ(static_cast<float>(gdal[k]), nodes[k]) << "node " << k;
+      EXPECT_NEAR(-proj[4 * k + 2], nodes[k], 1e-6) << "node " << k;  // PROJ subtracts the geoid
+    }
+  }
+}
+
+TEST_F(CliTest, ImportAndExportFailuresSayWhyAndWriteNothing) {
+  TTempDir data;
+  test::WriteGtx(Logs.File("bad.gtx"), {-90, -180, 0, 1, 181, 360}, [](int, int) { return 1.0f; });
+  TRun bad = Run({"--data-dir", data.Path(), "import-gtx", Logs.File("bad.gtx")});
+  EXPECT_EQ(bad.Status, 1);
+  EXPECT_NE(bad.Err.find("Error: Not a usable GTX grid: " + Logs.File("bad.gtx")), std::string::npos) << bad.Err;
+  EXPECT_EQ(bad.Out, "");
+  EXPECT_TRUE(fs::is_empty(data.Path()));
+  EXPECT_EQ(Run({"import-gtx", Logs.File("missing.gtx")}).Status, 2);
+  EXPECT_EQ(Run({"import-gtx", Logs.File("bad.gtx"), "--entry", "2"}).Status, 2);
+
+  // No source grid in the folder: models says so.
+  TRun models = Run({"--data-dir", data.Path(), "models"});
+  EXPECT_EQ(models.Status, 1);
+  EXPECT_NE(models.Err.find("No source grid file is in the data folder " + data.Path()), std::string::npos);
+
+  // No custom geoid file to export.
+  TRun none = Run({"--output", "none", "export-gtx"});
+  EXPECT_EQ(none.Status, 1);
+  EXPECT_NE(none.Err.find(Dir.File("none.qdat")), std::string::npos) << none.Err;
+  EXPECT_FALSE(fs::exists(Dir.File("none.gtx")));
 }
 
 }  // namespace
