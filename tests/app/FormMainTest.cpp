@@ -12,6 +12,8 @@
 #include "app/FormMain.hpp"
 #include "app/FormReport.hpp"
 #include "grid/Check.hpp"
+#include "grid/Gtx.hpp"
+#include "option/Settings.hpp"
 #include "option/Profile.hpp"
 
 using namespace tessmar;
@@ -234,6 +236,37 @@ class FormMainTest : public QObject {
     QCOMPARE(f.FileDialogs.size(), std::size_t{1});
     QCOMPARE(f.FileDialogs[0], world.Dir.File("missing-grid") + "|Geoid file|missing-grid");
     QVERIFY(!f.Form.Session().SourceGrid.IsOpen());
+  }
+
+  void anImportedGtxModelWorksFromItsOwnSettingsFile() {
+    // The program's own settings name a grid that is not there; the demo's do.
+    TWorld world("missing-grid");
+    test::TTempDir demo;
+    test::WriteGtx(demo.File("world.gtx"), {-90, -180, 1, 1, 181, 360},
+                   [](int r, int c) { return Smooth(r, c) - 20; });
+    const TGtxImport imported = ImportGtx(demo.File("world.gtx"), demo.Path(), "world", "Demo 1dx1d", false);
+    TProfile ini(demo.File("demo.ini"));
+    ini.Write("Option", "Resolution", "5");  // finer than the source: a scan has something to find
+    ini.Save();
+    QVERIFY(SaveModelEntry(demo.File("demo.ini"), 0, imported.Model, demo.Path()));
+
+    TForm f(world, {QString::fromStdString(demo.File("demo.ini"))});
+    QVERIFY(f.Dialogs.empty());  // no locate prompt
+    QVERIFY(f.FileDialogs.empty());
+    QCOMPARE(f.Text(TControl::ComboBoxGeoid), std::string("Demo 1dx1d"));
+    QCOMPARE(f.Form.Session().DataDir, demo.Path());
+
+    QTest::mouseClick(f.Form.ButtonConvert, Qt::LeftButton);
+    QCOMPARE(f.Text(TControl::LabelMakeReport), std::string("Output size: 538,796 bytes."));
+    f.Form.EditLat->setText("35 30");
+    f.Form.EditLon->setText("139 45");
+    QTest::mouseClick(f.Form.ButtonCalc, Qt::LeftButton);
+    QVERIFY(!f.Text(TControl::EditGeoid).empty());
+    QVERIFY(f.Text(TControl::EditCustomGeoid) != "Out of range.");
+    QTest::mouseClick(f.Form.Button1, Qt::LeftButton);
+    QVERIFY(f.Text(TControl::LabelMaxG).rfind("Max: ", 0) == 0);
+    QVERIFY(f.Errors.empty());
+    QVERIFY(f.Dialogs.empty());
   }
 
   void closingDuringAConversionReleasesTheSourceOnce() {
