@@ -161,16 +161,23 @@ TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, con
   std::vector<std::uint32_t> record(static_cast<std::size_t>(recordWords));
   const std::uint32_t recordBytes = ToLittleEndian(static_cast<std::uint32_t>(nlon) * 4);
   const std::uint32_t noValue = ToLittleEndian(std::bit_cast<std::uint32_t>(NoValue()));
+  const std::uint32_t noData = std::bit_cast<std::uint32_t>(GtxNoData);  // equal as numbers = equal in bits
   record.front() = record.back() = recordBytes;
   const unsigned char* values = gtx.Data() + GtxHeaderSize;
+  // GTX columns [from, from + count) to record nodes from `to`: a plain loop the
+  // compiler vectorises.
+  const auto convert = [&](const unsigned char* row, std::int32_t from, std::int32_t count, std::uint32_t* to) {
+    for (std::int32_t k = 0; k < count; ++k) {
+      std::uint32_t bits;
+      std::memcpy(&bits, row + (std::int64_t{from} + k) * 4, 4);
+      bits = FromBigEndian(bits);
+      to[k] = bits == noData ? noValue : ToLittleEndian(bits);
+    }
+  };
   for (std::int32_t row = 0; row < h.rows; ++row) {
     const unsigned char* from = values + (std::int64_t{h.rows} - 1 - row) * h.cols * 4;
-    for (std::int32_t c = 0, g = rotation; c < nlon; ++c, g = g + 1 == nlon ? 0 : g + 1) {
-      std::uint32_t bits;
-      std::memcpy(&bits, from + std::int64_t{g} * 4, 4);
-      bits = FromBigEndian(bits);
-      record[c + 1] = std::bit_cast<float>(bits) == GtxNoData ? noValue : ToLittleEndian(bits);
-    }
+    convert(from, rotation, nlon - rotation, &record[1]);
+    convert(from, 0, rotation, &record[1 + nlon - rotation]);
     if (!out.Write(record.data(), record.size() * 4))
       throw TError("Cannot write " + target + ": the disk is full or the file too large");
   }
