@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <iterator>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace tessmar::test {
@@ -97,8 +97,8 @@ void WriteGtx(const std::string& path, const TGtxLayout& g, const TNodeFunction&
 
 TGtxLayout GtxLayoutOf(const std::vector<unsigned char>& b) {
   if (b.size() < 40) throw std::runtime_error("no GTX header");
-  return {LoadBigEndian<double>(&b[0]),        LoadBigEndian<double>(&b[8]),        LoadBigEndian<double>(&b[16]),
-          LoadBigEndian<double>(&b[24]),       LoadBigEndian<std::int32_t>(&b[32]), LoadBigEndian<std::int32_t>(&b[36])};
+  return {LoadBigEndian<double>(&b[0]),  LoadBigEndian<double>(&b[8]),        LoadBigEndian<double>(&b[16]),
+          LoadBigEndian<double>(&b[24]), LoadBigEndian<std::int32_t>(&b[32]), LoadBigEndian<std::int32_t>(&b[36])};
 }
 
 float GtxValue(const std::vector<unsigned char>& bytes, const TGtxLayout& g, int row, int column) {

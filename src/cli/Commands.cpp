@@ -33,8 +33,9 @@ struct TContext {
   TCliView View;
   TSession Session{View};
 
-  // The settings are read, never written: the desktop program's file (both
-  // programs share it) or the one named by --settings.
+  // The settings are read, never written back: the desktop program's file
+  // (both programs share it) or the one named by --settings. (import-gtx
+  // writes one catalogue entry into --settings, nothing else.)
   explicit TContext(const TGlobalOptions& options) {
     View.Session = &Session;
     const std::string exe = ExecutablePath();
@@ -307,21 +308,25 @@ int RunImportGtx(const TGlobalOptions& global, const TImportOptions& options) {
   }
   const TModelSettings entry = ModelSettings(options.Entry, imported.Model);
 
-  // The settings find the grid in their data folder: one given here becomes theirs.
+  // The settings find the grid in their data folder: one given here becomes
+  // theirs, and so does the folder used when they are new (they have none).
   std::optional<std::string> dataPath;
-  if (global.DataDir) dataPath = std::filesystem::absolute(session.DataDir).lexically_normal().string();
+  if (global.DataDir || session.SettingsPath.empty())
+    dataPath = std::filesystem::absolute(session.DataDir).lexically_normal().string();
   const bool saved = global.Settings && SaveModelEntry(*global.Settings, options.Entry, imported.Model, dataPath);
 
   std::cerr << "Wrote " << imported.Path << " (" << IntToGroupedStr(imported.Size) << " bytes"
             << (imported.Rotated ? ", turned to start at 0 degrees east" : "") << ").\n";
   if (global.Json) {
-    TJson keys;
     const TGeoidModel& m = imported.Model;
-    keys = {{"title", m.title}, {"fname", m.fname}, {"nrows", m.nrows}, {"ncols", m.ncols},
-            {"glamn", m.glamn}, {"glomn", m.glomn}, {"dgla", m.dgla},   {"dglo", m.dglo},
-            {"nlat", m.nlat},   {"nlon", m.nlon},   {"PrePad", m.PrePad}};
-    const TJson out = {{"path", imported.Path},     {"size", imported.Size}, {"rotated", imported.Rotated},
-                       {"section", entry.Section}, {"keys", keys},
+    const TJson keys = {{"title", m.title}, {"fname", m.fname}, {"nrows", m.nrows},  {"ncols", m.ncols},
+                        {"glamn", m.glamn}, {"glomn", m.glomn}, {"dgla", m.dgla},    {"dglo", m.dglo},
+                        {"nlat", m.nlat},   {"nlon", m.nlon},   {"PrePad", m.PrePad}};
+    const TJson out = {{"path", imported.Path},
+                       {"size", imported.Size},
+                       {"rotated", imported.Rotated},
+                       {"section", entry.Section},
+                       {"keys", keys},
                        {"settings", saved ? TJson(*global.Settings) : TJson(nullptr)}};
     std::cout << out.dump() << '\n';
   } else {
@@ -358,14 +363,14 @@ int RunExportGtx(const TGlobalOptions& global, const TExportOptions& options) {
     return ExitFailed;
   }
   if (global.Json) {
-    const TJson out = {{"path", to},         {"size", size},        {"rows", g.nlat},      {"cols", g.nlon},
-                       {"south", g.south},   {"west", g.west},      {"dlat", g.dlat},      {"dlon", g.dlon}};
+    const TJson out = {{"path", to},       {"size", size},   {"rows", g.nlat}, {"cols", g.nlon},
+                       {"south", g.south}, {"west", g.west}, {"dlat", g.dlat}, {"dlon", g.dlon}};
     std::cout << out.dump() << '\n';
   } else {
     std::cout << "GTX file: " << to << '\n'
               << "Size: " << IntToGroupedStr(size) << " bytes, " << g.nlat << " rows x " << g.nlon << " columns\n"
-              << "Southwest node: " << Shortest(g.south) << ", " << Shortest(g.west) << "; spacing "
-              << Shortest(g.dlat) << " x " << Shortest(g.dlon) << " degrees\n";
+              << "Southwest node: " << Shortest(g.south) << ", " << Shortest(g.west) << "; spacing " << Shortest(g.dlat)
+              << " x " << Shortest(g.dlon) << " degrees\n";
   }
   return ExitDone;
 }
@@ -383,7 +388,8 @@ int RunModels(const TGlobalOptions& global) {
     const bool found = std::filesystem::is_regular_file(path);
     any = any || found;
     if (global.Json)
-      models.push_back({{"entry", i}, {"title", m.title}, {"path", path}, {"found", found}, {"selected", i == selected}});
+      models.push_back(
+          {{"entry", i}, {"title", m.title}, {"path", path}, {"found", found}, {"selected", i == selected}});
     else
       std::cout << (i == selected ? "* " : "  ") << i << "  " << m.title << "\n     " << path
                 << (found ? "" : "  (missing)") << '\n';

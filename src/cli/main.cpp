@@ -95,9 +95,11 @@ int main(int argc, char** argv) {
   CLI::App* importCommand = app.add_subcommand(
       "import-gtx", "Make a source model of a GTX geoid grid (PROJ, GDAL): a grid file in the data folder");
   importCommand->add_option("file", import.Gtx, "The GTX file")->required()->check(CLI::ExistingFile);
-  optional(importCommand, "--name", import.Name, "Name of the grid file written in the data folder (default: FILE's "
-                                                 "name without its extension)");
-  optional(importCommand, "--title", import.Title, "The model's title, as the model list shows it (default: as --name)");
+  optional(importCommand, "--name", import.Name,
+           "Name of the grid file written in the data folder (default: FILE's "
+           "name without its extension)");
+  optional(importCommand, "--title", import.Title,
+           "The model's title, as the model list shows it (default: as --name)");
   importCommand->add_option("--entry", import.Entry, "Catalogue entry the model is for: 0 (the 2.5' place) or 1")
       ->check(CLI::IsMember({0, 1}))
       ->capture_default_str();

@@ -69,9 +69,9 @@ std::int64_t ExactNodeFactor(double spacing) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
+  struct stat sa {
+  }, sb{};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 // The source grid's byte limit: node offsets are formed in 32 bits.
@@ -89,8 +89,8 @@ void EncodeGtxHeader(const TGtxHeader& header, unsigned char* out) {
 }
 
 TGtxHeader DecodeGtxHeader(const unsigned char* in) {
-  return {LoadDouble(in), LoadDouble(in + 8), LoadDouble(in + 16), LoadDouble(in + 24), LoadInt(in + 32),
-          LoadInt(in + 36)};
+  return {LoadDouble(in),      LoadDouble(in + 8), LoadDouble(in + 16),
+          LoadDouble(in + 24), LoadInt(in + 32),   LoadInt(in + 36)};
 }
 
 TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, const std::string& fname,
@@ -115,9 +115,8 @@ TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, con
                  " nodes do not match the file's " + std::to_string(gtx.Size()) + " bytes");
   if (!std::isfinite(h.south) || !std::isfinite(h.west) || !std::isfinite(h.dlat) || !std::isfinite(h.dlon) ||
       h.dlat <= 0 || h.dlon <= 0)
-    throw TError(refused + "the header's corner or spacing is not a positive finite number (south " +
-                 Number(h.south) + ", west " + Number(h.west) + ", spacing " + Number(h.dlat) + " x " +
-                 Number(h.dlon) + ")");
+    throw TError(refused + "the header's corner or spacing is not a positive finite number (south " + Number(h.south) +
+                 ", west " + Number(h.west) + ", spacing " + Number(h.dlat) + " x " + Number(h.dlon) + ")");
   const std::int64_t rowFactor = ExactNodeFactor(h.dlat), colFactor = ExactNodeFactor(h.dlon);
   if (rowFactor == 0 || colFactor == 0)
     throw TError(refused + "its spacing " + Number(h.dlat) + " x " + Number(h.dlon) +
@@ -184,7 +183,7 @@ TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, con
   const std::int64_t size = out.Size();
   if (!out.Commit()) throw TError("Cannot write " + target);
 
-  TGeoidModel model{title, name, h.rows, static_cast<std::int32_t>(recordWords), h.south, west, h.dlat, h.dlon,
+  TGeoidModel model{title,  name, h.rows, static_cast<std::int32_t>(recordWords), h.south, west, h.dlat, h.dlon,
                     h.rows, nlon, 1};
   return {std::move(model), target, size, rotation != 0};
 }

@@ -13,8 +13,8 @@
 #include "app/FormReport.hpp"
 #include "grid/Check.hpp"
 #include "grid/Gtx.hpp"
-#include "option/Settings.hpp"
 #include "option/Profile.hpp"
+#include "option/Settings.hpp"
 
 using namespace tessmar;
 namespace fs = std::filesystem;
@@ -242,8 +242,7 @@ class FormMainTest : public QObject {
     // The program's own settings name a grid that is not there; the demo's do.
     TWorld world("missing-grid");
     test::TTempDir demo;
-    test::WriteGtx(demo.File("world.gtx"), {-90, -180, 1, 1, 181, 360},
-                   [](int r, int c) { return Smooth(r, c) - 20; });
+    test::WriteGtx(demo.File("world.gtx"), {-90, -180, 1, 1, 181, 360}, [](int r, int c) { return Smooth(r, c) - 20; });
     const TGtxImport imported = ImportGtx(demo.File("world.gtx"), demo.Path(), "world", "Demo 1dx1d", false);
     TProfile ini(demo.File("demo.ini"));
     ini.Write("Option", "Resolution", "5");  // finer than the source: a scan has something to find

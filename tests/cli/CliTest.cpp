@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -337,23 +337,29 @@ TEST_F(CliTest, ImportedGtxModelRoundTripsThroughGdalAndProj) {
   const std::string ini = Logs.File("demo.ini");
 
   // Imported into a new settings file, selected, with the data folder it went to.
-  TRun imported = Run({"--settings", ini, "--data-dir", data.Path(), "import-gtx", Logs.File("world.gtx"),
-                       "--title", "World 1dx1d"});
+  TRun imported = Run(
+      {"--settings", ini, "--data-dir", data.Path(), "import-gtx", Logs.File("world.gtx"), "--title", "World 1dx1d"});
   ASSERT_EQ(imported.Status, 0) << imported.Err;
   EXPECT_EQ(imported.Out,
             "[EGM2008_25]\ntitle=World 1dx1d\nfname=world\nnrows=181\nncols=362\nglamn=-90\nglomn=0\ndgla=1\n"
             "dglo=1\nnlat=181\nnlon=360\nPrePad=1\n");
   EXPECT_NE(imported.Err.find("turned to start at 0 degrees east"), std::string::npos) << imported.Err;
   EXPECT_EQ(fs::file_size(data.File("world")), 181u * 362 * 4);
+  // A second import goes to the settings' data folder, as entry 1, and is selected.
+  TRun second = Run({"--settings", ini, "import-gtx", Logs.File("world.gtx"), "--name", "world2", "--entry", "1"});
+  ASSERT_EQ(second.Status, 0) << second.Err;
+  EXPECT_EQ(second.Out.substr(0, 31), "[EGM2008_10]\ntitle=world\nfname=");
   TRun models = Run({"--settings", ini, "models"});
   EXPECT_EQ(models.Status, 0) << models.Err;
-  EXPECT_NE(models.Out.find("* 0  World 1dx1d\n     " + data.File("world") + "\n"), std::string::npos) << models.Out;
+  EXPECT_EQ(models.Out, "Data folder: " + data.Path() + "\n  0  World 1dx1d\n     " + data.File("world") +
+                            "\n* 1  world\n     " + data.File("world2") + "\n");
+  ASSERT_EQ(Run({"--settings", ini, "--model", "2.5", "models"}).Out.substr(data.Path().size() + 14, 4), "* 0 ");
 
   // Two regions: one east of Greenwich, one across it (its west edge stays past 180).
   for (const auto& [name, west, east] : {std::tuple{"tokyo", "139", "141"}, std::tuple{"across", "-2", "2"}}) {
     SCOPED_TRACE(name);
-    TRun convert = Run({"--settings", ini, "--output", name, "convert", "--south", "35", "--north", "37", "--west",
-                        west, "--east", east, "--res", "5"});
+    TRun convert = Run({"--settings", ini, "--model", "2.5", "--output", name, "convert", "--south", "35", "--north",
+                        "37", "--west", west, "--east", east, "--res", "5"});
     ASSERT_EQ(convert.Status, 0) << convert.Err;
     TRun exported = Run({"--settings", ini, "--output", name, "--json", "export-gtx"});
     ASSERT_EQ(exported.Status, 0) << exported.Err;

@@ -1,5 +1,3 @@
-#include "grid/Gtx.hpp"
-
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -9,6 +7,7 @@
 
 #include "TestGrids.hpp"
 #include "grid/Check.hpp"
+#include "grid/Gtx.hpp"
 #include "grid/Source.hpp"
 
 namespace tessmar {
