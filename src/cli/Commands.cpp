@@ -84,11 +84,6 @@ void AppendNumber(std::string& out, double value) {
   char buffer[32];
   out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
 }
-std::string Shortest(double value) {
-  std::string out;
-  AppendNumber(out, value);
-  return out;
-}
 
 void PrintLines(const std::vector<std::string>& lines) {
   for (const auto& line : lines) std::cout << line << '\n';
@@ -296,8 +291,7 @@ int RunImportGtx(const TGlobalOptions& global, const TImportOptions& options) {
   TContext context(global);
   TSession& session = context.Session;
   // The GTX's own name, without its extension, names the grid file and the model by default.
-  std::string stem = FileNameOf(options.Gtx);
-  if (const auto dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.erase(dot);
+  const std::string stem = BaseName(options.Gtx);
   TGtxImport imported;
   try {
     imported = ImportGtx(options.Gtx, session.DataDir, options.Name.value_or(stem), options.Title.value_or(stem),
@@ -348,11 +342,7 @@ int RunExportGtx(const TGlobalOptions& global, const TExportOptions& options) {
   TSession& session = context.Session;
   const std::string custom = CustomGeoidFileName(session);
   std::string to = options.To.value_or("");
-  if (to.empty()) {
-    const std::string name = FileNameOf(custom);
-    const auto dot = name.rfind('.');
-    to = FolderOf(custom) + (dot == std::string::npos ? name : name.substr(0, dot)) + ".gtx";
-  }
+  if (to.empty()) to = FolderOf(custom) + BaseName(custom) + ".gtx";
   if (!OpenCustomFile(session, custom)) return ExitFailed;
   const TGeoidGrid& g = session.CustomGrid;
   std::int64_t size = 0;
@@ -369,8 +359,8 @@ int RunExportGtx(const TGlobalOptions& global, const TExportOptions& options) {
   } else {
     std::cout << "GTX file: " << to << '\n'
               << "Size: " << IntToGroupedStr(size) << " bytes, " << g.nlat << " rows x " << g.nlon << " columns\n"
-              << "Southwest node: " << Shortest(g.south) << ", " << Shortest(g.west) << "; spacing " << Shortest(g.dlat)
-              << " x " << Shortest(g.dlon) << " degrees\n";
+              << "Southwest node: " << ShortestText(g.south) << ", " << ShortestText(g.west) << "; spacing "
+              << ShortestText(g.dlat) << " x " << ShortestText(g.dlon) << " degrees\n";
   }
   return ExitDone;
 }

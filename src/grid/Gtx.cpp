@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -52,12 +51,6 @@ void StoreDouble(double value, unsigned char* p) {
 void StoreInt(std::int32_t value, unsigned char* p) {
   const std::uint32_t bits = FromBigEndian(static_cast<std::uint32_t>(value));
   std::memcpy(p, &bits, 4);
-}
-
-// The shortest text that reads back as value.
-std::string Number(double value) {
-  char buffer[32];
-  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
 }
 
 // n of a spacing that is 100/n degrees for a whole n, to a part in a million (a
@@ -115,15 +108,16 @@ TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, con
                  " nodes do not match the file's " + std::to_string(gtx.Size()) + " bytes");
   if (!std::isfinite(h.south) || !std::isfinite(h.west) || !std::isfinite(h.dlat) || !std::isfinite(h.dlon) ||
       h.dlat <= 0 || h.dlon <= 0)
-    throw TError(refused + "the header's corner or spacing is not a positive finite number (south " + Number(h.south) +
-                 ", west " + Number(h.west) + ", spacing " + Number(h.dlat) + " x " + Number(h.dlon) + ")");
+    throw TError(refused + "the header's corner or spacing is not a positive finite number (south " +
+                 ShortestText(h.south) + ", west " + ShortestText(h.west) + ", spacing " + ShortestText(h.dlat) +
+                 " x " + ShortestText(h.dlon) + ")");
   const std::int64_t rowFactor = ExactNodeFactor(h.dlat), colFactor = ExactNodeFactor(h.dlon);
   if (rowFactor == 0 || colFactor == 0)
-    throw TError(refused + "its spacing " + Number(h.dlat) + " x " + Number(h.dlon) +
+    throw TError(refused + "its spacing " + ShortestText(h.dlat) + " x " + ShortestText(h.dlon) +
                  " degrees is not 100/n degrees for a whole n, so its nodes cannot be placed exactly");
   const double north = h.south + (static_cast<double>(h.rows) - 1) / (static_cast<double>(rowFactor) / 100);
   if (h.south < -90 - 1e-9 || north > 90 + 1e-9)
-    throw TError(refused + "its latitudes " + Number(h.south) + " to " + Number(north) + " leave -90..90");
+    throw TError(refused + "its latitudes " + ShortestText(h.south) + " to " + ShortestText(north) + " leave -90..90");
 
   // Columns against the circle, in whole units of 1/n degree.
   const std::int64_t circle = 360 * colFactor;
@@ -138,8 +132,8 @@ TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, con
     const double position = (0 - h.west) * static_cast<double>(colFactor) / 100;
     const double node = std::nearbyint(position);
     if (std::fabs(position - node) > 1e-6 || std::fabs(node) > 4.0 * nlon)
-      throw TError(refused + "it covers the whole circle but has no node at 0 degrees (west edge " + Number(h.west) +
-                   ")");
+      throw TError(refused + "it covers the whole circle but has no node at 0 degrees (west edge " +
+                   ShortestText(h.west) + ")");
     rotation = static_cast<std::int32_t>(((static_cast<std::int64_t>(node) % nlon) + nlon) % nlon);
     west = 0;
   } else {

@@ -15,4 +15,9 @@ std::string FormatFixed(double value, int width, int decimals) {
   return text;
 }
 
+std::string ShortestText(double value) {
+  char buffer[32];
+  return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
 }  // namespace tessmar

@@ -55,4 +55,7 @@ inline float NoValue() noexcept { return std::bit_cast<float>(0xFFC00000u); }
 // "%W.Df" of a double, with "." whatever the locale.
 std::string FormatFixed(double value, int width, int decimals);
 
+// The shortest text that reads back as value, with "." whatever the locale.
+std::string ShortestText(double value);
+
 }  // namespace tessmar

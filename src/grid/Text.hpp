@@ -20,6 +20,12 @@ inline std::string TrimBlanks(std::string_view text) { return std::string(TrimBl
 // and its file name, after that "/".
 inline std::string FolderOf(std::string_view path) { return std::string(path.substr(0, path.rfind('/') + 1)); }
 inline std::string FileNameOf(std::string_view path) { return std::string(path.substr(path.rfind('/') + 1)); }
+// The file name without its extension (a leading "." starts no extension).
+inline std::string BaseName(std::string_view path) {
+  const std::string name = FileNameOf(path);
+  const auto dot = name.rfind('.');
+  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
 
 // Something, a file or a folder, is at path.
 bool PathExists(const std::string& path);

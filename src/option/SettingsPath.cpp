@@ -18,12 +18,6 @@ namespace tessmar {
 namespace fs = std::filesystem;
 
 namespace {
-std::string BaseName(const std::string& path) {
-  const std::string name = FileNameOf(path);
-  const auto dot = name.rfind('.');
-  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-}
-
 // The platform's temporary-file test: create a file in the folder, remove it.
 bool FolderIsWritable(const std::string& folder) {
   std::string probe = (folder.empty() ? "./" : folder) + "$$$XXXXXX";
