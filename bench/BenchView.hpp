@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "grid/FieldView.hpp"
+#include "view/FieldView.hpp"
 
 namespace tessmar::bench {
 

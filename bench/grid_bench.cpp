@@ -14,6 +14,7 @@
 #include "BenchView.hpp"
 #include "grid/Interpolation.hpp"
 #include "grid/Source.hpp"
+#include "view/Grids.hpp"
 
 namespace {
 
@@ -57,7 +58,7 @@ TFixture& Fixture() {
 }
 
 void BM_ReadNodeSequential(benchmark::State& state) {
-  const TGeoidGrid& g = Fixture().Session.SourceGrid;
+  const TGeoidGrid& g = *Fixture().Session.SourceGrid;
   double sum = 0;
   for (auto _ : state) {
     for (int r = 0; r < g.nlat; ++r)
@@ -69,7 +70,7 @@ void BM_ReadNodeSequential(benchmark::State& state) {
 }
 
 void BM_ReadNodeRandom(benchmark::State& state) {
-  const TGeoidGrid& g = Fixture().Session.SourceGrid;
+  const TGeoidGrid& g = *Fixture().Session.SourceGrid;
   std::mt19937 random(1);
   std::vector<std::pair<int, int>> nodes(1 << 20);
   for (auto& n : nodes) n = {static_cast<int>(random() % 4321), static_cast<int>(random() % 8640)};

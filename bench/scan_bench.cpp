@@ -18,6 +18,7 @@
 #include "convert/ConvertCommand.hpp"
 #include "grid/Interpolation.hpp"
 #include "grid/Source.hpp"
+#include "view/Grids.hpp"
 
 namespace {
 
@@ -113,10 +114,10 @@ void BM_ScanRegionPlain(benchmark::State& state) {
   TFixture& f = Fixture();
   f.Scan("region", "1.0");  // opens both grids
   const TGeoidModel& m = f.Session.GeoidModels[0];
-  const TPreadGrid source(f.Session.SourceGrid, f.Session.DataDir + m.fname);
-  const TPreadGrid custom(f.Session.CustomGrid, f.Session.DataDir + "region.qdat");
-  const TGeoidGrid& c = f.Session.CustomGrid;
-  const double dlats = f.Session.SourceGrid.dlat;
+  const TPreadGrid source(*f.Session.SourceGrid, f.Session.DataDir + m.fname);
+  const TPreadGrid custom(*f.Session.CustomGrid, f.Session.DataDir + "region.qdat");
+  const TGeoidGrid& c = *f.Session.CustomGrid;
+  const double dlats = f.Session.SourceGrid->dlat;
   std::int64_t points = 0;
   double max = -100;
   for (auto _ : state) {

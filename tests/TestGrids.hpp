@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "grid/Check.hpp"
-#include "grid/FieldView.hpp"
+#include "view/FieldView.hpp"
 #include "grid/GeoidGrid.hpp"
-#include "grid/Session.hpp"
+#include "view/Session.hpp"
 
 namespace tessmar::test {
 

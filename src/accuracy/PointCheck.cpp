@@ -2,11 +2,9 @@
 
 #include <cmath>
 
-#include "accuracy/CoordText.hpp"
-#include "convert/ConvertCommand.hpp"
-#include "grid/Check.hpp"
-#include "grid/Interpolation.hpp"
-#include "grid/Source.hpp"
+#include "base/CoordText.hpp"
+#include "base/Numeric.hpp"
+#include "view/Grids.hpp"
 
 namespace tessmar {
 
@@ -23,28 +21,34 @@ TPointValues CheckPoint(const TSession& session, double lat, double lon) {
   return v;
 }
 
-void ButtonCalcClick(TSession& session) {
+TPointCheck ButtonCalcClick(TSession& session) {
   TView& view = session.View;
-  if (!session.SourceOpen) OpenSelectedModel(session);
-  if (!session.SourceOpen) return;
+  TPointCheck check;
+  if (!session.SourceOpen()) OpenSelectedModel(session);
+  if (!session.SourceOpen()) return check;
   view.SetText(TControl::EditGeoid, "");
   view.ProcessMessages();
 
-  const double lat = ParseCoordinate(view.Text(TControl::EditLat));
-  const double lon = ParseCoordinate(view.Text(TControl::EditLon));
-  const double src = SourceValue(session, lat, lon);
-  view.SetText(TControl::EditGeoid, CheckValueText(src));
+  check.Lat = ParseCoordinate(view.Text(TControl::EditLat));
+  check.Lon = ParseCoordinate(view.Text(TControl::EditLon));
+  TPointValues& v = check.Values;
+  v.Source = SourceValue(session, check.Lat, check.Lon);
+  v.SourceText = CheckValueText(v.Source);
+  view.SetText(TControl::EditGeoid, v.SourceText);
+  check.Checked = true;
 
   if (!CustomIsOpen(session)) OpenCustomFile(session, CustomGeoidFileName(session));
-  double cus = NoValue();
-  if (CustomIsOpen(session)) {
-    cus = CustomValue(session, lat, lon);
-    view.SetText(TControl::EditCustomGeoid, CheckValueText(cus));
-  } else {
-    view.SetText(TControl::EditCustomGeoid, "");
-    view.SetText(TControl::EditError, "");
+  check.CustomOpen = CustomIsOpen(session);
+  v.Custom = v.Error = NoValue();
+  if (check.CustomOpen) {
+    v.Custom = CustomValue(session, check.Lat, check.Lon);
+    v.CustomText = CheckValueText(v.Custom);
+    v.Error = v.Custom - v.Source;
+    if (!std::isnan(v.Error)) v.ErrorText = FormatFixed(v.Error, 6, 4);
   }
-  view.SetText(TControl::EditError, std::isnan(src) || std::isnan(cus) ? "" : FormatFixed(cus - src, 6, 4));
+  view.SetText(TControl::EditCustomGeoid, v.CustomText);
+  view.SetText(TControl::EditError, v.ErrorText);
+  return check;
 }
 
 }  // namespace tessmar

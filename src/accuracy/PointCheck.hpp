@@ -5,15 +5,15 @@
 
 #include <string>
 
-#include "grid/Session.hpp"
+#include "view/Session.hpp"
 
 namespace tessmar {
 
 // "Out of range." for NaN, else "%6.4f": how a checked value is shown.
 std::string CheckValueText(double value);
 
-// The three values at one point and their texts as the fields show them. The
-// grids must be open (a closed grid gives NaN).
+// The three values at one point and their texts as the fields show them. A
+// closed grid gives NaN. Reads only: safe from several threads.
 struct TPointValues {
   double Source;  // SourceValue, float64
   double Custom;  // CustomValue, float32 widened
@@ -22,8 +22,19 @@ struct TPointValues {
 };
 TPointValues CheckPoint(const TSession& session, double lat, double lon);
 
+// What the Check button did.
+struct TPointCheck {
+  bool Checked = false;     // the source model was open, the point evaluated
+  bool CustomOpen = false;  // the custom geoid file was open for it
+  double Lat = 0, Lon = 0;  // the point as read from EditLat and EditLon (NaN: unreadable)
+  // As the fields show them; without a custom file the custom and error texts
+  // are empty and their values NaN.
+  TPointValues Values{};
+};
+
 // The Check button (and Enter in a coordinate field). Opens the selected source
-// model and the custom geoid file when they are not open yet.
-void ButtonCalcClick(TSession& session);
+// model and the custom geoid file when they are not open yet; without a custom
+// file it still shows the source value.
+TPointCheck ButtonCalcClick(TSession& session);
 
 }  // namespace tessmar

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <vector>
 
-#include "accuracy/CoordText.hpp"
-#include "convert/ConvertCommand.hpp"
-#include "grid/Check.hpp"
+#include "base/CoordText.hpp"
+#include "grid/Circle.hpp"
 #include "grid/Interpolation.hpp"
-#include "grid/Source.hpp"
+#include "view/Grids.hpp"
+#include "view/RunHandler.hpp"
 
 namespace tessmar {
 
@@ -52,17 +52,22 @@ TScanResult MaximumErrorScan(TSession& session) {
   TBusyGuard busy(session);
   session.AbortRequested = false;
 
-  if (!session.SourceOpen) OpenSelectedModel(session);
-  if (!session.SourceOpen) return result;
-  view.ProcessMessages();
+  // The custom file is closed before the source is opened: closing it closes the
+  // source too, so that the scan reads the selected model from the current DataDir.
   if (CustomIsOpen(session)) CloseCustomFile(session);
-  const std::string path = CustomGeoidFileName(session);
+  if (!session.SourceOpen()) OpenSelectedModel(session);
+  result.Outcome = TScanOutcome::SourceMissing;
+  if (!session.SourceOpen()) return result;
+  view.ProcessMessages();
+  result.Path = CustomGeoidFileName(session);
+  const std::string& path = result.Path;
+  result.Outcome = TScanOutcome::CustomMissing;
   if (!OpenCustomFile(session, path)) {
     view.ReportAppend("Can not found: " + path);
     return result;
   }
-  const TGeoidGrid& source = session.SourceGrid;
-  const TGeoidGrid& custom = session.CustomGrid;
+  const TGeoidGrid& source = *session.SourceGrid;
+  const TGeoidGrid& custom = *session.CustomGrid;
   const double dlats = source.dlat, dlons = source.dlon;
   const double dlatc = custom.dlat, dlonc = custom.dlon, northc = custom.north, westc = custom.west;
   const std::int32_t nlatc = custom.nlat, nlonc = custom.nlon;
@@ -75,6 +80,7 @@ TScanResult MaximumErrorScan(TSession& session) {
   if (std::fabs(dlons - dlonc) < 1e-5 && std::fabs(dlats - dlatc) < 1e-5) {
     view.CenteredMessageDlg("Check is unnecessary.\r\n\r\nBecause it is the same to original resolution.",
                             TMsgDlgType::Information, mbOK, 0);
+    result.Outcome = TScanOutcome::Unnecessary;
     return result;
   }
   ApplyPrecisionRules(view, Round(dlonc / dlons), precision);
@@ -82,7 +88,7 @@ TScanResult MaximumErrorScan(TSession& session) {
 
   const std::int64_t nr = Round((nlatc - 7) * dlatc * precision / dlats);
   const double rowoff = dlatc * 3;
-  const bool wholeCircle = (static_cast<double>(nlonc) + 1) * dlonc >= 359.99999;
+  const bool wholeCircle = LatticeIsWholeCircle(nlonc, dlonc);
   const std::int64_t nc =
       wholeCircle ? Round(nlonc * dlonc * precision / dlons) : Round((nlonc - 7) * dlonc * precision / dlons);
   const double coloff = wholeCircle ? 0 : dlonc * 3;
@@ -144,16 +150,21 @@ TScanResult MaximumErrorScan(TSession& session) {
       view.SetTaskbarState(TTaskBarProgressState::None);
       view.SetText(TControl::LabelReso, "Aborted.");
       view.ReportAppend("Aborted by user.");
+      result.Outcome = TScanOutcome::Aborted;
       return result;
     }
   }
   view.ReportAppend(view.Text(TControl::LabelMinG));
   view.ReportAppend(view.Text(TControl::LabelMaxG));
+  result.Outcome = TScanOutcome::Done;
   return result;
 }
 
-void Button1Click(TSession& session) {
-  RunHandler(session, [&] { MaximumErrorScan(session); });
+TScanResult Button1Click(TSession& session) {
+  TScanResult result;
+  result.Outcome = TScanOutcome::Failed;  // unless the scan returns
+  RunHandler(session.View, [&] { result = MaximumErrorScan(session); });
+  return result;
 }
 
 }  // namespace tessmar

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "grid/Session.hpp"
+#include "view/Session.hpp"
 
 namespace tessmar {
 
@@ -25,8 +25,21 @@ std::string FormatLatLon(double value, bool isLatitude);
 // LabelMaxG's or LabelMinG's text: name, "%5.3f" of the difference and "m", the place.
 std::string ExtremeText(const char* name, const TScanExtreme& extreme);
 
+// How a scan ended.
+enum class TScanOutcome : std::uint8_t {
+  NotRun,         // busy
+  SourceMissing,  // the selected model's grid file did not open
+  CustomMissing,  // the custom geoid file did not open
+  Unnecessary,    // the custom grid has the source's own spacing
+  Done,
+  Aborted,
+  Failed,  // an error left the scan
+};
+
 // What a scan did, for front ends that report more than the labels.
 struct TScanResult {
+  TScanOutcome Outcome = TScanOutcome::NotRun;
+  std::string Path;      // the custom geoid file, once the scan got that far
   bool Scanned = false;  // the lattice was walked (completely or until an abort)
   double Precision = 0;  // after the precision rules
   std::int64_t nr = -1, nc = -1;
@@ -39,6 +52,6 @@ struct TScanResult {
 TScanResult MaximumErrorScan(TSession& session);
 
 // The button: the scan, with an error that leaves it shown by ShowGeneralError.
-void Button1Click(TSession& session);
+TScanResult Button1Click(TSession& session);
 
 }  // namespace tessmar

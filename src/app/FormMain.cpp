@@ -12,15 +12,17 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QTimer>
-#include <filesystem>
+
 
 #include "Version.hpp"
 #include "accuracy/PointCheck.hpp"
 #include "accuracy/Scan.hpp"
 #include "app/FormReport.hpp"
 #include "convert/ConvertCommand.hpp"
-#include "grid/Check.hpp"
-#include "grid/Source.hpp"
+#include "base/Path.hpp"
+#include "base/Text.hpp"
+#include "view/Grids.hpp"
+#include "view/RunHandler.hpp"
 #include "option/Settings.hpp"
 #include "option/SettingsPath.hpp"
 
@@ -432,14 +434,14 @@ void TFormMain::FormActivate() {
   setAcceptDrops(true);
   ButtonConvert->setFocus();
   const TGeoidModel& model = FSession.GeoidModels[SelectedModelIndex(FSession)];
-  FLocatePending = !std::filesystem::exists(TrimBlanks(FSession.DataDir + model.fname));
+  FLocatePending = !PathExists(ModelFilePath(FSession.DataDir, model));
   QTimer::singleShot(0, this, [this] { ApplicationEvents1Idle(); });
 }
 
 void TFormMain::ApplicationEvents1Idle() {
   if (!FLocatePending) return;
   FLocatePending = false;
-  RunHandler(FSession, [this] { LocateSourceFile(); });
+  RunHandler(FSession.View, [this] { LocateSourceFile(); });
 }
 
 void TFormMain::closeEvent(QCloseEvent* e) {
@@ -488,8 +490,8 @@ void TFormMain::Button1Click() {
 
 void TFormMain::ButtonCalcClick() {
   // Inside a running operation the check may only read the grids it finds open.
-  if (FSession.Busy && (!FSession.SourceOpen || !CustomIsOpen(FSession))) return;
-  RunHandler(FSession, [this] { tessmar::ButtonCalcClick(FSession); });
+  if (FSession.Busy && (!FSession.SourceOpen() || !CustomIsOpen(FSession))) return;
+  RunHandler(FSession.View, [this] { tessmar::ButtonCalcClick(FSession); });
 }
 
 void TFormMain::LabelReportClick() {
@@ -511,7 +513,7 @@ void TFormMain::EditFnameChange() {
 
 void TFormMain::ComboBoxGeoidSelect() {
   if (FSession.Busy) return;  // the running operation keeps its model
-  RunHandler(FSession, [this] { LocateSourceFile(); });
+  RunHandler(FSession.View, [this] { LocateSourceFile(); });
 }
 
 std::optional<std::string> TFormMain::RunFileDialog(const std::string& file, const std::string& filter) {
@@ -535,13 +537,13 @@ void TFormMain::LocateSourceFile() {
     OpenSelectedModel(FSession);
     FDialogFolder = FSession.DataDir;
     const std::string& fname = FSession.GeoidModels[SelectedModelIndex(FSession)].fname;
-    FDialogFile = FDialogFolder + (FDialogFolder.empty() || FDialogFolder.back() != '/' ? "/" : "") + fname;
+    FDialogFile = AsFolder(FDialogFolder) + fname;
     FDialogFilter = "Geoid file|" + FileNameOf(FDialogFile);
-    if (!FSession.SourceOpen) {
+    if (!FSession.SourceOpen()) {
       if (const auto chosen = RunFileDialog(FDialogFile, FDialogFilter)) {
         FSession.DataDir = FolderOf(*chosen);
         OpenSelectedModel(FSession);
-        if (FSession.SourceOpen) FSession.DataPath = FSession.DataDir;
+        if (FSession.SourceOpen()) FSession.DataPath = FSession.DataDir;
       }
     }
     CloseSource(FSession);
@@ -553,12 +555,12 @@ void TFormMain::LocateSourceFile() {
 
 void TFormMain::LabelOutFnameClick() {
   if (FSession.Busy) return;  // picking a file would close the scan's custom grid
-  FDialogFile = FDialogFolder + (FDialogFolder.empty() || FDialogFolder.back() != '/' ? "/" : "") + "*.qdat";
+  FDialogFile = AsFolder(FDialogFolder) + "*.qdat";
   const auto chosen = RunFileDialog(FDialogFile, FDialogFilter);
   if (!chosen) return;
   SetText(TControl::EditFname, FileNameOf(*chosen));
   FSession.DataDir = FolderOf(*chosen);
-  if (std::filesystem::exists(*chosen)) {
+  if (PathExists(*chosen)) {
     FSession.DataPath = FSession.DataDir;
     CloseCustomFile(FSession);
   }
@@ -587,7 +589,7 @@ void TFormMain::WMDropFiles(const QStringList& paths) {
     const std::string p = path.toStdString();
     if (Extension(p) == ".ini") {
       FSession.SettingsPath = p;
-      RunHandler(FSession, [this] { LoadSettings(FSession); });
+      RunHandler(FSession.View, [this] { LoadSettings(FSession); });
     } else {
       last = p;
     }

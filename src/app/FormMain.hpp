@@ -19,10 +19,10 @@
 #include <optional>
 #include <string>
 
-#include "app/Placement.hpp"
+#include "placement/Placement.hpp"
 #include "app/Taskbar.hpp"
-#include "grid/Session.hpp"
-#include "grid/View.hpp"
+#include "view/Session.hpp"
+#include "view/View.hpp"
 
 namespace tessmar {
 
@@ -119,12 +119,8 @@ class TFormMain : public QWidget, public TView {
   bool FCloseDeferred = false;       // the window was closed during a long operation
   bool FCustomClosePending = false;  // EditFname changed during a long operation
   bool FClosed = false;
-  // The file dialog's settings (OpenDialog1).
-  std::string FDialogFolder, FDialogFile, FDialogFilter = "All|*.*";
-  std::uint8_t FOpenDialog1MoveFlag = 0;
 
- public:
-  // Controls, by their layout names.
+  // Controls, by their layout names; others find them by object name.
   QPushButton* ButtonExit;
   QLabel* LabelReport;
   QGroupBox *GroupBoxCkeck, *GroupBoxMake, *GroupBoxError;
@@ -140,6 +136,10 @@ class TFormMain : public QWidget, public TView {
   QPushButton* Button1;
   QProgressBar* ProgressBar1;
   QComboBox* ComboBoxPrecision;
+
+  // The file dialog's settings (OpenDialog1).
+  std::string FDialogFolder, FDialogFile, FDialogFilter = "All|*.*";
+  std::uint8_t FOpenDialog1MoveFlag = 0;
 };
 
 // "Tessmar Ver" + major "." two-digit minor: 2.5.0.0 gives "Tessmar Ver2.05".

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "grid/View.hpp"
+#include "view/View.hpp"
 
 namespace tessmar {
 

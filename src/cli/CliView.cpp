@@ -41,7 +41,6 @@ TCliView::TCliView() : FTerminal(::isatty(STDERR_FILENO) == 1) { TaskbarMax = 0;
 
 TModalResult TCliView::CenteredMessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons, int) {
   EndProgress();
-  if (kind == TMsgDlgType::Error) ++Errors;
   std::cerr << DialogLine(kind, OneLine(text)) << '\n';
   if (buttons & mbYes) {
     std::cerr << (AnswerYes ? "Answered Yes (--overwrite)." : "Answered No: pass --overwrite to replace it.") << '\n';
@@ -52,7 +51,6 @@ TModalResult TCliView::CenteredMessageDlg(const std::string& text, TMsgDlgType k
 
 void TCliView::ShowGeneralError(const std::string& text) {
   EndProgress();
-  ++Errors;
   std::cerr << DialogLine(TMsgDlgType::Error, GeneralErrorText(text)) << '\n';
 }
 

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "grid/FieldView.hpp"
-#include "grid/Session.hpp"
+#include "view/FieldView.hpp"
+#include "view/Session.hpp"
 
 namespace tessmar::cli {
 
@@ -29,7 +29,6 @@ class TCliView : public TFieldView {
 
   TSession* Session = nullptr;  // whose AbortRequested the pump sets
   bool AnswerYes = false;       // the answer to a Yes/No question
-  int Errors = 0;               // error dialogs and general errors shown
 
  private:
   bool FTerminal;

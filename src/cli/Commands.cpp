@@ -1,26 +1,24 @@
 #include "cli/Commands.hpp"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <vector>
 
-#include "accuracy/CoordText.hpp"
 #include "accuracy/PointCheck.hpp"
 #include "accuracy/Scan.hpp"
+#include "base/CoordText.hpp"
+#include "base/Path.hpp"
+#include "base/Text.hpp"
 #include "cli/CliView.hpp"
 #include "convert/ConvertCommand.hpp"
-#include "grid/Check.hpp"
 #include "grid/Gtx.hpp"
-#include "grid/Interpolation.hpp"
-#include "grid/Source.hpp"
 #include "option/Settings.hpp"
 #include "option/SettingsPath.hpp"
+#include "view/Grids.hpp"
+#include "view/RunHandler.hpp"
 
 namespace tessmar::cli {
 
@@ -43,15 +41,12 @@ struct TContext {
     Session.DataDir = std::filesystem::current_path().string() + "/";
     if (!options.NoSettings) {
       const std::string path = options.Settings ? *options.Settings : FindSettingsPath(Session.ExeDir + "tessmar");
-      if (std::filesystem::is_regular_file(path)) {
+      if (FileExists(path)) {
         Session.SettingsPath = path;
         LoadSettings(Session);
       }
     }
-    if (options.DataDir) {
-      Session.DataDir = options.DataDir->empty() ? "./" : *options.DataDir;
-      if (Session.DataDir.back() != '/') Session.DataDir += '/';
-    }
+    if (options.DataDir) Session.DataDir = options.DataDir->empty() ? "./" : AsFolder(*options.DataDir);
     if (const auto& model = options.Model)
       View.SetText(TControl::ComboBoxGeoid, *model == "2.5" ? Session.GeoidModels[0].title
                                             : *model == "1" ? Session.GeoidModels[1].title
@@ -76,28 +71,10 @@ TControl ResolutionButton(int minutes) {
 
 // A number in full precision (shortest text that reads back the same), or null.
 TJson Number(double value) { return std::isfinite(value) ? TJson(value) : TJson(nullptr); }
-void AppendNumber(std::string& out, double value) {
-  if (!std::isfinite(value)) {
-    out += "null";
-    return;
-  }
-  char buffer[32];
-  out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
-}
+void AppendNumber(std::string& out, double value) { out += std::isfinite(value) ? ShortestText(value) : "null"; }
 
 void PrintLines(const std::vector<std::string>& lines) {
   for (const auto& line : lines) std::cout << line << '\n';
-}
-
-// The trailer of a file just written, for --json.
-std::optional<TCustomTrailer> ReadTrailer(const std::string& path, std::int64_t& size) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  size = file ? static_cast<std::int64_t>(file.tellg()) : 0;
-  if (size < CustomTrailerSize) return std::nullopt;
-  unsigned char bytes[CustomTrailerSize];
-  file.seekg(size - CustomTrailerSize);
-  if (!file.read(reinterpret_cast<char*>(bytes), CustomTrailerSize)) return std::nullopt;
-  return DecodeTrailer(bytes);
 }
 
 // "LAT;LON" or "LAT<TAB>LON"; false for a line without either separator.
@@ -113,7 +90,8 @@ bool SplitPoint(std::string_view line, std::string_view& lat, std::string_view& 
 void FormatPoint(const TSession& session, std::string_view latText, std::string_view lonText, bool json,
                  std::string& out) {
   const double lat = ParseCoordinate(latText), lon = ParseCoordinate(lonText);
-  const TPointValues v = CheckPoint(session, lat, lon);
+  TPointValues v = CheckPoint(session, lat, lon);
+  if (!session.CustomGrid) v.CustomText.clear();  // no custom file: the source value alone
   out.clear();
   if (json) {
     out += "{\"lat\":";
@@ -135,20 +113,17 @@ void FormatPoint(const TSession& session, std::string_view latText, std::string_
 int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::string& source) {
   TSession& session = context.Session;
   OpenSelectedModel(session);
-  if (!session.SourceOpen) return ExitFailed;
-  if (!OpenCustomFile(session, CustomGeoidFileName(session))) return ExitFailed;
+  if (!session.SourceOpen()) return ExitFailed;
+  // Without the custom file each point still gets its source value; the
+  // missing file was reported once, by the open.
+  const bool custom = OpenCustomFile(session, CustomGeoidFileName(session));
 
-  std::string text;
-  if (source == "-") {
-    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-  } else {
-    std::ifstream in(source, std::ios::binary);
-    if (!in) {
-      std::cerr << "Error: cannot read " << source << "\n";
-      return ExitUsage;
-    }
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  const std::optional<std::string> input = source == "-" ? ReadWholeStream(std::cin) : ReadWholeFile(source);
+  if (!input) {
+    std::cerr << "Error: cannot read " << source << "\n";
+    return ExitUsage;
   }
+  const std::string& text = *input;
   std::vector<std::string_view> lines;
   for (std::size_t start = 0; start < text.size();) {
     std::size_t end = text.find('\n', start);
@@ -185,7 +160,7 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
     }
   }
   std::fflush(stdout);
-  return badLines ? ExitFailed : ExitDone;
+  return badLines || !custom ? ExitFailed : ExitDone;
 }
 
 }  // namespace
@@ -205,30 +180,29 @@ int RunConvert(const TGlobalOptions& global, const TConvertOptions& options) {
   if (options.Resolution) view.SetChecked(ResolutionButton(*options.Resolution), true);
   view.AnswerYes = options.Overwrite;
 
-  ButtonConvertClick(session);
+  const TConvertResult result = ButtonConvertClick(session);
   view.EndProgress();
 
-  const bool written = view.Text(TControl::LabelMakeReport).rfind("Output size: ", 0) == 0;
+  const bool written = result.Outcome == TConvertOutcome::Written;
   if (global.Json) {
-    const std::string path = CustomGeoidFileName(session);
-    TJson out = {{"path", path},     {"size", nullptr}, {"rows", nullptr}, {"cols", nullptr},
+    TJson out = {{"path", result.Path},  {"size", nullptr}, {"rows", nullptr}, {"cols", nullptr},
                  {"south", nullptr}, {"west", nullptr}, {"dlat", nullptr}, {"dlon", nullptr}};
-    std::int64_t size = 0;
-    if (const auto t = written ? ReadTrailer(path, size) : std::nullopt) {
-      out["size"] = size;
-      out["rows"] = t->rows;
-      out["cols"] = t->cols;
-      out["south"] = t->south;
-      out["west"] = t->west;
-      out["dlat"] = t->dlat;
-      out["dlon"] = t->dlon;
+    if (written) {
+      const TCustomTrailer& t = result.Trailer;
+      out["size"] = result.Size;
+      out["rows"] = t.rows;
+      out["cols"] = t.cols;
+      out["south"] = t.south;
+      out["west"] = t.west;
+      out["dlat"] = t.dlat;
+      out["dlon"] = t.dlon;
     }
     out["report"] = view.Lines;
     std::cout << out.dump() << '\n';
   } else {
     PrintLines(view.Lines);
   }
-  return session.AbortRequested ? ExitAborted : written ? ExitDone : ExitFailed;
+  return result.Outcome == TConvertOutcome::Aborted ? ExitAborted : written ? ExitDone : ExitFailed;
 }
 
 int RunCheck(const TGlobalOptions& global, const TCheckOptions& options) {
@@ -239,24 +213,23 @@ int RunCheck(const TGlobalOptions& global, const TCheckOptions& options) {
   TSession& session = context.Session;
   SetIfGiven(view, TControl::EditLat, options.Lat);
   SetIfGiven(view, TControl::EditLon, options.Lon);
-  RunHandler(session, [&] { ButtonCalcClick(session); });
-  if (!session.SourceOpen) return ExitFailed;
+  TPointCheck check;
+  RunHandler(view, [&] { check = ButtonCalcClick(session); });
+  if (!check.Checked) return ExitFailed;
+  const TPointValues& v = check.Values;
   if (global.Json) {
-    const double lat = ParseCoordinate(view.Text(TControl::EditLat));
-    const double lon = ParseCoordinate(view.Text(TControl::EditLon));
-    const TPointValues v = CheckPoint(session, lat, lon);  // a closed custom grid gives NaN
-    const TJson out = {{"lat", Number(lat)},
-                       {"lon", Number(lon)},
+    const TJson out = {{"lat", Number(check.Lat)},
+                       {"lon", Number(check.Lon)},
                        {"source", Number(v.Source)},
                        {"custom", Number(v.Custom)},
                        {"error", Number(v.Error)}};
     std::cout << out.dump() << '\n';
   } else {
-    std::cout << "Original(m): " << view.Text(TControl::EditGeoid) << '\n'
-              << "Custom(m): " << view.Text(TControl::EditCustomGeoid) << '\n'
-              << "Error(m): " << view.Text(TControl::EditError) << '\n';
+    std::cout << "Original(m): " << v.SourceText << '\n'
+              << "Custom(m): " << v.CustomText << '\n'
+              << "Error(m): " << v.ErrorText << '\n';
   }
-  return CustomIsOpen(session) ? ExitDone : ExitFailed;
+  return check.CustomOpen ? ExitDone : ExitFailed;
 }
 
 int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
@@ -264,14 +237,13 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
   TCliView& view = context.View;
   TSession& session = context.Session;
   view.SetText(TControl::ComboBoxPrecision, options.Precision);
-  TScanResult result;
-  RunHandler(session, [&] { result = MaximumErrorScan(session); });
+  const TScanResult result = Button1Click(session);
   view.EndProgress();
   if (global.Json) {
     const auto extreme = [](const std::optional<TScanExtreme>& e) {
       return e ? TJson{{"diff", e->Diff}, {"lat", e->Lat}, {"lon", e->Lon}} : TJson(nullptr);
     };
-    TJson out = {{"path", CustomGeoidFileName(session)},
+    TJson out = {{"path", result.Path.empty() ? CustomGeoidFileName(session) : result.Path},
                  {"precision", result.Scanned ? Number(result.Precision) : TJson(nullptr)},
                  {"nr", result.Scanned ? TJson(result.nr) : TJson(nullptr)},
                  {"nc", result.Scanned ? TJson(result.nc) : TJson(nullptr)},
@@ -283,8 +255,12 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
   } else {
     PrintLines(view.Lines);
   }
-  if (result.Scanned && session.AbortRequested) return ExitAborted;
-  return view.Errors > 0 ? ExitFailed : ExitDone;
+  switch (result.Outcome) {
+    case TScanOutcome::Done:
+    case TScanOutcome::Unnecessary: return ExitDone;
+    case TScanOutcome::Aborted: return ExitAborted;
+    default: return ExitFailed;
+  }
 }
 
 int RunImportGtx(const TGlobalOptions& global, const TImportOptions& options) {
@@ -344,7 +320,7 @@ int RunExportGtx(const TGlobalOptions& global, const TExportOptions& options) {
   std::string to = options.To.value_or("");
   if (to.empty()) to = FolderOf(custom) + BaseName(custom) + ".gtx";
   if (!OpenCustomFile(session, custom)) return ExitFailed;
-  const TGeoidGrid& g = session.CustomGrid;
+  const TGeoidGrid& g = *session.CustomGrid;
   std::int64_t size = 0;
   try {
     size = ExportGtx(g, to, options.Overwrite);
@@ -374,8 +350,8 @@ int RunModels(const TGlobalOptions& global) {
   if (!global.Json) std::cout << "Data folder: " << session.DataDir << '\n';
   for (int i = 0; i < 2; ++i) {
     const TGeoidModel& m = session.GeoidModels[i];
-    const std::string path = TrimBlanks(session.DataDir + m.fname);  // as OpenModel forms it
-    const bool found = std::filesystem::is_regular_file(path);
+    const std::string path = ModelFilePath(session.DataDir, m);
+    const bool found = FileExists(path);
     any = any || found;
     if (global.Json)
       models.push_back(

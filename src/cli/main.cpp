@@ -1,10 +1,10 @@
 // tessmar-cli: the headless front end of Tessmar. Each command drives the same
 // core operation as the window's button, through a console view.
 #include <CLI/CLI.hpp>
-#include <filesystem>
 #include <iostream>
 
 #include "Version.hpp"
+#include "base/Path.hpp"
 #include "cli/CliView.hpp"
 #include "cli/Commands.hpp"
 
@@ -132,17 +132,23 @@ int main(int argc, char** argv) {
     return app.exit(e) == 0 ? 0 : ExitUsage;
   }
   // import-gtx creates the settings file it is to write to.
-  if (global.Settings && !importCommand->parsed() && !std::filesystem::is_regular_file(*global.Settings)) {
+  if (global.Settings && !importCommand->parsed() && !tessmar::FileExists(*global.Settings)) {
     std::cerr << "Error: settings file not found: " << *global.Settings << "\n";
     return ExitUsage;
   }
   tessmar::cli::InstallInterruptHandler();
-  if (convertCommand->parsed()) return RunConvert(global, convert);
-  if (checkCommand->parsed()) return RunCheck(global, check);
-  if (scanCommand->parsed()) return RunScan(global, scan);
-  if (importCommand->parsed()) return RunImportGtx(global, import);
-  if (exportCommand->parsed()) return RunExportGtx(global, exportGtx);
-  if (modelsCommand->parsed()) return RunModels(global);
+  // Whatever leaves a command (a full disk, memory) is its failure, reported.
+  try {
+    if (convertCommand->parsed()) return RunConvert(global, convert);
+    if (checkCommand->parsed()) return RunCheck(global, check);
+    if (scanCommand->parsed()) return RunScan(global, scan);
+    if (importCommand->parsed()) return RunImportGtx(global, import);
+    if (exportCommand->parsed()) return RunExportGtx(global, exportGtx);
+    if (modelsCommand->parsed()) return RunModels(global);
+  } catch (const std::exception& e) {
+    std::cerr << "Error: " << e.what() << "\n";
+    return ExitFailed;
+  }
   std::cout << app.help();
   return 0;
 }

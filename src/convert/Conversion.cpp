@@ -6,9 +6,10 @@
 #include <thread>
 #include <vector>
 
-#include "accuracy/CoordText.hpp"
-#include "grid/AtomicFile.hpp"
-#include "grid/Check.hpp"
+#include "base/AtomicFile.hpp"
+#include "base/ByteOrder.hpp"
+#include "base/CoordText.hpp"
+#include "grid/Circle.hpp"
 #include "grid/Source.hpp"
 
 namespace tessmar {
@@ -19,7 +20,7 @@ double OutputResolution(const TSession& session) {
   if (view.Checked(TControl::RadioButton10)) return 1.0 / 6;
   if (view.Checked(TControl::RadioButton15)) return 1.0 / 4;
   if (view.Checked(TControl::RadioButton20)) return 1.0 / 3;
-  return session.SourceGrid.dlat;
+  return session.SourceGrid ? session.SourceGrid->dlat : NoValue();
 }
 
 namespace {
@@ -59,13 +60,13 @@ class TWorker {
 };
 
 bool WriteFloats(TAtomicFile& file, std::vector<float>& values) {
-  if constexpr (std::endian::native == std::endian::big)
-    for (float& v : values) v = std::bit_cast<float>(__builtin_bswap32(std::bit_cast<std::uint32_t>(v)));
+  FloatsToLittle(values.data(), values.size());
   return file.Write(values.data(), values.size() * sizeof(float));
 }
 }  // namespace
 
-std::int64_t MakeCustomGeoid(TSession& session, const std::string& FileName) {
+TEngineResult MakeCustomGeoid(TSession& session, const std::string& FileName) {
+  if (!session.SourceGrid) return {};  // nothing to sample: nothing touched
   TView& view = session.View;
   view.SetText(TControl::LabelMakeReport, "");
   ProgressStart(view);
@@ -85,8 +86,7 @@ std::int64_t MakeCustomGeoid(TSession& session, const std::string& FileName) {
 
   if (W < 0) W += 360;
   if (E < 0) E += 360;
-  const bool wholeCircle = (W > E && std::fabs(E - W) < 8 * res) || E - W > 360 - 8 * res;
-  if (wholeCircle) {
+  if (RegionIsWholeCircle(W, E, res)) {
     W = 0;
     E = 360 - res;
   } else {
@@ -100,17 +100,22 @@ std::int64_t MakeCustomGeoid(TSession& session, const std::string& FileName) {
   if (S < -90) S = -90;
   if (N > 90) N = 90;
   const std::int64_t nrows = Round((N - S) / res);
-  if (ncols < 0 || nrows < 0) return -1;
+  TEngineResult result;
+  result.Outcome = TEngineOutcome::RangeError;
+  if (ncols < 0 || nrows < 0) return result;
   if (static_cast<double>(nrows + 1) * static_cast<double>(ncols + 1) * 4 + CustomTrailerSize >= MaxFileBytes)
-    return -1;
+    return result;
 
-  if (CustomIsOpen(session)) CloseCustomFile(session);
+  // The custom file may be the one about to be replaced. The source grid in use
+  // stays open: the Convert command closes it when the engine returns.
+  session.CustomGrid.reset();
 
+  result.Outcome = TEngineOutcome::Failed;
   TAtomicFile file(FileName);
-  if (!file.Create()) return 0;
+  if (!file.Create()) return result;
   // NearestNode node by node, its row taken once per row and its columns once
   // for all rows: they depend on j alone.
-  const TGeoidGrid& source = session.SourceGrid;
+  const TGeoidGrid& source = *session.SourceGrid;
   const auto nodes = static_cast<std::size_t>(ncols + 1);
   std::vector<std::int32_t> columns(nodes);
   for (std::size_t j = 0; j < nodes; ++j)
@@ -125,10 +130,13 @@ std::int64_t MakeCustomGeoid(TSession& session, const std::string& FileName) {
     if (i < nrows) worker.Start([&sample, i] { sample(i + 1); });
     const bool written = WriteFloats(file, rows[i % 2]);
     if (i < nrows) worker.Wait();
-    if (!written) return 0;
+    if (!written) return result;
     ProgressStep(view, i, nrows);
     view.ProcessMessages();
-    if (session.AbortRequested) return 0;  // the temporary file goes with `file`
+    if (session.AbortRequested) {  // the temporary file goes with `file`
+      result.Outcome = TEngineOutcome::Aborted;
+      return result;
+    }
   }
 
   // Rows run down from N in whole cells. Where the corners are not whole cells
@@ -143,9 +151,11 @@ std::int64_t MakeCustomGeoid(TSession& session, const std::string& FileName) {
                                res};
   unsigned char bytes[CustomTrailerSize];
   EncodeTrailer(trailer, bytes);
-  if (!file.Write(bytes, sizeof bytes)) return 0;
+  if (!file.Write(bytes, sizeof bytes)) return result;
   const std::int64_t size = file.Size();
-  return file.Commit() ? size : 0;
+  if (!file.Commit()) return result;
+  result = {TEngineOutcome::Written, size, trailer};
+  return result;
 }
 
 }  // namespace tessmar

@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "grid/Session.hpp"
+#include "grid/Check.hpp"
+#include "view/Session.hpp"
 
 namespace tessmar {
 
@@ -13,15 +14,22 @@ namespace tessmar {
 // else the source grid's own latitude spacing.
 double OutputResolution(const TSession& session);
 
+// What the engine did. Size is the file's size in bytes when Written, else 0.
+enum class TEngineOutcome : std::uint8_t { Written, Aborted, RangeError, Failed };
+struct TEngineResult {
+  TEngineOutcome Outcome = TEngineOutcome::Failed;
+  std::int64_t Size = 0;
+  TCustomTrailer Trailer{};  // the geometry written, when Written
+};
+
 // Writes FileName from the region in EditLat1/EditLon1 (southwest) and
 // EditLat2/EditLon2 (northeast), widened by three cells (or the whole circle of
 // longitude), sampling the open SourceGrid. Shows progress and pumps messages
 // once per row; stops between rows when AbortRequested is set.
-// Result: the file's size in bytes; 0 after an abort or a write failure (an
-// existing file of that name is then untouched); -1 when the region gives a
-// negative count or a file of 2 GiB or more (nothing touched).
-// Throws TError "Invalid floating point operation" for a corner that does not
-// read as a coordinate, before any file is touched.
-std::int64_t MakeCustomGeoid(TSession& session, const std::string& FileName);
+// Aborted or Failed (a write failure) leave an existing file of that name
+// untouched; RangeError (a negative count, or a file of 2 GiB or more) touches
+// nothing. Throws TError "Invalid floating point operation" for a corner that
+// does not read as a coordinate, before any file is touched.
+TEngineResult MakeCustomGeoid(TSession& session, const std::string& FileName);
 
 }  // namespace tessmar

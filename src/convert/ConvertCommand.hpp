@@ -5,35 +5,35 @@
 #include <cstdint>
 #include <string>
 
-#include "grid/Session.hpp"
+#include "convert/Conversion.hpp"
+#include "view/Session.hpp"
 
 namespace tessmar {
 
-// The custom geoid file's path: DataDir's folder, the file-name part of
-// EditFname (trimmed; a typed folder is dropped), its extension replaced by
-// OutputExt. The one rule for it, used by the checks too.
-std::string CustomGeoidFileName(const TSession& session);
+// What the command did, for front ends that report more than the window.
+enum class TConvertOutcome : std::uint8_t {
+  NotRun,         // busy, or no file name
+  Declined,       // the file exists and the user kept it
+  SourceMissing,  // the selected model's grid file did not open
+  Written,
+  Aborted,
+  RangeError,
+  Failed,  // a write failure: nothing replaced
+};
 
-// Decimal digits with "," between groups of three: 538796 -> "538,796".
-std::string IntToGroupedStr(std::int64_t value);
+struct TConvertResult {
+  TConvertOutcome Outcome = TConvertOutcome::NotRun;
+  std::string Path;  // the custom geoid file, once the command got that far
+  std::int64_t Size = 0;
+  TCustomTrailer Trailer{};  // rows, cols and geometry written, when Written
+};
 
 // The whole command; an error that leaves it (a corner that does not read)
 // propagates to the caller with Busy cleared.
-void ConvertCustomGeoid(TSession& session);
+TConvertResult ConvertCustomGeoid(TSession& session);
 
 // The Convert button: clears AbortRequested, runs the command and shows an
-// error that leaves it with ShowGeneralError.
-void ButtonConvertClick(TSession& session);
-
-// Runs a handler and shows any error that leaves it with ShowGeneralError, as
-// the application does for every event handler.
-template <class Handler>
-void RunHandler(TSession& session, Handler&& handler) {
-  try {
-    handler();
-  } catch (const std::exception& e) {
-    session.View.ShowGeneralError(e.what());
-  }
-}
+// error that leaves it with ShowGeneralError (the result then says Failed).
+TConvertResult ButtonConvertClick(TSession& session);
 
 }  // namespace tessmar

@@ -5,14 +5,14 @@
 // int32 cols, float64 south (latitude of the last row), west (longitude of
 // column 0), dlat, dlon. The file is exactly rows x cols x 4 + 40 bytes.
 // A file is validated completely when it is opened, so every later read can
-// trust it; failures are shown through the view and reported as false.
+// trust it.
 #pragma once
 
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <string>
 
-#include "grid/Session.hpp"
+#include "grid/GeoidGrid.hpp"
 
 namespace tessmar {
 
@@ -28,15 +28,23 @@ struct TCustomTrailer {
 void EncodeTrailer(const TCustomTrailer& trailer, unsigned char* out);
 TCustomTrailer DecodeTrailer(const unsigned char* in);
 
-// Opens path as CustomGrid. False after "Illegal Custom geoid file: " CR LF CR LF
-// path (wrong size, or a trailer no conversion could have written) or
-// "Geoid file is not found: " CR LF path (cannot open, no geometry).
-bool OpenCustomFile(TSession& session, const std::string& path);
+// The custom file's path: dataDir's folder, the file-name part of typedName
+// (blanks trimmed; a typed folder, "/" or "\", is dropped), its extension
+// replaced by ext. The one rule for where the custom geoid file lies.
+std::string CustomFilePath(const std::string& dataDir, const std::string& typedName, const std::string& ext);
 
-// Closes CustomGrid and clears SourceOpen (the next check re-opens the source).
-void CloseCustomFile(TSession& session);
+// Why a custom file did not open.
+enum class TCustomFailure : std::uint8_t {
+  None,
+  NotFound,  // cannot be opened, or its geometry gives no grid
+  Illegal,   // wrong size, or a trailer no conversion could have written
+};
 
-bool CustomIsOpen(const TSession& session);
-std::int64_t CustomFileSize(const TSession& session);  // 0 when none is open
+struct TCustomOpen {
+  std::unique_ptr<TGeoidGrid> Grid;  // null on failure
+  TCustomFailure Failure = TCustomFailure::None;
+};
+
+TCustomOpen OpenCustomGrid(const std::string& path);
 
 }  // namespace tessmar

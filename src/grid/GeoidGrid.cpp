@@ -1,5 +1,8 @@
 #include "grid/GeoidGrid.hpp"
 
+#include "base/Text.hpp"
+#include "grid/Circle.hpp"
+
 namespace tessmar {
 
 TGeoidModels DefaultGeoidModels() {
@@ -15,16 +18,43 @@ std::int64_t NodeFactor(double spacing) { return Round(100 / spacing); }
 
 double NodesPerDegree(double spacing) { return static_cast<double>(NodeFactor(spacing)) / 100; }
 
-void TGeoidGrid::DeriveGeometry() {
-  const std::int64_t rowFactor = NodeFactor(dlat);
-  const std::int64_t colFactor = NodeFactor(dlon);
-  // A factor of 0 would divide by zero below.
-  if (rowFactor == 0 || colFactor == 0) throw TError(InvalidOpText);
-  FRowFactor = rowFactor;
-  FColFactor = colFactor;
-  north = south + (static_cast<double>(nlat) - 1) / (static_cast<double>(rowFactor) / 100);
-  east = west + nlon / (static_cast<double>(colFactor) / 100);
-  FWraps = west <= 1e-5 && east + 1e-5 >= 360;
+std::string ModelFilePath(const std::string& dataDir, const TGeoidModel& model) {
+  return TrimBlanks(dataDir + model.fname);
 }
+
+TGridLayout ModelLayout(const TGeoidModel& m) {
+  return {m.nrows, m.ncols, m.nlat, m.nlon, m.PrePad, m.glamn, m.glomn, m.dgla, m.dglo, false};
+}
+
+std::unique_ptr<TGeoidGrid> TGeoidGrid::Make(TMappedFile file, const TGridLayout& layout) {
+  std::int64_t rowFactor = 0, colFactor = 0;
+  try {
+    rowFactor = NodeFactor(layout.dlat);
+    colFactor = NodeFactor(layout.dlon);
+  } catch (const TError&) {
+    return nullptr;
+  }
+  // A factor of 0 would divide by zero in the geometry.
+  if (rowFactor == 0 || colFactor == 0) return nullptr;
+  return std::unique_ptr<TGeoidGrid>(new TGeoidGrid(std::move(file), layout, rowFactor, colFactor));
+}
+
+TGeoidGrid::TGeoidGrid(TMappedFile file, const TGridLayout& l, std::int64_t rowFactor, std::int64_t colFactor)
+    : nrows(l.nrows),
+      ncols(l.ncols),
+      nlat(l.nlat),
+      nlon(l.nlon),
+      PrePad(l.PrePad),
+      south(l.south),
+      west(l.west),
+      dlat(l.dlat),
+      dlon(l.dlon),
+      north(l.south + (static_cast<double>(l.nlat) - 1) / (static_cast<double>(rowFactor) / 100)),
+      east(l.west + l.nlon / (static_cast<double>(colFactor) / 100)),
+      ShiftsEast(l.ShiftsEast),
+      FFile(std::move(file)),
+      FRowFactor(rowFactor),
+      FColFactor(colFactor),
+      FWraps(GridWraps(west, east)) {}
 
 }  // namespace tessmar

@@ -10,10 +10,12 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 
-#include "grid/MappedFile.hpp"
-#include "grid/Numeric.hpp"
+#include "base/ByteOrder.hpp"
+#include "base/MappedFile.hpp"
+#include "base/Numeric.hpp"
 
 namespace tessmar {
 
@@ -37,6 +39,9 @@ struct TGeoidModel {
 using TGeoidModels = std::array<TGeoidModel, 2>;
 TGeoidModels DefaultGeoidModels();
 
+// The grid file of a model in a data folder (blanks trimmed at both ends).
+std::string ModelFilePath(const std::string& dataDir, const TGeoidModel& model);
+
 // n(s): 100 / spacing rounded to the nearest integer, halves to even; the grid
 // geometry uses it instead of the raw spacing. Throws TError when it cannot be
 // formed (a spacing of 0, NaN or infinity).
@@ -44,8 +49,9 @@ std::int64_t NodeFactor(double spacing);
 // NodesPerDegree(s) = n(s) / 100.
 double NodesPerDegree(double spacing);
 
-class TGeoidGrid {
- public:
+// The layout of a grid file: what a catalogue entry or a custom file's trailer
+// says about it.
+struct TGridLayout {
   std::int32_t nrows = 0;   // records in the file
   std::int32_t ncols = 0;   // row stride in 4-byte words
   std::int32_t nlat = 0;    // node rows 0 .. nlat - 1
@@ -55,24 +61,32 @@ class TGeoidGrid {
   double west = 0;          // longitude of column 0
   double dlat = 0;
   double dlon = 0;
-  double north = 0;         // latitude of row 0, derived
-  double east = 0;          // one spacing east of the last column, derived
   bool ShiftsEast = false;  // a custom grid: longitudes west of it may lie 360 further east
+};
 
-  TGeoidGrid() = default;
+// The layout a catalogue entry describes.
+TGridLayout ModelLayout(const TGeoidModel& model);
+
+// An open grid file with its geometry, complete from the moment it exists:
+// made only by Make, immutable after. Owns its mapping.
+class TGeoidGrid {
+ public:
+  // The grid over a mapped file, its north, east and node factors derived from
+  // the layout; null when a spacing gives no node factor (0, NaN, infinite, or
+  // a factor of 0). The file's size is not checked here: every read is.
+  static std::unique_ptr<TGeoidGrid> Make(TMappedFile file, const TGridLayout& layout);
+
   TGeoidGrid(const TGeoidGrid&) = delete;
   TGeoidGrid& operator=(const TGeoidGrid&) = delete;
 
-  // Maps the file; the geometry fields are the caller's to set.
-  bool OpenFile(const std::string& path) { return FFile.Open(path); }
-  void Close() noexcept { FFile.Close(); }
-  bool IsOpen() const noexcept { return FFile.IsOpen(); }
+  const std::int32_t nrows, ncols, nlat, nlon, PrePad;
+  const double south, west, dlat, dlon;
+  const double north;  // latitude of row 0
+  const double east;   // one spacing east of the last column
+  const bool ShiftsEast;
+
   std::int64_t FileSize() const noexcept { return FFile.Size(); }
   const unsigned char* Data() const noexcept { return FFile.Data(); }
-
-  // Derives north, east, the node factors and the wrap from the fields.
-  // Throws TError when a spacing gives no node factor (or a factor of 0).
-  void DeriveGeometry();
 
   std::int64_t RowFactor() const noexcept { return FRowFactor; }  // n(dlat)
   std::int64_t ColFactor() const noexcept { return FColFactor; }  // n(dlon)
@@ -129,18 +143,14 @@ class TGeoidGrid {
   }
 
   // A little-endian float32 at p.
-  static float LoadFloat(const unsigned char* p) noexcept {
-    std::uint32_t bits;
-    std::memcpy(&bits, p, 4);
-    if constexpr (std::endian::native == std::endian::big) bits = __builtin_bswap32(bits);
-    return std::bit_cast<float>(bits);
-  }
+  static float LoadFloat(const unsigned char* p) noexcept { return LoadLittle<float>(p); }
 
  private:
+  TGeoidGrid(TMappedFile file, const TGridLayout& layout, std::int64_t rowFactor, std::int64_t colFactor);
+
   TMappedFile FFile;
-  std::int64_t FRowFactor = 0;
-  std::int64_t FColFactor = 0;
-  bool FWraps = false;
+  const std::int64_t FRowFactor, FColFactor;
+  const bool FWraps;
 };
 
 }  // namespace tessmar

@@ -7,51 +7,16 @@
 #include <cstring>
 #include <vector>
 
-#include "grid/AtomicFile.hpp"
-#include "grid/MappedFile.hpp"
-#include "grid/Text.hpp"
+#include "base/AtomicFile.hpp"
+#include "base/ByteOrder.hpp"
+#include "base/MappedFile.hpp"
+#include "base/Path.hpp"
+#include "base/Text.hpp"
+#include "grid/Circle.hpp"
 
 namespace tessmar {
 
 namespace {
-
-std::uint32_t Swap(std::uint32_t bits) { return __builtin_bswap32(bits); }
-std::uint64_t Swap(std::uint64_t bits) { return __builtin_bswap64(bits); }
-
-// Both ways between big-endian and the machine's order.
-template <class T>
-T FromBigEndian(T bits) {
-  if constexpr (std::endian::native == std::endian::little) return Swap(bits);
-  return bits;
-}
-
-template <class T>
-T ToLittleEndian(T bits) {
-  if constexpr (std::endian::native == std::endian::big) return Swap(bits);
-  return bits;
-}
-
-double LoadDouble(const unsigned char* p) {
-  std::uint64_t bits;
-  std::memcpy(&bits, p, 8);
-  return std::bit_cast<double>(FromBigEndian(bits));
-}
-
-std::int32_t LoadInt(const unsigned char* p) {
-  std::uint32_t bits;
-  std::memcpy(&bits, p, 4);
-  return static_cast<std::int32_t>(FromBigEndian(bits));
-}
-
-void StoreDouble(double value, unsigned char* p) {
-  const std::uint64_t bits = FromBigEndian(std::bit_cast<std::uint64_t>(value));
-  std::memcpy(p, &bits, 8);
-}
-
-void StoreInt(std::int32_t value, unsigned char* p) {
-  const std::uint32_t bits = FromBigEndian(static_cast<std::uint32_t>(value));
-  std::memcpy(p, &bits, 4);
-}
 
 // n of a spacing that is 100/n degrees for a whole n, to a part in a million (a
 // spacing stored in single precision still passes); 0 for any other spacing.
@@ -73,17 +38,17 @@ constexpr std::int64_t RecordLayoutLimit = std::int64_t{1} << 31;
 }  // namespace
 
 void EncodeGtxHeader(const TGtxHeader& header, unsigned char* out) {
-  StoreDouble(header.south, out);
-  StoreDouble(header.west, out + 8);
-  StoreDouble(header.dlat, out + 16);
-  StoreDouble(header.dlon, out + 24);
-  StoreInt(header.rows, out + 32);
-  StoreInt(header.cols, out + 36);
+  StoreBig(header.south, out);
+  StoreBig(header.west, out + 8);
+  StoreBig(header.dlat, out + 16);
+  StoreBig(header.dlon, out + 24);
+  StoreBig(header.rows, out + 32);
+  StoreBig(header.cols, out + 36);
 }
 
 TGtxHeader DecodeGtxHeader(const unsigned char* in) {
-  return {LoadDouble(in),      LoadDouble(in + 8), LoadDouble(in + 16),
-          LoadDouble(in + 24), LoadInt(in + 32),   LoadInt(in + 36)};
+  return {LoadBig<double>(in),      LoadBig<double>(in + 8),        LoadBig<double>(in + 16),
+          LoadBig<double>(in + 24), LoadBig<std::int32_t>(in + 32), LoadBig<std::int32_t>(in + 36)};
 }
 
 TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, const std::string& fname,
@@ -120,11 +85,10 @@ TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, con
     throw TError(refused + "its latitudes " + ShortestText(h.south) + " to " + ShortestText(north) + " leave -90..90");
 
   // Columns against the circle, in whole units of 1/n degree.
-  const std::int64_t circle = 360 * colFactor;
   std::int32_t nlon = h.cols;
-  if (std::int64_t{h.cols - 1} * 100 == circle) nlon = h.cols - 1;  // a closing column repeats the first
-  const bool wholeCircle = std::int64_t{nlon} * 100 == circle;
-  if (!wholeCircle && std::int64_t{nlon} * 100 > circle)
+  if (ColumnsAreWholeCircle(h.cols - 1, colFactor)) nlon = h.cols - 1;  // a closing column repeats the first
+  const bool wholeCircle = ColumnsAreWholeCircle(nlon, colFactor);
+  if (!wholeCircle && std::int64_t{nlon} * 100 > 360 * colFactor)
     throw TError(refused + "its " + std::to_string(h.cols) + " columns span more than 360 degrees");
   std::int32_t rotation = 0;  // the GTX column that becomes column 0
   double west = h.west;
@@ -152,8 +116,8 @@ TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, con
   if (!out.Create()) throw TError("Cannot write in the data folder " + dataDir);
   // One record at a time: record word, nodes, record word (little-endian).
   std::vector<std::uint32_t> record(static_cast<std::size_t>(recordWords));
-  const std::uint32_t recordBytes = ToLittleEndian(static_cast<std::uint32_t>(nlon) * 4);
-  const std::uint32_t noValue = ToLittleEndian(std::bit_cast<std::uint32_t>(NoValue()));
+  const std::uint32_t recordBytes = SwapTo<std::endian::little>(static_cast<std::uint32_t>(nlon) * 4);
+  const std::uint32_t noValue = SwapTo<std::endian::little>(std::bit_cast<std::uint32_t>(NoValue()));
   const std::uint32_t noData = std::bit_cast<std::uint32_t>(GtxNoData);  // equal as numbers = equal in bits
   record.front() = record.back() = recordBytes;
   const unsigned char* values = gtx.Data() + GtxHeaderSize;
@@ -163,8 +127,8 @@ TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, con
     for (std::int32_t k = 0; k < count; ++k) {
       std::uint32_t bits;
       std::memcpy(&bits, row + (std::int64_t{from} + k) * 4, 4);
-      bits = FromBigEndian(bits);
-      to[k] = bits == noData ? noValue : ToLittleEndian(bits);
+      bits = SwapTo<std::endian::big>(bits);
+      to[k] = bits == noData ? noValue : SwapTo<std::endian::little>(bits);
     }
   };
   for (std::int32_t row = 0; row < h.rows; ++row) {
@@ -190,11 +154,11 @@ std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool ove
   EncodeGtxHeader({grid.south, grid.west, grid.dlat, grid.dlon, grid.nlat, grid.nlon}, header);
   bool written = out.Write(header, sizeof header);
   std::vector<std::uint32_t> row(static_cast<std::size_t>(std::max(grid.nlon, 0)));
-  const std::uint32_t noData = FromBigEndian(std::bit_cast<std::uint32_t>(GtxNoData));
+  const std::uint32_t noData = SwapTo<std::endian::big>(std::bit_cast<std::uint32_t>(GtxNoData));
   for (std::int32_t r = grid.nlat - 1; written && r >= 0; --r) {
     for (std::int32_t c = 0; c < grid.nlon; ++c) {
       const float value = grid.ReadNode(r, c);
-      row[c] = std::isnan(value) ? noData : FromBigEndian(std::bit_cast<std::uint32_t>(value));
+      row[c] = std::isnan(value) ? noData : SwapTo<std::endian::big>(std::bit_cast<std::uint32_t>(value));
     }
     written = out.Write(row.data(), row.size() * 4);
   }

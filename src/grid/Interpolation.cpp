@@ -54,12 +54,12 @@ double BilinearValue(const TGeoidGrid& grid, double y, double x) { return Biline
 
 double WindowSpline(const TGeoidGrid& grid, int n, double lat, double lon) { return TWindowSpline(grid, n)(lat, lon); }
 
-double SourceValue(const TSession& session, double lat, double lon) {
-  return WindowSpline(session.SourceGrid, MaxWindow, lat, lon);
+double SourceValue(const TGeoidGrid* grid, double lat, double lon) {
+  return grid ? WindowSpline(*grid, MaxWindow, lat, lon) : NoValue();
 }
 
-float CustomValue(const TSession& session, double lat, double lon) {
-  return static_cast<float>(WindowSpline(session.CustomGrid, MaxWindow, lat, lon));
+float CustomValue(const TGeoidGrid* grid, double lat, double lon) {
+  return grid ? static_cast<float>(WindowSpline(*grid, MaxWindow, lat, lon)) : NoValue();
 }
 
 }  // namespace tessmar

@@ -14,7 +14,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "grid/Session.hpp"
+#include "grid/Circle.hpp"
+#include "grid/GeoidGrid.hpp"
 
 namespace tessmar {
 
@@ -87,14 +88,8 @@ class TWindowSplineOf {
     const Grid& grid = FGrid;
     const int n = FN;
     if (n > MaxWindow) return NoValue();
-    if (lon < 0)
-      lon += 360;
-    else if (lon > 360)
-      lon -= 360;
-    if (lat > 90)
-      lat = 90;
-    else if (lat < -90.00001)
-      lat = -90;
+    lon = WrapLongitude(lon);
+    lat = ClampLatitude(lat);
     // A custom grid that crosses 0 degrees reaches past 360.
     if (grid.ShiftsEast && grid.east > 360 && lon < grid.west) lon += 360;
 
@@ -150,9 +145,9 @@ double BilinearValue(const TGeoidGrid& grid, double y, double x);
 // poles, for n <= 2, or when a window node is missing.
 double WindowSpline(const TGeoidGrid& grid, int n, double lat, double lon);
 
-// SourceGrid's value at a point, unrounded.
-double SourceValue(const TSession& session, double lat, double lon);
-// CustomGrid's value at a point, rounded to float32.
-float CustomValue(const TSession& session, double lat, double lon);
+// A source grid's value at a point, unrounded; NaN without a grid.
+double SourceValue(const TGeoidGrid* grid, double lat, double lon);
+// A custom grid's value at a point, rounded to float32; NaN without a grid.
+float CustomValue(const TGeoidGrid* grid, double lat, double lon);
 
 }  // namespace tessmar

@@ -1,31 +1,21 @@
-// The selected source model: opening, closing, nearest-node sampling.
-// Open failures are shown through the session's view and reported as false;
-// node reads report every failure as NaN.
+// Source grids: opening a catalogue model's grid file, and nearest-node
+// sampling. Node reads report every failure as NaN.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
-#include "grid/Session.hpp"
-#include "grid/Text.hpp"
+#include "grid/GeoidGrid.hpp"
 
 namespace tessmar {
 
-// Opens SourceGrid from DataDir + model.fname. False after the message
-// "Geoid file is not found: " CR LF fname; SourceGrid is then closed.
-bool OpenModel(TSession& session, const TGeoidModel& model);
+// The model's grid file in dataDir, opened; null when it cannot be mapped or
+// the model's spacings give no grid geometry.
+std::unique_ptr<TGeoidGrid> OpenSourceGrid(const std::string& dataDir, const TGeoidModel& model);
 
-// Entry 0 when ComboBoxGeoid's text is its title exactly, else entry 1 (and the
-// combo box then shows entry 1's title). Sets SourceOpen and RadioButton0's caption.
-void OpenSelectedModel(TSession& session);
-
-// The catalogue index that ComboBoxGeoid's text selects.
-int SelectedModelIndex(const TSession& session);
-
-void CloseSource(TSession& session);    // closes SourceGrid, clears SourceOpen
-void ReleaseSource(TSession& session);  // closes SourceGrid at shutdown only
-
-// SourceGrid's value at the node nearest to (lat, lon), degrees; NaN when none.
-float NearestNode(const TSession& session, double lat, double lon);
+// The grid's value at the node nearest to (lat, lon), degrees; NaN when none.
+float NearestNode(const TGeoidGrid& grid, double lat, double lon);
 
 // The two halves of NearestNode, so a row of nodes at one latitude can take its
 // row once: NearestNode(lat, lon) = ReadNode(NearestRow(lat), NearestColumn(lon)).

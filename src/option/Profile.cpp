@@ -3,8 +3,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "grid/AtomicFile.hpp"
-#include "grid/Text.hpp"
+#include "base/AtomicFile.hpp"
+#include "base/Path.hpp"
 
 namespace tessmar {
 
@@ -124,10 +124,9 @@ std::string Utf16ToUtf8(std::u16string_view text) {
 
 bool TProfile::Load() {
   FLines.clear();
-  std::ifstream in(FPath, std::ios::binary);
-  if (!in) return false;
-  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  const std::u16string text = Decode(bytes);
+  const std::optional<std::string> bytes = ReadWholeFile(FPath);
+  if (!bytes) return false;
+  const std::u16string text = Decode(*bytes);
   // CR LF, LF or CR end a line.
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {

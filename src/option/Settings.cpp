@@ -5,8 +5,10 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "accuracy/CoordText.hpp"
-#include "grid/Source.hpp"
+#include "base/CoordText.hpp"
+#include "base/Path.hpp"
+#include "base/Text.hpp"
+#include "view/Session.hpp"
 #include "option/Profile.hpp"
 
 namespace tessmar {
@@ -169,7 +171,7 @@ void LoadSettings(TSession& session) {
   session.OutputExt = in.Text(Option, "OutputExt", ".qdat");
 
   session.DataPath = in.Text(Option, "DataPath", "");
-  if (!session.DataPath.empty() && session.DataPath.back() != '/') session.DataPath += '/';
+  session.DataPath = AsFolder(session.DataPath);
   session.DataDir = session.DataPath.empty() ? session.ExeDir : session.DataPath;
   view.SetOpenDialog(session.DataDir, "Custom Geoid file (*" + session.OutputExt + ")|*" + session.OutputExt);
 

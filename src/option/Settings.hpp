@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "grid/Session.hpp"
+#include "view/Session.hpp"
 
 namespace tessmar {
 

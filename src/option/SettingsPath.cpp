@@ -9,30 +9,17 @@
 #include <fstream>
 #include <iterator>
 
-#include "grid/AtomicFile.hpp"
-#include "grid/Numeric.hpp"
-#include "grid/Text.hpp"
+#include "base/AtomicFile.hpp"
+#include "base/Numeric.hpp"
+#include "base/Path.hpp"
 
 namespace tessmar {
 
 namespace fs = std::filesystem;
 
 namespace {
-// The platform's temporary-file test: create a file in the folder, remove it.
-bool FolderIsWritable(const std::string& folder) {
-  std::string probe = (folder.empty() ? "./" : folder) + "$$$XXXXXX";
-  const int fd = ::mkstemp(probe.data());
-  if (fd < 0) return false;
-  ::close(fd);
-  ::unlink(probe.c_str());
-  return true;
-}
-
 std::string UserFolderOf(const std::string& exePath) {
-  const auto under = [&](std::string folder) {
-    if (folder.empty() || folder.back() != '/') folder += '/';
-    return folder + BaseName(exePath) + "/";
-  };
+  const auto under = [&](const std::string& folder) { return AsFolder(folder) + BaseName(exePath) + "/"; };
   if (const char* appData = std::getenv("APPDATA"); appData && *appData) return under(appData);
   if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config) return under(config);
   const char* home = std::getenv("HOME");
@@ -40,11 +27,10 @@ std::string UserFolderOf(const std::string& exePath) {
 }
 
 bool CopyFile(const std::string& from, const std::string& to) {
-  std::ifstream in(from, std::ios::binary);
-  if (!in) return false;
-  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::optional<std::string> bytes = ReadWholeFile(from);
+  if (!bytes) return false;
   TAtomicFile out(to);
-  return out.Create() && out.Write(bytes.data(), bytes.size()) && out.Commit();
+  return out.Create() && out.Write(bytes->data(), bytes->size()) && out.Commit();
 }
 }  // namespace
 
@@ -92,7 +78,7 @@ std::string ResolveSettingsPath(const std::string& name, const std::string& exeP
 
 std::string FindSettingsPath(const std::string& exePath) {
   const std::string beside = FolderOf(exePath) + BaseName(exePath) + ".ini";
-  if (::access(FolderOf(exePath).c_str(), W_OK) == 0) return beside;
+  if (FolderIsWritable(FolderOf(exePath))) return beside;
   const std::string copy = UserFolderOf(exePath) + FileNameOf(beside);
   return PathExists(copy) && FileStamp(copy) >= FileStamp(beside) ? copy : beside;
 }

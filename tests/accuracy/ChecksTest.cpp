@@ -10,6 +10,7 @@
 #include "grid/Check.hpp"
 #include "grid/Interpolation.hpp"
 #include "grid/Source.hpp"
+#include "view/Grids.hpp"
 
 namespace tessmar {
 namespace {
@@ -55,7 +56,7 @@ TEST_F(ChecksTest, PointOnACommonNodeHasNoError) {
   EXPECT_EQ(Field(TControl::EditGeoid), FormatFixed(node, 6, 4));
   EXPECT_EQ(Field(TControl::EditCustomGeoid), FormatFixed(node, 6, 4));
   EXPECT_EQ(Field(TControl::EditError), "0.0000");
-  EXPECT_TRUE(Session.SourceOpen);
+  EXPECT_TRUE(Session.SourceOpen());
   EXPECT_TRUE(CustomIsOpen(Session));
 }
 
@@ -137,7 +138,7 @@ TEST_F(ChecksTest, ScanOfTheFiveMinuteRegion) {
 
 // Every point one after the other with fresh evaluations, as the rules read.
 TScanResult SequentialScan(const TSession& s, double precision, std::int64_t nr, std::int64_t nc) {
-  const TGeoidGrid &src = s.SourceGrid, &cus = s.CustomGrid;
+  const TGeoidGrid &src = *s.SourceGrid, &cus = *s.CustomGrid;
   TScanResult r;
   double max = -100, min = 100;
   for (std::int64_t i = 0; i <= nr; ++i)
@@ -320,11 +321,11 @@ TEST(WindowSpline, ReusedWindowsGiveFreshResults) {
   test::WriteCustomFile(dir.File("c"), {30, 30, 35, 139, 1.0 / 12, 1.0 / 12},
                         [](int r, int c) { return (r + c) % 13 == 0 ? NoValue() : Smooth(r, c); });
   ASSERT_TRUE(OpenCustomFile(session, dir.File("c")));
-  TWindowSpline reused(session.CustomGrid, MaxWindow);
+  TWindowSpline reused(*session.CustomGrid, MaxWindow);
   for (int i = 0; i < 200; ++i)
     for (int j = 0; j < 200; ++j) {
       const double lat = 37.5 - i * 0.0123, lon = 139.1 + j * 0.0117;
-      const double fresh = WindowSpline(session.CustomGrid, MaxWindow, lat, lon);
+      const double fresh = WindowSpline(*session.CustomGrid, MaxWindow, lat, lon);
       const double again = reused(lat, lon);
       ASSERT_EQ(std::bit_cast<std::uint64_t>(fresh), std::bit_cast<std::uint64_t>(again)) << lat << ' ' << lon;
     }

@@ -1,7 +1,12 @@
 // The main window driven as a user would, on the offscreen platform, with the
 // modal dialogs scripted.
 #include <QApplication>
+#include <QComboBox>
 #include <QDropEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QTest>
@@ -12,6 +17,7 @@
 #include "app/FormMain.hpp"
 #include "app/FormReport.hpp"
 #include "grid/Check.hpp"
+#include "view/Grids.hpp"
 #include "grid/Gtx.hpp"
 #include "option/Profile.hpp"
 #include "option/Settings.hpp"
@@ -69,6 +75,13 @@ struct TForm {
     QCoreApplication::processEvents();
   }
   std::string Text(TControl c) const { return Form.Text(c); }
+  // A control of the window, found as a test or an accessibility tool finds it: by name.
+  template <class W>
+  W* Child(const char* name) const {
+    W* w = Form.findChild<W*>(name);
+    if (!w) qFatal("no control %s", name);
+    return w;
+  }
 };
 
 void SaveScreenshots(TFormMain& form) {
@@ -113,12 +126,12 @@ class FormMainTest : public QObject {
       if (auto* l = qobject_cast<QLabel*>(w)) QCOMPARE(l->text(), QString(c.text));
       if (auto* e = qobject_cast<QLineEdit*>(w)) QCOMPARE(e->text(), QString(c.text));
     }
-    QCOMPARE(f.Form.LabelOutFname->geometry().right(), 20 + 95 - 1);  // sized to its text, growing left
-    QCOMPARE(f.Form.LabelOutFname->text(), QString("Custom Geoid name"));
-    QCOMPARE(f.Form.ButtonConvert->toolTip(), QString("Conversion is started"));
-    QCOMPARE(f.Form.Button1->toolTip(), QString("Check the maximum error"));
-    QCOMPARE(f.Form.ComboBoxPrecision->count(), 5);
-    QCOMPARE(f.Form.EditLat1->nextInFocusChain(), f.Form.EditLon1);
+    QCOMPARE(f.Child<QLabel>("LabelOutFname")->geometry().right(), 20 + 95 - 1);  // sized to its text, growing left
+    QCOMPARE(f.Child<QLabel>("LabelOutFname")->text(), QString("Custom Geoid name"));
+    QCOMPARE(f.Child<QPushButton>("ButtonConvert")->toolTip(), QString("Conversion is started"));
+    QCOMPARE(f.Child<QPushButton>("Button1")->toolTip(), QString("Check the maximum error"));
+    QCOMPARE(f.Child<QComboBox>("ComboBoxPrecision")->count(), 5);
+    QCOMPARE(f.Child<QLineEdit>("EditLat1")->nextInFocusChain(), f.Child<QLineEdit>("EditLon1"));
   }
 
   void startUpRunsOnce() {
@@ -128,9 +141,9 @@ class FormMainTest : public QObject {
     QCOMPARE(f.Form.windowTitle(), QString("Tessmar Ver2.05"));
     QCOMPARE(f.Form.Session().SettingsPath, world.Ini);
     QVERIFY(f.Form.Checked(TControl::RadioButton5));
-    QCOMPARE(f.Form.ComboBoxGeoid->count(), 2);
+    QCOMPARE(f.Child<QComboBox>("ComboBoxGeoid")->count(), 2);
     QVERIFY(f.Dialogs.empty());  // the source is there: no locate prompt
-    f.Form.EditFname->setText("changed");
+    f.Child<QLineEdit>("EditFname")->setText("changed");
     f.Form.FormActivate();  // a later activation loads nothing
     QCOMPARE(f.Text(TControl::EditFname), std::string("changed"));
     QCOMPARE(VersionCaptionText(2, 12), std::string("Tessmar Ver2.12"));
@@ -139,26 +152,26 @@ class FormMainTest : public QObject {
   void convertCheckAndScan() {
     TWorld world;
     TForm f(world);
-    QTest::mouseClick(f.Form.ButtonConvert, Qt::LeftButton);
+    QTest::mouseClick(f.Child<QPushButton>("ButtonConvert"), Qt::LeftButton);
     QCOMPARE(f.Text(TControl::LabelMakeReport), std::string("Output size: 538,796 bytes."));
     QCOMPARE(f.Form.FormReport()->Lines().size(), std::size_t{4});
     QVERIFY(fs::exists(world.Dir.File("Tessmar.qdat")));
-    QVERIFY(f.Form.ProgressBar1->isVisible());
-    QCOMPARE(f.Form.ProgressBar1->value(), 1000);
+    QVERIFY(f.Child<QProgressBar>("ProgressBar1")->isVisible());
+    QCOMPARE(f.Child<QProgressBar>("ProgressBar1")->value(), 1000);
     QVERIFY(!f.Form.FormReport()->isVisible());
 
-    f.Form.EditLat->setText("35 30");
-    f.Form.EditLon->setText("139 45");
-    QTest::mouseClick(f.Form.ButtonCalc, Qt::LeftButton);
+    f.Child<QLineEdit>("EditLat")->setText("35 30");
+    f.Child<QLineEdit>("EditLon")->setText("139 45");
+    QTest::mouseClick(f.Child<QPushButton>("ButtonCalc"), Qt::LeftButton);
     QVERIFY(!f.Text(TControl::EditGeoid).empty());
     QCOMPARE(f.Text(TControl::EditError), std::string("0.0000"));
 
-    f.Form.EditGeoid->clear();
-    QTest::keyClick(f.Form.EditLat1, Qt::Key_Return);  // Enter in a region field: the point check
+    f.Child<QLineEdit>("EditGeoid")->clear();
+    QTest::keyClick(f.Child<QLineEdit>("EditLat1"), Qt::Key_Return);  // Enter in a region field: the point check
     QVERIFY(!f.Text(TControl::EditGeoid).empty());
     QCOMPARE(f.Text(TControl::EditLat1), std::string("20"));
 
-    QTest::mouseClick(f.Form.Button1, Qt::LeftButton);
+    QTest::mouseClick(f.Child<QPushButton>("Button1"), Qt::LeftButton);
     QCOMPARE(f.Text(TControl::LabelReso), std::string("Resolution:  5.0 minute    Size: 538,796 bytes."));
     QVERIFY(f.Text(TControl::LabelMaxG).rfind("Max: ", 0) == 0);
     QVERIFY(f.Text(TControl::LabelMinG).rfind("Min: ", 0) == 0);
@@ -168,12 +181,12 @@ class FormMainTest : public QObject {
   void escapeAbortsAConversionAfterItsRow() {
     TWorld world;
     TForm f(world);
-    QCoreApplication::postEvent(f.Form.ButtonConvert, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    QCoreApplication::postEvent(f.Child<QPushButton>("ButtonConvert"), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
     f.Form.ButtonConvertClick();
     QCOMPARE(f.Text(TControl::LabelMakeReport), std::string("Aborted by user."));
     QCOMPARE(f.Form.FormReport()->Lines().back(), std::string("Aborted by user."));
-    QVERIFY(f.Form.ProgressBar1->isVisible());
-    QCOMPARE(f.Form.ProgressBar1->value(), 0);
+    QVERIFY(f.Child<QProgressBar>("ProgressBar1")->isVisible());
+    QCOMPARE(f.Child<QProgressBar>("ProgressBar1")->value(), 0);
     QVERIFY(!fs::exists(world.Dir.File("Tessmar.qdat")));
   }
 
@@ -217,7 +230,7 @@ class FormMainTest : public QObject {
     TWorld world;
     {
       TForm f(world);
-      f.Form.EditLat1->setText("12 30 S");
+      f.Child<QLineEdit>("EditLat1")->setText("12 30 S");
       f.Form.close();
       QCOMPARE(f.Form.SourceReleases, 1);
     }
@@ -235,7 +248,7 @@ class FormMainTest : public QObject {
     QCOMPARE(f.Dialogs[0], std::string("Geoid file is not found: \r\nmissing-grid"));
     QCOMPARE(f.FileDialogs.size(), std::size_t{1});
     QCOMPARE(f.FileDialogs[0], world.Dir.File("missing-grid") + "|Geoid file|missing-grid");
-    QVERIFY(!f.Form.Session().SourceGrid.IsOpen());
+    QVERIFY(!f.Form.Session().SourceOpen());
   }
 
   void anImportedGtxModelWorksFromItsOwnSettingsFile() {
@@ -255,14 +268,14 @@ class FormMainTest : public QObject {
     QCOMPARE(f.Text(TControl::ComboBoxGeoid), std::string("Demo 1dx1d"));
     QCOMPARE(f.Form.Session().DataDir, demo.Path());
 
-    QTest::mouseClick(f.Form.ButtonConvert, Qt::LeftButton);
+    QTest::mouseClick(f.Child<QPushButton>("ButtonConvert"), Qt::LeftButton);
     QCOMPARE(f.Text(TControl::LabelMakeReport), std::string("Output size: 538,796 bytes."));
-    f.Form.EditLat->setText("35 30");
-    f.Form.EditLon->setText("139 45");
-    QTest::mouseClick(f.Form.ButtonCalc, Qt::LeftButton);
+    f.Child<QLineEdit>("EditLat")->setText("35 30");
+    f.Child<QLineEdit>("EditLon")->setText("139 45");
+    QTest::mouseClick(f.Child<QPushButton>("ButtonCalc"), Qt::LeftButton);
     QVERIFY(!f.Text(TControl::EditGeoid).empty());
     QVERIFY(f.Text(TControl::EditCustomGeoid) != "Out of range.");
-    QTest::mouseClick(f.Form.Button1, Qt::LeftButton);
+    QTest::mouseClick(f.Child<QPushButton>("Button1"), Qt::LeftButton);
     QVERIFY(f.Text(TControl::LabelMaxG).rfind("Max: ", 0) == 0);
     QVERIFY(f.Errors.empty());
     QVERIFY(f.Dialogs.empty());
@@ -277,7 +290,7 @@ class FormMainTest : public QObject {
     QVERIFY(!fs::exists(world.Dir.File("Tessmar.qdat")));
     QCOMPARE(f.Form.SourceReleases, 1);
     QVERIFY(!f.Form.isVisible());
-    QVERIFY(!f.Form.Session().SourceGrid.IsOpen());
+    QVERIFY(!f.Form.Session().SourceOpen());
   }
 
   void realDialogsAreCentredOnTheWindow() {
@@ -336,9 +349,9 @@ class FormMainTest : public QObject {
     QObject::connect(&during, &QTimer::timeout, [&] {
       if (acted || !f.Form.Session().Busy || !CustomIsOpen(f.Form.Session())) return;
       acted = true;
-      f.Form.EditFname->setText("other.qdat");  // would close the custom grid
+      f.Child<QLineEdit>("EditFname")->setText("other.qdat");  // would close the custom grid
       f.Form.ComboBoxGeoidSelect();             // would close the source grid
-      openDuringScan = CustomIsOpen(f.Form.Session()) && f.Form.Session().SourceGrid.IsOpen();
+      openDuringScan = CustomIsOpen(f.Form.Session()) && f.Form.Session().SourceOpen();
     });
     during.start(0);
     f.Form.Button1Click();

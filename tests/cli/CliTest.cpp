@@ -20,6 +20,7 @@
 
 #include "TestGrids.hpp"
 #include "grid/Source.hpp"
+#include "view/Grids.hpp"
 
 namespace tessmar {
 namespace {
@@ -370,7 +371,7 @@ TEST_F(CliTest, ImportedGtxModelRoundTripsThroughGdalAndProj) {
     test::TRecorderView view;
     TSession session(view);
     ASSERT_TRUE(OpenCustomFile(session, data.File(std::string(name) + ".qdat")));
-    const TGeoidGrid& g = session.CustomGrid;
+    const TGeoidGrid& g = *session.CustomGrid;
     std::vector<float> nodes;
     // GDAL takes the file's own longitudes, PROJ its own -180..180 ones.
     std::ofstream points(Logs.File("points")), projPoints(Logs.File("proj-points"));

@@ -12,6 +12,7 @@
 #include "convert/ConvertCommand.hpp"
 #include "grid/Check.hpp"
 #include "grid/Source.hpp"
+#include "view/Grids.hpp"
 
 namespace tessmar {
 namespace {
@@ -77,8 +78,8 @@ TEST_F(ConversionTest, RegionAtFiveMinutesIsWrittenAndReported) {
   EXPECT_TRUE(View.ProgressVisible);
   EXPECT_EQ(View.TaskbarValue, 128);
   EXPECT_EQ(View.TaskbarState, TTaskBarProgressState::Normal);
-  EXPECT_FALSE(Session.SourceOpen);
-  EXPECT_FALSE(Session.SourceGrid.IsOpen());
+  EXPECT_FALSE(Session.SourceOpen());
+  EXPECT_FALSE(Session.SourceOpen());
   EXPECT_FALSE(Session.Busy);
   EXPECT_EQ(View.Pumps, 1 + 367);  // once before the rows, once per row
   EXPECT_EQ(Leftovers(), std::vector<std::string>{"Tessmar.qdat"});
@@ -87,7 +88,7 @@ TEST_F(ConversionTest, RegionAtFiveMinutesIsWrittenAndReported) {
 TEST_F(ConversionTest, EveryNodeIsTheNearestSourceNode) {
   ButtonConvertClick(Session);
   ASSERT_TRUE(OpenCustomFile(Session, Output()));
-  const TGeoidGrid& c = Session.CustomGrid;
+  const TGeoidGrid& c = *Session.CustomGrid;
   EXPECT_EQ(c.north, 50.25);
   // Output node (i, j) lies on source node (2i + 12, 2j + 12): 50.25 N is row 12 of a
   // source whose row 0 is at 51 N, 119.75 E is column 18.
@@ -200,7 +201,7 @@ TEST_F(ConversionTest, EscapeAfterTheFirstRowErasesOnlyTheNewFile) {
   EXPECT_EQ(View.TaskbarState, TTaskBarProgressState::None);
   EXPECT_EQ(test::ReadBytes(Output()), (std::vector<unsigned char>{1, 2, 3}));
   EXPECT_EQ(Leftovers(), std::vector<std::string>{"Tessmar.qdat"});
-  EXPECT_FALSE(Session.SourceGrid.IsOpen());
+  EXPECT_FALSE(Session.SourceOpen());
 }
 
 TEST_F(ConversionTest, EscapeBeforeARangeErrorIsStillAnAbort) {
@@ -224,7 +225,7 @@ TEST_F(ConversionTest, OverwriteRefusedChangesNothing) {
   EXPECT_EQ(View.Lines, std::vector<std::string>{"old"});
   EXPECT_EQ(View.Text(TControl::LabelMakeReport), "Output size: 1 bytes.");
   EXPECT_EQ(test::ReadBytes(Output()), std::vector<unsigned char>{7});
-  EXPECT_FALSE(Session.SourceGrid.IsOpen());
+  EXPECT_FALSE(Session.SourceOpen());
 }
 
 TEST_F(ConversionTest, MissingSourceAppendsCannotOpen) {
@@ -262,8 +263,8 @@ TEST_F(ConversionTest, CornersOffTheLatticeRecordTheLastRowWritten) {
   EXPECT_EQ(t.rows, 366);
   EXPECT_EQ(t.south, 50.25 - 365 * (1.0 / 12));  // not 19.85, half a cell away from the last row
   ASSERT_TRUE(OpenCustomFile(Session, Output()));
-  EXPECT_NEAR(Session.CustomGrid.north, 50.25, 1e-12);
-  EXPECT_EQ(Bits(Session.CustomGrid.ReadNode(365, 0)), Bits(Field(18 + 2 * 365, 18)));
+  EXPECT_NEAR(Session.CustomGrid->north, 50.25, 1e-12);
+  EXPECT_EQ(Bits(Session.CustomGrid->ReadNode(365, 0)), Bits(Field(18 + 2 * 365, 18)));
 }
 
 TEST_F(ConversionTest, SingleRowCompletes) {

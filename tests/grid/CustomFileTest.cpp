@@ -6,6 +6,7 @@
 
 #include "TestGrids.hpp"
 #include "grid/Check.hpp"
+#include "view/Grids.hpp"
 
 namespace tessmar {
 namespace {
@@ -41,7 +42,7 @@ struct CustomFileTest : ::testing::Test {
 TEST_F(CustomFileTest, RegionAtFiveMinutesDerivesItsEdges) {
   test::WriteCustomFile(Path, {367, 367, 19.75, 119.75, 1.0 / 12, 1.0 / 12}, Tag);
   ASSERT_TRUE(OpenCustomFile(Session, Path));
-  const TGeoidGrid& g = Session.CustomGrid;
+  const TGeoidGrid& g = *Session.CustomGrid;
   EXPECT_EQ(CustomFileSize(Session), 538796);
   EXPECT_EQ(g.nlat, 367);
   EXPECT_EQ(g.nlon, 367);
@@ -59,17 +60,17 @@ TEST_F(CustomFileTest, RegionAtFiveMinutesDerivesItsEdges) {
 TEST_F(CustomFileTest, WholeCircleWraps) {
   test::WriteCustomFile(Path, {2, 4320, 0, 0, 1.0 / 12, 1.0 / 12}, Tag);
   ASSERT_TRUE(OpenCustomFile(Session, Path));
-  EXPECT_EQ(Session.CustomGrid.east, 360);
-  EXPECT_TRUE(Session.CustomGrid.Wraps());
-  EXPECT_EQ(Session.CustomGrid.ReadNode(1, 4320), Tag(1, 0));
-  EXPECT_EQ(Session.CustomGrid.ReadNode(1, -1), Tag(1, 4319));
+  EXPECT_EQ(Session.CustomGrid->east, 360);
+  EXPECT_TRUE(Session.CustomGrid->Wraps());
+  EXPECT_EQ(Session.CustomGrid->ReadNode(1, 4320), Tag(1, 0));
+  EXPECT_EQ(Session.CustomGrid->ReadNode(1, -1), Tag(1, 4319));
 }
 
 TEST_F(CustomFileTest, EmptyGridOpensAndReadsNothing) {
   test::WriteBytes(Path, TrailerOnly({0, 5, 10, 10, 0.25, 0.25}));
   ASSERT_TRUE(OpenCustomFile(Session, Path));
   EXPECT_EQ(CustomFileSize(Session), 40);
-  EXPECT_TRUE(std::isnan(Session.CustomGrid.ReadNode(0, 0)));
+  EXPECT_TRUE(std::isnan(Session.CustomGrid->ReadNode(0, 0)));
 }
 
 TEST_F(CustomFileTest, StoredNaNAndHugeValuesReadNaN) {
@@ -77,9 +78,9 @@ TEST_F(CustomFileTest, StoredNaNAndHugeValuesReadNaN) {
     return c == 0 ? std::nanf("") : c == 1 ? 200.0f : -12.5f;
   });
   ASSERT_TRUE(OpenCustomFile(Session, Path));
-  EXPECT_TRUE(std::isnan(Session.CustomGrid.ReadNode(0, 0)));
-  EXPECT_TRUE(std::isnan(Session.CustomGrid.ReadNode(0, 1)));
-  EXPECT_EQ(Session.CustomGrid.ReadNode(0, 2), -12.5f);
+  EXPECT_TRUE(std::isnan(Session.CustomGrid->ReadNode(0, 0)));
+  EXPECT_TRUE(std::isnan(Session.CustomGrid->ReadNode(0, 1)));
+  EXPECT_EQ(Session.CustomGrid->ReadNode(0, 2), -12.5f);
 }
 
 TEST_F(CustomFileTest, SizeMustMatchTheTrailerExactly) {
@@ -129,15 +130,18 @@ TEST_F(CustomFileTest, MissingFileOrNoGeometryIsNotFound) {
   EXPECT_EQ(View.Dialogs.size(), 3u);
 }
 
-TEST_F(CustomFileTest, ReopenReplacesAndCloseClearsSourceOpen) {
+TEST_F(CustomFileTest, ReopenReplacesAndCloseClosesTheSourceToo) {
   test::WriteCustomFile(Path, {2, 2, 10, 10, 0.25, 0.25}, Tag);
   ASSERT_TRUE(OpenCustomFile(Session, Path));
   EXPECT_FALSE(OpenCustomFile(Session, Dir.File("none.qdat")));
   EXPECT_FALSE(CustomIsOpen(Session));  // the failed re-open closed the old file
   ASSERT_TRUE(OpenCustomFile(Session, Path));
-  Session.SourceOpen = true;
+  TGeoidModel source = test::SmallModel("src", 0.25, 10, 10, 4, 4);
+  test::WriteSourceGrid(Dir.File("src"), source, Tag);
+  Session.DataDir = Dir.Path();
+  ASSERT_TRUE(OpenModel(Session, source));
   CloseCustomFile(Session);
-  EXPECT_FALSE(Session.SourceOpen);
+  EXPECT_FALSE(Session.SourceOpen());
   EXPECT_FALSE(CustomIsOpen(Session));
   EXPECT_EQ(CustomFileSize(Session), 0);
 }

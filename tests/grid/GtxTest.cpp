@@ -9,6 +9,7 @@
 #include "grid/Check.hpp"
 #include "grid/Gtx.hpp"
 #include "grid/Source.hpp"
+#include "view/Grids.hpp"
 
 namespace tessmar {
 namespace {
@@ -81,7 +82,7 @@ TEST_F(GtxTest, WholeCircleFromMinus180IsTurnedToStartAtZero) {
     }
 
   ASSERT_TRUE(OpenModel(Session, m));
-  const TGeoidGrid& g = Session.SourceGrid;
+  const TGeoidGrid& g = *Session.SourceGrid;
   EXPECT_TRUE(g.Wraps());
   EXPECT_EQ(g.north, 90.0);
   // Row 0 is the GTX's last (northernmost) row; column 0 is its column at 0 degrees.
@@ -118,7 +119,7 @@ TEST_F(GtxTest, ClosingColumnIsDroppedAndRegionalGridsKeepTheirColumns) {
   EXPECT_EQ(closed.nlon, 18);
   EXPECT_EQ(closed.ncols, 20);
   ASSERT_TRUE(OpenModel(Session, closed));
-  EXPECT_EQ(Bits(Session.SourceGrid.ReadNode(9, 17)), Bits(GtxTag(0, 17)));
+  EXPECT_EQ(Bits(Session.SourceGrid->ReadNode(9, 17)), Bits(GtxTag(0, 17)));
   EXPECT_EQ(Bits(NearestNode(Session, -90, 359.9)), Bits(GtxTag(0, 0)));
 
   // A regional grid west of Greenwich: west edge brought into 0..360, columns kept.
@@ -128,7 +129,7 @@ TEST_F(GtxTest, ClosingColumnIsDroppedAndRegionalGridsKeepTheirColumns) {
   EXPECT_EQ(regional.Model.glomn, 230.0);
   EXPECT_EQ(regional.Model.glamn, 20.0);
   ASSERT_TRUE(OpenModel(Session, regional.Model));
-  const TGeoidGrid& g = Session.SourceGrid;
+  const TGeoidGrid& g = *Session.SourceGrid;
   EXPECT_FALSE(g.Wraps());
   EXPECT_EQ(g.north, 21.5);
   for (int r = 0; r < 7; ++r)
@@ -210,7 +211,7 @@ TEST_F(GtxTest, ExportWritesTheCustomGridSouthToNorthWithItsOwnLongitudes) {
   test::WriteCustomFile(Data.File("custom.qdat"), trailer, value);
   ASSERT_TRUE(OpenCustomFile(Session, Data.File("custom.qdat")));
 
-  EXPECT_EQ(ExportGtx(Session.CustomGrid, Data.File("custom.gtx"), false), 40 + 12 * 4);
+  EXPECT_EQ(ExportGtx(*Session.CustomGrid, Data.File("custom.gtx"), false), 40 + 12 * 4);
   const std::vector<unsigned char> bytes = test::ReadBytes(Data.File("custom.gtx"));
   const TGtxLayout g = test::GtxLayoutOf(bytes);
   EXPECT_EQ(std::tie(g.south, g.west, g.dlat, g.dlon), std::make_tuple(10.0, -5.0, 0.25, 0.5));
@@ -222,9 +223,9 @@ TEST_F(GtxTest, ExportWritesTheCustomGridSouthToNorthWithItsOwnLongitudes) {
     }
 
   // An existing file is replaced only when asked.
-  EXPECT_THROW(ExportGtx(Session.CustomGrid, Data.File("custom.gtx"), false), TError);
+  EXPECT_THROW(ExportGtx(*Session.CustomGrid, Data.File("custom.gtx"), false), TError);
   test::WriteBytes(Data.File("custom.gtx"), {});
-  EXPECT_EQ(ExportGtx(Session.CustomGrid, Data.File("custom.gtx"), true), 88);
+  EXPECT_EQ(ExportGtx(*Session.CustomGrid, Data.File("custom.gtx"), true), 88);
 
   // And it imports back to the same nodes.
   const TGtxImport back = ImportGtx(Data.File("custom.gtx"), Data.Path(), "back", "Back", false);
@@ -232,7 +233,7 @@ TEST_F(GtxTest, ExportWritesTheCustomGridSouthToNorthWithItsOwnLongitudes) {
   ASSERT_TRUE(OpenModel(Session, back.Model));
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 4; ++c)
-      EXPECT_EQ(Bits(Session.SourceGrid.ReadNode(r, c)), Bits(Session.CustomGrid.ReadNode(r, c))) << r << c;
+      EXPECT_EQ(Bits(Session.SourceGrid->ReadNode(r, c)), Bits(Session.CustomGrid->ReadNode(r, c))) << r << c;
 }
 
 }  // namespace

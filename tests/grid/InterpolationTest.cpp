@@ -6,6 +6,7 @@
 #include "grid/Check.hpp"
 #include "grid/Interpolation.hpp"
 #include "grid/Source.hpp"
+#include "view/Grids.hpp"
 
 namespace tessmar {
 namespace {
@@ -27,12 +28,12 @@ struct InterpolationTest : ::testing::Test {
   const TGeoidGrid& OpenSource(const TGeoidModel& m, const test::TNodeFunction& f = Field) {
     test::WriteSourceGrid(Dir.File(m.fname), m, f);
     EXPECT_TRUE(OpenModel(Session, m));
-    return Session.SourceGrid;
+    return *Session.SourceGrid;
   }
   const TGeoidGrid& OpenCustom(const TCustomTrailer& t, const test::TNodeFunction& f = Field) {
     test::WriteCustomFile(Dir.File("c.qdat"), t, f);
     EXPECT_TRUE(OpenCustomFile(Session, Dir.File("c.qdat")));
-    return Session.CustomGrid;
+    return *Session.CustomGrid;
   }
   bool IsBilinear(const TGeoidGrid& g, double lat, double lon) {
     return WindowSpline(g, 6, lat, lon) == BilinearValue(g, g.RowPosition(lat), g.ColPosition(lon));
@@ -56,7 +57,7 @@ TEST_F(InterpolationTest, PointOnANodeGivesTheNodeOnBothPaths) {
   for (int r = 1300; r < 1316; ++r)
     for (int c = 3346; c < 3362; ++c) test::PokeWord(path, std::int64_t{r} * 8642 + c + 1, Field(r, c));
   ASSERT_TRUE(OpenModel(Session, m));
-  const TGeoidGrid& g = Session.SourceGrid;
+  const TGeoidGrid& g = *Session.SourceGrid;
   EXPECT_EQ(g.RowPosition(35.5), 1308);
   EXPECT_EQ(g.ColPosition(139.75), 3354);
   EXPECT_EQ(SourceValue(Session, 35.5, 139.75), Field(1308, 3354));
@@ -126,9 +127,13 @@ TEST_F(InterpolationTest, CustomGridAcrossZeroTakesEasternLongitudes) {
   ASSERT_GT(g.east, 360);
   const double lat = g.north - 5.0 / 12;
   EXPECT_EQ(CustomValue(Session, lat, 5), Field(5, 183));  // 15.25 degrees east of column 0
-  TGeoidGrid& plain = Session.CustomGrid;                  // the same grid, read as a source grid
-  plain.ShiftsEast = false;
-  EXPECT_TRUE(std::isnan(WindowSpline(plain, 6, lat, 5)));
+  // The same file read as a source grid: no eastward shift.
+  TMappedFile file;
+  ASSERT_TRUE(file.Open(Dir.File("c.qdat")));
+  TGridLayout layout{g.nrows, g.ncols, g.nlat, g.nlon, g.PrePad, g.south, g.west, g.dlat, g.dlon, false};
+  const auto plain = TGeoidGrid::Make(std::move(file), layout);
+  ASSERT_TRUE(plain);
+  EXPECT_TRUE(std::isnan(WindowSpline(*plain, 6, lat, 5)));
 }
 
 TEST_F(InterpolationTest, CustomGridStartingWestOfZeroMissesNegativeLongitudes) {
@@ -142,8 +147,8 @@ TEST_F(InterpolationTest, CustomValueIsRoundedSourceValueIsNot) {
   OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12});
   const double source = SourceValue(Session, 3.3, 17.7);
   EXPECT_NE(source, static_cast<float>(source));
-  EXPECT_EQ(source, WindowSpline(Session.SourceGrid, 6, 3.3, 17.7));
-  const double custom = WindowSpline(Session.CustomGrid, 6, 36.0123, 139.8765);
+  EXPECT_EQ(source, WindowSpline(*Session.SourceGrid, 6, 3.3, 17.7));
+  const double custom = WindowSpline(*Session.CustomGrid, 6, 36.0123, 139.8765);
   EXPECT_EQ(CustomValue(Session, 36.0123, 139.8765), static_cast<float>(custom));
 }
 
@@ -171,7 +176,7 @@ TEST_F(InterpolationTest, UnreadablePointsHaveNoValueAndNeverThrow) {
     EXPECT_TRUE(std::isnan(CustomValue(Session, lat, lon))) << lat << ' ' << lon;
     EXPECT_TRUE(std::isnan(SourceValue(Session, lat, lon)));  // closed source grid
   }
-  EXPECT_TRUE(std::isnan(BilinearValue(Session.CustomGrid, nan, 3)));
+  EXPECT_TRUE(std::isnan(BilinearValue(*Session.CustomGrid, nan, 3)));
 }
 
 TEST(Spline, ReproducesStraightLinesAndExtendsThemLinearly) {

@@ -6,6 +6,7 @@
 
 #include "TestGrids.hpp"
 #include "grid/Source.hpp"
+#include "view/Grids.hpp"
 
 namespace tessmar {
 namespace {
@@ -42,7 +43,7 @@ TEST_F(SourceGridTest, DefaultModelsDeriveTheWholeGlobe) {
     // A file shorter than its description opens; its missing nodes read NaN.
     test::WriteBytes(Dir.File(models[i].fname), std::vector<unsigned char>(64, 0));
     ASSERT_TRUE(OpenModel(Session, models[i]));
-    const TGeoidGrid& g = Session.SourceGrid;
+    const TGeoidGrid& g = *Session.SourceGrid;
     EXPECT_EQ(g.RowFactor(), factors[i]);
     EXPECT_EQ(g.north, 90.0);
     EXPECT_EQ(g.east, 360.0);
@@ -65,7 +66,7 @@ TEST_F(SourceGridTest, NodesPerDegreeUsesTheRoundedFactor) {
 
 TEST_F(SourceGridTest, WrappingGridReadsOneTurnRoundOnly) {
   ASSERT_TRUE(OpenModel(Session, Globe10()));
-  const TGeoidGrid& g = Session.SourceGrid;
+  const TGeoidGrid& g = *Session.SourceGrid;
   ASSERT_TRUE(g.Wraps());
   EXPECT_EQ(g.ReadNode(4, -1), Tag(4, 35));
   EXPECT_EQ(g.ReadNode(4, 36), Tag(4, 0));
@@ -82,7 +83,7 @@ TEST_F(SourceGridTest, RegionalGridDoesNotWrap) {
   TGeoidModel m = test::SmallModel("region", 1, 30, 120, 11, 21);
   test::WriteSourceGrid(Dir.File(m.fname), m, Tag);
   ASSERT_TRUE(OpenModel(Session, m));
-  const TGeoidGrid& g = Session.SourceGrid;
+  const TGeoidGrid& g = *Session.SourceGrid;
   EXPECT_FALSE(g.Wraps());
   EXPECT_EQ(g.north, 40);
   EXPECT_EQ(g.east, 141);
@@ -98,10 +99,10 @@ TEST_F(SourceGridTest, OnlyPlausibleValuesRead) {
   const float stored[] = {199.99f, -199.99f, 200.0f, -200.0f, inf, std::nanf("")};
   test::WriteSourceGrid(Dir.File(m.fname), m, [&](int, int c) { return stored[c]; });
   ASSERT_TRUE(OpenModel(Session, m));
-  EXPECT_EQ(Session.SourceGrid.ReadNode(0, 0), 199.99f);
-  EXPECT_EQ(Session.SourceGrid.ReadNode(0, 1), -199.99f);
+  EXPECT_EQ(Session.SourceGrid->ReadNode(0, 0), 199.99f);
+  EXPECT_EQ(Session.SourceGrid->ReadNode(0, 1), -199.99f);
   for (int c = 2; c < 6; ++c) {
-    const float v = Session.SourceGrid.ReadNode(0, c);
+    const float v = Session.SourceGrid->ReadNode(0, c);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(v), 0xFFC00000u) << c;
   }
 }
@@ -110,20 +111,20 @@ TEST_F(SourceGridTest, TruncatedFileReadsNaNPastItsEnd) {
   TGeoidModel m = Globe10();
   std::filesystem::resize_file(Dir.File(m.fname), (5 * 38 + 10) * 4 + 2);  // ends inside node (5, 9)
   ASSERT_TRUE(OpenModel(Session, m));
-  EXPECT_EQ(Session.SourceGrid.ReadNode(5, 8), Tag(5, 8));
-  EXPECT_TRUE(std::isnan(Session.SourceGrid.ReadNode(5, 9)));
-  EXPECT_TRUE(std::isnan(Session.SourceGrid.ReadNode(18, 0)));
+  EXPECT_EQ(Session.SourceGrid->ReadNode(5, 8), Tag(5, 8));
+  EXPECT_TRUE(std::isnan(Session.SourceGrid->ReadNode(5, 9)));
+  EXPECT_TRUE(std::isnan(Session.SourceGrid->ReadNode(18, 0)));
 }
 
 TEST_F(SourceGridTest, GeometryThatPointsOutsideTheFileReadsNaN) {
   TGeoidModel m = Globe10();
   m.PrePad = -1000;  // a catalogue edited by hand
   ASSERT_TRUE(OpenModel(Session, m));
-  EXPECT_TRUE(std::isnan(Session.SourceGrid.ReadNode(0, 0)));
+  EXPECT_TRUE(std::isnan(Session.SourceGrid->ReadNode(0, 0)));
   m.PrePad = 1;
   m.ncols = 2000000000;
   ASSERT_TRUE(OpenModel(Session, m));
-  EXPECT_TRUE(std::isnan(Session.SourceGrid.ReadNode(18, 35)));
+  EXPECT_TRUE(std::isnan(Session.SourceGrid->ReadNode(18, 35)));
 }
 
 TEST_F(SourceGridTest, MissingFileIsReportedByNameAndLeavesTheGridClosed) {
@@ -133,8 +134,8 @@ TEST_F(SourceGridTest, MissingFileIsReportedByNameAndLeavesTheGridClosed) {
   EXPECT_EQ(View.Dialogs[0].Text, "Geoid file is not found: \r\nUnd_min2.5x2.5_egm2008_isw=82_WGS84_TideFree_SE");
   EXPECT_EQ(View.Dialogs[0].Kind, TMsgDlgType::Error);
   EXPECT_EQ(View.Dialogs[0].Buttons, mbOK);
-  EXPECT_FALSE(Session.SourceOpen);
-  EXPECT_FALSE(Session.SourceGrid.IsOpen());
+  EXPECT_FALSE(Session.SourceOpen());
+  EXPECT_FALSE(Session.SourceOpen());
   EXPECT_EQ(View.Text(TControl::RadioButton0), "2.5'");
   EXPECT_TRUE(std::isnan(NearestNode(Session, 35, 139)));
 }
@@ -145,7 +146,7 @@ TEST_F(SourceGridTest, OpenFailuresCloseThePreviousFile) {
   TGeoidModel zero = m;
   zero.dglo = 0;  // no node factor
   EXPECT_FALSE(OpenModel(Session, zero));
-  EXPECT_FALSE(Session.SourceGrid.IsOpen());
+  EXPECT_FALSE(Session.SourceOpen());
   TGeoidModel coarse = m;
   coarse.dgla = 500;  // factor rounds to 0
   EXPECT_FALSE(OpenModel(Session, coarse));
@@ -168,22 +169,21 @@ TEST_F(SourceGridTest, SelectionIsTheExactTitleOfEntryZero) {
   Session.GeoidModels[1].title = "EGM2008 1'x1'";
   View.SetText(TControl::ComboBoxGeoid, "egm2008 2.5'x2.5'");
   OpenSelectedModel(Session);
-  EXPECT_TRUE(Session.SourceOpen);
+  EXPECT_TRUE(Session.SourceOpen());
   EXPECT_EQ(View.Text(TControl::ComboBoxGeoid), "EGM2008 1'x1'");
   EXPECT_EQ(View.Text(TControl::RadioButton0), "1.0'");
   CloseSource(Session);
-  EXPECT_FALSE(Session.SourceOpen);
-  EXPECT_FALSE(Session.SourceGrid.IsOpen());
+  EXPECT_FALSE(Session.SourceOpen());
+  EXPECT_FALSE(Session.SourceOpen());
 }
 
-TEST_F(SourceGridTest, ReleaseClosesTheFileAndKeepsTheFlag) {
+TEST_F(SourceGridTest, ReleaseClosesTheFile) {
   Session.GeoidModels[0] = Globe10();
   View.SetText(TControl::ComboBoxGeoid, Session.GeoidModels[0].title);
   OpenSelectedModel(Session);
-  ASSERT_TRUE(Session.SourceOpen);
+  ASSERT_TRUE(Session.SourceOpen());
   ReleaseSource(Session);
-  EXPECT_FALSE(Session.SourceGrid.IsOpen());
-  EXPECT_TRUE(Session.SourceOpen);
+  EXPECT_FALSE(Session.SourceOpen());
 }
 
 // The full 2.5' layout as a sparse file: only the poked nodes are non-zero, and

@@ -1,4 +1,4 @@
-#include "grid/AtomicFile.hpp"
+#include "base/AtomicFile.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <random>
 
-#include "grid/Text.hpp"
+#include "base/Path.hpp"
 
 namespace tessmar {
 

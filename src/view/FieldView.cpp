@@ -1,4 +1,4 @@
-#include "grid/FieldView.hpp"
+#include "view/FieldView.hpp"
 
 namespace tessmar {
 

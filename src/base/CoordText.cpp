@@ -1,4 +1,4 @@
-#include "accuracy/CoordText.hpp"
+#include "base/CoordText.hpp"
 
 #include <algorithm>
 #include <charconv>
@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "grid/Numeric.hpp"
-#include "grid/Text.hpp"
+#include "base/Numeric.hpp"
+#include "base/Text.hpp"
 
 namespace tessmar {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <string>
 
-#include "accuracy/CoordText.hpp"
-#include "grid/Numeric.hpp"
+#include "base/CoordText.hpp"
+#include "base/Numeric.hpp"
 
 namespace tessmar {
 namespace {

@@ -1,4 +1,4 @@
-#include "grid/View.hpp"
+#include "view/View.hpp"
 
 #include <array>
 

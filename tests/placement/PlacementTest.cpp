@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Placement.hpp"
+#include "placement/Placement.hpp"
 
 namespace tessmar {
 namespace {

@@ -1,4 +1,4 @@
-#include "grid/Numeric.hpp"
+#include "base/Numeric.hpp"
 
 #include <charconv>
 
@@ -18,6 +18,15 @@ std::string FormatFixed(double value, int width, int decimals) {
 std::string ShortestText(double value) {
   char buffer[32];
   return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
+std::string IntToGroupedStr(std::int64_t value) {
+  // Byte counts are never negative; a sign would still stand before the groups.
+  const std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : value;
+  std::string digits = std::to_string(magnitude);
+  const std::size_t length = digits.size();
+  for (std::size_t k = 1; k <= (length - 1) / 3; ++k) digits.insert(length - 3 * k, ",");
+  return value < 0 ? "-" + digits : digits;
 }
 
 }  // namespace tessmar

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "grid/View.hpp"
+#include "view/View.hpp"
 
 namespace tessmar {
 

@@ -1,4 +1,4 @@
-#include "app/Placement.hpp"
+#include "placement/Placement.hpp"
 
 namespace tessmar {
 

@@ -58,4 +58,7 @@ std::string FormatFixed(double value, int width, int decimals);
 // The shortest text that reads back as value, with "." whatever the locale.
 std::string ShortestText(double value);
 
+// Decimal digits with "," between groups of three: 538796 -> "538,796".
+std::string IntToGroupedStr(std::int64_t value);
+
 }  // namespace tessmar

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <string>
 
+#include <memory>
+
 #include "grid/GeoidGrid.hpp"
-#include "grid/View.hpp"
+#include "view/View.hpp"
 
 namespace tessmar {
 
@@ -18,9 +20,8 @@ struct TSession {
 
   TView& View;
   TGeoidModels GeoidModels = DefaultGeoidModels();
-  TGeoidGrid SourceGrid;
-  bool SourceOpen = false;  // the selected model has been opened
-  TGeoidGrid CustomGrid;
+  std::unique_ptr<const TGeoidGrid> SourceGrid;  // the selected model, once opened
+  std::unique_ptr<const TGeoidGrid> CustomGrid;  // the custom geoid file, once opened
   std::string DataDir;              // folder of the grid files, ending in the path separator
   std::string OutputExt = ".qdat";  // extension of custom geoid files, dot included
 
@@ -35,6 +36,9 @@ struct TSession {
 
   bool Busy = false;            // a conversion or a scan is running
   bool AbortRequested = false;  // the user asked the running one to stop
+
+  // The selected model has been opened (and not closed since).
+  bool SourceOpen() const noexcept { return SourceGrid != nullptr; }
 };
 
 // Sets Busy for a scope and clears it on every way out, an error included.

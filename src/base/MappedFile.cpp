@@ -1,4 +1,4 @@
-#include "grid/MappedFile.hpp"
+#include "base/MappedFile.hpp"
 
 #include <fcntl.h>
 #include <sys/mman.h>

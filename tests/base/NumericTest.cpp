@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "grid/Numeric.hpp"
+#include "base/Numeric.hpp"
 
 namespace tessmar {
 namespace {

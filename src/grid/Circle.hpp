@@ -1,0 +1,54 @@
+// The circle of longitude and the span of latitude: how angles are brought onto
+// the grids, and when a grid or a region counts as the whole circle. Pure;
+// thread-safe.
+//
+// The four whole-circle tests answer four different questions, each with the
+// tolerance its question has always had; unifying them would move nodes in
+// files already written, so they stay distinct, named and together here.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace tessmar {
+
+// A longitude as the grids take it: one turn added below 0, one taken away
+// above 360; anything else stays (a grid past 360 reads it there).
+inline double WrapLongitude(double lon) noexcept {
+  if (lon < 0) return lon + 360;
+  if (lon > 360) return lon - 360;
+  return lon;
+}
+
+// A latitude as the grids take it: beyond 90 is 90, below -90 (by more than a
+// rounding error) is -90.
+inline double ClampLatitude(double lat) noexcept {
+  if (lat > 90) return 90;
+  if (lat < -90.00001) return -90;
+  return lat;
+}
+
+// A grid from `west` to `east` (one spacing past its last column) wraps: column
+// nlon is column 0 again. Read of nodes.
+inline bool GridWraps(double west, double east) noexcept { return west <= 1e-5 && east + 1e-5 >= 360; }
+
+// A region typed from W to E (both in 0..360, snapped to res) is the whole
+// circle: its corners cross within eight cells, or lie 360 less eight cells
+// apart. Conversion.
+inline bool RegionIsWholeCircle(double W, double E, double res) noexcept {
+  return (W > E && std::fabs(E - W) < 8 * res) || E - W > 360 - 8 * res;
+}
+
+// A custom grid of nlon columns at dlon covers the whole circle, so the scan
+// walks it without an edge margin. Scan.
+inline bool LatticeIsWholeCircle(std::int32_t nlon, double dlon) noexcept {
+  return (static_cast<double>(nlon) + 1) * dlon >= 359.99999;
+}
+
+// nlon columns at 100/colFactor degrees make exactly the circle: whole units,
+// no tolerance, as an imported grid must place every node exactly. Import.
+inline bool ColumnsAreWholeCircle(std::int64_t nlon, std::int64_t colFactor) noexcept {
+  return nlon * 100 == 360 * colFactor;
+}
+
+}  // namespace tessmar

@@ -1,0 +1,77 @@
+#include "view/Grids.hpp"
+
+#include "base/Text.hpp"
+#include "grid/Interpolation.hpp"
+
+namespace tessmar {
+
+bool OpenModel(TSession& session, const TGeoidModel& model) {
+  session.SourceGrid.reset();  // one open file per grid: the old one goes first
+  session.SourceGrid = OpenSourceGrid(session.DataDir, model);
+  if (session.SourceGrid) return true;
+  session.View.CenteredMessageDlg("Geoid file is not found: \r\n" + model.fname, TMsgDlgType::Error, mbOK, 0);
+  return false;
+}
+
+int SelectedModelIndex(const TSession& session) {
+  return session.View.Text(TControl::ComboBoxGeoid) == session.GeoidModels[0].title ? 0 : 1;
+}
+
+void OpenSelectedModel(TSession& session) {
+  if (SelectedModelIndex(session) == 0) {
+    OpenModel(session, session.GeoidModels[0]);
+    session.View.SetText(TControl::RadioButton0, "2.5'");
+  } else {
+    session.View.SetText(TControl::ComboBoxGeoid, session.GeoidModels[1].title);
+    OpenModel(session, session.GeoidModels[1]);
+    session.View.SetText(TControl::RadioButton0, "1.0'");
+  }
+}
+
+void CloseSource(TSession& session) { session.SourceGrid.reset(); }
+
+void ReleaseSource(TSession& session) { session.SourceGrid.reset(); }
+
+std::string CustomGeoidFileName(const TSession& session) {
+  return CustomFilePath(session.DataDir, session.View.Text(TControl::EditFname), session.OutputExt);
+}
+
+bool OpenCustomFile(TSession& session, const std::string& path) {
+  session.CustomGrid.reset();
+  TCustomOpen opened = OpenCustomGrid(path);
+  session.CustomGrid = std::move(opened.Grid);
+  switch (opened.Failure) {
+    case TCustomFailure::None: return true;
+    case TCustomFailure::Illegal:
+      session.View.CenteredMessageDlg("Illegal Custom geoid file: \r\n\r\n" + path, TMsgDlgType::Error, mbOK, 0);
+      return false;
+    case TCustomFailure::NotFound: break;
+  }
+  session.View.CenteredMessageDlg("Geoid file is not found: \r\n" + path, TMsgDlgType::Error, mbOK, 0);
+  return false;
+}
+
+void CloseCustomFile(TSession& session) {
+  session.CustomGrid.reset();
+  session.SourceGrid.reset();
+}
+
+bool CustomIsOpen(const TSession& session) { return session.CustomGrid != nullptr; }
+
+std::int64_t CustomFileSize(const TSession& session) {
+  return session.CustomGrid ? session.CustomGrid->FileSize() : 0;
+}
+
+double SourceValue(const TSession& session, double lat, double lon) {
+  return SourceValue(session.SourceGrid.get(), lat, lon);
+}
+
+float CustomValue(const TSession& session, double lat, double lon) {
+  return CustomValue(session.CustomGrid.get(), lat, lon);
+}
+
+float NearestNode(const TSession& session, double lat, double lon) {
+  return session.SourceGrid ? NearestNode(*session.SourceGrid, lat, lon) : NoValue();
+}
+
+}  // namespace tessmar

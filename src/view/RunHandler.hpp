@@ -1,0 +1,20 @@
+// How every event handler runs: an error that leaves it is shown by the view's
+// general error display, and the program goes on.
+#pragma once
+
+#include <exception>
+
+#include "view/View.hpp"
+
+namespace tessmar {
+
+template <class Handler>
+void RunHandler(TView& view, Handler&& handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    view.ShowGeneralError(e.what());
+  }
+}
+
+}  // namespace tessmar
