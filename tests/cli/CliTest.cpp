@@ -200,10 +200,36 @@ TEST_F(CliTest, CheckPrintsTheThreeFields) {
   const auto values = nlohmann::ordered_json::parse(json.Out);
   EXPECT_EQ(values.dump(), R"({"lat":50.0,"lon":120.0,"source":36.5,"custom":36.5,"error":0.0})");
 
+  // The data folder as typed, without its "/".
+  std::string folder = Dir.Path();
+  folder.pop_back();
+  EXPECT_EQ(Run({"--data-dir", folder, "check", "--lat", "50", "--lon", "120"}).Out, run.Out);
+
+  // Without the custom file the source value still comes, the missing file is
+  // said once, and the exit status says the check is incomplete.
+  const std::string notFound = "Error: Geoid file is not found: " + Dir.File("none.qdat");
+  const auto once = [&](const std::string& err) {
+    EXPECT_NE(err.find(notFound), std::string::npos) << err;
+    EXPECT_EQ(err.find(notFound), err.rfind(notFound)) << err;
+  };
   TRun missing = Run({"--output", "none", "check"});
   EXPECT_EQ(missing.Status, 1);
   EXPECT_EQ(missing.Out, "Original(m): 0.0000\nCustom(m): \nError(m): \n");
-  EXPECT_NE(missing.Err.find("Error: Geoid file is not found: " + Dir.File("none.qdat")), std::string::npos);
+  once(missing.Err);
+  TRun missingJson = Run({"--output", "none", "--json", "check", "--lat", "50", "--lon", "120"});
+  EXPECT_EQ(missingJson.Status, 1);
+  EXPECT_EQ(missingJson.Out, "{\"lat\":50.0,\"lon\":120.0,\"source\":36.5,\"custom\":null,\"error\":null}\n");
+  {
+    std::ofstream points(Logs.File("points"));
+    points << "50;120\n10;120\n";
+  }
+  TRun missingPoints = Run({"--output", "none", "check", "--points", Logs.File("points")});
+  EXPECT_EQ(missingPoints.Status, 1);
+  EXPECT_EQ(missingPoints.Out, "36.5000\t\t\n0.0000\t\t\n");
+  once(missingPoints.Err);
+  TRun missingPointsJson = Run({"--output", "none", "--json", "check", "--points", Logs.File("points")});
+  EXPECT_EQ(missingPointsJson.Out.substr(0, missingPointsJson.Out.find('\n')),
+            R"({"lat":50,"lon":120,"source":36.5,"custom":null,"error":null})");
 }
 
 TEST_F(CliTest, CheckPointsReadsAFileOrStandardInput) {
@@ -355,6 +381,19 @@ TEST_F(CliTest, ImportedGtxModelRoundTripsThroughGdalAndProj) {
   EXPECT_EQ(models.Out, "Data folder: " + data.Path() + "\n  0  World 1dx1d\n     " + data.File("world") +
                             "\n* 1  world\n     " + data.File("world2") + "\n");
   ASSERT_EQ(Run({"--settings", ini, "--model", "2.5", "models"}).Out.substr(data.Path().size() + 14, 4), "* 0 ");
+  const auto listed = nlohmann::json::parse(Run({"--settings", ini, "--json", "models"}).Out)["models"];
+  EXPECT_EQ(listed[0]["selected"], false);
+  EXPECT_EQ(listed[1]["selected"], true);
+
+  // A new settings file made without --data-dir finds the grid from anywhere:
+  // the folder the import wrote to becomes its data path.
+  TTempDir elsewhere;
+  const std::string fresh = Logs.File("fresh.ini");
+  Shell("cd " + elsewhere.Path() + " && " + TESSMAR_CLI + " --settings " + fresh + " import-gtx " +
+        Logs.File("world.gtx") + " >/dev/null 2>&1");
+  TRun found = Run({"--settings", fresh, "models"});
+  EXPECT_EQ(found.Status, 0) << found.Err;
+  EXPECT_NE(found.Out.find(elsewhere.File("world") + "\n"), std::string::npos) << found.Out;
 
   // Two regions: one east of Greenwich, one across it (its west edge stays past 180).
   for (const auto& [name, west, east] : {std::tuple{"tokyo", "139", "141"}, std::tuple{"across", "-2", "2"}}) {

@@ -58,7 +58,10 @@ struct ConversionTest : ::testing::Test {
 };
 
 TEST_F(ConversionTest, RegionAtFiveMinutesIsWrittenAndReported) {
-  ButtonConvertClick(Session);
+  const TConvertResult result = ButtonConvertClick(Session);
+  EXPECT_EQ(result.Outcome, TConvertOutcome::Written);
+  EXPECT_EQ(result.Path, Output());
+  EXPECT_EQ(result.Size, 538796);
   EXPECT_EQ(fs::file_size(Output()), 538796u);
   EXPECT_EQ(View.Text(TControl::LabelMakeReport), "Output size: 538,796 bytes.");
   const std::vector<std::string> report = {"Source Geoid model: EGM2008 2.5'x2.5'", "Output file name: " + Output(),
@@ -67,6 +70,7 @@ TEST_F(ConversionTest, RegionAtFiveMinutesIsWrittenAndReported) {
   EXPECT_FALSE(View.ReportVisible);
   EXPECT_TRUE(View.Dialogs.empty());
   const TCustomTrailer t = Trailer();
+  EXPECT_EQ(std::memcmp(&t, &result.Trailer, sizeof t), 0);  // the result is what the file says
   EXPECT_EQ(t.rows, 367);
   EXPECT_EQ(t.cols, 367);
   EXPECT_EQ(t.south, 19.75);
@@ -78,7 +82,6 @@ TEST_F(ConversionTest, RegionAtFiveMinutesIsWrittenAndReported) {
   EXPECT_TRUE(View.ProgressVisible);
   EXPECT_EQ(View.TaskbarValue, 128);
   EXPECT_EQ(View.TaskbarState, TTaskBarProgressState::Normal);
-  EXPECT_FALSE(Session.SourceOpen());
   EXPECT_FALSE(Session.SourceOpen());
   EXPECT_FALSE(Session.Busy);
   EXPECT_EQ(View.Pumps, 1 + 367);  // once before the rows, once per row
@@ -142,7 +145,7 @@ TEST_F(ConversionTest, NegativeCountIsARangeErrorAndTouchesNothing) {
   test::WriteCustomFile(Dir.File("open.qdat"), {2, 2, 10, 10, 0.25, 0.25}, Field);
   ASSERT_TRUE(OpenCustomFile(Session, Dir.File("open.qdat")));
   SetRegion("50.6", "120", "50", "150");  // more than six and a half cells north of the north edge
-  ButtonConvertClick(Session);
+  EXPECT_EQ(ButtonConvertClick(Session).Outcome, TConvertOutcome::RangeError);
   ASSERT_EQ(View.Dialogs.size(), 1u);
   EXPECT_EQ(View.Dialogs[0].Text, "Range specification error in latitude longitude.");
   EXPECT_EQ(View.Dialogs[0].Kind, TMsgDlgType::Error);
@@ -175,7 +178,9 @@ TEST_F(ConversionTest, BlankCornerEndsWithTheGeneralErrorAndNoFile) {
   test::WriteCustomFile(Dir.File("open.qdat"), {2, 2, 10, 10, 0.25, 0.25}, Field);
   ASSERT_TRUE(OpenCustomFile(Session, Dir.File("open.qdat")));
   View.SetText(TControl::EditLat2, "");
-  ButtonConvertClick(Session);
+  const TConvertResult failed = ButtonConvertClick(Session);
+  EXPECT_EQ(failed.Outcome, TConvertOutcome::Failed);
+  EXPECT_EQ(failed.Path, Output());
   EXPECT_EQ(View.GeneralErrors, std::vector<std::string>{"Invalid floating point operation"});
   EXPECT_EQ(View.Lines.size(), 3u);
   EXPECT_EQ(View.Lines.back(), "Output resolution:  5.0 minute");
@@ -192,7 +197,7 @@ TEST_F(ConversionTest, EscapeAfterTheFirstRowErasesOnlyTheNewFile) {
   test::WriteBytes(Output(), {1, 2, 3});
   View.Answers = {TModalResult::mrYes};
   View.OnPump = [&] { Session.AbortRequested = true; };  // Escape in the pump before the rows
-  ButtonConvertClick(Session);
+  EXPECT_EQ(ButtonConvertClick(Session).Outcome, TConvertOutcome::Aborted);
   EXPECT_EQ(View.Pumps, 2);  // the first row was still written
   EXPECT_EQ(View.Text(TControl::LabelMakeReport), "Aborted by user.");
   EXPECT_EQ(View.Lines.back(), "Aborted by user.");
@@ -207,7 +212,7 @@ TEST_F(ConversionTest, EscapeAfterTheFirstRowErasesOnlyTheNewFile) {
 TEST_F(ConversionTest, EscapeBeforeARangeErrorIsStillAnAbort) {
   SetRegion("50.6", "120", "50", "150");
   View.OnPump = [&] { Session.AbortRequested = true; };
-  ButtonConvertClick(Session);
+  EXPECT_EQ(ButtonConvertClick(Session).Outcome, TConvertOutcome::Aborted);
   EXPECT_TRUE(View.Dialogs.empty());
   EXPECT_EQ(View.Text(TControl::LabelMakeReport), "Aborted by user.");
 }
@@ -217,7 +222,7 @@ TEST_F(ConversionTest, OverwriteRefusedChangesNothing) {
   View.Lines = {"old"};
   View.SetText(TControl::LabelMakeReport, "Output size: 1 bytes.");
   View.Answers = {TModalResult::mrNo};
-  ButtonConvertClick(Session);
+  EXPECT_EQ(ButtonConvertClick(Session).Outcome, TConvertOutcome::Declined);
   ASSERT_EQ(View.Dialogs.size(), 1u);
   EXPECT_EQ(View.Dialogs[0].Text, "File exist :\r\n" + Output() + "\r\n\n Overwrite?");
   EXPECT_EQ(View.Dialogs[0].Kind, TMsgDlgType::Warning);
@@ -232,7 +237,7 @@ TEST_F(ConversionTest, MissingSourceAppendsCannotOpen) {
   fs::remove(Dir.File("source25"));
   View.Lines = {"old"};
   View.SetText(TControl::LabelMakeReport, "Output size: 1 bytes.");
-  ButtonConvertClick(Session);
+  EXPECT_EQ(ButtonConvertClick(Session).Outcome, TConvertOutcome::SourceMissing);
   ASSERT_EQ(View.Dialogs.size(), 1u);
   EXPECT_EQ(View.Dialogs[0].Text, "Geoid file is not found: \r\nsource25");
   EXPECT_EQ(View.Lines, (std::vector<std::string>{"old", "Cannot open: EGM2008 2.5'x2.5'"}));
@@ -244,7 +249,7 @@ TEST_F(ConversionTest, MissingSourceAppendsCannotOpen) {
 TEST_F(ConversionTest, BusyOrNamelessDoesNothing) {
   Session.Busy = true;
   Session.AbortRequested = true;
-  ButtonConvertClick(Session);
+  EXPECT_EQ(ButtonConvertClick(Session).Outcome, TConvertOutcome::NotRun);
   EXPECT_TRUE(Session.Busy);
   EXPECT_FALSE(Session.AbortRequested);  // a click during a run forgets a pending Escape
   EXPECT_TRUE(View.Lines.empty());
@@ -265,6 +270,18 @@ TEST_F(ConversionTest, CornersOffTheLatticeRecordTheLastRowWritten) {
   ASSERT_TRUE(OpenCustomFile(Session, Output()));
   EXPECT_NEAR(Session.CustomGrid->north, 50.25, 1e-12);
   EXPECT_EQ(Bits(Session.CustomGrid->ReadNode(365, 0)), Bits(Field(18 + 2 * 365, 18)));
+
+  // A corner typed between two points of its lattice (a sixtieth of the spacing)
+  // snaps to the nearer one, above as well as below.
+  const double res = 1.0 / 12;
+  SetRegion("20", "120.001", "50", "150");  // 86400.72 sixtieths: up
+  View.Answers = {TModalResult::mrYes};
+  ButtonConvertClick(Session);
+  EXPECT_EQ(Trailer().west, 86401.0 * res / 60 - 3 * res);
+  SetRegion("20", "120.0006", "50", "150");  // 86400.432: down
+  View.Answers = {TModalResult::mrYes};
+  ButtonConvertClick(Session);
+  EXPECT_EQ(Trailer().west, 119.75);
 }
 
 TEST_F(ConversionTest, SingleRowCompletes) {

@@ -113,6 +113,19 @@ TEST_F(GtxTest, WholeCircleFromMinus180IsTurnedToStartAtZero) {
   EXPECT_TRUE(View.Dialogs.empty());
 }
 
+TEST_F(GtxTest, WholeCircleFromAnyWestEdgeImportsToTheSameGrid) {
+  const std::vector<unsigned char> fromMinus180 = test::ReadBytes(Import(Globe).Path);
+  for (const double west : {20.0, -100.0, 0.0, 160.0}) {
+    SCOPED_TRACE(west);
+    std::filesystem::remove(Data.File("grid"));
+    // Column k lies at west + 20 k: the node the -180 grid has there.
+    const int shift = static_cast<int>((west + 180) / 20);
+    const TGtxImport turned = Import({-90, west, 20, 20, 10, 18}, [&](int r, int c) { return GtxTag(r, (c + shift) % 18); });
+    EXPECT_EQ(turned.Model.glomn, 0.0);
+    EXPECT_EQ(test::ReadBytes(turned.Path), fromMinus180);
+  }
+}
+
 TEST_F(GtxTest, ClosingColumnIsDroppedAndRegionalGridsKeepTheirColumns) {
   // 0..360 with the closing column: 19 columns, the last repeating the first.
   const TGeoidModel closed = Import({-90, 0, 20, 20, 10, 19}, [](int r, int c) { return GtxTag(r, c % 18); }).Model;
@@ -179,6 +192,8 @@ TEST_F(GtxTest, FilesThatCannotBeImportedFaithfullyAreRefusedAndNothingIsWritten
   test::WriteGtx(gtx, {-90, -180, 20, -20, 10, 18}, constant);
   refused("not a positive finite number");
   test::WriteGtx(gtx, {-90, -180, 0.3, 0.3, 10, 18}, constant);
+  refused("is not 100/n degrees");
+  test::WriteGtx(gtx, {-90, -180, 0.04167, 0.04167, 10, 18}, constant);  // 1/24 to 4 figures only
   refused("is not 100/n degrees");
   test::WriteGtx(gtx, {-90, -180, 20, 20, 11, 18}, constant);
   refused("latitudes -90 to 110 leave -90..90");

@@ -155,8 +155,9 @@ TEST(ValueForms, IntegersFloatsAndTheirText) {
   EXPECT_EQ(ProfileInteger("-90"), -90);
   EXPECT_EQ(ProfileInteger("-0"), 0);
   EXPECT_EQ(ProfileInteger("2147483647"), 2147483647);
+  EXPECT_EQ(ProfileInteger("-2147483648"), -2147483647 - 1);
   EXPECT_EQ(ProfileInteger("$FFFFFFFF"), -1);
-  for (const char* bad : {"abc", "", "1e400", "12abc", "0x", "$", "2147483648", "1.5", "0x1FFFFFFFF"})
+  for (const char* bad : {"abc", "", "1e400", "12abc", "0x", "$", "2147483648", "-2147483649", "1.5", "0x1FFFFFFFF"})
     EXPECT_EQ(ProfileInteger(bad), std::nullopt) << bad;
   EXPECT_EQ(ProfileFloat("0.0416666666666667"), 0.0416666666666667);
   EXPECT_EQ(ProfileFloat("-90"), -90.0);
@@ -246,6 +247,13 @@ TEST_F(SettingsTest, SavedValuesComeBack) {
   EXPECT_EQ(view.WindowLeft(), -40);
   EXPECT_EQ(next.DataDir, "/data/geoid/");
   EXPECT_EQ(next.GeoidModels[1].dgla, 0.02);
+
+  // The program's own file (UTF-16LE, CR LF) loaded and saved again is the same
+  // bytes: a CR LF read as two line ends would grow the file every session.
+  const std::vector<unsigned char> saved = test::ReadBytes(Ini);
+  next.VersionCaption = Session.VersionCaption;
+  SaveSettings(next);
+  EXPECT_EQ(test::ReadBytes(Ini), saved);
 }
 
 TEST_F(SettingsTest, DataPathGetsItsSeparator) {
@@ -362,6 +370,28 @@ TEST_F(SettingsPathTest, TemplateIsCopiedWhenNewerThanTheUsersCopy) {
   UserSettingsPath(beside, ExePath);
   EXPECT_EQ(test::ReadBytes(user).size(), 10u);
   EXPECT_EQ(FileStamp(Exe.File("none")), 0);
+}
+
+// The window chooses (and creates) its settings file, the CLI only finds one;
+// both must land on the same file, or a setting made in the window would not
+// reach the CLI.
+TEST_F(SettingsPathTest, WindowAndCliChooseTheSameFile) {
+  WriteText(Exe.File("tessmar.ini"), "");
+  const struct {
+    const char* why;
+    std::string exePath;
+  } cases[] = {
+      {"writable folder", Exe.File("tessmar")},
+      {"writable folder with no file yet", Exe.File("tool")},
+      {"missing folder", Exe.File("gone/tessmar")},
+      {"folder no one may write, root included", "/proc/tessmar"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    const std::string window = ResolveSettingsPath("", c.exePath);
+    ASSERT_TRUE(TProfile::CreateIfMissing(window));  // as the window's first load does
+    EXPECT_EQ(FindSettingsPath(c.exePath), window);
+  }
 }
 
 TEST_F(SettingsPathTest, AppDataThatCannotBeCreated) {
