@@ -45,7 +45,7 @@ void ApplyPrecisionRules(TView& view, std::int64_t ratio, double& precision) {
 
 }  // namespace
 
-TScanResult MaximumErrorScan(TSession& session) {
+TScanResult MaximumErrorScan(TSession& session, TScanRowSink* sink) {
   TView& view = session.View;
   TScanResult result;
   if (session.Busy) return result;
@@ -107,6 +107,7 @@ TScanResult MaximumErrorScan(TSession& session) {
   view.SetText(TControl::LabelMaxG, "");
   view.SetText(TControl::LabelMinG, "");
   result.Scanned = true;
+  if (sink) sink->Begin({nr, nc, northc - rowoff, westc + coloff, dlats / precision, dlons / precision});
 
   // A row's points are independent: they are evaluated on every core, then
   // walked in order, so the first of equal extremes wins and the labels and
@@ -126,6 +127,7 @@ TScanResult MaximumErrorScan(TSession& session) {
         diffs[static_cast<std::size_t>(j)] = cus - src;  // NaN when either is
       }
     }
+    if (sink) sink->Row(i, diffs.data(), diffs.size());
     for (std::int64_t j = 0; j <= nc; ++j) {
       const double diff = diffs[static_cast<std::size_t>(j)];
       if (std::isnan(diff)) continue;
@@ -160,10 +162,10 @@ TScanResult MaximumErrorScan(TSession& session) {
   return result;
 }
 
-TScanResult Button1Click(TSession& session) {
+TScanResult Button1Click(TSession& session, TScanRowSink* sink) {
   TScanResult result;
   result.Outcome = TScanOutcome::Failed;  // unless the scan returns
-  RunHandler(session.View, [&] { result = MaximumErrorScan(session); });
+  RunHandler(session.View, [&] { result = MaximumErrorScan(session, sink); });
   return result;
 }
 

@@ -47,11 +47,28 @@ struct TScanResult {
   std::optional<TScanExtreme> Max, Min;
 };
 
+// The scan's lattice: point (i, j) lies at North - i * DLat, West + j * DLon,
+// degrees, for i in 0 .. nr and j in 0 .. nc.
+struct TScanLattice {
+  std::int64_t nr, nc;
+  double North, West, DLat, DLon;
+};
+
+// Receives the differences (custom - source, NaN where either value is
+// missing) row by row, north to south, each row west to east, on the thread
+// that runs the scan, once the row is complete. For pictures of the scan.
+class TScanRowSink {
+ public:
+  virtual ~TScanRowSink() = default;
+  virtual void Begin(const TScanLattice& lattice) = 0;
+  virtual void Row(std::int64_t i, const double* diffs, std::size_t count) = 0;
+};
+
 // The whole scan (the Check button of the maximum error group). An error that
 // leaves it propagates with Busy cleared.
-TScanResult MaximumErrorScan(TSession& session);
+TScanResult MaximumErrorScan(TSession& session, TScanRowSink* sink = nullptr);
 
 // The button: the scan, with an error that leaves it shown by ShowGeneralError.
-TScanResult Button1Click(TSession& session);
+TScanResult Button1Click(TSession& session, TScanRowSink* sink = nullptr);
 
 }  // namespace tessmar

@@ -1,0 +1,118 @@
+// tessmar-cli import-gtx, export-gtx and models: source models and grid files.
+#include "cli/Commands.hpp"
+
+#include <filesystem>
+#include <iostream>
+
+#include "base/Numeric.hpp"
+#include "base/Path.hpp"
+#include "cli/Context.hpp"
+#include "grid/Gtx.hpp"
+#include "option/Settings.hpp"
+#include "view/Grids.hpp"
+
+namespace tessmar::cli {
+
+int RunImportGtx(const TGlobalOptions& global, const TImportOptions& options) {
+  TContext context(global);
+  TSession& session = context.Session;
+  // The GTX's own name, without its extension, names the grid file and the model by default.
+  const std::string stem = BaseName(options.Gtx);
+  TGtxImport imported;
+  try {
+    imported = ImportGtx(options.Gtx, session.DataDir, options.Name.value_or(stem), options.Title.value_or(stem),
+                         options.Overwrite);
+  } catch (const TError& e) {
+    std::cerr << "Error: " << e.what() << "\n";
+    return ExitFailed;
+  }
+  const TModelSettings entry = ModelSettings(options.Entry, imported.Model);
+
+  // The settings find the grid in their data folder: one given here becomes
+  // theirs, and so does the folder used when they are new (they have none).
+  std::optional<std::string> dataPath;
+  if (global.DataDir || session.SettingsPath.empty())
+    dataPath = std::filesystem::absolute(session.DataDir).lexically_normal().string();
+  const bool saved = global.Settings && SaveModelEntry(*global.Settings, options.Entry, imported.Model, dataPath);
+
+  std::cerr << "Wrote " << imported.Path << " (" << IntToGroupedStr(imported.Size) << " bytes"
+            << (imported.Rotated ? ", turned to start at 0 degrees east" : "") << ").\n";
+  if (global.Json) {
+    const TGeoidModel& m = imported.Model;
+    const TJson keys = {{"title", m.title}, {"fname", m.fname}, {"nrows", m.nrows},  {"ncols", m.ncols},
+                        {"glamn", m.glamn}, {"glomn", m.glomn}, {"dgla", m.dgla},    {"dglo", m.dglo},
+                        {"nlat", m.nlat},   {"nlon", m.nlon},   {"PrePad", m.PrePad}};
+    const TJson out = {{"path", imported.Path},
+                       {"size", imported.Size},
+                       {"rotated", imported.Rotated},
+                       {"section", entry.Section},
+                       {"keys", keys},
+                       {"settings", saved ? TJson(*global.Settings) : TJson(nullptr)}};
+    std::cout << out.dump() << '\n';
+  } else {
+    std::cout << '[' << entry.Section << "]\n";
+    for (const auto& [key, value] : entry.Keys) std::cout << key << '=' << value << '\n';
+  }
+  if (global.Settings && !saved) {
+    std::cerr << "Error: cannot write the settings file " << *global.Settings << "\n";
+    return ExitFailed;
+  }
+  if (saved)
+    std::cerr << "Catalogue entry " << options.Entry << " [" << entry.Section << "] written to " << *global.Settings
+              << (dataPath ? ", with DataPath " + *dataPath : "") << ", and selected.\n";
+  return ExitDone;
+}
+
+int RunExportGtx(const TGlobalOptions& global, const TExportOptions& options) {
+  TContext context(global);
+  TSession& session = context.Session;
+  const std::string custom = CustomGeoidFileName(session);
+  std::string to = options.To.value_or("");
+  if (to.empty()) to = FolderOf(custom) + BaseName(custom) + ".gtx";
+  if (!OpenCustomFile(session, custom)) return ExitFailed;
+  const TGeoidGrid& g = *session.CustomGrid;
+  std::int64_t size = 0;
+  try {
+    size = ExportGtx(g, to, options.Overwrite);
+  } catch (const TError& e) {
+    std::cerr << "Error: " << e.what() << "\n";
+    return ExitFailed;
+  }
+  if (global.Json) {
+    const TJson out = {{"path", to},       {"size", size},   {"rows", g.nlat}, {"cols", g.nlon},
+                       {"south", g.south}, {"west", g.west}, {"dlat", g.dlat}, {"dlon", g.dlon}};
+    std::cout << out.dump() << '\n';
+  } else {
+    std::cout << "GTX file: " << to << '\n'
+              << "Size: " << IntToGroupedStr(size) << " bytes, " << g.nlat << " rows x " << g.nlon << " columns\n"
+              << "Southwest node: " << ShortestText(g.south) << ", " << ShortestText(g.west) << "; spacing "
+              << ShortestText(g.dlat) << " x " << ShortestText(g.dlon) << " degrees\n";
+  }
+  return ExitDone;
+}
+
+int RunModels(const TGlobalOptions& global) {
+  TContext context(global);
+  TSession& session = context.Session;
+  const int selected = SelectedModelIndex(session);
+  TJson models = TJson::array();
+  bool any = false;
+  if (!global.Json) std::cout << "Data folder: " << session.DataDir << '\n';
+  for (int i = 0; i < 2; ++i) {
+    const TGeoidModel& m = session.GeoidModels[i];
+    const std::string path = ModelFilePath(session.DataDir, m);
+    const bool found = FileExists(path);
+    any = any || found;
+    if (global.Json)
+      models.push_back(
+          {{"entry", i}, {"title", m.title}, {"path", path}, {"found", found}, {"selected", i == selected}});
+    else
+      std::cout << (i == selected ? "* " : "  ") << i << "  " << m.title << "\n     " << path
+                << (found ? "" : "  (missing)") << '\n';
+  }
+  if (global.Json) std::cout << TJson{{"dataDir", session.DataDir}, {"models", models}}.dump() << '\n';
+  if (!any) std::cerr << "No source grid file is in the data folder " << session.DataDir << "\n";
+  return any ? ExitDone : ExitFailed;
+}
+
+}  // namespace tessmar::cli

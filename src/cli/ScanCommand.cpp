@@ -1,0 +1,43 @@
+// tessmar-cli scan: the maximum error scan, its result printed.
+#include "cli/Commands.hpp"
+
+#include <iostream>
+
+#include "accuracy/Scan.hpp"
+#include "cli/Context.hpp"
+#include "view/Grids.hpp"
+
+namespace tessmar::cli {
+
+int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
+  TContext context(global);
+  TCliView& view = context.View;
+  TSession& session = context.Session;
+  view.SetText(TControl::ComboBoxPrecision, options.Precision);
+  const TScanResult result = Button1Click(session);
+  view.EndProgress();
+  if (global.Json) {
+    const auto extreme = [](const std::optional<TScanExtreme>& e) {
+      return e ? TJson{{"diff", e->Diff}, {"lat", e->Lat}, {"lon", e->Lon}} : TJson(nullptr);
+    };
+    TJson out = {{"path", result.Path.empty() ? CustomGeoidFileName(session) : result.Path},
+                 {"precision", result.Scanned ? Number(result.Precision) : TJson(nullptr)},
+                 {"nr", result.Scanned ? TJson(result.nr) : TJson(nullptr)},
+                 {"nc", result.Scanned ? TJson(result.nc) : TJson(nullptr)},
+                 {"points", result.Points},
+                 {"max", extreme(result.Max)},
+                 {"min", extreme(result.Min)},
+                 {"report", view.Lines}};
+    std::cout << out.dump() << '\n';
+  } else {
+    PrintLines(view.Lines);
+  }
+  switch (result.Outcome) {
+    case TScanOutcome::Done:
+    case TScanOutcome::Unnecessary: return ExitDone;
+    case TScanOutcome::Aborted: return ExitAborted;
+    default: return ExitFailed;
+  }
+}
+
+}  // namespace tessmar::cli
