@@ -87,6 +87,24 @@ class TCentring : public QObject {
   std::uint8_t& FMoves;
 };
 
+// ApplicationEvents1ShortCut: Escape anywhere in the program asks the running
+// operation to stop, and still reaches its control (a dialog's Cancel, say).
+// A filter of its own: installed on the application it sees every event, so
+// the window's per-control filter must not be the one installed there, or each
+// click on a control it watches would be handled twice.
+class TEscapeWatch : public QObject {
+ public:
+  explicit TEscapeWatch(TSession& session) : FSession(session) {}
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape)
+      FSession.AbortRequested = true;
+    return false;
+  }
+
+ private:
+  TSession& FSession;
+};
+
 std::string VersionCaptionText(int major, int minor) {
   std::string minorText = std::to_string(minor);
   while (minorText.size() < 2) minorText.insert(0, "0");
@@ -100,11 +118,12 @@ TFormMain::TFormMain(std::string exePath, QStringList arguments)
   WireControls();
   FFormReport = new TFormReport(this);
   FFormReport->setAttribute(Qt::WA_QuitOnClose, false);
-  qApp->installEventFilter(this);  // Escape anywhere in the program
+  FEscapeWatch = std::make_unique<TEscapeWatch>(FSession);
+  qApp->installEventFilter(FEscapeWatch.get());
 }
 
 TFormMain::~TFormMain() {
-  qApp->removeEventFilter(this);
+  qApp->removeEventFilter(FEscapeWatch.get());
   delete FFormReport;
 }
 
@@ -616,9 +635,6 @@ void TFormMain::dropEvent(QDropEvent* e) {
 bool TFormMain::eventFilter(QObject* watched, QEvent* e) {
   if (e->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(e);
-    // ApplicationEvents1ShortCut: Escape anywhere asks the running operation to
-    // stop, and still reaches its control (a dialog's Cancel, say).
-    if (key->key() == Qt::Key_Escape) FSession.AbortRequested = true;
     // EditLatKeyPress: Enter in a coordinate field runs the point check.
     const bool coordinate = watched == EditLat || watched == EditLon || watched == EditLat1 || watched == EditLat2 ||
                             watched == EditLon1 || watched == EditLon2;

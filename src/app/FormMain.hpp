@@ -16,6 +16,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -27,6 +28,7 @@
 namespace tessmar {
 
 class TFormReport;
+class TEscapeWatch;
 
 class TFormMain : public QWidget, public TView {
   Q_OBJECT
@@ -113,6 +115,7 @@ class TFormMain : public QWidget, public TView {
   TSession FSession{*this};
   TTaskbar FTaskbar;
   TFormReport* FFormReport = nullptr;
+  std::unique_ptr<TEscapeWatch> FEscapeWatch;
   std::array<QWidget*, ControlCount> FControls{};
   bool FActivated = false;
   bool FLocatePending = false;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/Numeric.hpp"
 #include "base/Text.hpp"
@@ -114,5 +115,65 @@ std::optional<double> ReadNumber(std::string_view text) {
 }
 
 double ParseNumber(std::string_view text) { return ReadNumber(text).value_or(0); }
+
+TStrictCoordinate ReadStrictCoordinate(std::string_view text, TAxis axis) {
+  const bool latitude = axis == TAxis::Latitude;
+  const auto refuse = [](std::string reason) { return TStrictCoordinate{std::nullopt, std::move(reason)}; };
+  text = TrimBlanksView(text);
+  if (text.empty()) return refuse("it is empty");
+
+  struct TNumber {
+    std::string_view Digits;
+    bool Fraction;
+  };
+  std::vector<TNumber> numbers;
+  bool sign = false, letter = false, letterBeforeNumbers = false;
+  const char* hemispheres = latitude ? "NS" : "EW";
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    const char upper = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    if (IsDigit(c) || c == '.') {
+      if (letter && !letterBeforeNumbers) return refuse("a hemisphere letter stands between numbers");
+      const std::size_t start = i;
+      while (i < text.size() && (IsDigit(text[i]) || text[i] == '.')) ++i;
+      const std::string_view digits = text.substr(start, i - start);
+      if (!ToCoordinateNumber(digits)) return refuse("\"" + std::string(digits) + "\" is not a number");
+      numbers.push_back({digits, digits.find('.') != std::string_view::npos});
+      continue;
+    }
+    if (c == '+' || c == '-') {
+      if (i != 0) return refuse(std::string("a \"") + c + "\" stands after the start");
+      sign = true;
+    } else if (upper == hemispheres[0] || upper == hemispheres[1]) {
+      if (letter) return refuse("it has two hemisphere letters");
+      letter = true;
+      letterBeforeNumbers = numbers.empty();
+    } else if (upper == 'N' || upper == 'S' || upper == 'E' || upper == 'W') {
+      return refuse(std::string("\"") + c + "\" is no hemisphere of a " + (latitude ? "latitude (N or S)" : "longitude (E or W)"));
+    } else if (static_cast<unsigned char>(c) == 0xC2 && i + 1 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) == 0xB0) {
+      ++i;  // the degree sign, in UTF-8
+    } else if (!(c == ' ' || c == '\t' || c == ':' || c == '\'' || c == '"')) {
+      const bool printable = static_cast<unsigned char>(c) >= 32 && static_cast<unsigned char>(c) < 127;
+      return refuse(printable ? std::string("\"") + c + "\" is not part of a coordinate"
+                              : "it holds a character that is not part of a coordinate");
+    }
+    ++i;
+  }
+  if (numbers.empty()) return refuse("it has no digit");
+  if (sign && letter) return refuse("it has both a sign and a hemisphere letter");
+  if (numbers.size() > 3) return refuse("it has more than three numbers");
+  for (std::size_t k = 0; k + 1 < numbers.size(); ++k)
+    if (numbers[k].Fraction) return refuse("only its last number may have a fraction");
+  for (std::size_t k = 1; k < numbers.size(); ++k)
+    if (*ToCoordinateNumber(numbers[k].Digits) >= 60)
+      return refuse(std::string(k == 1 ? "minutes" : "seconds") + " must be below 60");
+  const double value = ParseCoordinate(text);
+  if (std::isnan(value)) return refuse("it does not read");
+  if (latitude ? std::fabs(value) > 90 : std::fabs(value) > 360)
+    return refuse(latitude ? "a latitude lies within -90..90" : "a longitude lies within -360..360");
+  return {value, {}};
+}
 
 }  // namespace tessmar

@@ -2,7 +2,9 @@
 // locale. Neither reader throws or keeps state; both are thread-safe.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace tessmar {
@@ -12,6 +14,25 @@ namespace tessmar {
 // "139 44 52.3", "35:30:00". NaN for an empty or blank text or a number that
 // does not read ("1.2.3"). Ranges are not checked.
 double ParseCoordinate(std::string_view text);
+
+enum class TAxis : std::uint8_t { Latitude, Longitude };
+
+// The command line's rule on top of ParseCoordinate, so that a typo never
+// becomes a number: the text has a digit; holds only digits, ".", blanks, ":",
+// "°", "'", "\"", a "+" or "-" at its start, and the hemisphere letters of its
+// axis (N/S for latitudes, E/W for longitudes, either case) before its first or
+// after its last number; not both a sign and a letter; at most three numbers,
+// only the last with a fraction, minutes and seconds below 60; a latitude
+// within -90..90, a longitude within -360..360. What it accepts reads exactly
+// as ParseCoordinate reads it. Value, or the reason for the refusal.
+struct TStrictCoordinate {
+  std::optional<double> Value;
+  std::string Reason;  // when refused: what is wrong, in a few words
+};
+TStrictCoordinate ReadStrictCoordinate(std::string_view text, TAxis axis);
+
+// How a refused coordinate may be written instead (for messages).
+inline constexpr const char* CoordinateSpellings = "35 40 37.8 N, 35:40:37.8 or 35\xC2\xB0" "40'37.8\"";
 
 // A plain decimal number ("2.0", "-1", "1e1") between blanks; nothing when the
 // text is empty, blank or does not read.

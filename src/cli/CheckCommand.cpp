@@ -1,15 +1,18 @@
 // tessmar-cli check: one point, or a file of points.
 #include "cli/Commands.hpp"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <iostream>
 #include <vector>
 
 #include "accuracy/PointCheck.hpp"
 #include "base/CoordText.hpp"
-#include "base/Path.hpp"
-#include "base/Text.hpp"
+#include "base/PointLine.hpp"
 #include "cli/Context.hpp"
 #include "view/Grids.hpp"
 #include "view/RunHandler.hpp"
@@ -18,39 +21,72 @@ namespace tessmar::cli {
 
 namespace {
 
-// "LAT;LON" or "LAT<TAB>LON"; false for a line without either separator.
-bool SplitPoint(std::string_view line, std::string_view& lat, std::string_view& lon) {
-  const auto at = line.find_first_of(";\t");
-  if (at == std::string_view::npos) return false;
-  lat = line.substr(0, at);
-  lon = line.substr(at + 1);
+// Ends of the streaming reader: big reads, and a block of lines evaluated on
+// every core between two looks at the input.
+constexpr std::size_t ReadSize = 1 << 20;
+constexpr std::size_t BlockLines = 1 << 16;
+
+// One input line's answer, made in parallel, printed in order.
+struct TAnswer {
+  TPointLine Line;
+  TPointValues Values;
+};
+
+void AppendText(std::string& out, const TAnswer& a, bool custom) {
+  const TPointLine& p = a.Line;
+  if (p.Kind == TPointLine::TKind::Refused) {
+    if (p.Lat.data()) out.append(p.Lat).append("\t").append(p.Lon);
+    else out.append(p.Text);
+    out.append("\tERROR: ").append(p.Reason);
+  } else {
+    out.append(p.Lat).append("\t").append(p.Lon).append("\t").append(a.Values.SourceText).append("\t");
+    if (custom) out.append(a.Values.CustomText);  // no custom file: the source value alone
+    out.append("\t").append(a.Values.ErrorText);
+    if (!p.Rest.empty()) out.append("\t").append(p.Rest);
+  }
+  out += '\n';
+}
+
+void AppendJson(std::string& out, const TAnswer& a, std::size_t lineNumber) {
+  const TPointLine& p = a.Line;
+  out += "{\"line\":" + std::to_string(lineNumber);
+  if (p.Kind == TPointLine::TKind::Refused) {
+    out += ",\"error\":" + TJson(p.Reason).dump();
+  } else {
+    out += ",\"lat\":";
+    AppendNumber(out, p.LatValue);
+    out += ",\"lon\":";
+    AppendNumber(out, p.LonValue);
+    out += ",\"source\":";
+    AppendNumber(out, a.Values.Source);
+    out += ",\"custom\":";
+    AppendNumber(out, a.Values.Custom);
+    out += ",\"error\":";
+    AppendNumber(out, a.Values.Error);
+  }
+  out += "}\n";
+}
+
+bool WriteAll(const std::string& text) {
+  for (std::size_t done = 0; done < text.size();) {
+    const ssize_t n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
   return true;
 }
 
-// One output line for a point of --points.
-void FormatPoint(const TSession& session, std::string_view latText, std::string_view lonText, bool json,
-                 std::string& out) {
-  const double lat = ParseCoordinate(latText), lon = ParseCoordinate(lonText);
-  TPointValues v = CheckPoint(session, lat, lon);
-  if (!session.CustomGrid) v.CustomText.clear();  // no custom file: the source value alone
-  out.clear();
-  if (json) {
-    out += "{\"lat\":";
-    AppendNumber(out, lat);
-    out += ",\"lon\":";
-    AppendNumber(out, lon);
-    out += ",\"source\":";
-    AppendNumber(out, v.Source);
-    out += ",\"custom\":";
-    AppendNumber(out, v.Custom);
-    out += ",\"error\":";
-    AppendNumber(out, v.Error);
-    out += '}';
-  } else {
-    out.append(v.SourceText).append("\t").append(v.CustomText).append("\t").append(v.ErrorText);
-  }
+// Nothing more to read at once: a coprocess waits for its answers.
+bool InputIdle(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  return ::poll(&p, 1, 0) == 0;
 }
 
+// Reads the points file (or standard input) as it comes and answers every
+// line in order: a point's values, a refused line's reason, blank lines,
+// comments and a first line that is no point (a header) as they are. Answers
+// go out whenever the input pauses, so the CLI can serve as a filter.
 int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::string& source) {
   TSession& session = context.Session;
   OpenSelectedModel(session);
@@ -59,49 +95,83 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
   // missing file was reported once, by the open.
   const bool custom = OpenCustomFile(session, CustomGeoidFileName(session));
 
-  const std::optional<std::string> input = source == "-" ? ReadWholeStream(std::cin) : ReadWholeFile(source);
-  if (!input) {
+  const int fd = source == "-" ? STDIN_FILENO : ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
     std::cerr << "Error: cannot read " << source << "\n";
     return ExitUsage;
   }
-  const std::string& text = *input;
-  std::vector<std::string_view> lines;
-  for (std::size_t start = 0; start < text.size();) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string_view line(text.data() + start, end - start);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.push_back(line);
-    start = end + 1;
-  }
+  std::string input, output;
+  std::size_t lineNumber = 0, refused = 0, points = 0;
+  bool content = false;  // a line other than blank or comment has been seen
+  std::vector<TAnswer> answers;
+  bool end = false, interrupted = false, readError = false;
+  while (!end && !interrupted) {
+    const std::size_t had = input.size();
+    input.resize(had + ReadSize);
+    const ssize_t n = ::read(fd, input.data() + had, ReadSize);
+    input.resize(had + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+    if (n < 0 && errno != EINTR) readError = end = true;
+    if (n == 0) end = true;
+    interrupted = InterruptRequested();
 
-  // Points are independent: blocks of them are evaluated on every core and
-  // printed in input order.
-  constexpr std::size_t block = 1 << 16;
-  std::vector<std::string> out(std::min(block, lines.size()));
-  std::vector<char> bad(out.size());
-  int badLines = 0;
-  for (std::size_t first = 0; first < lines.size(); first += block) {
-    const std::size_t count = std::min(block, lines.size() - first);
-#pragma omp parallel for schedule(dynamic, 1024)
-    for (std::size_t k = 0; k < count; ++k) {
-      std::string_view lat, lon;
-      const std::string_view line = lines[first + k];
-      bad[k] = TrimBlanksView(line).empty() ? 2 : !SplitPoint(line, lat, lon);
-      if (!bad[k]) FormatPoint(session, lat, lon, global.Json, out[k]);
-    }
-    for (std::size_t k = 0; k < count; ++k) {
-      if (bad[k] == 1) {
-        ++badLines;
-        std::cerr << "Error: line " << first + k + 1 << ": expected LAT;LON or LAT<TAB>LON\n";
-      } else if (bad[k] == 0) {
-        std::fwrite(out[k].data(), 1, out[k].size(), stdout);
-        std::fputc('\n', stdout);
+    // Whole lines (and at the end, a last line without its line end), a block at a time.
+    std::size_t start = 0;
+    while (!interrupted) {
+      std::vector<std::string_view> lines;
+      while (lines.size() < BlockLines) {
+        std::size_t stop = input.find('\n', start);
+        if (stop == std::string::npos) {
+          if (!end || start >= input.size()) break;
+          stop = input.size();
+        }
+        lines.emplace_back(input.data() + start, stop - start);
+        start = stop + 1;
       }
+      if (lines.empty()) break;
+      answers.resize(lines.size());
+#pragma omp parallel for schedule(dynamic, 1024)
+      for (std::size_t k = 0; k < lines.size(); ++k) {
+        TAnswer& a = answers[k];
+        a.Line = ReadPointLine(lines[k]);
+        if (a.Line.Kind == TPointLine::TKind::Point) a.Values = CheckPoint(session, a.Line.LatValue, a.Line.LonValue);
+      }
+      for (std::size_t k = 0; k < lines.size(); ++k) {
+        TAnswer& a = answers[k];
+        ++lineNumber;
+        using TKind = TPointLine::TKind;
+        const bool header = !content && a.Line.Kind == TKind::Refused;
+        content = content || a.Line.Kind == TKind::Point || a.Line.Kind == TKind::Refused;
+        if (a.Line.Kind == TKind::Blank || a.Line.Kind == TKind::Comment || header) {
+          if (!global.Json) output.append(a.Line.Text).append("\n");
+          continue;
+        }
+        ++points;
+        if (a.Line.Kind == TKind::Refused) ++refused;
+        global.Json ? AppendJson(output, a, lineNumber) : AppendText(output, a, custom);
+      }
+      if (output.size() >= ReadSize) {
+        if (!WriteAll(output)) return ExitFailed;
+        output.clear();
+      }
+      interrupted = InterruptRequested();
+    }
+    input.erase(0, std::min(start, input.size()));
+    if (!output.empty() && (end || interrupted || InputIdle(fd))) {
+      if (!WriteAll(output)) return ExitFailed;
+      output.clear();
     }
   }
-  std::fflush(stdout);
-  return badLines || !custom ? ExitFailed : ExitDone;
+  if (fd != STDIN_FILENO) ::close(fd);
+  if (interrupted) {
+    std::cerr << "Stopped by Ctrl-C after " << lineNumber << " lines.\n";
+    return ExitAborted;
+  }
+  if (readError) {
+    std::cerr << "Error: cannot read " << source << " past line " << lineNumber << "\n";
+    return ExitFailed;
+  }
+  if (refused) std::cerr << "Error: " << refused << " of " << points << " point lines were refused.\n";
+  return refused || !custom ? ExitFailed : ExitDone;
 }
 
 }  // namespace
@@ -114,6 +184,8 @@ int RunCheck(const TGlobalOptions& global, const TCheckOptions& options) {
   TSession& session = context.Session;
   SetIfGiven(view, TControl::EditLat, options.Lat);
   SetIfGiven(view, TControl::EditLon, options.Lon);
+  RequireCoordinate(view, TControl::EditLat, "--lat");
+  RequireCoordinate(view, TControl::EditLon, "--lon");
   TPointCheck check;
   RunHandler(view, [&] { check = ButtonCalcClick(session); });
   if (!check.Checked) return ExitFailed;

@@ -20,7 +20,7 @@ struct TGlobalOptions {
 
 struct TConvertOptions {
   std::optional<std::string> South, West, North, East;
-  std::optional<int> Resolution;
+  std::optional<std::string> Resolution;  // minutes, as typed
   bool Overwrite = false;
 };
 
@@ -28,6 +28,10 @@ struct TCheckOptions {
   std::optional<std::string> Lat, Lon;
   std::string Points;  // a file of points, "-" for standard input; empty: one point
 };
+
+// The finest --precision: a lattice row of the whole circle at 1' then holds
+// about 2 million points (17 MB).
+inline constexpr double MaxPrecision = 100;
 
 struct TScanOptions {
   std::string Precision = "1.0";

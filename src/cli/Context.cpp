@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "base/CoordText.hpp"
 #include "base/Numeric.hpp"
 #include "base/Path.hpp"
 #include "option/Settings.hpp"
@@ -14,7 +15,7 @@ TContext::TContext(const TGlobalOptions& options) {
   View.Session = &Session;
   const std::string exe = ExecutablePath();
   Session.ExeDir = FolderOf(exe);
-  Session.DataDir = std::filesystem::current_path().string() + "/";
+  Session.DataDir = Session.ExeDir;  // unless the settings or --data-dir say otherwise
   if (!options.NoSettings) {
     const std::string path = options.Settings ? *options.Settings : FindSettingsPath(Session.ExeDir + "tessmar");
     if (FileExists(path)) {
@@ -24,10 +25,35 @@ TContext::TContext(const TGlobalOptions& options) {
   }
   if (options.DataDir) Session.DataDir = options.DataDir->empty() ? "./" : AsFolder(*options.DataDir);
   if (const auto& model = options.Model)
-    View.SetText(TControl::ComboBoxGeoid, *model == "2.5" ? Session.GeoidModels[0].title
-                                          : *model == "1" ? Session.GeoidModels[1].title
-                                                          : *model);
+    View.SetText(TControl::ComboBoxGeoid, Session.GeoidModels[ModelIndex(*model, Session.GeoidModels)].title);
   if (options.Output) View.SetText(TControl::EditFname, *options.Output);
+}
+
+int ModelIndex(const std::string& text, const TGeoidModels& models) {
+  if (text == "0" || text == "2.5") return 0;
+  if (text == "1") return 1;
+  for (int i = 0; i < 2; ++i)
+    if (text == models[i].title) return i;
+  const auto folded = [](std::string t) {
+    for (char& c : t)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return t;
+  };
+  int found = -1, matches = 0;
+  for (int i = 0; i < 2; ++i)
+    if (folded(text) == folded(models[i].title)) found = i, ++matches;
+  if (matches == 1) return found;
+  throw TUsageError("--model: \"" + text + "\" names no model of the catalogue. Choose 0 or 2.5 (\"" +
+                    models[0].title + "\"), 1 (\"" + models[1].title + "\"), or a title");
+}
+
+void RequireCoordinate(const TView& view, TControl field, const char* option) {
+  const bool latitude = field == TControl::EditLat || field == TControl::EditLat1 || field == TControl::EditLat2;
+  const std::string text = view.Text(field);
+  const TStrictCoordinate c = ReadStrictCoordinate(text, latitude ? TAxis::Latitude : TAxis::Longitude);
+  if (!c.Value)
+    throw TUsageError(std::string(option) + ": \"" + text + "\" is not a " + (latitude ? "latitude" : "longitude") +
+                      ": " + c.Reason + ". Write it as " + CoordinateSpellings);
 }
 
 void SetIfGiven(TView& view, TControl control, const std::optional<std::string>& value) {

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,12 @@
 namespace tessmar::cli {
 
 using TJson = nlohmann::ordered_json;
+
+// A command line that asks for what cannot be: exit status 2, with the text.
+class TUsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // One run's window and state. The settings are read, never written back: the
 // desktop program's file (both programs share it) or the one named by
@@ -26,6 +33,14 @@ struct TContext {
 };
 
 void SetIfGiven(TView& view, TControl control, const std::optional<std::string>& value);
+
+// The catalogue entry --model names: 0 or 2.5, 1, or a title (exact, or
+// without regard to case when only one matches). Throws TUsageError.
+int ModelIndex(const std::string& text, const TGeoidModels& models);
+
+// The coordinate in a field (set from `option` or the settings) by the strict
+// rule; throws TUsageError naming the option when it is refused.
+void RequireCoordinate(const TView& view, TControl field, const char* option);
 TControl ResolutionButton(int minutes);
 
 // A number in full precision (shortest text that reads back the same), or null.

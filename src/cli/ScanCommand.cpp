@@ -4,6 +4,8 @@
 #include <iostream>
 
 #include "accuracy/Scan.hpp"
+#include "base/CoordText.hpp"
+#include "base/Numeric.hpp"
 #include "cli/Context.hpp"
 #include "view/Grids.hpp"
 
@@ -13,9 +15,16 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
   TContext context(global);
   TCliView& view = context.View;
   TSession& session = context.Session;
+  const std::optional<double> precision = ReadNumber(options.Precision);
+  if (!precision || !(*precision > 0) || *precision > MaxPrecision)
+    throw TUsageError("--precision: \"" + options.Precision + "\" is not a precision. Give lattice points per source "
+                      "spacing, above 0 and at most " + ShortestText(MaxPrecision) + " (4.0, 2.0, 1.0, 0.5, 0.25, ...)");
   view.SetText(TControl::ComboBoxPrecision, options.Precision);
   const TScanResult result = Button1Click(session);
   view.EndProgress();
+  if (result.Scanned && result.Precision != *precision)
+    std::cerr << "Note: precision raised to " << ShortestText(result.Precision)
+              << ": a coarser lattice would miss nodes of the custom grid.\n";
   if (global.Json) {
     const auto extreme = [](const std::optional<TScanExtreme>& e) {
       return e ? TJson{{"diff", e->Diff}, {"lat", e->Lat}, {"lon", e->Lon}} : TJson(nullptr);

@@ -4,9 +4,11 @@
 #include <iostream>
 
 #include "Version.hpp"
+#include "base/Numeric.hpp"
 #include "base/Path.hpp"
 #include "cli/CliView.hpp"
 #include "cli/Commands.hpp"
+#include "cli/Context.hpp"
 
 using namespace tessmar::cli;
 
@@ -39,10 +41,11 @@ int main(int argc, char** argv) {
            "~/.config/tessmar/); only import-gtx writes to it");
   app.add_flag("--no-settings", global.NoSettings, "Read no settings file: the built-in defaults only");
   optional(&app, "--data-dir", global.DataDir,
-           "Folder of the source grid files and of the custom geoid file (default: the settings' DataPath, "
-           "else the current folder)");
+           "Folder of the source grid files and of the custom geoid file. Chosen in this order: --data-dir, "
+           "the settings file's DataPath, the program's own folder");
   optional(&app, "--model", global.Model,
-           "Source model: 2.5 (EGM2008 2.5'x2.5'), 1 (EGM2008 1'x1') or a model title (default: 2.5)");
+           "Source model: 0 or 2.5 (catalogue entry 0, EGM2008 2.5'x2.5'), 1 (entry 1, EGM2008 1'x1') or a "
+           "model title, exact or in any case (default: the settings' model, else 2.5)");
   optional(&app, "--output", global.Output,
            "Custom geoid file name; its folder part is dropped, its extension becomes .qdat "
            "(default: Tessmar.qdat)");
@@ -55,11 +58,9 @@ int main(int argc, char** argv) {
   optional(convertCommand, "--west", convert.West, "Longitude of the southwest corner (default: 120)");
   optional(convertCommand, "--north", convert.North, "Latitude of the northeast corner (default: 50)");
   optional(convertCommand, "--east", convert.East, "Longitude of the northeast corner (default: 150)");
-  convertCommand
-      ->add_option_function<int>(
-          "--res", [&convert](int minutes) { convert.Resolution = minutes; },
-          "Output resolution in minutes; 0 is the source model's own, 2.5' or 1' (default: 0)")
-      ->check(CLI::IsMember({0, 5, 10, 15, 20}));
+  optional(convertCommand, "--res", convert.Resolution,
+           "Output resolution in minutes: 5, 10, 15 or 20, or 0 (also 2.5 or 1, as the model's) for the "
+           "source model's own spacing (default: the settings', else 0)");
   convertCommand->add_flag("--overwrite", convert.Overwrite, "Replace an existing file of that name");
   convertCommand->footer(
       "Example:\n"
@@ -72,10 +73,28 @@ int main(int argc, char** argv) {
   optional(checkCommand, "--lat", check.Lat, "Latitude of the point (default: 35 40 37.8)");
   optional(checkCommand, "--lon", check.Lon, "Longitude of the point (default: 139 44 52.3)");
   checkCommand->add_option("--points", check.Points,
-                           "A file of points, one \"LAT;LON\" or \"LAT<TAB>LON\" a line; - reads standard input. "
-                           "Prints the source value, the custom value and the error, tab-separated, a line each");
+                           "A file of points, - for standard input: a line each, \"LAT;LON\" or \"LAT<TAB>LON\" "
+                           "(degrees, minutes and seconds allowed) or \"LAT LON\", \"LAT,LON\" (decimal degrees), "
+                           "each optionally followed by more fields (heights, names) that are kept");
   checkCommand->footer(
-      "Values are metres: \"Out of range.\" where a grid has no value.\n"
+      "The values:\n"
+      "  Original  the source model at the point: a natural cubic spline over the 6 x 6\n"
+      "            nodes around it (bilinear in the point's cell near the poles and\n"
+      "            where a node of that window is missing)\n"
+      "  Custom    the custom geoid file at the point, the same way, rounded to float32\n"
+      "  Error     Custom - Original\n"
+      "Metres; \"Out of range.\" where a grid has no value. Without the custom file the\n"
+      "source value still comes and the exit status is 1.\n"
+      "\n"
+      "--points answers every input line with one output line, in order, tab-separated:\n"
+      "the point as given, Original, Custom, Error and the kept fields. Blank lines,\n"
+      "lines starting with # and a first line that is no point (a header) are copied\n"
+      "through; a refused line gives the point and \"ERROR: \" with the reason. With\n"
+      "--json: one object per point line, with its \"line\" number and the values, or\n"
+      "\"error\" holding the reason (a text) for a refused line. Answers are written as\n"
+      "soon as the input pauses, so the command works as a filter behind other\n"
+      "programs; Ctrl-C stops it after the lines in hand (exit status 130). Exit\n"
+      "status 1 when any line was refused.\n"
       "Example:\n"
       "  tessmar-cli --data-dir /data/egm2008 --output tokyo check --lat \"35 40 37.8\" --lon \"139 44 52.3\"");
 
@@ -84,10 +103,16 @@ int main(int argc, char** argv) {
       app.add_subcommand("scan", "Scan the custom geoid for its largest error against the source model");
   scanCommand
       ->add_option("--precision", scan.Precision,
-                   "Lattice points per source spacing (4.0, 2.0, 1.0, 0.5, 0.25, ...); raised where it "
-                   "would miss custom nodes")
+                   "Lattice points per source spacing, above 0 and at most " + tessmar::ShortestText(MaxPrecision) +
+                       " (4.0, 2.0, 1.0, 0.5, 0.25, ...); raised where it would miss custom nodes")
       ->capture_default_str();
   scanCommand->footer(
+      "The scan walks a lattice over the custom grid, three cells in from each edge, and\n"
+      "at every point compares the custom value with the source value, both by a natural\n"
+      "cubic spline over the 6 x 6 nodes around the point (bilinear in the point's cell\n"
+      "near the poles and where a node of that window is missing). It reports the\n"
+      "largest and the most negative difference, custom - source (the custom value\n"
+      "rounded to float32), in metres, with their places.\n"
       "Example:\n"
       "  tessmar-cli --data-dir /data/egm2008 --output tokyo scan --precision 2.0");
 
@@ -145,6 +170,9 @@ int main(int argc, char** argv) {
     if (importCommand->parsed()) return RunImportGtx(global, import);
     if (exportCommand->parsed()) return RunExportGtx(global, exportGtx);
     if (modelsCommand->parsed()) return RunModels(global);
+  } catch (const TUsageError& e) {
+    std::cerr << "Error: " << e.what() << "\n";
+    return ExitUsage;
   } catch (const std::exception& e) {
     std::cerr << "Error: " << e.what() << "\n";
     return ExitFailed;

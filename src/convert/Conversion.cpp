@@ -84,9 +84,10 @@ TEngineResult MakeCustomGeoid(TSession& session, const std::string& FileName) {
   double N = corner(TControl::EditLat2);
   double E = corner(TControl::EditLon2);
 
+  const double typedW = W, typedE = E;
   if (W < 0) W += 360;
   if (E < 0) E += 360;
-  if (RegionIsWholeCircle(W, E, res)) {
+  if (RegionIsWholeCircle(typedW, typedE, W, E, res)) {
     W = 0;
     E = 360 - res;
   } else {

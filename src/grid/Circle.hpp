@@ -32,11 +32,12 @@ inline double ClampLatitude(double lat) noexcept {
 // nlon is column 0 again. Read of nodes.
 inline bool GridWraps(double west, double east) noexcept { return west <= 1e-5 && east + 1e-5 >= 360; }
 
-// A region typed from W to E (both in 0..360, snapped to res) is the whole
-// circle: its corners cross within eight cells, or lie 360 less eight cells
-// apart. Conversion.
-inline bool RegionIsWholeCircle(double W, double E, double res) noexcept {
-  return (W > E && std::fabs(E - W) < 8 * res) || E - W > 360 - 8 * res;
+// A region typed from typedW to typedE (snapped to res) is the whole circle:
+// as typed, east lies at least 360 less eight cells east of west ("-180 to
+// 180"); or, with both brought into 0..360 as W and E, its corners cross within
+// eight cells or lie more than 360 less eight cells apart. Conversion.
+inline bool RegionIsWholeCircle(double typedW, double typedE, double W, double E, double res) noexcept {
+  return typedE - typedW >= 360 - 8 * res || (W > E && std::fabs(E - W) < 8 * res) || E - W > 360 - 8 * res;
 }
 
 // A custom grid of nlon columns at dlon covers the whole circle, so the scan

@@ -190,15 +190,21 @@ class FormMainTest : public QObject {
     QVERIFY(!fs::exists(world.Dir.File("Tessmar.qdat")));
   }
 
-  void reportWindowToggles() {
+  // The two links as a user clicks them: a real press and release through the
+  // application, whose event filter (for Escape) sees them too. Each click acts once.
+  void linksActOncePerClick() {
     TWorld world;
     TForm f(world);
     f.Form.ReportAppend("kept");
-    f.Form.LabelReportClick();
+    auto* report = f.Child<QLabel>("LabelReport");
+    QTest::mouseClick(report, Qt::LeftButton);
     QVERIFY(f.Form.FormReport()->isVisible());
-    f.Form.LabelReportClick();
+    QTest::mouseClick(report, Qt::LeftButton);
     QVERIFY(!f.Form.FormReport()->isVisible());
     QCOMPARE(f.Form.FormReport()->Lines(), std::vector<std::string>{"kept"});
+
+    QTest::mouseClick(f.Child<QLabel>("LabelOutFname"), Qt::LeftButton);
+    QCOMPARE(f.FileDialogs.size(), std::size_t{1});  // one dialog, one Cancel
   }
 
   void commandLineAndDroppedFiles() {

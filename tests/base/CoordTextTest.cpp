@@ -85,5 +85,66 @@ TEST(ParseNumber, ReadsPlainNumbersOrGivesZero) {
   for (const auto& c : cases) EXPECT_EQ(ParseNumber(c.text), c.degrees) << '"' << c.text << '"';
 }
 
+// The command line's strict rule: what it accepts reads as the window reads
+// it; what it refuses is a typo that the window would have read as some number.
+TEST(ReadStrictCoordinate, AcceptsWhatCannotBeATypoAndRefusesTheRest) {
+  constexpr TAxis lat = TAxis::Latitude, lon = TAxis::Longitude;
+  const struct {
+    const char* text;
+    TAxis axis;
+    double degrees;  // NaN: refused
+    const char* reason;
+  } cases[] = {
+      {"35 40 37.8", lat, 35.677166666666665, ""},
+      {"35 40 37.8 N", lat, 35.677166666666665, ""},
+      {"n35 40", lat, 35 + 40.0 / 60, ""},
+      {"35:40:37.8", lat, 35.677166666666665, ""},
+      {"35\xC2\xB0" "40'37.8\"", lat, 35.677166666666665, ""},
+      {"-35.5", lat, -35.5, ""},
+      {"+35.5", lat, 35.5, ""},
+      {"35 30 s", lat, -35.5, ""},
+      {"139 44 52.3 W", lon, -139.74786111111112, ""},
+      {"-90", lat, -90, ""},
+      {"359.99", lon, 359.99, ""},
+      {"-360", lon, -360, ""},
+      {".5", lat, 0.5, ""},
+      {"35d40m37.8s", lat, NAN, "\"d\" is not part of a coordinate"},  // the window reads -35.677
+      {"139d44m52.3s", lon, NAN, "\"d\" is not part of a coordinate"},
+      {"abc", lat, NAN, "\"a\" is not part of a coordinate"},
+      {"", lat, NAN, "it is empty"},
+      {"N", lat, NAN, "it has no digit"},
+      {"91", lat, NAN, "a latitude lies within -90..90"},
+      {"-90.0001", lat, NAN, "a latitude lies within -90..90"},
+      {"360.5", lon, NAN, "a longitude lies within -360..360"},
+      {"35 61 0", lat, NAN, "minutes must be below 60"},
+      {"35 0 60", lat, NAN, "seconds must be below 60"},
+      {"35 E", lat, NAN, "\"E\" is no hemisphere of a latitude (N or S)"},
+      {"35 N", lon, NAN, "\"N\" is no hemisphere of a longitude (E or W)"},
+      {"1E5", lon, NAN, "a hemisphere letter stands between numbers"},
+      {"35 N 30", lat, NAN, "a hemisphere letter stands between numbers"},
+      {"35-40", lat, NAN, "a \"-\" stands after the start"},
+      {"35 -30", lat, NAN, "a \"-\" stands after the start"},
+      {"-35 30 N", lat, NAN, "it has both a sign and a hemisphere letter"},
+      {"N 35 S", lat, NAN, "it has two hemisphere letters"},
+      {"35 40 37 8", lat, NAN, "it has more than three numbers"},
+      {"35.5 30", lat, NAN, "only its last number may have a fraction"},
+      {"35,5", lat, NAN, "\",\" is not part of a coordinate"},
+      {"1.2.3", lat, NAN, "\"1.2.3\" is not a number"},
+      {"35\x01" "30", lat, NAN, "it holds a character that is not part of a coordinate"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const TStrictCoordinate read = ReadStrictCoordinate(c.text, c.axis);
+    if (std::isnan(c.degrees)) {
+      EXPECT_FALSE(read.Value);
+      EXPECT_EQ(read.Reason, c.reason);
+    } else {
+      ASSERT_TRUE(read.Value) << read.Reason;
+      EXPECT_EQ(*read.Value, c.degrees);
+      EXPECT_EQ(*read.Value, ParseCoordinate(c.text));  // as the window reads it
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tessmar

@@ -1,6 +1,7 @@
 // tessmar-cli as a user runs it: a child process, its output and exit status.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,6 +39,19 @@ std::string Slurp(const std::string& path) {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+// A command's standard output (its errors pass through); fails the test on a non-zero exit.
+std::string Shell(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    EXPECT_EQ(::pclose(pipe), 0) << command;
+  } else {
+    ADD_FAILURE() << "cannot run " << command;
+  }
+  return out;
 }
 
 struct CliTest : ::testing::Test {
@@ -125,10 +139,6 @@ TEST_F(CliTest, ConvertJsonDescribesTheFile) {
 }
 
 TEST_F(CliTest, FailuresExitWithOneAndSayWhy) {
-  TRun blank = Run({"convert", "--north", ""});
-  EXPECT_EQ(blank.Status, 1);
-  EXPECT_EQ(blank.Err, "Error: Invalid floating point operation.\n");
-  EXPECT_FALSE(fs::exists(Dir.File("Tessmar.qdat")));
 
   TRun range = Run({"convert", "--south", "60"});
   EXPECT_EQ(range.Status, 1);
@@ -225,35 +235,188 @@ TEST_F(CliTest, CheckPrintsTheThreeFields) {
   }
   TRun missingPoints = Run({"--output", "none", "check", "--points", Logs.File("points")});
   EXPECT_EQ(missingPoints.Status, 1);
-  EXPECT_EQ(missingPoints.Out, "36.5000\t\t\n0.0000\t\t\n");
+  EXPECT_EQ(missingPoints.Out, "50\t120\t36.5000\t\t\n10\t120\t0.0000\t\t\n");
   once(missingPoints.Err);
   TRun missingPointsJson = Run({"--output", "none", "--json", "check", "--points", Logs.File("points")});
   EXPECT_EQ(missingPointsJson.Out.substr(0, missingPointsJson.Out.find('\n')),
-            R"({"lat":50,"lon":120,"source":36.5,"custom":null,"error":null})");
+            R"({"line":1,"lat":50,"lon":120,"source":36.5,"custom":null,"error":null})");
 }
 
-TEST_F(CliTest, CheckPointsReadsAFileOrStandardInput) {
+// A points file as other programs write them: every input line gets exactly one
+// output line, in order, so the answers can be pasted beside the points.
+TEST_F(CliTest, CheckPointsAnswersEveryLineInOrder) {
   ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
-  test::WriteBytes(Logs.File("points"), {});
-  {
-    std::ofstream points(Logs.File("points"));
-    points << "50;120\r\n10\t120\n\n  \nno separator\n50 N;-0.0\n";
-  }
+  const std::string input =
+      "lat;lon;height\n"         // a header
+      "# survey 2026-12\n"       // a comment
+      "50;120;12.3\n"            // the height is kept, never read
+      "\n"                       // blank
+      "50 N;120 0 0 E\r\n"       // degrees, minutes and seconds; CR LF
+      "10\t120\tBM-7\n"          // tab
+      "50.0 120.0 12.3 name\n"   // blanks: decimal degrees
+      "50,120\n"                 // comma
+      "35d40m37.8s;120\n"        // a typo: refused, named
+      "  \n"
+      "91 120\n"                 // out of range
+      "50, 120, 4\n";            // comma and blanks
+  std::ofstream(Logs.File("points")) << input;
+  const std::string expected =
+      "lat;lon;height\n"
+      "# survey 2026-12\n"
+      "50\t120\t36.5000\t36.5000\t0.0000\t12.3\n"
+      "\n"
+      "50 N\t120 0 0 E\t36.5000\t36.5000\t0.0000\n"
+      "10\t120\t0.0000\tOut of range.\t\tBM-7\n"
+      "50.0\t120.0\t36.5000\t36.5000\t0.0000\t12.3 name\n"
+      "50\t120\t36.5000\t36.5000\t0.0000\n"
+      "35d40m37.8s\t120\tERROR: column 1: \"35d40m37.8s\" is not a latitude: \"d\" is not part of a coordinate\n"
+      "  \n"
+      "91\t120\tERROR: column 1: \"91\" is not a latitude: a latitude lies within -90..90\n"
+      "50\t120\t36.5000\t36.5000\t0.0000\t4\n";
   TRun run = Run({"check", "--points", Logs.File("points")});
-  EXPECT_EQ(run.Status, 1);  // one line did not read
-  EXPECT_EQ(run.Out, "36.5000\t36.5000\t0.0000\n0.0000\tOut of range.\t\n0.0000\tOut of range.\t\n");
-  EXPECT_EQ(run.Err, "Error: line 5: expected LAT;LON or LAT<TAB>LON\n");
+  EXPECT_EQ(run.Status, 1);  // two lines refused, after every line was answered
+  EXPECT_EQ(run.Out, expected);
+  EXPECT_EQ(std::count(run.Out.begin(), run.Out.end(), '\n'), std::count(input.begin(), input.end(), '\n'));
+  EXPECT_EQ(run.Err, "Error: 2 of 8 point lines were refused.\n");
 
+  // JSON Lines: one object per point line, with its line number.
   TRun json = Run({"--json", "check", "--points", Logs.File("points")});
   std::istringstream lines(json.Out);
-  std::string first;
-  std::getline(lines, first);
-  EXPECT_EQ(first, R"({"lat":50,"lon":120,"source":36.5,"custom":36.5,"error":0})");
-  std::string second;
-  std::getline(lines, second);
-  EXPECT_EQ(nlohmann::json::parse(second)["custom"], nullptr);
+  std::vector<nlohmann::json> objects;
+  for (std::string line; std::getline(lines, line);) objects.push_back(nlohmann::json::parse(line));
+  ASSERT_EQ(objects.size(), 8u);
+  EXPECT_EQ(objects[0], nlohmann::json::parse(R"({"line":3,"lat":50,"lon":120,"source":36.5,"custom":36.5,"error":0})"));
+  EXPECT_EQ(objects[2]["line"], 6);
+  EXPECT_EQ(objects[2]["custom"], nullptr);
+  EXPECT_EQ(objects[5]["line"], 9);
+  EXPECT_EQ(objects[5]["error"], "column 1: \"35d40m37.8s\" is not a latitude: \"d\" is not part of a coordinate");
 
+  // Standard input, and a file with no header and no line end at its end.
+  std::ofstream(Logs.File("plain")) << "50;120\n10;120";
+  EXPECT_EQ(Shell(std::string(TESSMAR_CLI) + " --no-settings --data-dir " + Dir.Path() + " check --points - < " +
+                  Logs.File("plain")),
+            "50\t120\t36.5000\t36.5000\t0.0000\n10\t120\t0.0000\tOut of range.\t\n");
   EXPECT_EQ(Run({"check", "--points", Logs.File("absent")}).Status, 2);
+}
+
+// A filter behind other software: one line in, its answer out, before the next.
+TEST_F(CliTest, CheckPointsAnswersACoprocessLineByLine) {
+  ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
+  int in[2], out[2];
+  ASSERT_EQ(::pipe(in), 0);
+  ASSERT_EQ(::pipe(out), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(in[0], 0);
+    ::dup2(out[1], 1);
+    ::close(in[1]);
+    ::close(out[0]);
+    ::execl(TESSMAR_CLI, TESSMAR_CLI, "--no-settings", "--data-dir", Dir.Path().c_str(), "check", "--points", "-",
+            nullptr);
+    ::_exit(127);
+  }
+  ::close(in[0]);
+  ::close(out[1]);
+  const auto answer = [&](const std::string& line) {
+    EXPECT_EQ(::write(in[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    pollfd p{out[0], POLLIN, 0};
+    EXPECT_EQ(::poll(&p, 1, 10000), 1) << "no answer to " << line;  // the process waits for more
+    char buffer[256];
+    const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+    return std::string(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+  };
+  EXPECT_EQ(answer("50 120\n"), "50\t120\t36.5000\t36.5000\t0.0000\n");
+  EXPECT_EQ(answer("10 120\n"), "10\t120\t0.0000\tOut of range.\t\n");
+  ::close(in[1]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(out[0]);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// Ctrl-C stops a long points run after the lines in hand: what was computed is
+// printed, whole lines only, and the exit status says it was stopped.
+TEST_F(CliTest, CheckPointsStopsOnCtrlC) {
+  ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
+  {
+    std::ofstream points(Logs.File("many"));
+    for (int i = 0; i < 3000000; ++i) points << "50;120\n";
+  }
+  fs::remove(Logs.File("out"));  // the last run's output is not this one's
+  TRun run = Run({"check", "--points", Logs.File("many")}, [&](pid_t pid) {
+    // Once the first answers are out.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline &&
+           (!fs::exists(Logs.File("out")) || fs::file_size(Logs.File("out")) == 0))
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    ::kill(pid, SIGINT);
+  });
+  EXPECT_EQ(run.Status, 130) << run.Err;
+  const auto lines = std::count(run.Out.begin(), run.Out.end(), '\n');
+  EXPECT_GT(lines, 0);
+  EXPECT_LT(lines, 3000000);
+  EXPECT_EQ(run.Out.size(), static_cast<std::size_t>(lines) * std::string("50\t120\t36.5000\t36.5000\t0.0000\n").size());
+  EXPECT_NE(run.Err.find("Stopped by Ctrl-C"), std::string::npos);
+}
+
+// Options that cannot be what the user meant are refused, naming the option and
+// what it takes, before anything is done.
+TEST_F(CliTest, OptionsThatCannotBeMeantAreRefused) {
+  const struct {
+    std::vector<std::string> args;
+    const char* message;  // on stderr, after "Error: "
+  } refused[] = {
+      {{"check", "--lat", "35d40m37.8s", "--lon", "139d44m52.3s"}, "--lat: \"35d40m37.8s\" is not a latitude"},
+      {{"check", "--lat", "abc"}, "--lat: \"abc\" is not a latitude"},
+      {{"check", "--lat", "91"}, "a latitude lies within -90..90"},
+      {{"check", "--lat", "35 61 0"}, "minutes must be below 60"},
+      {{"check", "--lat", "35 E"}, "\"E\" is no hemisphere of a latitude (N or S)"},
+      {{"check", "--lon", "35 N"}, "--lon: "},
+      {{"convert", "--west", "abc"}, "--west: \"abc\" is not a longitude"},
+      {{"convert", "--north", ""}, "--north: \"\" is not a latitude: it is empty"},
+      {{"--model", "foo", "check"}, "--model: \"foo\" names no model of the catalogue. Choose 0 or 2.5"},
+      {{"--model", "2,5", "check"}, "--model: \"2,5\" names no model"},
+      {{"scan", "--precision", "0"}, "--precision: \"0\" is not a precision"},
+      {{"scan", "--precision", "-1"}, "--precision: \"-1\""},
+      {{"scan", "--precision", "abc"}, "--precision: \"abc\""},
+      {{"scan", "--precision", "1e9"}, "at most 100"},
+      {{"convert", "--res", "7"}, "--res: \"7\" is not a resolution for EGM2008 2.5'x2.5'. Choose 5, 10, 15 or 20"},
+      {{"--model", "1", "convert", "--res", "2.5"}, "--res: \"2.5\" is not a resolution for EGM2008 1'x1'"},
+  };
+  for (const auto& r : refused) {
+    SCOPED_TRACE(r.args[0] + " " + r.args[1] + " " + r.args[2]);
+    TRun run = Run(r.args);
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_EQ(run.Err.rfind("Error: ", 0), 0u) << run.Err;
+    EXPECT_NE(run.Err.find(r.message), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Out, "");
+  }
+  EXPECT_NE(Run({"check", "--lat", "35d"}).Err.find("35 40 37.8 N, 35:40:37.8"), std::string::npos);  // the spellings
+  EXPECT_TRUE(fs::is_empty(Dir.Path()) || !fs::exists(Dir.File("Tessmar.qdat")));
+
+  // Accepted: the model by entry, spacing or title in any case; the model's own spacing as --res.
+  for (const auto& model : {"0", "2.5", "egm2008 2.5'X2.5'"}) {
+    TRun run = Run({"--model", model, "--json", "convert", "--res", "2.5", "--overwrite"});
+    EXPECT_EQ(run.Status, 0) << model << run.Err;
+    EXPECT_EQ(nlohmann::json::parse(run.Out)["dlat"], 1.0 / 24) << model;
+  }
+  // A precision the lattice rules raise says so.
+  ASSERT_EQ(Run({"convert", "--res", "5", "--south", "49", "--north", "50", "--west", "120", "--east", "121", "--overwrite"}).Status, 0);
+  TRun raised = Run({"scan", "--precision", "0.3"});
+  EXPECT_EQ(raised.Status, 0);
+  EXPECT_NE(raised.Err.find("Note: precision raised to 1: a coarser lattice"), std::string::npos) << raised.Err;
+}
+
+TEST_F(CliTest, DataFolderIsTheOptionTheSettingsOrTheProgramsOwn) {
+  const std::string programFolder = fs::path(TESSMAR_CLI).parent_path().string() + "/";
+  EXPECT_EQ(Shell(std::string(TESSMAR_CLI) + " --no-settings models 2>/dev/null || true").rfind("Data folder: " + programFolder, 0),
+            0u);
+  std::ofstream(Logs.File("data.ini")) << "[Option]\nDataPath=" << Logs.Path() << "\n";
+  EXPECT_EQ(Shell(std::string(TESSMAR_CLI) + " --settings " + Logs.File("data.ini") + " models 2>/dev/null || true")
+                .rfind("Data folder: " + Logs.Path(), 0),
+            0u);
+  EXPECT_EQ(Run({"--settings", Logs.File("data.ini"), "--data-dir", Dir.Path(), "models"}).Out.rfind("Data folder: " + Dir.Path(), 0),
+            0u);
 }
 
 TEST_F(CliTest, ScanPrintsTheReport) {
@@ -328,19 +491,6 @@ TEST_F(CliTest, SettingsFileGivesTheDefaults) {
   EXPECT_EQ(missing.Err, "Error: settings file not found: " + Logs.File("none.ini") + "\n");
 }
 
-// A command's standard output (its errors pass through); fails the test on a non-zero exit.
-std::string Shell(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    EXPECT_EQ(::pclose(pipe), 0) << command;
-  } else {
-    ADD_FAILURE() << "cannot run " << command;
-  }
-  return out;
-}
-
 std::vector<double> Numbers(const std::string& text) {
   std::vector<double> values;
   std::istringstream in(text);
@@ -386,11 +536,11 @@ TEST_F(CliTest, ImportedGtxModelRoundTripsThroughGdalAndProj) {
   EXPECT_EQ(listed[1]["selected"], true);
 
   // A new settings file made without --data-dir finds the grid from anywhere:
-  // the folder the import wrote to becomes its data path.
+  // the folder the import wrote to (the program's own) becomes its data path.
   TTempDir elsewhere;
-  const std::string fresh = Logs.File("fresh.ini");
-  Shell("cd " + elsewhere.Path() + " && " + TESSMAR_CLI + " --settings " + fresh + " import-gtx " +
-        Logs.File("world.gtx") + " >/dev/null 2>&1");
+  const std::string fresh = Logs.File("fresh.ini"), program = elsewhere.File("tessmar-cli");
+  fs::copy_file(TESSMAR_CLI, program);
+  Shell(program + " --settings " + fresh + " import-gtx " + Logs.File("world.gtx") + " >/dev/null 2>&1");
   TRun found = Run({"--settings", fresh, "models"});
   EXPECT_EQ(found.Status, 0) << found.Err;
   EXPECT_NE(found.Out.find(elsewhere.File("world") + "\n"), std::string::npos) << found.Out;

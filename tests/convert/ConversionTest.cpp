@@ -122,6 +122,9 @@ TEST_F(ConversionTest, WholeCircleAndMarginsInLongitude) {
       {"0", "359.9", 0, 4320},     // misses less than eight cells of the circle
       {"-10", "10", 349.75, 247},  // across 0 degrees: margins, west not brought back
       {"350", "10", 349.75, 247},
+      {"-180", "180", 0, 4320},      // "the whole world" as typed: not a strip at 180
+      {"-179.7", "180", 0, 4320},    // 359.7 degrees as typed: less than eight cells short
+      {"-170", "180", 189.75, 4207},  // 350: a region, across 180
   };
   for (const auto& c : cases) {
     SetRegion("30", c.west, "30", c.east);
@@ -132,6 +135,15 @@ TEST_F(ConversionTest, WholeCircleAndMarginsInLongitude) {
     EXPECT_EQ(t.cols, c.cols) << c.west << ' ' << c.east;
     EXPECT_EQ(t.rows, 7);
   }
+  // Typed -180 .. 180 writes what 0 .. 360 writes, byte for byte.
+  SetRegion("30", "-180", "30", "180");
+  View.Answers = {TModalResult::mrYes};
+  ButtonConvertClick(Session);
+  const auto typedMinus180 = test::ReadBytes(Output());
+  SetRegion("30", "0", "30", "360");
+  View.Answers = {TModalResult::mrYes};
+  ButtonConvertClick(Session);
+  EXPECT_EQ(test::ReadBytes(Output()), typedMinus180);
 }
 
 TEST_F(ConversionTest, LatitudesClampAtThePoles) {
