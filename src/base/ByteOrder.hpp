@@ -47,6 +47,13 @@ T LoadBig(const unsigned char* p) noexcept { return LoadAs<std::endian::big, T>(
 template <class T>
 void StoreBig(T value, unsigned char* p) noexcept { StoreAs<std::endian::big>(value, p); }
 
+// Values stored one after the other in the given order, as a fixed header or
+// trailer holds them.
+template <std::endian Order, class... T>
+void StoreFields(unsigned char* out, T... values) noexcept {
+  ((StoreAs<Order>(values, out), out += sizeof(T)), ...);
+}
+
 // A 32-bit word between the machine's order and the given one (both ways).
 template <std::endian Order>
 constexpr std::uint32_t SwapTo(std::uint32_t bits) noexcept { return detail::ToOrder<Order>(bits); }

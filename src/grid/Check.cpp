@@ -21,12 +21,7 @@ bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 }  // namespace
 
 void EncodeTrailer(const TCustomTrailer& t, unsigned char* out) {
-  StoreLittle(t.rows, out);
-  StoreLittle(t.cols, out + 4);
-  StoreLittle(t.south, out + 8);
-  StoreLittle(t.west, out + 16);
-  StoreLittle(t.dlat, out + 24);
-  StoreLittle(t.dlon, out + 32);
+  StoreFields<std::endian::little>(out, t.rows, t.cols, t.south, t.west, t.dlat, t.dlon);
 }
 
 TCustomTrailer DecodeTrailer(const unsigned char* in) {

@@ -37,13 +37,8 @@ constexpr std::int64_t RecordLayoutLimit = std::int64_t{1} << 31;
 
 }  // namespace
 
-void EncodeGtxHeader(const TGtxHeader& header, unsigned char* out) {
-  StoreBig(header.south, out);
-  StoreBig(header.west, out + 8);
-  StoreBig(header.dlat, out + 16);
-  StoreBig(header.dlon, out + 24);
-  StoreBig(header.rows, out + 32);
-  StoreBig(header.cols, out + 36);
+void EncodeGtxHeader(const TGtxHeader& h, unsigned char* out) {
+  StoreFields<std::endian::big>(out, h.south, h.west, h.dlat, h.dlon, h.rows, h.cols);
 }
 
 TGtxHeader DecodeGtxHeader(const unsigned char* in) {
