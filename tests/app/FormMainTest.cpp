@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -192,6 +193,33 @@ class FormMainTest : public QObject {
     const std::string maxText = f.Text(TControl::LabelMaxG);
     QVERIFY(map.pixelColor(0, 0) != QColor(178, 24, 43));
     SaveScreenshots(f.Form);
+  }
+
+  // For scripts/screenshot: the window on the demo model after a conversion, a
+  // point check and a scan, with the Map window below it.
+  void demoScreenshots() {
+    const char* folder = std::getenv("TESSMAR_SCREENSHOTS");
+    const char* ini = std::getenv("TESSMAR_DEMO_INI");
+    if (!folder || !ini) QSKIP("only for scripts/screenshot");
+    TWorld world("missing-grid");
+    TForm f(world, {QString(ini)});
+    QTest::mouseClick(f.Child<QPushButton>("ButtonConvert"), Qt::LeftButton);
+    f.Child<QLineEdit>("EditLat")->setText("35 30");
+    f.Child<QLineEdit>("EditLon")->setText("139 45");
+    QTest::mouseClick(f.Child<QPushButton>("ButtonCalc"), Qt::LeftButton);
+    QTest::mouseClick(f.Child<QPushButton>("Button1"), Qt::LeftButton);
+    QVERIFY(f.Text(TControl::LabelMaxG).rfind("Max: ", 0) == 0);
+    QTest::mouseClick(f.Child<QLabel>("LabelMap"), Qt::LeftButton);
+    QVERIFY(f.Form.FormMap()->isVisible());
+    const QPixmap main = f.Form.grab(), map = f.Form.FormMap()->grab();
+    QPixmap both(std::max(main.width(), map.width()), main.height() + map.height() + 8);
+    both.fill(QColor(60, 60, 60));
+    QPainter painter(&both);
+    painter.drawPixmap((both.width() - main.width()) / 2, 0, main);
+    painter.drawPixmap((both.width() - map.width()) / 2, main.height() + 8, map);
+    painter.end();
+    QVERIFY(main.save(QString(folder) + "/demo-window.png"));
+    QVERIFY(both.save(QString(folder) + "/demo-map.png"));
   }
 
   void mapLinkOpensAndClosesOncePerClick() {
