@@ -541,7 +541,7 @@ void TFormMain::LabelMapClick() {
     return;
   }
   RedrawMap();
-  FFormMap->ShowMap();
+  FFormMap->ShowMap(MonitorWorkArea());
 }
 
 void TFormMain::RequestMapRedraw() {

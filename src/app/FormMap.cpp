@@ -21,12 +21,14 @@ TFormMap::TFormMap(QWidget* mainWindow) : QWidget(nullptr, Qt::Window), FMainWin
   layout->addWidget(Picture);
 }
 
-void TFormMap::ShowMap() {
+void TFormMap::ShowMap(const TRect& workArea) {
   if (!FPlaced && FMainWindow) {
     // Below the main window, their centres on one vertical line.
     const QRect main = FMainWindow->frameGeometry();
-    adjustSize();
-    move(main.center().x() - frameGeometry().width() / 2, main.bottom() + 8);
+    const QRect frame = frameGeometry();
+    std::int32_t top = main.bottom() + 8, left = main.center().x() - frame.width() / 2;
+    ClampToWorkArea(top, left, frame.height(), frame.width(), workArea);
+    move(left, top);
     FPlaced = true;
   }
   show();

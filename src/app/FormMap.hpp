@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include "picture/Png.hpp"
+#include "placement/Placement.hpp"
 
 namespace tessmar {
 
@@ -31,8 +32,9 @@ class TFormMap : public QWidget {
  public:
   explicit TFormMap(QWidget* mainWindow);
 
-  // Visible and in front, beside the main window the first time.
-  void ShowMap();
+  // Visible and in front; the first time below the main window, kept inside
+  // the work area of its monitor.
+  void ShowMap(const TRect& workArea);
   void SetImage(const TImage& image);
   const QImage& Image() const { return FImage; }
 

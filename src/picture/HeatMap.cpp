@@ -30,7 +30,7 @@ void THeatMap::Begin(const TScanLattice& lattice) {
   if (lattice.nr < 0 || lattice.nc < 0) return;
   const std::int64_t longer = std::max(lattice.nr, lattice.nc) + 1;
   const std::int64_t k = (longer + MaxSide - 1) / MaxSide;
-  FBlock = static_cast<int>(k);
+  FBlock = k;
   FWidth = static_cast<int>((lattice.nc + k) / k);  // ceil((nc + 1) / k)
   FHeight = static_cast<int>((lattice.nr + k) / k);
   FPixels.assign(static_cast<std::size_t>(FWidth) * FHeight, NoValue());

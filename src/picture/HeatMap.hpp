@@ -33,20 +33,21 @@ class THeatMap : public TScanRowSink {
   const TScanLattice& Lattice() const { return FLattice; }
   int Width() const { return FWidth; }    // 0 when the lattice has no points
   int Height() const { return FHeight; }
-  int Block() const { return FBlock; }    // k: points per pixel side
+  std::int64_t Block() const { return FBlock; }  // k: points per pixel side
   // The pixel's difference of largest magnitude (metres), NaN when none.
   float Value(int x, int y) const { return FPixels[static_cast<std::size_t>(y) * FWidth + x]; }
   // The largest |difference| of all points: metres at each end of the ramp.
   double Scale() const { return FScale; }
   TRgba Colour(int x, int y) const { return DivergingColour(Value(x, y), FScale); }
   // Degrees between neighbouring pixels' first points.
-  double PixelDLat() const { return FLattice.DLat * FBlock; }
-  double PixelDLon() const { return FLattice.DLon * FBlock; }
+  double PixelDLat() const { return FLattice.DLat * static_cast<double>(FBlock); }
+  double PixelDLon() const { return FLattice.DLon * static_cast<double>(FBlock); }
 
  private:
   bool FBegun = false;
   TScanLattice FLattice{};
-  int FWidth = 0, FHeight = 0, FBlock = 1;
+  int FWidth = 0, FHeight = 0;
+  std::int64_t FBlock = 1;
   double FScale = 0;
   std::vector<float> FPixels;
 };

@@ -100,7 +100,7 @@ void DrawBox(TImage& image, const TMapFrame& frame, const TLatLonBox& box, const
 void DrawHeat(TImage& image, const TMapFrame& frame, const THeatMap& heat) {
   if (heat.Width() == 0) return;
   const TScanLattice& l = heat.Lattice();
-  const int k = heat.Block();
+  const std::int64_t k = heat.Block();
   std::vector<float> values(static_cast<std::size_t>(image.Width) * image.Height, NoValue());
   const auto keep = [&](int x, int y, float v) {
     float& to = values[static_cast<std::size_t>(y) * image.Width + x];
@@ -114,13 +114,13 @@ void DrawHeat(TImage& image, const TMapFrame& frame, const THeatMap& heat) {
       if (d < 0) d += 360;
       const double j = std::round((d - l.DLon / 2) / l.DLon);
       if (j < 0 || j > static_cast<double>(l.nc)) continue;
-      keep(x, y, heat.Value(static_cast<int>(j) / k, static_cast<int>(i) / k));
+      keep(x, y, heat.Value(static_cast<int>(static_cast<std::int64_t>(j) / k), static_cast<int>(static_cast<std::int64_t>(i) / k)));
     }
   }
   for (int hy = 0; hy < heat.Height(); ++hy)
     for (int hx = 0; hx < heat.Width(); ++hx) {
-      const double lat = l.North - static_cast<double>(hy) * k * l.DLat;
-      const double lon = l.West + static_cast<double>(hx) * k * l.DLon;
+      const double lat = l.North - static_cast<double>(hy) * heat.PixelDLat();
+      const double lon = l.West + static_cast<double>(hx) * heat.PixelDLon();
       keep(frame.Column(lon), frame.Row(lat), heat.Value(hx, hy));
     }
   for (int y = 0; y < image.Height; ++y)

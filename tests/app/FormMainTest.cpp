@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
@@ -239,6 +240,15 @@ class FormMainTest : public QObject {
     QCoreApplication::processEvents();
     QCOMPARE(f.Form.FormMap()->Image().pixelColor(579, 100), QColor(0, 0, 0));
     QVERIFY(f.Form.FormMap()->Image() != first);
+    // ... and the resolution: a margin of three 20' cells puts it at 109 E, column 578.
+    f.Child<QRadioButton>("RadioButton20")->click();
+    QCoreApplication::processEvents();
+    QCOMPARE(f.Form.FormMap()->Image().pixelColor(578, 100), QColor(0, 0, 0));
+    // ... and the model: the 1' model's grid is not there, so no relief inside the region.
+    QVERIFY(f.Form.FormMap()->Image().pixelColor(640, 100) != QColor(215, 215, 215));
+    f.Child<QComboBox>("ComboBoxGeoid")->setEditText("EGM2008 1'x1'");
+    QCoreApplication::processEvents();
+    QCOMPARE(f.Form.FormMap()->Image().pixelColor(640, 100), QColor(215, 215, 215));
     QTest::mouseClick(link, Qt::LeftButton);
     QVERIFY(!f.Form.FormMap()->isVisible());
     QTest::mouseClick(link, Qt::RightButton);  // not a click of the link
