@@ -111,8 +111,10 @@ int main(int argc, char** argv) {
           "--res", [&map](int minutes) { map.Resolution = minutes; },
           "Output resolution in minutes, for the three-cell margin (default: as convert)")
       ->check(CLI::IsMember({0, 5, 10, 15, 20}));
-  optional(mapCommand, "--lat", map.Lat, "Latitude of a point to mark with a cross (with --lon)");
-  optional(mapCommand, "--lon", map.Lon, "Longitude of a point to mark with a cross (with --lat)");
+  CLI::Option* mapLat = optional(mapCommand, "--lat", map.Lat, "Latitude of a point to mark with a cross (with --lon)");
+  CLI::Option* mapLon = optional(mapCommand, "--lon", map.Lon, "Longitude of a point to mark with a cross (with --lat)");
+  mapLat->needs(mapLon);
+  mapLon->needs(mapLat);
   mapCommand->footer(
       "The region is drawn in black with its three-cell margin, the custom geoid file's extent in magenta;\n"
       "longitudes run from -180, or from 0 for a region across 180 degrees.\n"

@@ -358,6 +358,7 @@ TEST_F(CliTest, MapDrawsTheRegionOnTheModel) {
   EXPECT_EQ(withCustom.Status, 0) << withCustom.Err;
   EXPECT_NE(withCustom.Out.find("Custom geoid: " + Dir.File("Tessmar.qdat")), std::string::npos) << withCustom.Out;
   EXPECT_EQ(Run({"map", "--png", png, "--width", "8"}).Status, 2);
+  EXPECT_EQ(Run({"map", "--png", png, "--lat", "35"}).Status, 2);  // a point needs both
   EXPECT_EQ(Run({"map"}).Status, 2);
 }
 
