@@ -1,10 +1,9 @@
 // tessmar-cli map: the window's map of the selected source model, the region
 // and the custom geoid file's extent, written as a PNG file.
-#include "cli/Commands.hpp"
-
 #include <iostream>
 
 #include "base/Path.hpp"
+#include "cli/Commands.hpp"
 #include "cli/Context.hpp"
 #include "grid/Source.hpp"
 #include "picture/Map.hpp"
@@ -24,7 +23,9 @@ int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
 
   const TGeoidModel& model = session.GeoidModels[SelectedModelIndex(session)];
   const std::unique_ptr<TGeoidGrid> source = OpenSourceGrid(session.DataDir, model);
-  if (!source) std::cerr << "Note: no relief: the model's grid file does not open: " << ModelFilePath(session.DataDir, model) << "\n";
+  if (!source)
+    std::cerr << "Note: no relief: the model's grid file does not open: " << ModelFilePath(session.DataDir, model)
+              << "\n";
 
   // The check point only when asked for: the settings' test point is the window's.
   const bool point = options.Lat && options.Lon;
@@ -71,8 +72,7 @@ int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
                 << FormatFixed(relief.High, 0, 3) << " m\n";
     if (scene.Region)
       std::cout << "Region: " << FormatLatLon(scene.Region->S, true) << "," << FormatLatLon(scene.Region->W, false)
-                << " to " << FormatLatLon(scene.Region->N, true) << "," << FormatLatLon(scene.Region->E, false)
-                << "\n";
+                << " to " << FormatLatLon(scene.Region->N, true) << "," << FormatLatLon(scene.Region->E, false) << "\n";
     if (scene.Custom) std::cout << "Custom geoid: " << CustomGeoidFileName(session) << "\n";
   }
   return ExitDone;

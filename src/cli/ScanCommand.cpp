@@ -1,10 +1,9 @@
 // tessmar-cli scan: the maximum error scan, its result printed; with
 // --heatmap, its differences as a picture too.
-#include "cli/Commands.hpp"
-
 #include <iostream>
 
 #include "accuracy/Scan.hpp"
+#include "cli/Commands.hpp"
 #include "cli/Context.hpp"
 #include "picture/HeatMap.hpp"
 #include "view/Grids.hpp"
@@ -45,9 +44,9 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
                  {"min", extreme(result.Min)}};
     if (heatWritten) {
       const TScanLattice& l = heat.Lattice();
-      out["heatmap"] = {{"path", options.Heatmap},       {"width", heat.Width()},      {"height", heat.Height()},
-                        {"block", heat.Block()},         {"north", l.North},           {"west", l.West},
-                        {"dlat", heat.PixelDLat()},      {"dlon", heat.PixelDLon()},   {"scale", heat.Scale()}};
+      out["heatmap"] = {{"path", options.Heatmap},  {"width", heat.Width()},    {"height", heat.Height()},
+                        {"block", heat.Block()},    {"north", l.North},         {"west", l.West},
+                        {"dlat", heat.PixelDLat()}, {"dlon", heat.PixelDLon()}, {"scale", heat.Scale()}};
     } else if (wantHeat) {
       out["heatmap"] = nullptr;
     }

@@ -31,7 +31,7 @@ class THeatMap : public TScanRowSink {
 
   bool Begun() const { return FBegun; }
   const TScanLattice& Lattice() const { return FLattice; }
-  int Width() const { return FWidth; }    // 0 when the lattice has no points
+  int Width() const { return FWidth; }  // 0 when the lattice has no points
   int Height() const { return FHeight; }
   std::int64_t Block() const { return FBlock; }  // k: points per pixel side
   // The pixel's difference of largest magnitude (metres), NaN when none.

@@ -49,7 +49,8 @@ TRgba ReliefRamp(double t) {
   t = std::clamp(t, 0.0, 1.0);
   for (std::size_t k = 1; k < stops.size(); ++k)
     if (t <= stops[k].first)
-      return Mix(stops[k - 1].second, stops[k].second, (t - stops[k - 1].first) / (stops[k].first - stops[k - 1].first));
+      return Mix(stops[k - 1].second, stops[k].second,
+                 (t - stops[k - 1].first) / (stops[k].first - stops[k - 1].first));
   return stops.back().second;
 }
 
@@ -114,7 +115,9 @@ void DrawHeat(TImage& image, const TMapFrame& frame, const THeatMap& heat) {
       if (d < 0) d += 360;
       const double j = std::round((d - l.DLon / 2) / l.DLon);
       if (j < 0 || j > static_cast<double>(l.nc)) continue;
-      keep(x, y, heat.Value(static_cast<int>(static_cast<std::int64_t>(j) / k), static_cast<int>(static_cast<std::int64_t>(i) / k)));
+      keep(x, y,
+           heat.Value(static_cast<int>(static_cast<std::int64_t>(j) / k),
+                      static_cast<int>(static_cast<std::int64_t>(i) / k)));
     }
   }
   for (int hy = 0; hy < heat.Height(); ++hy)
@@ -246,8 +249,8 @@ TMapInputs MapInputsOf(const TSession& session, double sourceSpacing) {
   if (FileExists(path)) {
     if (const TCustomOpen open = OpenCustomGrid(path); open.Grid) {
       const TGeoidGrid& g = *open.Grid;
-      inputs.Custom = TLatLonBox{g.south, g.west, g.north, g.west + (g.nlon - 1) * g.dlon,
-                                 LatticeIsWholeCircle(g.nlon, g.dlon)};
+      inputs.Custom =
+          TLatLonBox{g.south, g.west, g.north, g.west + (g.nlon - 1) * g.dlon, LatticeIsWholeCircle(g.nlon, g.dlon)};
     }
   }
   const double lat = ParseCoordinate(view.Text(TControl::EditLat)), lon = ParseCoordinate(view.Text(TControl::EditLon));

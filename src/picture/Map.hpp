@@ -22,7 +22,7 @@
 namespace tessmar {
 
 inline constexpr TRgba RegionColour{0, 0, 0, 255}, RegionHalo{255, 255, 255, 255}, CustomColour{200, 0, 160, 255},
-                       NoDataColour{215, 215, 215, 255};
+    NoDataColour{215, 215, 215, 255};
 
 struct TMapFrame {
   int Width = 0, Height = 0;

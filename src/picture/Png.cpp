@@ -52,7 +52,9 @@ bool Encode(png_structp png, png_infop info, TPngOut& out, int width, int height
 
 void WritePng(const std::string& path, int width, int height, const TPngText& text, const TPngRows& rows) {
   static_assert(sizeof(TRgba) == 4);
-  const auto fail = [&](const std::string& why) { throw TError("Cannot write the picture: " + path + " (" + why + ")"); };
+  const auto fail = [&](const std::string& why) {
+    throw TError("Cannot write the picture: " + path + " (" + why + ")");
+  };
   if (width <= 0 || height <= 0 || width > 1000000 || height > 1000000) fail("no pixels");
   TAtomicFile file(path);
   if (!file.Create()) fail("the folder cannot be written");

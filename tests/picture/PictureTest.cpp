@@ -28,13 +28,9 @@ TEST(HeatMap, OnePixelAPointUpTo4096ThenTheSmallestBlockThatFits) {
     std::int64_t nr, nc;
     int block, width, height;
   } cases[] = {
-      {0, 0, 1, 1, 1},
-      {10, 4095, 1, 4096, 11},
-      {10, 4096, 2, 2049, 6},
-      {8191, 100, 2, 51, 4096},
-      {8192, 0, 3, 1, 2731},
-      {4308, 8640, 3, 2881, 1437},  // the whole circle at 5' against 2.5'
-      {-1, 10, 1, 0, 0},            // no points
+      {0, 0, 1, 1, 1},       {10, 4095, 1, 4096, 11},     {10, 4096, 2, 2049, 6}, {8191, 100, 2, 51, 4096},
+      {8192, 0, 3, 1, 2731}, {4308, 8640, 3, 2881, 1437},  // the whole circle at 5' against 2.5'
+      {-1, 10, 1, 0, 0},                                   // no points
   };
   for (const auto& c : cases) {
     THeatMap heat;
@@ -70,7 +66,7 @@ TEST(HeatMap, RampFromBlueThroughWhiteToRed) {
   EXPECT_EQ(DivergingColour(-2, 2), BlueEnd);
   EXPECT_EQ(DivergingColour(0, 2), White);
   EXPECT_EQ(DivergingColour(1, 2), (TRgba{216, 140, 149, 255}));  // halfway: 216.5, 139.5, 149 to even
-  EXPECT_EQ(DivergingColour(NaN, 2), TRgba{});                      // transparent
+  EXPECT_EQ(DivergingColour(NaN, 2), TRgba{});                    // transparent
   EXPECT_EQ(DivergingColour(0, 0), White);
 }
 
@@ -130,7 +126,8 @@ TEST_F(ScanPicture, PointsWithoutAValueAreTransparent) {
   // A source hole: lattice points near it have no source value.
   const TGeoidModel& m = Session.GeoidModels[0];
   for (int r = 300; r < 320; ++r)
-    for (int c = 300; c < 320; ++c) test::PokeWord(Dir.File(m.fname), static_cast<std::int64_t>(r) * m.ncols + c + m.PrePad, NAN);
+    for (int c = 300; c < 320; ++c)
+      test::PokeWord(Dir.File(m.fname), static_cast<std::int64_t>(r) * m.ncols + c + m.PrePad, NAN);
   MaximumErrorScan(Session, &Heat);
   WriteHeatMap(Heat, Dir.File("holes.png"));
   const test::TPng read = test::ReadPng(Dir.File("holes.png"));
@@ -235,7 +232,7 @@ TEST_F(MapTest, ReliefFromLowestToHighestWithTheCustomExtentTheScanAndThePoint) 
   const TRelief relief = MakeRelief(*grid, 720, -180);
   EXPECT_EQ(relief.Low, -90);
   EXPECT_EQ(relief.High, 90);
-  EXPECT_NE(relief.Image.At(0, 0), relief.Image.At(0, 359));  // north and south differ
+  EXPECT_NE(relief.Image.At(0, 0), relief.Image.At(0, 359));      // north and south differ
   EXPECT_EQ(relief.Image.At(0, 100), relief.Image.At(500, 100));  // along a parallel the same
 
   // A regional model leaves the rest of the earth without data.
