@@ -1,6 +1,7 @@
 #include "TestGrids.hpp"
 
 #include <fcntl.h>
+#include <png.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -114,6 +115,40 @@ void PokeWord(const std::string& path, std::int64_t word, float value) {
   const int fd = ::open(path.c_str(), O_WRONLY);
   if (fd < 0 || ::pwrite(fd, &value, 4, word * 4) != 4) throw std::runtime_error("cannot poke " + path);
   ::close(fd);
+}
+
+TPng ReadPng(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) throw std::runtime_error("cannot open " + path);
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  TPng out;
+  std::vector<png_bytep> rows;
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(file);
+    throw std::runtime_error("not a PNG file: " + path);
+  }
+  png_init_io(png, file);
+  png_read_info(png, info);
+  png_set_expand(png);
+  png_set_strip_16(png);
+  png_set_gray_to_rgb(png);
+  png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+  png_read_update_info(png, info);
+  out.Width = static_cast<int>(png_get_image_width(png, info));
+  out.Height = static_cast<int>(png_get_image_height(png, info));
+  out.Pixels.resize(static_cast<std::size_t>(out.Width) * out.Height);
+  for (int y = 0; y < out.Height; ++y)
+    rows.push_back(reinterpret_cast<png_bytep>(out.Pixels[static_cast<std::size_t>(y) * out.Width].data()));
+  png_read_image(png, rows.data());
+  png_read_end(png, info);
+  png_textp text = nullptr;
+  const int count = png_get_text(png, info, &text, nullptr);
+  for (int k = 0; k < count; ++k) out.Text[text[k].key] = text[k].text;
+  png_destroy_read_struct(&png, &info, nullptr);
+  std::fclose(file);
+  return out;
 }
 
 TGeoidModel SmallModel(const std::string& fname, double spacing, double south, double west, int nlat, int nlon) {

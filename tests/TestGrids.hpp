@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <deque>
+#include <array>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -53,6 +55,16 @@ void WriteSparseFile(const std::string& path, std::int64_t size);
 void PokeWord(const std::string& path, std::int64_t word, float value);
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 std::vector<unsigned char> ReadBytes(const std::string& path);
+
+// A PNG file read back by libpng, independently of the program's writer:
+// 8-bit RGBA pixels row by row from the top, and its text chunks.
+struct TPng {
+  int Width = 0, Height = 0;
+  std::vector<std::array<std::uint8_t, 4>> Pixels;
+  std::map<std::string, std::string> Text;
+  std::array<std::uint8_t, 4> At(int x, int y) const { return Pixels.at(static_cast<std::size_t>(y) * Width + x); }
+};
+TPng ReadPng(const std::string& path);  // throws when it is no PNG file
 
 // A model of the given spacing and extent; `west` column 0, rows from `south`.
 TGeoidModel SmallModel(const std::string& fname, double spacing, double south, double west, int nlat, int nlon);

@@ -17,8 +17,10 @@
 #include "Version.hpp"
 #include "accuracy/PointCheck.hpp"
 #include "accuracy/Scan.hpp"
+#include "app/FormMap.hpp"
 #include "app/FormReport.hpp"
 #include "convert/ConvertCommand.hpp"
+#include "grid/Source.hpp"
 #include "base/Path.hpp"
 #include "base/Text.hpp"
 #include "view/Grids.hpp"
@@ -118,6 +120,8 @@ TFormMain::TFormMain(std::string exePath, QStringList arguments)
   WireControls();
   FFormReport = new TFormReport(this);
   FFormReport->setAttribute(Qt::WA_QuitOnClose, false);
+  FFormMap = new TFormMap(this);
+  FFormMap->setAttribute(Qt::WA_QuitOnClose, false);
   FEscapeWatch = std::make_unique<TEscapeWatch>(FSession);
   qApp->installEventFilter(FEscapeWatch.get());
 }
@@ -125,6 +129,7 @@ TFormMain::TFormMain(std::string exePath, QStringList arguments)
 TFormMain::~TFormMain() {
   qApp->removeEventFilter(FEscapeWatch.get());
   delete FFormReport;
+  delete FFormMap;
 }
 
 void TFormMain::CreateControls() {
@@ -173,6 +178,12 @@ void TFormMain::CreateControls() {
   GroupBoxError = group("GroupBoxError", 10, 215, 435, 68, " Maximum error  ");
   LabelReport = label(this, "LabelReport", 460, 225, 55, 13, "Report", centre);
   LabelReport->setCursor(Qt::PointingHandCursor);
+  // The Map link above Report, in the gap under the Geoid check group.
+  LabelMap = new TLinkLabel("Map", this);
+  LabelMap->setObjectName("LabelMap");
+  LabelMap->setGeometry(460, 210, 55, 13);
+  LabelMap->setAlignment(centre | Qt::AlignVCenter);
+  LabelMap->setCursor(Qt::PointingHandCursor);
   ButtonExit = button(this, "ButtonExit", 460, 250, 55, 25, "Exit", "Quit");
   ProgressBar1 = new QProgressBar(this);
   ProgressBar1->setObjectName("ProgressBar1");
@@ -290,6 +301,13 @@ void TFormMain::WireControls() {
   for (QWidget* w : {static_cast<QWidget*>(LabelReport), static_cast<QWidget*>(LabelOutFname)})
     w->installEventFilter(this);
   for (QLineEdit* e : {EditLat, EditLon, EditLat1, EditLat2, EditLon1, EditLon2}) e->installEventFilter(this);
+  // The map follows the fields it draws: corners, resolution, model, custom file, check point.
+  connect(LabelMap, &TLinkLabel::clicked, this, [this] { LabelMapClick(); });
+  for (QLineEdit* e : {EditLat1, EditLat2, EditLon1, EditLon2, EditFname, EditLat, EditLon})
+    connect(e, &QLineEdit::textChanged, this, [this] { RequestMapRedraw(); });
+  for (QRadioButton* r : {RadioButton0, RadioButton5, RadioButton10, RadioButton15, RadioButton20})
+    connect(r, &QRadioButton::toggled, this, [this] { RequestMapRedraw(); });
+  connect(ComboBoxGeoid, &QComboBox::editTextChanged, this, [this] { RequestMapRedraw(); });
 }
 
 // ---- The view ----
@@ -478,6 +496,7 @@ void TFormMain::closeEvent(QCloseEvent* e) {
     ReleaseSource(FSession);
     ++SourceReleases;
     FFormReport->close();
+    FFormMap->close();
   }
   e->accept();
 }
@@ -498,13 +517,83 @@ void TFormMain::AfterLongOperation() {
 void TFormMain::ButtonConvertClick() {
   const bool wasBusy = FSession.Busy;
   tessmar::ButtonConvertClick(FSession);
-  if (!wasBusy) AfterLongOperation();
+  if (wasBusy) return;
+  // A new custom file: the last scan's picture is of another.
+  FHeat.reset();
+  FScanMax.reset();
+  FScanMin.reset();
+  RequestMapRedraw();
+  AfterLongOperation();
 }
 
 void TFormMain::Button1Click() {
   const bool wasBusy = FSession.Busy;
-  tessmar::Button1Click(FSession);
-  if (!wasBusy) AfterLongOperation();
+  auto heat = std::make_shared<THeatMap>();
+  const TScanResult result = tessmar::Button1Click(FSession, heat.get());
+  if (wasBusy) return;
+  ShowScanPicture(result, std::move(heat));
+  AfterLongOperation();
+}
+
+// A complete scan's picture beside the custom file as NAME_error.png, its name
+// in the report, and on the map; a scan cut short leaves none.
+void TFormMain::ShowScanPicture(const TScanResult& result, std::shared_ptr<THeatMap> heat) {
+  FHeat.reset();
+  FScanMax.reset();
+  FScanMin.reset();
+  if (result.Outcome == TScanOutcome::Done && heat->Width() > 0) {
+    const std::string path = HeatMapPathFor(result.Path);
+    RunHandler(FSession.View, [&] {
+      WriteHeatMap(*heat, path);
+      for (const std::string& line : HeatMapReport(*heat, path)) ReportAppend(line);
+    });
+    FHeat = std::move(heat);
+    FScanMax = result.Max;
+    FScanMin = result.Min;
+  }
+  RequestMapRedraw();
+}
+
+void TFormMain::LabelMapClick() {
+  if (FFormMap->isVisible()) {
+    FFormMap->close();
+    return;
+  }
+  RedrawMap();
+  FFormMap->ShowMap(MonitorWorkArea());
+}
+
+void TFormMain::RequestMapRedraw() {
+  if (FMapRedrawPending || !FFormMap || !FFormMap->isVisible()) return;
+  FMapRedrawPending = true;
+  QTimer::singleShot(0, this, [this] {
+    FMapRedrawPending = false;
+    RedrawMap();
+  });
+}
+
+void TFormMain::RedrawMap() {
+  constexpr int width = 720;  // two pixels a degree
+  const TGeoidModel& model = FSession.GeoidModels[SelectedModelIndex(FSession)];
+  const std::string modelPath = ModelFilePath(FSession.DataDir, model);
+  const TMapInputs inputs = MapInputsOf(FSession, model.dgla);
+  TMapScene scene;
+  scene.Region = inputs.Region;
+  scene.Custom = inputs.Custom;
+  scene.Point = inputs.Point;
+  scene.Heat = FHeat.get();
+  scene.Max = FScanMax;
+  scene.Min = FScanMin;
+  // The relief is the slow part: made again only for another file, width or frame.
+  const double west = FrameWest(scene);
+  if (!FRelief || FReliefPath != modelPath || FRelief->West != west) {
+    FRelief.reset();
+    FReliefPath = modelPath;
+    if (const auto grid = OpenSourceGrid(FSession.DataDir, model))
+      FRelief = std::make_unique<TRelief>(MakeRelief(*grid, width, west));
+  }
+  scene.Relief = FRelief.get();
+  FFormMap->SetImage(RenderMap(scene, width));
 }
 
 void TFormMain::ButtonCalcClick() {

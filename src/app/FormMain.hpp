@@ -21,7 +21,9 @@
 #include <string>
 
 #include "placement/Placement.hpp"
+#include "accuracy/Scan.hpp"
 #include "app/Taskbar.hpp"
+#include "picture/Map.hpp"
 #include "view/Session.hpp"
 #include "view/View.hpp"
 
@@ -29,6 +31,8 @@ namespace tessmar {
 
 class TFormReport;
 class TEscapeWatch;
+class TFormMap;
+class TLinkLabel;
 
 class TFormMain : public QWidget, public TView {
   Q_OBJECT
@@ -40,6 +44,7 @@ class TFormMain : public QWidget, public TView {
 
   TSession& Session() { return FSession; }
   TFormReport* FormReport() const { return FFormReport; }
+  TFormMap* FormMap() const { return FFormMap; }
 
   // Seams the tests script in place of the modal dialogs.
   std::function<TModalResult(const std::string& text, TMsgDlgType, TMsgDlgButtons)> DialogHook;
@@ -87,6 +92,10 @@ class TFormMain : public QWidget, public TView {
   void ButtonCalcClick();
   void Button1Click();
   void LabelReportClick();
+  void LabelMapClick();
+  // Renders the map again at the next idle moment, when its window is shown.
+  void RequestMapRedraw();
+  void RedrawMap();
   void ButtonExitClick();
   void EditFnameChange();
   void ComboBoxGeoidSelect();
@@ -107,6 +116,7 @@ class TFormMain : public QWidget, public TView {
   void CreateControls();
   void WireControls();
   void AfterLongOperation();
+  void ShowScanPicture(const TScanResult& result, std::shared_ptr<THeatMap> heat);
   std::optional<std::string> RunFileDialog(const std::string& file, const std::string& filter);
   QWidget* Control(TControl control) const { return FControls[static_cast<std::size_t>(control)]; }
 
@@ -116,6 +126,14 @@ class TFormMain : public QWidget, public TView {
   TTaskbar FTaskbar;
   TFormReport* FFormReport = nullptr;
   std::unique_ptr<TEscapeWatch> FEscapeWatch;
+  TFormMap* FFormMap = nullptr;
+  // The map's inputs that are not fields: the relief of the model last drawn
+  // (its file, width and frame), the last complete scan's picture and extremes.
+  std::unique_ptr<TRelief> FRelief;
+  std::string FReliefPath;
+  std::shared_ptr<THeatMap> FHeat;
+  std::optional<TScanExtreme> FScanMax, FScanMin;
+  bool FMapRedrawPending = false;
   std::array<QWidget*, ControlCount> FControls{};
   bool FActivated = false;
   bool FLocatePending = false;
@@ -126,6 +144,7 @@ class TFormMain : public QWidget, public TView {
   // Controls, by their layout names; others find them by object name.
   QPushButton* ButtonExit;
   QLabel* LabelReport;
+  TLinkLabel* LabelMap;
   QGroupBox *GroupBoxCkeck, *GroupBoxMake, *GroupBoxError;
   QLabel *Label1, *Label2, *Label3, *Label4, *Label6, *Label7, *Label8, *Label9, *Label11, *Label12, *Label13, *Label14;
   QLineEdit *EditLat, *EditLon, *EditGeoid, *EditCustomGeoid, *EditError;

@@ -35,6 +35,14 @@ inline constexpr double MaxPrecision = 100;
 
 struct TScanOptions {
   std::string Precision = "1.0";
+  std::string Heatmap;  // a PNG file of the differences; empty: none
+};
+
+struct TMapOptions {
+  std::string Png;
+  int Width = 1024;
+  std::optional<std::string> South, West, North, East, Lat, Lon;
+  std::optional<int> Resolution;
 };
 
 struct TImportOptions {
@@ -52,6 +60,7 @@ struct TExportOptions {
 int RunConvert(const TGlobalOptions& global, const TConvertOptions& options);
 int RunCheck(const TGlobalOptions& global, const TCheckOptions& options);
 int RunScan(const TGlobalOptions& global, const TScanOptions& options);
+int RunMap(const TGlobalOptions& global, const TMapOptions& options);
 int RunImportGtx(const TGlobalOptions& global, const TImportOptions& options);
 int RunExportGtx(const TGlobalOptions& global, const TExportOptions& options);
 int RunModels(const TGlobalOptions& global);

@@ -1,12 +1,13 @@
-// tessmar-cli scan: the maximum error scan, its result printed.
-#include "cli/Commands.hpp"
-
+// tessmar-cli scan: the maximum error scan, its result printed; with
+// --heatmap, its differences as a picture too.
 #include <iostream>
 
 #include "accuracy/Scan.hpp"
 #include "base/CoordText.hpp"
 #include "base/Numeric.hpp"
+#include "cli/Commands.hpp"
 #include "cli/Context.hpp"
+#include "picture/HeatMap.hpp"
 #include "view/Grids.hpp"
 
 namespace tessmar::cli {
@@ -20,11 +21,25 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
     throw TUsageError("--precision: \"" + options.Precision + "\" is not a precision. Give lattice points per source "
                       "spacing, above 0 and at most " + ShortestText(MaxPrecision) + " (4.0, 2.0, 1.0, 0.5, 0.25, ...)");
   view.SetText(TControl::ComboBoxPrecision, options.Precision);
-  const TScanResult result = Button1Click(session);
+  const bool wantHeat = !options.Heatmap.empty();
+  THeatMap heat;
+  const TScanResult result = Button1Click(session, wantHeat ? &heat : nullptr);
   view.EndProgress();
   if (result.Scanned && result.Precision != *precision)
     std::cerr << "Note: precision raised to " << ShortestText(result.Precision)
               << ": a coarser lattice would miss nodes of the custom grid.\n";
+
+  // The picture only of a complete scan: a part of one would pass for the whole.
+  std::string heatError;
+  const bool heatWritten = wantHeat && result.Outcome == TScanOutcome::Done && heat.Width() > 0;
+  if (heatWritten) {
+    WriteHeatMap(heat, options.Heatmap);
+    for (const std::string& line : HeatMapReport(heat, options.Heatmap)) view.ReportAppend(line);
+  } else if (wantHeat && result.Outcome != TScanOutcome::Aborted) {
+    heatError = result.Outcome == TScanOutcome::Done ? "no heat map: the scan's lattice has no points"
+                                                     : "no heat map: no scan was made";
+  }
+
   if (global.Json) {
     const auto extreme = [](const std::optional<TScanExtreme>& e) {
       return e ? TJson{{"diff", e->Diff}, {"lat", e->Lat}, {"lon", e->Lon}} : TJson(nullptr);
@@ -35,11 +50,23 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
                  {"nc", result.Scanned ? TJson(result.nc) : TJson(nullptr)},
                  {"points", result.Points},
                  {"max", extreme(result.Max)},
-                 {"min", extreme(result.Min)},
-                 {"report", view.Lines}};
+                 {"min", extreme(result.Min)}};
+    if (heatWritten) {
+      const TScanLattice& l = heat.Lattice();
+      out["heatmap"] = {{"path", options.Heatmap},  {"width", heat.Width()},    {"height", heat.Height()},
+                        {"block", heat.Block()},    {"north", l.North},         {"west", l.West},
+                        {"dlat", heat.PixelDLat()}, {"dlon", heat.PixelDLon()}, {"scale", heat.Scale()}};
+    } else if (wantHeat) {
+      out["heatmap"] = nullptr;
+    }
+    out["report"] = view.Lines;
     std::cout << out.dump() << '\n';
   } else {
     PrintLines(view.Lines);
+  }
+  if (!heatError.empty()) {
+    std::cerr << "Error: " << heatError << "\n";
+    return ExitFailed;
   }
   switch (result.Outcome) {
     case TScanOutcome::Done:

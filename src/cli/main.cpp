@@ -106,6 +106,10 @@ int main(int argc, char** argv) {
                    "Lattice points per source spacing, above 0 and at most " + tessmar::ShortestText(MaxPrecision) +
                        " (4.0, 2.0, 1.0, 0.5, 0.25, ...); raised where it would miss custom nodes")
       ->capture_default_str();
+  scanCommand->add_option("--heatmap", scan.Heatmap,
+                          "Also write the differences as a PNG picture: a pixel per lattice point (blocks of k x k "
+                          "points, keeping the largest, beyond 4096 a side), blue below zero, white at zero, red "
+                          "above; its geometry is printed and kept in the file's text chunks");
   scanCommand->footer(
       "The scan walks a lattice over the custom grid, three cells in from each edge, and\n"
       "at every point compares the custom value with the source value, both by a natural\n"
@@ -114,7 +118,33 @@ int main(int argc, char** argv) {
       "largest and the most negative difference, custom - source (the custom value\n"
       "rounded to float32), in metres, with their places.\n"
       "Example:\n"
-      "  tessmar-cli --data-dir /data/egm2008 --output tokyo scan --precision 2.0");
+      "  tessmar-cli --data-dir /data/egm2008 --output tokyo scan --precision 2.0 --heatmap tokyo_error.png");
+
+  TMapOptions map;
+  CLI::App* mapCommand = app.add_subcommand(
+      "map", "Draw the source model as a shaded relief with the region and the custom geoid's extent, as PNG");
+  mapCommand->add_option("--png", map.Png, "The PNG file to write")->required();
+  mapCommand->add_option("--width", map.Width, "Width in pixels; the height is half of it (the whole earth)")
+      ->check(CLI::Range(16, 16384))
+      ->capture_default_str();
+  optional(mapCommand, "--south", map.South, "Latitude of the region's southwest corner (default: as convert)");
+  optional(mapCommand, "--west", map.West, "Longitude of the region's southwest corner");
+  optional(mapCommand, "--north", map.North, "Latitude of the region's northeast corner");
+  optional(mapCommand, "--east", map.East, "Longitude of the region's northeast corner");
+  mapCommand
+      ->add_option_function<int>(
+          "--res", [&map](int minutes) { map.Resolution = minutes; },
+          "Output resolution in minutes, for the three-cell margin (default: as convert)")
+      ->check(CLI::IsMember({0, 5, 10, 15, 20}));
+  CLI::Option* mapLat = optional(mapCommand, "--lat", map.Lat, "Latitude of a point to mark with a cross (with --lon)");
+  CLI::Option* mapLon = optional(mapCommand, "--lon", map.Lon, "Longitude of a point to mark with a cross (with --lat)");
+  mapLat->needs(mapLon);
+  mapLon->needs(mapLat);
+  mapCommand->footer(
+      "The region is drawn in black with its three-cell margin, the custom geoid file's extent in magenta;\n"
+      "longitudes run from -180, or from 0 for a region across 180 degrees.\n"
+      "Example:\n"
+      "  tessmar-cli --data-dir /data/egm2008 --output tokyo map --png tokyo_map.png --width 1440");
 
   TImportOptions import;
   CLI::App* importCommand = app.add_subcommand(
@@ -167,6 +197,7 @@ int main(int argc, char** argv) {
     if (convertCommand->parsed()) return RunConvert(global, convert);
     if (checkCommand->parsed()) return RunCheck(global, check);
     if (scanCommand->parsed()) return RunScan(global, scan);
+    if (mapCommand->parsed()) return RunMap(global, map);
     if (importCommand->parsed()) return RunImportGtx(global, import);
     if (exportCommand->parsed()) return RunExportGtx(global, exportGtx);
     if (modelsCommand->parsed()) return RunModels(global);

@@ -14,13 +14,48 @@
 
 namespace tessmar {
 
-double OutputResolution(const TSession& session) {
-  const TView& view = session.View;
+double OutputResolution(const TView& view, double sourceSpacing) {
   if (view.Checked(TControl::RadioButton5)) return 1.0 / 12;
   if (view.Checked(TControl::RadioButton10)) return 1.0 / 6;
   if (view.Checked(TControl::RadioButton15)) return 1.0 / 4;
   if (view.Checked(TControl::RadioButton20)) return 1.0 / 3;
-  return session.SourceGrid ? session.SourceGrid->dlat : NoValue();
+  return sourceSpacing;
+}
+
+double OutputResolution(const TSession& session) {
+  return OutputResolution(session.View, session.SourceGrid ? session.SourceGrid->dlat : NoValue());
+}
+
+TCutRegion CutRegion(const TView& view, double res) {
+  // Corners snapped to a sixtieth of the spacing; a field that does not read
+  // throws here, before any file is touched.
+  const auto corner = [&](TControl field) {
+    return static_cast<double>(Round(ParseCoordinate(view.Text(field)) * 60 / res)) * res / 60;
+  };
+  double S = corner(TControl::EditLat1);
+  double W = corner(TControl::EditLon1);
+  double N = corner(TControl::EditLat2);
+  double E = corner(TControl::EditLon2);
+
+  const double typedW = W, typedE = E;
+  if (W < 0) W += 360;
+  if (E < 0) E += 360;
+  const bool whole = RegionIsWholeCircle(typedW, typedE, W, E, res);
+  if (whole) {
+    W = 0;
+    E = 360 - res;
+  } else {
+    W -= 3 * res;
+    E += 3 * res;
+  }
+  // Counts in 64 bits: low 32 bits of a huge count could pass as a small one.
+  const std::int64_t ncols = W > E ? Round((E - W + 360) / res) : Round((E - W) / res);
+  S -= 3 * res;
+  N += 3 * res;
+  if (S < -90) S = -90;
+  if (N > 90) N = 90;
+  const std::int64_t nrows = Round((N - S) / res);
+  return {S, W, N, E, nrows, ncols, whole};
 }
 
 namespace {
@@ -74,33 +109,9 @@ TEngineResult MakeCustomGeoid(TSession& session, const std::string& FileName) {
   const double res = OutputResolution(session);
   view.ReportAppend("Output resolution: " + FormatFixed(res * 60, 4, 1) + " minute");
 
-  // Corners snapped to a sixtieth of the spacing; a field that does not read
-  // throws here, before any file is touched.
-  const auto corner = [&](TControl field) {
-    return static_cast<double>(Round(ParseCoordinate(view.Text(field)) * 60 / res)) * res / 60;
-  };
-  double S = corner(TControl::EditLat1);
-  double W = corner(TControl::EditLon1);
-  double N = corner(TControl::EditLat2);
-  double E = corner(TControl::EditLon2);
-
-  const double typedW = W, typedE = E;
-  if (W < 0) W += 360;
-  if (E < 0) E += 360;
-  if (RegionIsWholeCircle(typedW, typedE, W, E, res)) {
-    W = 0;
-    E = 360 - res;
-  } else {
-    W -= 3 * res;
-    E += 3 * res;
-  }
-  // Counts in 64 bits: low 32 bits of a huge count could pass as a small one.
-  const std::int64_t ncols = W > E ? Round((E - W + 360) / res) : Round((E - W) / res);
-  S -= 3 * res;
-  N += 3 * res;
-  if (S < -90) S = -90;
-  if (N > 90) N = 90;
-  const std::int64_t nrows = Round((N - S) / res);
+  const TCutRegion region = CutRegion(view, res);
+  const double W = region.W, N = region.N, S = region.S;
+  const std::int64_t ncols = region.ncols, nrows = region.nrows;
   TEngineResult result;
   result.Outcome = TEngineOutcome::RangeError;
   if (ncols < 0 || nrows < 0) return result;

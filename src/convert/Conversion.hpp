@@ -13,6 +13,23 @@ namespace tessmar {
 // The output spacing in degrees: the first checked of RadioButton5, 10, 15, 20,
 // else the source grid's own latitude spacing.
 double OutputResolution(const TSession& session);
+// The same for a source of the given latitude spacing (degrees).
+double OutputResolution(const TView& view, double sourceSpacing);
+
+// The region a conversion cuts, degrees: the corners of EditLat1/EditLon1
+// (southwest) and EditLat2/EditLon2 (northeast) snapped to a sixtieth of res,
+// longitudes below 0 taken 360 further east, widened by three cells (or the
+// whole circle of longitude: W = 0, E = 360 - res), latitudes held to -90..90.
+// W may lie below 0 and E beyond 360 after the widening; W > E for a region
+// across 0. nrows and ncols are the last row's and column's index, negative
+// for crossed corners. Throws TError "Invalid floating point operation" for a
+// corner that does not read as a coordinate.
+struct TCutRegion {
+  double S, W, N, E;
+  std::int64_t nrows, ncols;
+  bool WholeCircle;
+};
+TCutRegion CutRegion(const TView& view, double res);
 
 // What the engine did. Size is the file's size in bytes when Written, else 0.
 enum class TEngineOutcome : std::uint8_t { Written, Aborted, RangeError, Failed };

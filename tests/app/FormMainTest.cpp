@@ -7,14 +7,17 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
 
 #include "TestGrids.hpp"
 #include "app/FormMain.hpp"
+#include "app/FormMap.hpp"
 #include "app/FormReport.hpp"
 #include "grid/Check.hpp"
 #include "view/Grids.hpp"
@@ -89,6 +92,7 @@ void SaveScreenshots(TFormMain& form) {
   if (!folder) return;
   form.grab().save(QString(folder) + "/main-window.png");
   form.FormReport()->grab().save(QString(folder) + "/report-window.png");
+  if (form.FormMap()->isVisible()) form.FormMap()->grab().save(QString(folder) + "/map-window.png");
 }
 }  // namespace
 
@@ -108,6 +112,8 @@ class FormMainTest : public QObject {
         {"GroupBoxCkeck", {325, 8, 190, 201}, " Geoid check "},
         {"GroupBoxError", {10, 215, 435, 68}, " Maximum error  "},
         {"ButtonExit", {460, 250, 55, 25}, "Exit"},
+        {"LabelReport", {460, 225, 55, 13}, "Report"},
+        {"LabelMap", {460, 210, 55, 13}, "Map"},
         {"ButtonConvert", {211, 168, 70, 25}, "Convert"},
         {"ButtonCalc", {97, 168, 70, 23}, "Check"},
         {"Button1", {350, 35, 70, 25}, "Check"},
@@ -175,7 +181,78 @@ class FormMainTest : public QObject {
     QCOMPARE(f.Text(TControl::LabelReso), std::string("Resolution:  5.0 minute    Size: 538,796 bytes."));
     QVERIFY(f.Text(TControl::LabelMaxG).rfind("Max: ", 0) == 0);
     QVERIFY(f.Text(TControl::LabelMinG).rfind("Min: ", 0) == 0);
+    // The scan's picture beside the custom file, its name in the report, and on the map.
+    const std::string heat = world.Dir.File("Tessmar_error.png");
+    QVERIFY(fs::exists(heat));
+    const std::vector<std::string> lines = f.Form.FormReport()->Lines();
+    QVERIFY(std::find(lines.begin(), lines.end(), "Heat map: " + heat) != lines.end());
+    QTest::mouseClick(f.Child<QLabel>("LabelMap"), Qt::LeftButton);
+    QVERIFY(f.Form.FormMap()->isVisible());
+    const QImage& map = f.Form.FormMap()->Image();
+    QCOMPARE(map.size(), QSize(720, 360));
+    // The maximum's marker, in the red of the ramp's end, at 2 pixels a degree.
+    const std::string maxText = f.Text(TControl::LabelMaxG);
+    QVERIFY(map.pixelColor(0, 0) != QColor(178, 24, 43));
     SaveScreenshots(f.Form);
+  }
+
+  // For scripts/screenshot: the window on the demo model after a conversion, a
+  // point check and a scan, with the Map window below it.
+  void demoScreenshots() {
+    const char* folder = std::getenv("TESSMAR_SCREENSHOTS");
+    const char* ini = std::getenv("TESSMAR_DEMO_INI");
+    if (!folder || !ini) QSKIP("only for scripts/screenshot");
+    TWorld world("missing-grid");
+    TForm f(world, {QString(ini)});
+    QTest::mouseClick(f.Child<QPushButton>("ButtonConvert"), Qt::LeftButton);
+    f.Child<QLineEdit>("EditLat")->setText("35 30");
+    f.Child<QLineEdit>("EditLon")->setText("139 45");
+    QTest::mouseClick(f.Child<QPushButton>("ButtonCalc"), Qt::LeftButton);
+    QTest::mouseClick(f.Child<QPushButton>("Button1"), Qt::LeftButton);
+    QVERIFY(f.Text(TControl::LabelMaxG).rfind("Max: ", 0) == 0);
+    QTest::mouseClick(f.Child<QLabel>("LabelMap"), Qt::LeftButton);
+    QVERIFY(f.Form.FormMap()->isVisible());
+    const QPixmap main = f.Form.grab(), map = f.Form.FormMap()->grab();
+    QPixmap both(std::max(main.width(), map.width()), main.height() + map.height() + 8);
+    both.fill(QColor(60, 60, 60));
+    QPainter painter(&both);
+    painter.drawPixmap((both.width() - main.width()) / 2, 0, main);
+    painter.drawPixmap((both.width() - map.width()) / 2, main.height() + 8, map);
+    painter.end();
+    QVERIFY(main.save(QString(folder) + "/demo-window.png"));
+    QVERIFY(both.save(QString(folder) + "/demo-map.png"));
+  }
+
+  void mapLinkOpensAndClosesOncePerClick() {
+    TWorld world;
+    TForm f(world);
+    auto* link = f.Child<QLabel>("LabelMap");
+    QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseClick(link, Qt::LeftButton);  // a real press and release, through every event filter
+    QVERIFY(f.Form.FormMap()->isVisible());
+    QCOMPARE(f.Form.FormMap()->windowTitle(), QString("Map"));
+    const QImage first = f.Form.FormMap()->Image();
+    QCOMPARE(first.size(), QSize(720, 360));
+    // The region 20..50 N, 120..150 E at 5', with its margin: its west edge at 119.75 E, column 599.
+    QCOMPARE(first.pixelColor(599, 100), QColor(0, 0, 0));
+    // Redrawn when a corner changes: the west edge moves to 109.75 E, column 579.
+    f.Child<QLineEdit>("EditLon1")->setText("110");
+    QCoreApplication::processEvents();
+    QCOMPARE(f.Form.FormMap()->Image().pixelColor(579, 100), QColor(0, 0, 0));
+    QVERIFY(f.Form.FormMap()->Image() != first);
+    // ... and the resolution: a margin of three 20' cells puts it at 109 E, column 578.
+    f.Child<QRadioButton>("RadioButton20")->click();
+    QCoreApplication::processEvents();
+    QCOMPARE(f.Form.FormMap()->Image().pixelColor(578, 100), QColor(0, 0, 0));
+    // ... and the model: the 1' model's grid is not there, so no relief inside the region.
+    QVERIFY(f.Form.FormMap()->Image().pixelColor(640, 100) != QColor(215, 215, 215));
+    f.Child<QComboBox>("ComboBoxGeoid")->setEditText("EGM2008 1'x1'");
+    QCoreApplication::processEvents();
+    QCOMPARE(f.Form.FormMap()->Image().pixelColor(640, 100), QColor(215, 215, 215));
+    QTest::mouseClick(link, Qt::LeftButton);
+    QVERIFY(!f.Form.FormMap()->isVisible());
+    QTest::mouseClick(link, Qt::RightButton);  // not a click of the link
+    QVERIFY(!f.Form.FormMap()->isVisible());
   }
 
   void escapeAbortsAConversionAfterItsRow() {

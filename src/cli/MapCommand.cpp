@@ -1,0 +1,81 @@
+// tessmar-cli map: the window's map of the selected source model, the region
+// and the custom geoid file's extent, written as a PNG file.
+#include <iostream>
+
+#include "base/Path.hpp"
+#include "cli/Commands.hpp"
+#include "cli/Context.hpp"
+#include "grid/Source.hpp"
+#include "picture/Map.hpp"
+#include "view/Grids.hpp"
+
+namespace tessmar::cli {
+
+int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
+  TContext context(global);
+  TCliView& view = context.View;
+  TSession& session = context.Session;
+  SetIfGiven(view, TControl::EditLat1, options.South);
+  SetIfGiven(view, TControl::EditLon1, options.West);
+  SetIfGiven(view, TControl::EditLat2, options.North);
+  SetIfGiven(view, TControl::EditLon2, options.East);
+  if (options.Resolution) view.SetChecked(ResolutionButton(*options.Resolution), true);
+
+  const TGeoidModel& model = session.GeoidModels[SelectedModelIndex(session)];
+  const std::unique_ptr<TGeoidGrid> source = OpenSourceGrid(session.DataDir, model);
+  if (!source)
+    std::cerr << "Note: no relief: the model's grid file does not open: " << ModelFilePath(session.DataDir, model)
+              << "\n";
+
+  // The check point only when asked for: the settings' test point is the window's.
+  const bool point = options.Lat && options.Lon;
+  if (point) {
+    view.SetText(TControl::EditLat, *options.Lat);
+    view.SetText(TControl::EditLon, *options.Lon);
+  }
+  const TMapInputs inputs = MapInputsOf(session, source ? source->dlat : model.dgla);
+  if (point && !inputs.Point) {
+    std::cerr << "Error: --lat and --lon must be coordinates.\n";
+    return ExitUsage;
+  }
+  TMapScene scene;
+  scene.Region = inputs.Region;
+  scene.Custom = inputs.Custom;
+  if (point) scene.Point = inputs.Point;
+  TRelief relief;
+  if (source) {
+    relief = MakeRelief(*source, options.Width, FrameWest(scene));
+    scene.Relief = &relief;
+  }
+  WritePng(options.Png, RenderMap(scene, options.Width), {{"Title", "Tessmar map"}});
+
+  const auto box = [](const std::optional<TLatLonBox>& b) {
+    return b ? TJson{{"south", b->S}, {"west", b->W}, {"north", b->N}, {"east", b->E}, {"wholeCircle", b->WholeCircle}}
+             : TJson(nullptr);
+  };
+  if (global.Json) {
+    TJson out = {{"path", options.Png},
+                 {"width", options.Width},
+                 {"height", options.Width / 2},
+                 {"west", FrameWest(scene)},
+                 {"model", source ? TJson(model.title) : TJson(nullptr)},
+                 {"low", source ? Number(relief.Low) : TJson(nullptr)},
+                 {"high", source ? Number(relief.High) : TJson(nullptr)},
+                 {"region", box(scene.Region)},
+                 {"custom", box(scene.Custom)}};
+    std::cout << out.dump() << '\n';
+  } else {
+    std::cout << "Map: " << options.Png << ", " << options.Width << " x " << options.Width / 2
+              << " pixels, longitudes from " << FrameWest(scene) << "\n";
+    if (source)
+      std::cout << "Relief: " << model.title << ", " << FormatFixed(relief.Low, 0, 3) << " to "
+                << FormatFixed(relief.High, 0, 3) << " m\n";
+    if (scene.Region)
+      std::cout << "Region: " << FormatLatLon(scene.Region->S, true) << "," << FormatLatLon(scene.Region->W, false)
+                << " to " << FormatLatLon(scene.Region->N, true) << "," << FormatLatLon(scene.Region->E, false) << "\n";
+    if (scene.Custom) std::cout << "Custom geoid: " << CustomGeoidFileName(session) << "\n";
+  }
+  return ExitDone;
+}
+
+}  // namespace tessmar::cli

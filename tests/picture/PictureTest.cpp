@@ -1,0 +1,274 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include "TestGrids.hpp"
+#include "accuracy/Scan.hpp"
+#include "convert/ConvertCommand.hpp"
+#include "grid/Source.hpp"
+#include "picture/HeatMap.hpp"
+#include "picture/Map.hpp"
+#include "view/Grids.hpp"
+
+namespace tessmar {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TRecorderView;
+using test::TTempDir;
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+
+std::array<std::uint8_t, 4> Bytes(const TRgba& c) { return {c.r, c.g, c.b, c.a}; }
+
+TEST(HeatMap, OnePixelAPointUpTo4096ThenTheSmallestBlockThatFits) {
+  const struct {
+    std::int64_t nr, nc;
+    int block, width, height;
+  } cases[] = {
+      {0, 0, 1, 1, 1},       {10, 4095, 1, 4096, 11},     {10, 4096, 2, 2049, 6}, {8191, 100, 2, 51, 4096},
+      {8192, 0, 3, 1, 2731}, {4308, 8640, 3, 2881, 1437},  // the whole circle at 5' against 2.5'
+      {-1, 10, 1, 0, 0},                                   // no points
+  };
+  for (const auto& c : cases) {
+    THeatMap heat;
+    heat.Begin({c.nr, c.nc, 50, 120, 0.5, 0.25});
+    EXPECT_EQ(heat.Block(), c.block) << c.nr << " " << c.nc;
+    EXPECT_EQ(heat.Width(), c.width) << c.nr << " " << c.nc;
+    EXPECT_EQ(heat.Height(), c.height) << c.nr << " " << c.nc;
+    if (c.width > 0) {
+      EXPECT_EQ(heat.PixelDLat(), 0.5 * c.block);
+      EXPECT_EQ(heat.PixelDLon(), 0.25 * c.block);
+    }
+  }
+}
+
+TEST(HeatMap, ABlockKeepsItsDifferenceOfLargestMagnitude) {
+  THeatMap heat;
+  heat.Begin({4096, 5, 10, 20, 0.1, 0.1});  // 4097 rows: blocks of 2 x 2
+  ASSERT_EQ(heat.Block(), 2);
+  ASSERT_EQ(heat.Width(), 3);
+  const double row0[] = {0.1, -0.3, 0.2, NaN, NaN, NaN};
+  const double row1[] = {-0.2, 0.25, -0.2, 0.2, NaN, NaN};  // -0.2 and 0.2: the first stays
+  heat.Row(0, row0, 6);
+  heat.Row(1, row1, 6);
+  EXPECT_FLOAT_EQ(heat.Value(0, 0), -0.3f);
+  EXPECT_FLOAT_EQ(heat.Value(1, 0), 0.2f);
+  EXPECT_TRUE(std::isnan(heat.Value(2, 0)));  // no value in the block
+  EXPECT_TRUE(std::isnan(heat.Value(0, 1)));  // rows not yet come
+  EXPECT_DOUBLE_EQ(heat.Scale(), 0.3);
+}
+
+TEST(HeatMap, RampFromBlueThroughWhiteToRed) {
+  EXPECT_EQ(DivergingColour(2, 2), RedEnd);
+  EXPECT_EQ(DivergingColour(-2, 2), BlueEnd);
+  EXPECT_EQ(DivergingColour(0, 2), White);
+  EXPECT_EQ(DivergingColour(1, 2), (TRgba{216, 140, 149, 255}));  // halfway: 216.5, 139.5, 149 to even
+  EXPECT_EQ(DivergingColour(NaN, 2), TRgba{});                    // transparent
+  EXPECT_EQ(DivergingColour(0, 0), White);
+}
+
+// The 5' custom file of 20..50 N, 120..150 E cut from a smooth 2.5' source,
+// scanned with a heat map.
+struct ScanPicture : ::testing::Test {
+  TTempDir Dir;
+  TRecorderView View;
+  TSession Session{View};
+  THeatMap Heat;
+
+  ScanPicture() {
+    test::UseRegionSource(Session, Dir, [](int r, int c) {
+      return static_cast<float>(30 * std::sin(r * 0.05) * std::cos(c * 0.07) + 5 * std::sin(c * 0.3));
+    });
+    View.SetChecked(TControl::RadioButton5, true);
+    ButtonConvertClick(Session);
+  }
+};
+
+TEST_F(ScanPicture, ThePictureOfAScanHoldsItsExtremesAndGeometry) {
+  const TScanResult r = MaximumErrorScan(Session, &Heat);
+  ASSERT_EQ(r.Outcome, TScanOutcome::Done);
+  ASSERT_TRUE(r.Max && r.Min);
+  EXPECT_EQ(Heat.Width(), 721);
+  EXPECT_EQ(Heat.Height(), 721);
+  EXPECT_EQ(Heat.Lattice().North, 50);
+  EXPECT_EQ(Heat.Lattice().West, 120);
+  EXPECT_DOUBLE_EQ(Heat.Scale(), std::max(r.Max->Diff, -r.Min->Diff));
+
+  const std::string png = Dir.File("scan.png");
+  WriteHeatMap(Heat, png);
+  const test::TPng read = test::ReadPng(png);
+  ASSERT_EQ(read.Width, 721);
+  ASSERT_EQ(read.Height, 721);
+  const auto pixelOf = [&](const TScanExtreme& e) {
+    return read.At(static_cast<int>(std::lround((e.Lon - 120) * 24)), static_cast<int>(std::lround((50 - e.Lat) * 24)));
+  };
+  const bool maxIsEnd = r.Max->Diff >= -r.Min->Diff;
+  EXPECT_EQ(pixelOf(*r.Max), maxIsEnd ? Bytes(RedEnd) : Bytes(DivergingColour(r.Max->Diff, Heat.Scale())));
+  EXPECT_EQ(pixelOf(*r.Min), maxIsEnd ? Bytes(DivergingColour(r.Min->Diff, Heat.Scale())) : Bytes(BlueEnd));
+  // The reddest pixel is the maximum's.
+  int reddest = 255;
+  for (const auto& p : read.Pixels) reddest = std::min<int>(reddest, p[1]);
+  EXPECT_EQ(reddest, std::min(pixelOf(*r.Max)[1], pixelOf(*r.Min)[1]));
+  EXPECT_EQ(read.Text.at("North"), "50");
+  EXPECT_EQ(read.Text.at("West"), "120");
+  EXPECT_EQ(read.Text.at("DLat"), ShortestText(1.0 / 24));
+  EXPECT_EQ(read.Text.at("DLon"), ShortestText(1.0 / 24));
+  EXPECT_EQ(read.Text.at("Block"), "1");
+  EXPECT_EQ(read.Text.at("Scale"), ShortestText(Heat.Scale()));
+  EXPECT_EQ(HeatMapReport(Heat, png)[0], "Heat map: " + png);
+  EXPECT_EQ(HeatMapPathFor(Dir.File("Tessmar.qdat")), Dir.File("Tessmar_error.png"));
+}
+
+TEST_F(ScanPicture, PointsWithoutAValueAreTransparent) {
+  // A source hole: lattice points near it have no source value.
+  const TGeoidModel& m = Session.GeoidModels[0];
+  for (int r = 300; r < 320; ++r)
+    for (int c = 300; c < 320; ++c)
+      test::PokeWord(Dir.File(m.fname), static_cast<std::int64_t>(r) * m.ncols + c + m.PrePad, NAN);
+  MaximumErrorScan(Session, &Heat);
+  WriteHeatMap(Heat, Dir.File("holes.png"));
+  const test::TPng read = test::ReadPng(Dir.File("holes.png"));
+  // Node (310, 310) lies at 51 - 310/24 N, 119 + 310/24 E: lattice point ((50 - lat) * 24, (lon - 120) * 24).
+  const int x = 310 - 24, y = 310 - 24;
+  EXPECT_EQ(read.At(x, y)[3], 0);
+  EXPECT_TRUE(std::isnan(Heat.Value(x, y)));
+  EXPECT_EQ(read.At(0, 0)[3], 255);
+}
+
+TEST(HeatMap, WritingIntoAFolderThatIsNotThereFailsAndLeavesNothing) {
+  THeatMap heat;
+  heat.Begin({0, 0, 0, 0, 1, 1});
+  const double d = 1;
+  heat.Row(0, &d, 1);
+  TTempDir dir;
+  EXPECT_THROW(WriteHeatMap(heat, dir.File("no/such.png")), TError);
+  THeatMap empty;
+  empty.Begin({-1, -1, 0, 0, 1, 1});
+  EXPECT_THROW(WriteHeatMap(empty, dir.File("empty.png")), TError);
+  EXPECT_FALSE(fs::exists(dir.File("empty.png")));
+}
+
+// The map at 720 pixels: two a degree, row 0 at 90 N.
+struct MapTest : ::testing::Test {
+  TTempDir Dir;
+  TRecorderView View;
+  TSession Session{View};
+  MapTest() {
+    Session.DataDir = Dir.Path();
+    View.SetChecked(TControl::RadioButton5, true);  // a margin of three 5' cells: 0.25 degrees
+    View.SetText(TControl::EditLat1, "10");
+    View.SetText(TControl::EditLat2, "20");
+  }
+  TImage Render(const std::string& west, const std::string& east, TMapScene* scene = nullptr) {
+    View.SetText(TControl::EditLon1, west);
+    View.SetText(TControl::EditLon2, east);
+    TMapScene s;
+    s.Region = MapInputsOf(Session, 1.0 / 24).Region;
+    if (scene) *scene = s;
+    return RenderMap(s, 720);
+  }
+};
+
+TEST_F(MapTest, TheRegionWithItsMarginAtItsPixels) {
+  // Across 0 in a frame from -180; across 180 in a frame from 0: one rectangle
+  // each, from 9.75 to 20.25 N and 0.25 degrees wider than the corners.
+  const struct {
+    const char *west, *east;
+    double frameWest;
+  } cases[] = {{"-10", "10", -180}, {"170", "-170", 0}, {"10 W", "10 E", -180}};
+  for (const auto& c : cases) {
+    TMapScene scene;
+    const TImage image = Render(c.west, c.east, &scene);
+    SCOPED_TRACE(c.west);
+    ASSERT_TRUE(scene.Region);
+    EXPECT_EQ(FrameWest(scene), c.frameWest);
+    ASSERT_EQ(image.Width, 720);
+    ASSERT_EQ(image.Height, 360);
+    // Columns 339 (169.75 degrees into the frame) and 380 (190.25); rows 139 (20.25 N) and 160 (9.75 N).
+    for (int y : {139, 150, 160}) {
+      EXPECT_EQ(image.At(339, y), RegionColour);
+      EXPECT_EQ(image.At(380, y), RegionColour);
+    }
+    for (int x : {339, 360, 380}) {
+      EXPECT_EQ(image.At(x, 139), RegionColour);
+      EXPECT_EQ(image.At(x, 160), RegionColour);
+    }
+    EXPECT_EQ(image.At(340, 150), RegionHalo);
+    EXPECT_EQ(image.At(338, 150), NoDataColour);
+    EXPECT_EQ(image.At(381, 150), NoDataColour);
+    EXPECT_EQ(image.At(360, 138), NoDataColour);
+    EXPECT_EQ(image.At(360, 161), NoDataColour);
+    EXPECT_EQ(image.At(360, 150), NoDataColour);  // inside: the relief
+  }
+}
+
+TEST_F(MapTest, UnreadableCornersDrawNoRegion) {
+  View.SetText(TControl::EditLat2, "abc");
+  TMapScene scene;
+  const TImage image = Render("120", "150", &scene);
+  EXPECT_FALSE(scene.Region);
+  for (const TRgba& p : image.Pixels) ASSERT_EQ(p, NoDataColour);
+}
+
+TEST_F(MapTest, TheWholeCircleIsItsTwoRows) {
+  TMapScene scene;
+  const TImage image = Render("0", "360", &scene);
+  ASSERT_TRUE(scene.Region && scene.Region->WholeCircle);
+  for (int x : {0, 359, 719}) {
+    EXPECT_EQ(image.At(x, 139), RegionColour);
+    EXPECT_EQ(image.At(x, 160), RegionColour);
+    EXPECT_EQ(image.At(x, 150), NoDataColour);
+  }
+}
+
+TEST_F(MapTest, ReliefFromLowestToHighestWithTheCustomExtentTheScanAndThePoint) {
+  const TGeoidModel m = test::SmallModel("world", 1, -90, 0, 181, 360);
+  test::WriteSourceGrid(Dir.File("world"), m, [](int r, int) { return static_cast<float>(r) - 90; });
+  const auto grid = OpenSourceGrid(Dir.Path(), m);
+  ASSERT_TRUE(grid);
+  const TRelief relief = MakeRelief(*grid, 720, -180);
+  EXPECT_EQ(relief.Low, -90);
+  EXPECT_EQ(relief.High, 90);
+  EXPECT_NE(relief.Image.At(0, 0), relief.Image.At(0, 359));      // north and south differ
+  EXPECT_EQ(relief.Image.At(0, 100), relief.Image.At(500, 100));  // along a parallel the same
+
+  // A regional model leaves the rest of the earth without data.
+  const TGeoidModel small = test::SmallModel("small", 1.0 / 24, 19, 119, 769, 769);
+  test::WriteSourceGrid(Dir.File("small"), small, [](int, int) { return 5.0f; });
+  const TRelief regional = MakeRelief(*OpenSourceGrid(Dir.Path(), small), 720, -180);
+  EXPECT_EQ(regional.Image.At(0, 0), NoDataColour);
+  EXPECT_NE(regional.Image.At((135 + 180) * 2, (90 - 35) * 2), NoDataColour);
+
+  TMapScene scene;
+  scene.Relief = &relief;
+  scene.Custom = TLatLonBox{30, 130, 40, 140};
+  scene.Point = std::pair(-45.0, -90.0);
+  scene.Max = TScanExtreme{0.1, 0, 0};
+  const TImage image = RenderMap(scene, 720);
+  EXPECT_EQ(image.At((130 + 180) * 2, 110), CustomColour);
+  EXPECT_EQ(image.At(180, 270), RegionColour);  // the cross's centre
+  EXPECT_EQ(image.At(360, 180), RedEnd);        // the maximum's marker
+  EXPECT_EQ(image.At(100, 100), relief.Image.At(100, 100));
+}
+
+TEST_F(MapTest, TheHeatMapOverItsLattice) {
+  THeatMap heat;
+  heat.Begin({40, 80, 20, 130, 0.25, 0.25});  // 20 .. 10 N, 130 .. 150 E
+  std::vector<double> row(81, 0.0);
+  for (int i = 0; i <= 40; ++i) {
+    row[40] = i == 20 ? 1.0 : 0.0;  // one extreme at 15 N, 140 E
+    heat.Row(i, row.data(), row.size());
+  }
+  TMapScene scene;
+  scene.Heat = &heat;
+  const TImage image = RenderMap(scene, 720);
+  EXPECT_EQ(image.At((140 + 180) * 2, (90 - 15) * 2), RedEnd);  // its pixel, however small the map
+  EXPECT_EQ(image.At((135 + 180) * 2, (90 - 12) * 2), White);
+  EXPECT_EQ(image.At((125 + 180) * 2, (90 - 12) * 2), NoDataColour);
+}
+
+}  // namespace
+}  // namespace tessmar
