@@ -34,13 +34,15 @@ struct TScanOptions {
 };
 
 struct TImportOptions {
-  std::string Gtx;
+  std::string File;
+  bool GtxOnly = false;  // import-gtx: the GTX reader of the program's own
   std::optional<std::string> Name, Title;
   int Entry = 0;
   bool Overwrite = false;
 };
 
 struct TExportOptions {
+  std::string Format = "GTiff";  // GTiff or GTX
   std::optional<std::string> To;
   bool Overwrite = false;
 };
@@ -48,8 +50,8 @@ struct TExportOptions {
 int RunConvert(const TGlobalOptions& global, const TConvertOptions& options);
 int RunCheck(const TGlobalOptions& global, const TCheckOptions& options);
 int RunScan(const TGlobalOptions& global, const TScanOptions& options);
-int RunImportGtx(const TGlobalOptions& global, const TImportOptions& options);
-int RunExportGtx(const TGlobalOptions& global, const TExportOptions& options);
+int RunImport(const TGlobalOptions& global, const TImportOptions& options);
+int RunExport(const TGlobalOptions& global, const TExportOptions& options);
 int RunModels(const TGlobalOptions& global);
 
 }  // namespace tessmar::cli
