@@ -155,6 +155,11 @@ TSourceImport ImportRaster(const std::string& path, const std::string& dataDir, 
   if (!raster) throw TError("Cannot read " + path + " as a grid" + TGdalErrors::Why());
   const std::string refused = "Not a usable grid: " + path + ": ";
   const int bands = raster->GetRasterCount();
+  // A container of several grids (NetCDF variables, HDF datasets) names them.
+  char** subdatasets = raster->GetMetadata("SUBDATASETS");
+  if (bands == 0 && CSLCount(subdatasets) > 0)
+    throw TError(refused + "it holds several grids; name one as GDAL does, for example " +
+                 CSLFetchNameValueDef(subdatasets, "SUBDATASET_1_NAME", ""));
   if (bands != 1)
     throw TError(refused + "it has " + std::to_string(bands) + " bands; a geoid grid has one");
   GDALRasterBand* band = raster->GetRasterBand(1);

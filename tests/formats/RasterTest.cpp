@@ -79,6 +79,16 @@ void WriteRaster(const std::string& path, const TRaster& r, const test::TNodeFun
   CPLSetThreadLocalConfigOption("GTIFF_POINT_GEO_IGNORE", ignore);
 }
 
+// The raster at `from` in another of GDAL's formats.
+void CopyAs(const char* driver, const std::string& from, const std::string& to) {
+  GDALDatasetUniquePtr source(GDALDataset::Open(from.c_str(), GDAL_OF_RASTER));
+  ASSERT_TRUE(source);
+  GDALDatasetUniquePtr copy(
+      GetGDALDriverManager()->GetDriverByName(driver)->CreateCopy(to.c_str(), source.get(), true, nullptr, nullptr,
+                                                                  nullptr));
+  ASSERT_TRUE(copy);
+}
+
 struct RasterTest : ::testing::Test {
   TTempDir In, Data;
   TRecorderView View;
@@ -119,6 +129,9 @@ TEST_F(RasterTest, GeoTiffImportsToTheBytesOfTheSameGridAsGtx) {
     EXPECT_EQ(std::tie(a.nrows, a.ncols, a.nlat, a.nlon, a.PrePad, a.glamn, a.glomn, a.dgla, a.dglo),
               std::tie(b.nrows, b.ncols, b.nlat, b.nlon, b.PrePad, b.glamn, b.glomn, b.dgla, b.dglo));
   }
+  // NetCDF (pixel-is-area, coordinates of the cell centres) reads the same.
+  CopyAs("netCDF", In.File("area.tif"), In.File("globe.nc"));
+  EXPECT_EQ(test::ReadBytes(ImportRaster(In.File("globe.nc"), Data.Path(), "nc", "Globe", false).Path), expected);
   // GDAL's own GTX reader agrees with the program's.
   EXPECT_EQ(test::ReadBytes(ImportRaster(In.File("globe.gtx"), Data.Path(), "viagdal", "Globe", false).Path),
             expected);
@@ -188,6 +201,8 @@ TEST_F(RasterTest, RastersThatCannotBeImportedFaithfullyAreRefusedAndNothingIsWr
   TRaster three;
   three.Bands = 3;
   refusedRaster(three, "it has 3 bands; a geoid grid has one");
+  CopyAs("netCDF", In.File("bad.tif"), In.File("three.nc"));  // a variable per band
+  refused(In.File("three.nc"), "it holds several grids; name one as GDAL does, for example NETCDF:");
   TRaster nad27;
   nad27.Crs = "EPSG:4267";
   refusedRaster(nad27, "its datum is not WGS 84 (NAD27)");
