@@ -286,11 +286,23 @@ TEST_F(CliTest, ScanPrintsTheReport) {
   EXPECT_EQ(missing.Out, "Can not found: " + Dir.File("none.qdat") + "\n");
 }
 
+// Whether the process has a handler of its own for SIGINT (its SigCgt mask).
+bool CatchesSigint(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (SIGINT - 1)) & 1;
+  return false;
+}
+
 TEST_F(CliTest, InterruptStopsAScan) {
   // A whole-circle file at four points per source spacing: far too long to finish.
   ASSERT_EQ(Run({"convert", "--res", "5", "--south", "-10", "--north", "10", "--west", "0", "--east", "360"}).Status,
             0);
   TRun run = Run({"scan", "--precision", "4"}, [](pid_t pid) {
+    // Once the program catches Ctrl-C (starting takes a while on a loaded
+    // machine), 300 ms into its work.
+    for (int wait = 0; wait < 1000 && !CatchesSigint(pid); ++wait)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ::kill(pid, SIGINT);
   });
