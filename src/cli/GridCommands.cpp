@@ -89,10 +89,10 @@ int RunExport(const TGlobalOptions& global, const TExportOptions& options) {
     return ExitFailed;
   }
   if (global.Json) {
-    const TJson out = {{"path", to},         {"format", *format == TGridFormat::GTiff ? "GTiff" : "GTX"},
-                       {"size", size},       {"rows", g.nlat},
-                       {"cols", g.nlon},     {"south", g.south},
-                       {"west", west},       {"dlat", g.dlat},
+    const TJson out = {{"path", to},     {"format", *format == TGridFormat::GTiff ? "GTiff" : "GTX"},
+                       {"size", size},   {"rows", g.nlat},
+                       {"cols", g.nlon}, {"south", g.south},
+                       {"west", west},   {"dlat", g.dlat},
                        {"dlon", g.dlon}};
     std::cout << out.dump() << '\n';
   } else {

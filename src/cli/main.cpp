@@ -107,8 +107,9 @@ int main(int argc, char** argv) {
   CLI::App* importCommand = app.add_subcommand(
       "import",
       "Make a source model of a geoid grid GDAL reads (GeoTIFF, GTX, NetCDF, ...): a grid file in the data folder");
-  importOptions(importCommand, import, "The grid: one band of geoid undulations in metres, latitude and longitude "
-                                       "on WGS 84");
+  importOptions(importCommand, import,
+                "The grid: one band of geoid undulations in metres, latitude and longitude "
+                "on WGS 84");
   importCommand->footer(
       "Prints the catalogue entry (settings section and keys). With --settings FILE it is written into\n"
       "that file (created when missing) and selected; an explicit --data-dir becomes its DataPath.\n"

@@ -74,9 +74,7 @@ bool IsOnWgs84(const OGRSpatialReference& srs) {
   return flat.IsSameGeogCS(&wgs84);
 }
 
-bool InDegrees(const OGRSpatialReference& srs) {
-  return std::fabs(srs.GetAngularUnits() / (M_PI / 180) - 1) < 1e-12;
-}
+bool InDegrees(const OGRSpatialReference& srs) { return std::fabs(srs.GetAngularUnits() / (M_PI / 180) - 1) < 1e-12; }
 
 std::string CrsName(const OGRSpatialReference& srs) {
   const char* name = srs.GetName();
@@ -90,7 +88,7 @@ std::int64_t FileSizeOf(const std::string& path) {
 
 std::int64_t ExportGeoTiff(const TGeoidGrid& grid, const std::string& path, const std::string& name) {
   TGdalErrors errors;
-  const TGdalSetting point(PointGeoIgnore, "TRUE");  // the tie point written is the node itself
+  const TGdalSetting point(PointGeoIgnore, "TRUE");        // the tie point written is the node itself
   const TGdalSetting noSidecar("GDAL_PAM_ENABLED", "NO");  // everything goes inside the TIFF
   GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
   if (!driver) throw TError("GDAL has no GeoTIFF driver");
@@ -151,7 +149,8 @@ TSourceImport ImportRaster(const std::string& path, const std::string& dataDir, 
   const std::string target = SourceGridTarget(dataDir, fname);
   TGdalErrors errors;
   const TGdalSetting point(PointGeoIgnore, "TRUE");
-  GDALDatasetUniquePtr raster(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
+  GDALDatasetUniquePtr raster(
+      GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
   if (!raster) throw TError("Cannot read " + path + " as a grid" + TGdalErrors::Why());
   const std::string refused = "Not a usable grid: " + path + ": ";
   const int bands = raster->GetRasterCount();
@@ -160,15 +159,13 @@ TSourceImport ImportRaster(const std::string& path, const std::string& dataDir, 
   if (bands == 0 && CSLCount(subdatasets) > 0)
     throw TError(refused + "it holds several grids; name one as GDAL does, for example " +
                  CSLFetchNameValueDef(subdatasets, "SUBDATASET_1_NAME", ""));
-  if (bands != 1)
-    throw TError(refused + "it has " + std::to_string(bands) + " bands; a geoid grid has one");
+  if (bands != 1) throw TError(refused + "it has " + std::to_string(bands) + " bands; a geoid grid has one");
   GDALRasterBand* band = raster->GetRasterBand(1);
-  if (GDALDataTypeIsComplex(band->GetRasterDataType()))
-    throw TError(refused + "its values are complex numbers");
+  if (GDALDataTypeIsComplex(band->GetRasterDataType())) throw TError(refused + "its values are complex numbers");
 
   const OGRSpatialReference* srs = raster->GetSpatialRef();
-  if (!srs) throw TError(refused + "it has no coordinate reference system; latitude and longitude on WGS 84 is needed");
   const std::string needed = "; latitude and longitude in degrees on WGS 84 are needed";
+  if (!srs) throw TError(refused + "it has no coordinate reference system" + needed);
   if (!srs->IsGeographic())
     throw TError(refused + "its coordinates are " + (srs->IsProjected() ? "projected" : "not latitude and longitude") +
                  " (" + CrsName(*srs) + ")" + needed);
@@ -181,11 +178,11 @@ TSourceImport ImportRaster(const std::string& path, const std::string& dataDir, 
   // GDAL's transform runs from the corner of the first pixel, unless a
   // pixel-is-point GeoTIFF gave its tie point as it is.
   const char* areaOrPoint = raster->GetMetadataItem("AREA_OR_POINT");
-  const bool atNode = EQUAL(raster->GetDriver()->GetDescription(), "GTiff") && areaOrPoint &&
-                      EQUAL(areaOrPoint, "Point");
+  const bool atNode =
+      EQUAL(raster->GetDriver()->GetDescription(), "GTiff") && areaOrPoint && EQUAL(areaOrPoint, "Point");
   const double half = atNode ? 0.0 : 0.5;
   const std::int64_t rows = raster->GetRasterYSize(), cols = raster->GetRasterXSize();
-  const bool northUp = gt[5] < 0;  // else its first line is the southernmost
+  const bool northUp = gt[5] < 0;             // else its first line is the southernmost
   const double first = gt[3] + half * gt[5];  // latitude of the first line
   TRasterNodes nodes;
   nodes.dlat = std::fabs(gt[5]);
@@ -196,9 +193,9 @@ TSourceImport ImportRaster(const std::string& path, const std::string& dataDir, 
   nodes.cols = cols;
   const TSourcePlan plan = PlanSourceGrid(nodes, refused);
 
-  int hasNoData = 0, hasScale = 0, hasOffset = 0;
+  int hasNoData = 0;
   const double noData = band->GetNoDataValue(&hasNoData);
-  const double scale = band->GetScale(&hasScale), offset = band->GetOffset(&hasOffset);
+  const double scale = band->GetScale(), offset = band->GetOffset();
   // Float32 without scale or offset is read as it is stored, to the bit.
   const bool asStored = band->GetRasterDataType() == GDT_Float32 && scale == 1 && offset == 0;
   // A float32 band's no-data value is compared as a float32, as GDAL does.
@@ -219,9 +216,9 @@ TSourceImport ImportRaster(const std::string& path, const std::string& dataDir, 
     if (band->RasterIO(GF_Read, 0, line, n, 1, wide.data(), n, 1, GDT_Float64, 0, 0) != CE_None) throw readFailed();
     for (int k = 0; k < n; ++k) {
       const double raw = wide[static_cast<std::size_t>(k)];
-      const bool missing = hasNoData && (std::isnan(noData)  ? std::isnan(raw)
-                                         : float32           ? static_cast<float>(raw) == noData32
-                                                             : raw == noData);
+      const bool missing = hasNoData && (std::isnan(noData) ? std::isnan(raw)
+                                         : float32          ? static_cast<float>(raw) == noData32
+                                                            : raw == noData);
       to[k] = missing ? NoValue() : static_cast<float>(raw * scale + offset);
     }
   });

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "base/AtomicFile.hpp"
-#include "base/Numeric.hpp"
 #include "base/ByteOrder.hpp"
 #include "base/MappedFile.hpp"
+#include "base/Numeric.hpp"
 #include "base/Path.hpp"
 #include "grid/Circle.hpp"
 #include "grid/SourceImport.hpp"
@@ -67,8 +67,8 @@ std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool ove
   TAtomicFile out(path);
   if (!out.Create()) throw TError("Cannot write in the folder of " + path);
   unsigned char header[GtxHeaderSize];
-  EncodeGtxHeader({grid.south, ExchangeWest(grid.west, grid.nlon, grid.dlon), grid.dlat, grid.dlon, grid.nlat, grid.nlon},
-                  header);
+  EncodeGtxHeader(
+      {grid.south, ExchangeWest(grid.west, grid.nlon, grid.dlon), grid.dlat, grid.dlon, grid.nlat, grid.nlon}, header);
   bool written = out.Write(header, sizeof header);
   std::vector<std::uint32_t> row(static_cast<std::size_t>(std::max(grid.nlon, 0)));
   const std::uint32_t noData = SwapTo<std::endian::big>(std::bit_cast<std::uint32_t>(GtxNoData));

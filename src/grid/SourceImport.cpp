@@ -49,9 +49,9 @@ TSourcePlan PlanSourceGrid(const TRasterNodes& h, const std::string& refused) {
     throw TError(refused + "it has " + std::to_string(h.rows) + " rows and " + std::to_string(h.cols) + " columns");
   if (!std::isfinite(h.south) || !std::isfinite(h.west) || !std::isfinite(h.dlat) || !std::isfinite(h.dlon) ||
       h.dlat <= 0 || h.dlon <= 0)
-    throw TError(refused + "its corner or spacing is not a positive finite number (south " +
-                 ShortestText(h.south) + ", west " + ShortestText(h.west) + ", spacing " + ShortestText(h.dlat) +
-                 " x " + ShortestText(h.dlon) + ")");
+    throw TError(refused + "its corner or spacing is not a positive finite number (south " + ShortestText(h.south) +
+                 ", west " + ShortestText(h.west) + ", spacing " + ShortestText(h.dlat) + " x " + ShortestText(h.dlon) +
+                 ")");
   const std::int64_t rowFactor = ExactNodeFactor(h.dlat), colFactor = ExactNodeFactor(h.dlon);
   if (rowFactor == 0 || colFactor == 0)
     throw TError(refused + "its spacing " + ShortestText(h.dlat) + " x " + ShortestText(h.dlon) +

@@ -23,11 +23,11 @@ struct TRasterNodes {
 // How those nodes become a source grid.
 struct TSourcePlan {
   TRasterNodes Nodes;
-  std::int32_t nlon = 0;          // columns kept: a closing column that repeats the first is dropped
-  std::int32_t Rotation = 0;      // the raster column that becomes column 0
-  double west = 0;                // longitude of column 0: 0 for a whole circle, else in 0..360
-  std::int64_t RecordWords = 0;   // nlon + the two record words
-  std::int64_t Bytes = 0;         // the grid file's size
+  std::int32_t nlon = 0;         // columns kept: a closing column that repeats the first is dropped
+  std::int32_t Rotation = 0;     // the raster column that becomes column 0
+  double west = 0;               // longitude of column 0: 0 for a whole circle, else in 0..360
+  std::int64_t RecordWords = 0;  // nlon + the two record words
+  std::int64_t Bytes = 0;        // the grid file's size
 };
 
 // What an import wrote: the catalogue entry that describes it, and whether a

@@ -417,10 +417,11 @@ TEST_F(CliTest, ImportedGtxModelRoundTripsThroughGdalAndProj) {
     double WrittenWest;
   };
   const std::vector<std::string> gtx = {"export-gtx"}, gtxFormat = {"export", "--format", "gtx"}, tiff = {"export"};
-  for (const TExport& e : {TExport{"tokyo", "139", "141", gtx, 138.75}, TExport{"across", "-2", "2", gtx, -2.25},
-                           TExport{"dateline", "178", "-178", gtx, 177.75}, TExport{"tokyo", "139", "141", tiff, 138.75},
-                           TExport{"across", "-2", "2", tiff, -2.25}, TExport{"dateline", "178", "-178", tiff, 177.75},
-                           TExport{"across", "-2", "2", gtxFormat, -2.25}}) {
+  for (const TExport& e :
+       {TExport{"tokyo", "139", "141", gtx, 138.75}, TExport{"across", "-2", "2", gtx, -2.25},
+        TExport{"dateline", "178", "-178", gtx, 177.75}, TExport{"tokyo", "139", "141", tiff, 138.75},
+        TExport{"across", "-2", "2", tiff, -2.25}, TExport{"dateline", "178", "-178", tiff, 177.75},
+        TExport{"across", "-2", "2", gtxFormat, -2.25}}) {
     SCOPED_TRACE(std::string(e.Name) + " " + e.Command.back());
     const std::string name = e.Name;
     TRun convert = Run({"--settings", ini, "--model", "2.5", "--output", name, "convert", "--south", "35", "--north",
@@ -481,7 +482,8 @@ TEST_F(CliTest, ImportedGtxModelRoundTripsThroughGdalAndProj) {
   ASSERT_EQ(back.Status, 0) << back.Err;
   EXPECT_NE(back.Out.find("\nglomn=357.75\n"), std::string::npos) << back.Out;
   Shell("gdal_translate -q " + Logs.File("world.gtx") + " " + Logs.File("world.tif"));
-  TRun viaTiff = Run({"--settings", ini, "import", Logs.File("world.tif"), "--name", "world-tif", "--title", "World 1dx1d"});
+  TRun viaTiff =
+      Run({"--settings", ini, "import", Logs.File("world.tif"), "--name", "world-tif", "--title", "World 1dx1d"});
   ASSERT_EQ(viaTiff.Status, 0) << viaTiff.Err;
   EXPECT_EQ(viaTiff.Out, imported.Out.substr(0, imported.Out.find("fname=")) + "fname=world-tif" +
                              imported.Out.substr(imported.Out.find("\nnrows=")));

@@ -50,8 +50,8 @@ void WriteRaster(const std::string& path, const TRaster& r, const test::TNodeFun
   GDALAllRegister();
   const char* ignore = CPLGetConfigOption("GTIFF_POINT_GEO_IGNORE", nullptr);
   CPLSetThreadLocalConfigOption("GTIFF_POINT_GEO_IGNORE", "TRUE");  // the transform is written as given
-  GDALDatasetUniquePtr ds(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), r.Cols, r.Rows,
-                                                                                   r.Bands, r.Type, nullptr));
+  GDALDatasetUniquePtr ds(
+      GetGDALDriverManager()->GetDriverByName("GTiff")->Create(path.c_str(), r.Cols, r.Rows, r.Bands, r.Type, nullptr));
   ASSERT_TRUE(ds);
   OGRSpatialReference srs;
   srs.SetFromUserInput(r.Crs.c_str());
@@ -83,9 +83,8 @@ void WriteRaster(const std::string& path, const TRaster& r, const test::TNodeFun
 void CopyAs(const char* driver, const std::string& from, const std::string& to) {
   GDALDatasetUniquePtr source(GDALDataset::Open(from.c_str(), GDAL_OF_RASTER));
   ASSERT_TRUE(source);
-  GDALDatasetUniquePtr copy(
-      GetGDALDriverManager()->GetDriverByName(driver)->CreateCopy(to.c_str(), source.get(), true, nullptr, nullptr,
-                                                                  nullptr));
+  GDALDatasetUniquePtr copy(GetGDALDriverManager()->GetDriverByName(driver)->CreateCopy(to.c_str(), source.get(), true,
+                                                                                        nullptr, nullptr, nullptr));
   ASSERT_TRUE(copy);
 }
 
@@ -107,15 +106,15 @@ TEST_F(RasterTest, GeoTiffImportsToTheBytesOfTheSameGridAsGtx) {
     const char* Name;
     TRaster Raster;
   };
-  TRaster area;                    // corners half a cell out: nodes at -180.., -90..90
-  TRaster point = area;            // the nodes themselves
+  TRaster area;          // corners half a cell out: nodes at -180.., -90..90
+  TRaster point = area;  // the nodes themselves
   point.AreaOrPoint = "Point";
   std::copy_n(std::begin({-180.0, 20.0, 0.0, 90.0, 0.0, -20.0}), 6, point.Transform);
-  TRaster southUp = area;          // first line southernmost
+  TRaster southUp = area;  // first line southernmost
   std::copy_n(std::begin({-190.0, 20.0, 0.0, -100.0, 0.0, 20.0}), 6, southUp.Transform);
-  TRaster closing = area;          // a closing column at +180 that repeats -180
+  TRaster closing = area;  // a closing column at +180 that repeats -180
   closing.Cols = 19;
-  TRaster geographic3d = area;     // heights on WGS 84 too
+  TRaster geographic3d = area;  // heights on WGS 84 too
   geographic3d.Crs = "EPSG:4979";
   for (const TCase& c : {TCase{"area", area}, TCase{"point", point}, TCase{"south-up", southUp},
                          TCase{"closing", closing}, TCase{"3d", geographic3d}}) {
@@ -133,8 +132,7 @@ TEST_F(RasterTest, GeoTiffImportsToTheBytesOfTheSameGridAsGtx) {
   CopyAs("netCDF", In.File("area.tif"), In.File("globe.nc"));
   EXPECT_EQ(test::ReadBytes(ImportRaster(In.File("globe.nc"), Data.Path(), "nc", "Globe", false).Path), expected);
   // GDAL's own GTX reader agrees with the program's.
-  EXPECT_EQ(test::ReadBytes(ImportRaster(In.File("globe.gtx"), Data.Path(), "viagdal", "Globe", false).Path),
-            expected);
+  EXPECT_EQ(test::ReadBytes(ImportRaster(In.File("globe.gtx"), Data.Path(), "viagdal", "Globe", false).Path), expected);
 }
 
 TEST_F(RasterTest, NoDataScaleAndOffsetAndRegionalGrids) {
@@ -147,7 +145,9 @@ TEST_F(RasterTest, NoDataScaleAndOffsetAndRegionalGrids) {
   r.Rows = 7;
   r.Cols = 5;
   std::copy_n(std::begin({-130.25, 0.5, 0.0, 21.625, 0.0, -0.25}), 6, r.Transform);
-  const auto raw = [](int row, int col) { return row == 2 && col == 1 ? -32767.0f : static_cast<float>(row * 5 + col); };
+  const auto raw = [](int row, int col) {
+    return row == 2 && col == 1 ? -32767.0f : static_cast<float>(row * 5 + col);
+  };
   WriteRaster(In.File("int16.tif"), r, raw);
   const TSourceImport imported = ImportRaster(In.File("int16.tif"), Data.Path(), "grid", "Int16", false);
   EXPECT_FALSE(imported.Rotated);
@@ -169,7 +169,8 @@ TEST_F(RasterTest, NoDataScaleAndOffsetAndRegionalGrids) {
     TRaster f;
     f.NoData = noData;
     const float missing = static_cast<float>(noData);
-    WriteRaster(In.File("nodata.tif"), f, [&](int row, int col) { return row == 4 && col == 7 ? missing : Tag(row, col); });
+    WriteRaster(In.File("nodata.tif"), f,
+                [&](int row, int col) { return row == 4 && col == 7 ? missing : Tag(row, col); });
     std::filesystem::remove(Data.File("nodata"));
     ASSERT_TRUE(OpenModel(Session, ImportRaster(In.File("nodata.tif"), Data.Path(), "nodata", "N", false).Model));
     EXPECT_EQ(Bits(Session.SourceGrid->ReadNode(9 - 4, (7 + 9) % 18)), Bits(NoValue()));
@@ -250,10 +251,10 @@ TEST(ExchangeWest, GridsThatFitInMinus180To180AreWrittenThereOthersIn0To360) {
     std::int32_t Nlon;
     double Dlon, Expected;
   };
-  for (const TRow& r : {TRow{351.75, 127, 1.0 / 12, -8.25}, TRow{-5, 4, 0.5, -5}, TRow{170, 41, 0.5, 170},
-                        TRow{-190, 41, 0.5, 170}, TRow{0, 1440, 0.25, 0}, TRow{-180, 1440, 0.25, -180},
-                        TRow{180, 10, 1, -180}, TRow{179, 2, 1, 179}, TRow{179, 3, 1, 179}, TRow{540.5, 3, 1, -179.5},
-                        TRow{-100, 2001, 0.1, -100}, TRow{-100, 2802, 0.1, 260}})
+  for (const TRow& r :
+       {TRow{351.75, 127, 1.0 / 12, -8.25}, TRow{-5, 4, 0.5, -5}, TRow{170, 41, 0.5, 170}, TRow{-190, 41, 0.5, 170},
+        TRow{0, 1440, 0.25, 0}, TRow{-180, 1440, 0.25, -180}, TRow{180, 10, 1, -180}, TRow{179, 2, 1, 179},
+        TRow{179, 3, 1, 179}, TRow{540.5, 3, 1, -179.5}, TRow{-100, 2001, 0.1, -100}, TRow{-100, 2802, 0.1, 260}})
     EXPECT_EQ(ExchangeWest(r.West, r.Nlon, r.Dlon), r.Expected) << r.West << " " << r.Nlon << " x " << r.Dlon;
 }
 
