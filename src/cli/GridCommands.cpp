@@ -79,6 +79,11 @@ int RunExport(const TGlobalOptions& global, const TExportOptions& options) {
   std::string to = options.To.value_or("");
   if (to.empty()) to = FolderOf(custom) + BaseName(custom) + GridFormatExtension(*format);
   if (!OpenCustomFile(session, custom)) return ExitFailed;
+  std::error_code unknown;
+  if (std::filesystem::equivalent(to, custom, unknown)) {
+    std::cerr << "Error: the grid file would replace the custom geoid file itself: " << to << "\n";
+    return ExitFailed;
+  }
   const TGeoidGrid& g = *session.CustomGrid;
   const double west = ExchangeWest(g.west, g.nlon, g.dlon);
   std::int64_t size = 0;

@@ -525,6 +525,12 @@ TEST_F(CliTest, ExportedGeoTiffMarksNodesWithoutValue) {
   EXPECT_NEAR(proj[2], -7, 1e-9);
   EXPECT_EQ(Run({"--output", "gap", "export", "--format", "png"}).Status, 2);
   EXPECT_EQ(Run({"--output", "gap", "export"}).Status, 1);  // it exists
+  // Never over the custom geoid file it is made of, even when asked to replace.
+  const auto before = test::ReadBytes(Dir.File("gap.qdat"));
+  TRun over = Run({"--output", "gap", "export", "--to", Dir.File("gap.qdat"), "--overwrite"});
+  EXPECT_EQ(over.Status, 1);
+  EXPECT_NE(over.Err.find("would replace the custom geoid file itself"), std::string::npos) << over.Err;
+  EXPECT_EQ(test::ReadBytes(Dir.File("gap.qdat")), before);
 }
 
 TEST_F(CliTest, ImportAndExportFailuresSayWhyAndWriteNothing) {
