@@ -60,8 +60,8 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Tessmar cuts a regional custom geoid out of a global geoid-undulation grid
 (EGM2008, 2.5' or 1'), checks the cut grid at a point against its source and
 scans it for its largest error. Surveyors and geodesists use the files it
-writes in field software. GTX grids (PROJ, GDAL) are read as source models and
-custom geoids written as GTX.
+writes in field software. Geoid grids GDAL reads (GeoTIFF, GTX, ...) become
+source models; custom geoids are written as GeoTIFF grids for PROJ, or as GTX.
 
 The package holds the desktop program (Qt 6), tessmar, and its command-line
 twin, tessmar-cli, which runs the same operations headless.")

@@ -46,13 +46,15 @@ struct TMapOptions {
 };
 
 struct TImportOptions {
-  std::string Gtx;
+  std::string File;
+  bool GtxOnly = false;  // import-gtx: the GTX reader of the program's own
   std::optional<std::string> Name, Title;
   int Entry = 0;
   bool Overwrite = false;
 };
 
 struct TExportOptions {
+  std::string Format = "GTiff";  // GTiff or GTX
   std::optional<std::string> To;
   bool Overwrite = false;
 };
@@ -61,8 +63,8 @@ int RunConvert(const TGlobalOptions& global, const TConvertOptions& options);
 int RunCheck(const TGlobalOptions& global, const TCheckOptions& options);
 int RunScan(const TGlobalOptions& global, const TScanOptions& options);
 int RunMap(const TGlobalOptions& global, const TMapOptions& options);
-int RunImportGtx(const TGlobalOptions& global, const TImportOptions& options);
-int RunExportGtx(const TGlobalOptions& global, const TExportOptions& options);
+int RunImport(const TGlobalOptions& global, const TImportOptions& options);
+int RunExport(const TGlobalOptions& global, const TExportOptions& options);
 int RunModels(const TGlobalOptions& global);
 
 }  // namespace tessmar::cli

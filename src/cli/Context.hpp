@@ -24,7 +24,7 @@ class TUsageError : public std::runtime_error {
 
 // One run's window and state. The settings are read, never written back: the
 // desktop program's file (both programs share it) or the one named by
-// --settings. (import-gtx writes one catalogue entry into --settings, nothing
+// --settings. (import and import-gtx write one catalogue entry into --settings, nothing
 // else.)
 struct TContext {
   TCliView View;

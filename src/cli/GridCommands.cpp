@@ -1,4 +1,5 @@
-// tessmar-cli import-gtx, export-gtx and models: source models and grid files.
+// tessmar-cli import (import-gtx), export (export-gtx) and models: source
+// models and grid files.
 #include "cli/Commands.hpp"
 
 #include <filesystem>
@@ -7,21 +8,24 @@
 #include "base/Numeric.hpp"
 #include "base/Path.hpp"
 #include "cli/Context.hpp"
+#include "formats/Raster.hpp"
+#include "grid/Circle.hpp"
 #include "grid/Gtx.hpp"
 #include "option/Settings.hpp"
 #include "view/Grids.hpp"
 
 namespace tessmar::cli {
 
-int RunImportGtx(const TGlobalOptions& global, const TImportOptions& options) {
+int RunImport(const TGlobalOptions& global, const TImportOptions& options) {
   TContext context(global);
   TSession& session = context.Session;
-  // The GTX's own name, without its extension, names the grid file and the model by default.
-  const std::string stem = BaseName(options.Gtx);
-  TGtxImport imported;
+  // The raster's own name, without its extension, names the grid file and the model by default.
+  const std::string stem = BaseName(options.File);
+  TSourceImport imported;
   try {
-    imported = ImportGtx(options.Gtx, session.DataDir, options.Name.value_or(stem), options.Title.value_or(stem),
-                         options.Overwrite);
+    const auto import = options.GtxOnly ? ImportGtx : ImportRaster;
+    imported = import(options.File, session.DataDir, options.Name.value_or(stem), options.Title.value_or(stem),
+                      options.Overwrite);
   } catch (const TError& e) {
     std::cerr << "Error: " << e.what() << "\n";
     return ExitFailed;
@@ -63,29 +67,43 @@ int RunImportGtx(const TGlobalOptions& global, const TImportOptions& options) {
   return ExitDone;
 }
 
-int RunExportGtx(const TGlobalOptions& global, const TExportOptions& options) {
+int RunExport(const TGlobalOptions& global, const TExportOptions& options) {
+  const std::optional<TGridFormat> format = GridFormatNamed(options.Format);
+  if (!format) {
+    std::cerr << "Error: no grid format " << options.Format << ": GTiff or GTX\n";
+    return ExitUsage;
+  }
   TContext context(global);
   TSession& session = context.Session;
   const std::string custom = CustomGeoidFileName(session);
   std::string to = options.To.value_or("");
-  if (to.empty()) to = FolderOf(custom) + BaseName(custom) + ".gtx";
+  if (to.empty()) to = FolderOf(custom) + BaseName(custom) + GridFormatExtension(*format);
   if (!OpenCustomFile(session, custom)) return ExitFailed;
+  std::error_code unknown;
+  if (std::filesystem::equivalent(to, custom, unknown)) {
+    std::cerr << "Error: the grid file would replace the custom geoid file itself: " << to << "\n";
+    return ExitFailed;
+  }
   const TGeoidGrid& g = *session.CustomGrid;
+  const double west = ExchangeWest(g.west, g.nlon, g.dlon);
   std::int64_t size = 0;
   try {
-    size = ExportGtx(g, to, options.Overwrite);
+    size = ExportGrid(g, to, *format, BaseName(custom), options.Overwrite);
   } catch (const TError& e) {
     std::cerr << "Error: " << e.what() << "\n";
     return ExitFailed;
   }
   if (global.Json) {
-    const TJson out = {{"path", to},       {"size", size},   {"rows", g.nlat}, {"cols", g.nlon},
-                       {"south", g.south}, {"west", g.west}, {"dlat", g.dlat}, {"dlon", g.dlon}};
+    const TJson out = {{"path", to},     {"format", *format == TGridFormat::GTiff ? "GTiff" : "GTX"},
+                       {"size", size},   {"rows", g.nlat},
+                       {"cols", g.nlon}, {"south", g.south},
+                       {"west", west},   {"dlat", g.dlat},
+                       {"dlon", g.dlon}};
     std::cout << out.dump() << '\n';
   } else {
-    std::cout << "GTX file: " << to << '\n'
+    std::cout << (*format == TGridFormat::GTiff ? "GeoTIFF file: " : "GTX file: ") << to << '\n'
               << "Size: " << IntToGroupedStr(size) << " bytes, " << g.nlat << " rows x " << g.nlon << " columns\n"
-              << "Southwest node: " << ShortestText(g.south) << ", " << ShortestText(g.west) << "; spacing "
+              << "Southwest node: " << ShortestText(g.south) << ", " << ShortestText(west) << "; spacing "
               << ShortestText(g.dlat) << " x " << ShortestText(g.dlon) << " degrees\n";
   }
   return ExitDone;

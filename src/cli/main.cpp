@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   TGlobalOptions global;
   optional(&app, "--settings", global.Settings,
            "Settings file to read (default: the desktop program's, tessmar.ini beside it or in "
-           "~/.config/tessmar/); only import-gtx writes to it");
+           "~/.config/tessmar/); only import and import-gtx write to it");
   app.add_flag("--no-settings", global.NoSettings, "Read no settings file: the built-in defaults only");
   optional(&app, "--data-dir", global.DataDir,
            "Folder of the source grid files and of the custom geoid file. Chosen in this order: --data-dir, "
@@ -146,34 +146,72 @@ int main(int argc, char** argv) {
       "Example:\n"
       "  tessmar-cli --data-dir /data/egm2008 --output tokyo map --png tokyo_map.png --width 1440");
 
+  // import and import-gtx take the same options.
+  const auto importOptions = [&](CLI::App* command, TImportOptions& import, const std::string& file) {
+    command->add_option("file", import.File, file)->required()->check(CLI::ExistingFile);
+    optional(command, "--name", import.Name,
+             "Name of the grid file written in the data folder (default: FILE's "
+             "name without its extension)");
+    optional(command, "--title", import.Title, "The model's title, as the model list shows it (default: as --name)");
+    command->add_option("--entry", import.Entry, "Catalogue entry the model is for: 0 (the 2.5' place) or 1")
+        ->check(CLI::IsMember({0, 1}))
+        ->capture_default_str();
+    command->add_flag("--overwrite", import.Overwrite, "Replace an existing grid file of that name");
+  };
   TImportOptions import;
   CLI::App* importCommand = app.add_subcommand(
-      "import-gtx", "Make a source model of a GTX geoid grid (PROJ, GDAL): a grid file in the data folder");
-  importCommand->add_option("file", import.Gtx, "The GTX file")->required()->check(CLI::ExistingFile);
-  optional(importCommand, "--name", import.Name,
-           "Name of the grid file written in the data folder (default: FILE's "
-           "name without its extension)");
-  optional(importCommand, "--title", import.Title,
-           "The model's title, as the model list shows it (default: as --name)");
-  importCommand->add_option("--entry", import.Entry, "Catalogue entry the model is for: 0 (the 2.5' place) or 1")
-      ->check(CLI::IsMember({0, 1}))
-      ->capture_default_str();
-  importCommand->add_flag("--overwrite", import.Overwrite, "Replace an existing grid file of that name");
+      "import",
+      "Make a source model of a geoid grid GDAL reads (GeoTIFF, GTX, NetCDF, ...): a grid file in the data folder");
+  importOptions(importCommand, import,
+                "The grid: one band of geoid undulations in metres, latitude and longitude "
+                "on WGS 84");
   importCommand->footer(
       "Prints the catalogue entry (settings section and keys). With --settings FILE it is written into\n"
       "that file (created when missing) and selected; an explicit --data-dir becomes its DataPath.\n"
-      "A whole-circle grid is turned to start at 0 degrees east; -88.8888 nodes have no value.\n"
+      "A whole-circle grid is turned to start at 0 degrees east; the raster's no-data nodes have no\n"
+      "value. Values are taken at the pixel centres (pixel-is-area) or at the points (pixel-is-point).\n"
+      "Refused: more than one band, projected or rotated rasters, datums other than WGS 84, spacings\n"
+      "that are not 100/n degrees, source grids of 2 GiB or more.\n"
+      "Example:\n"
+      "  tessmar-cli --settings demo.ini --data-dir demo import us_nga_egm96_15.tif --title \"EGM96 15'x15'\"");
+
+  TImportOptions importGtx;
+  importGtx.GtxOnly = true;
+  CLI::App* importGtxCommand = app.add_subcommand(
+      "import-gtx", "Make a source model of a GTX geoid grid (PROJ, GDAL): a grid file in the data folder");
+  importOptions(importGtxCommand, importGtx, "The GTX file");
+  importGtxCommand->footer(
+      "As import, for GTX files only. A whole-circle grid is turned to start at 0 degrees east;\n"
+      "-88.8888 nodes have no value.\n"
       "Example:\n"
       "  tessmar-cli --settings demo.ini --data-dir demo import-gtx /usr/share/proj/egm96_15.gtx \\\n"
       "      --title \"EGM96 15'x15'\"");
 
-  TExportOptions exportGtx;
-  CLI::App* exportCommand =
-      app.add_subcommand("export-gtx", "Write the custom geoid as a GTX grid, for PROJ (vgridshift) and GDAL");
-  optional(exportCommand, "--to", exportGtx.To, "The GTX file (default: the custom geoid file's name with .gtx)");
-  exportCommand->add_flag("--overwrite", exportGtx.Overwrite, "Replace an existing file");
+  TExportOptions exportGrid;
+  CLI::App* exportCommand = app.add_subcommand(
+      "export", "Write the custom geoid as a GeoTIFF or GTX grid, for PROJ (vgridshift), GDAL and GIS programs");
+  exportCommand->add_option("--format", exportGrid.Format, "GTiff or GTX")
+      ->check(CLI::IsMember({"GTiff", "GTX"}, CLI::ignore_case))
+      ->capture_default_str();
+  optional(exportCommand, "--to", exportGrid.To,
+           "The grid file (default: the custom geoid file's name with .tif or .gtx)");
+  exportCommand->add_flag("--overwrite", exportGrid.Overwrite, "Replace an existing file");
   exportCommand->footer(
-      "Nodes without a value are written as -88.8888; longitudes stay the custom geoid's own.\n"
+      "A GeoTIFF is a PROJ geoid grid: pixel-is-point, Float32 metres, deflate, nodes without a value\n"
+      "as -32768. A GTX has them as -88.8888. A grid that fits in -180..180 degrees of longitude is\n"
+      "written there, one across 180 degrees in 0..360.\n"
+      "Example:\n"
+      "  tessmar-cli --data-dir /data/egm2008 --output tokyo export --format GTiff\n"
+      "  cct +proj=vgridshift +grids=/data/egm2008/tokyo.tif");
+
+  TExportOptions exportGtx;
+  exportGtx.Format = "GTX";
+  CLI::App* exportGtxCommand =
+      app.add_subcommand("export-gtx", "Write the custom geoid as a GTX grid, for PROJ (vgridshift) and GDAL");
+  optional(exportGtxCommand, "--to", exportGtx.To, "The GTX file (default: the custom geoid file's name with .gtx)");
+  exportGtxCommand->add_flag("--overwrite", exportGtx.Overwrite, "Replace an existing file");
+  exportGtxCommand->footer(
+      "As export --format GTX. Nodes without a value are written as -88.8888.\n"
       "Example:\n"
       "  tessmar-cli --data-dir /data/egm2008 --output tokyo export-gtx\n"
       "  cct +proj=vgridshift +grids=/data/egm2008/tokyo.gtx");
@@ -186,8 +224,9 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : ExitUsage;
   }
-  // import-gtx creates the settings file it is to write to.
-  if (global.Settings && !importCommand->parsed() && !tessmar::FileExists(*global.Settings)) {
+  // import creates the settings file it is to write to.
+  if (global.Settings && !importCommand->parsed() && !importGtxCommand->parsed() &&
+      !tessmar::FileExists(*global.Settings)) {
     std::cerr << "Error: settings file not found: " << *global.Settings << "\n";
     return ExitUsage;
   }
@@ -198,8 +237,10 @@ int main(int argc, char** argv) {
     if (checkCommand->parsed()) return RunCheck(global, check);
     if (scanCommand->parsed()) return RunScan(global, scan);
     if (mapCommand->parsed()) return RunMap(global, map);
-    if (importCommand->parsed()) return RunImportGtx(global, import);
-    if (exportCommand->parsed()) return RunExportGtx(global, exportGtx);
+    if (importCommand->parsed()) return RunImport(global, import);
+    if (importGtxCommand->parsed()) return RunImport(global, importGtx);
+    if (exportCommand->parsed()) return RunExport(global, exportGrid);
+    if (exportGtxCommand->parsed()) return RunExport(global, exportGtx);
     if (modelsCommand->parsed()) return RunModels(global);
   } catch (const TUsageError& e) {
     std::cerr << "Error: " << e.what() << "\n";

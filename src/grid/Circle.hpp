@@ -28,6 +28,23 @@ inline double ClampLatitude(double lat) noexcept {
   return lat;
 }
 
+// The west edge a grid of nlon columns at dlon is written out with, for other
+// programs: within -180..180 when the whole grid fits there (GDAL takes no
+// other longitudes), else within 0..360 (a grid across 180 degrees). Whole
+// turns only, each exact where 180 <= |west| <= 720; a west already in the
+// range it goes to stays as it is.
+inline double ExchangeWest(double west, std::int32_t nlon, double dlon) noexcept {
+  if (!std::isfinite(west) || std::fabs(west) > 720) return west;
+  double w = west;
+  while (w >= 180) w -= 360;
+  while (w < -180) w += 360;
+  if (w + (static_cast<double>(nlon) - 1) * dlon <= 180 + 1e-9) return w;
+  w = west;
+  while (w >= 360) w -= 360;
+  while (w < 0) w += 360;
+  return w;
+}
+
 // A grid from `west` to `east` (one spacing past its last column) wraps: column
 // nlon is column 0 again. Read of nodes.
 inline bool GridWraps(double west, double east) noexcept { return west <= 1e-5 && east + 1e-5 >= 360; }

@@ -1,7 +1,5 @@
 #include "grid/Gtx.hpp"
 
-#include <sys/stat.h>
-
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -10,32 +8,12 @@
 #include "base/AtomicFile.hpp"
 #include "base/ByteOrder.hpp"
 #include "base/MappedFile.hpp"
+#include "base/Numeric.hpp"
 #include "base/Path.hpp"
-#include "base/Text.hpp"
 #include "grid/Circle.hpp"
+#include "grid/SourceImport.hpp"
 
 namespace tessmar {
-
-namespace {
-
-// n of a spacing that is 100/n degrees for a whole n, to a part in a million (a
-// spacing stored in single precision still passes); 0 for any other spacing.
-std::int64_t ExactNodeFactor(double spacing) {
-  if (!(spacing > 0) || !std::isfinite(spacing) || spacing > 200) return 0;
-  const std::int64_t n = NodeFactor(spacing);
-  return n > 0 && std::fabs(spacing * static_cast<double>(n) / 100 - 1) <= 1e-6 ? n : 0;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {
-  }, sb{};
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
-// The source grid's byte limit: node offsets are formed in 32 bits.
-constexpr std::int64_t RecordLayoutLimit = std::int64_t{1} << 31;
-
-}  // namespace
 
 void EncodeGtxHeader(const TGtxHeader& h, unsigned char* out) {
   StoreFields<std::endian::big>(out, h.south, h.west, h.dlat, h.dlon, h.rows, h.cols);
@@ -48,10 +26,7 @@ TGtxHeader DecodeGtxHeader(const unsigned char* in) {
 
 TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, const std::string& fname,
                      const std::string& title, bool overwrite) {
-  const std::string name = TrimBlanks(fname);
-  if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
-    throw TError("The grid file name must be a file name without a folder: \"" + fname + "\"");
-  const std::string target = dataDir + name;
+  const std::string target = SourceGridTarget(dataDir, fname);
 
   TMappedFile gtx;
   if (!gtx.Open(gtxPath)) throw TError("Cannot read the GTX file " + gtxPath);
@@ -66,79 +41,20 @@ TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, con
   if ((gtx.Size() - GtxHeaderSize) % 4 != 0 || words != std::int64_t{h.rows} * h.cols)
     throw TError(refused + "the header's " + std::to_string(h.rows) + " x " + std::to_string(h.cols) +
                  " nodes do not match the file's " + std::to_string(gtx.Size()) + " bytes");
-  if (!std::isfinite(h.south) || !std::isfinite(h.west) || !std::isfinite(h.dlat) || !std::isfinite(h.dlon) ||
-      h.dlat <= 0 || h.dlon <= 0)
-    throw TError(refused + "the header's corner or spacing is not a positive finite number (south " +
-                 ShortestText(h.south) + ", west " + ShortestText(h.west) + ", spacing " + ShortestText(h.dlat) +
-                 " x " + ShortestText(h.dlon) + ")");
-  const std::int64_t rowFactor = ExactNodeFactor(h.dlat), colFactor = ExactNodeFactor(h.dlon);
-  if (rowFactor == 0 || colFactor == 0)
-    throw TError(refused + "its spacing " + ShortestText(h.dlat) + " x " + ShortestText(h.dlon) +
-                 " degrees is not 100/n degrees for a whole n, so its nodes cannot be placed exactly");
-  const double north = h.south + (static_cast<double>(h.rows) - 1) / (static_cast<double>(rowFactor) / 100);
-  if (h.south < -90 - 1e-9 || north > 90 + 1e-9)
-    throw TError(refused + "its latitudes " + ShortestText(h.south) + " to " + ShortestText(north) + " leave -90..90");
+  const TSourcePlan plan = PlanSourceGrid({h.south, h.west, h.dlat, h.dlon, h.rows, h.cols}, refused);
 
-  // Columns against the circle, in whole units of 1/n degree.
-  std::int32_t nlon = h.cols;
-  if (ColumnsAreWholeCircle(h.cols - 1, colFactor)) nlon = h.cols - 1;  // a closing column repeats the first
-  const bool wholeCircle = ColumnsAreWholeCircle(nlon, colFactor);
-  if (!wholeCircle && std::int64_t{nlon} * 100 > 360 * colFactor)
-    throw TError(refused + "its " + std::to_string(h.cols) + " columns span more than 360 degrees");
-  std::int32_t rotation = 0;  // the GTX column that becomes column 0
-  double west = h.west;
-  if (wholeCircle) {
-    const double position = (0 - h.west) * static_cast<double>(colFactor) / 100;
-    const double node = std::nearbyint(position);
-    if (std::fabs(position - node) > 1e-6 || std::fabs(node) > 4.0 * nlon)
-      throw TError(refused + "it covers the whole circle but has no node at 0 degrees (west edge " +
-                   ShortestText(h.west) + ")");
-    rotation = static_cast<std::int32_t>(((static_cast<std::int64_t>(node) % nlon) + nlon) % nlon);
-    west = 0;
-  } else {
-    west = std::fmod(h.west, 360.0);
-    if (west < 0) west += 360;
-  }
-
-  const std::int64_t recordWords = std::int64_t{nlon} + 2;
-  if (std::int64_t{h.rows} * recordWords * 4 >= RecordLayoutLimit)
-    throw TError(refused + "as a source grid it would take " + std::to_string(std::int64_t{h.rows} * recordWords * 4) +
-                 " bytes; 2 GiB is the limit");
-  if (SameFile(gtxPath, target)) throw TError("The grid file would replace the GTX file itself: " + target);
-  if (!overwrite && PathExists(target)) throw TError("The grid file already exists: " + target);
-
-  TAtomicFile out(target);
-  if (!out.Create()) throw TError("Cannot write in the data folder " + dataDir);
-  // One record at a time: record word, nodes, record word (little-endian).
-  std::vector<std::uint32_t> record(static_cast<std::size_t>(recordWords));
-  const std::uint32_t recordBytes = SwapTo<std::endian::little>(static_cast<std::uint32_t>(nlon) * 4);
-  const std::uint32_t noValue = SwapTo<std::endian::little>(std::bit_cast<std::uint32_t>(NoValue()));
   const std::uint32_t noData = std::bit_cast<std::uint32_t>(GtxNoData);  // equal as numbers = equal in bits
-  record.front() = record.back() = recordBytes;
   const unsigned char* values = gtx.Data() + GtxHeaderSize;
-  // GTX columns [from, from + count) to record nodes from `to`: a plain loop the
-  // compiler vectorises.
-  const auto convert = [&](const unsigned char* row, std::int32_t from, std::int32_t count, std::uint32_t* to) {
-    for (std::int32_t k = 0; k < count; ++k) {
+  // A plain loop the compiler vectorises.
+  return WriteSourceGrid(plan, gtxPath, target, title, overwrite, [&](std::int64_t row, float* to) {
+    const unsigned char* from = values + row * h.cols * 4;
+    for (std::int32_t k = 0; k < h.cols; ++k) {
       std::uint32_t bits;
-      std::memcpy(&bits, row + (std::int64_t{from} + k) * 4, 4);
+      std::memcpy(&bits, from + std::int64_t{k} * 4, 4);
       bits = SwapTo<std::endian::big>(bits);
-      to[k] = bits == noData ? noValue : SwapTo<std::endian::little>(bits);
+      to[k] = bits == noData ? NoValue() : std::bit_cast<float>(bits);
     }
-  };
-  for (std::int32_t row = 0; row < h.rows; ++row) {
-    const unsigned char* from = values + (std::int64_t{h.rows} - 1 - row) * h.cols * 4;
-    convert(from, rotation, nlon - rotation, &record[1]);
-    convert(from, 0, rotation, &record[1 + nlon - rotation]);
-    if (!out.Write(record.data(), record.size() * 4))
-      throw TError("Cannot write " + target + ": the disk is full or the file too large");
-  }
-  const std::int64_t size = out.Size();
-  if (!out.Commit()) throw TError("Cannot write " + target);
-
-  TGeoidModel model{title,  name, h.rows, static_cast<std::int32_t>(recordWords), h.south, west, h.dlat, h.dlon,
-                    h.rows, nlon, 1};
-  return {std::move(model), target, size, rotation != 0};
+  });
 }
 
 std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool overwrite) {
@@ -146,7 +62,8 @@ std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool ove
   TAtomicFile out(path);
   if (!out.Create()) throw TError("Cannot write in the folder of " + path);
   unsigned char header[GtxHeaderSize];
-  EncodeGtxHeader({grid.south, grid.west, grid.dlat, grid.dlon, grid.nlat, grid.nlon}, header);
+  EncodeGtxHeader(
+      {grid.south, ExchangeWest(grid.west, grid.nlon, grid.dlon), grid.dlat, grid.dlon, grid.nlat, grid.nlon}, header);
   bool written = out.Write(header, sizeof header);
   std::vector<std::uint32_t> row(static_cast<std::size_t>(std::max(grid.nlon, 0)));
   const std::uint32_t noData = SwapTo<std::endian::big>(std::bit_cast<std::uint32_t>(GtxNoData));

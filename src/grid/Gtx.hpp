@@ -15,6 +15,7 @@
 #include <string>
 
 #include "grid/GeoidGrid.hpp"
+#include "grid/SourceImport.hpp"
 
 namespace tessmar {
 
@@ -29,30 +30,17 @@ struct TGtxHeader {
 void EncodeGtxHeader(const TGtxHeader& header, unsigned char* out);
 TGtxHeader DecodeGtxHeader(const unsigned char* in);
 
-// What ImportGtx wrote: the catalogue entry that describes it, and whether a
-// whole-circle grid was turned to start at 0 degrees east.
-struct TGtxImport {
-  TGeoidModel Model;
-  std::string Path;
-  std::int64_t Size;
-  bool Rotated;
-};
+using TGtxImport = TSourceImport;
 
-// Writes the GTX grid at gtxPath to dataDir + fname as a source grid: a record
-// per row from north to south, each holding its nodes between two record words
-// of its byte length; columns from 0 degrees east. A whole-circle grid is turned
-// to start at 0 (a closing column that repeats the first is dropped); a regional
-// one keeps its columns and has its west edge brought into 0..360. No-data nodes
-// become NaN. Refused: a file whose size is not its header's, counts or spacings
-// that are not positive, a spacing that is not 100/n degrees for a whole n (the
-// grid geometry rests on n), latitudes outside -90..90, more than a circle of
-// longitude, a whole circle without a node at 0 degrees, a result of 2 GiB or
-// more, an existing target unless overwrite, and the GTX file itself as target.
+// Writes the GTX grid at gtxPath to dataDir + fname as a source grid, by the
+// rules and the writer every import shares (grid/SourceImport.hpp). No-data
+// nodes become NaN. Refused besides what those rules refuse: a file shorter than
+// its header or whose size is not its header's, counts that are not positive.
 TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, const std::string& fname,
                      const std::string& title, bool overwrite);
 
-// Writes the open grid to path as GTX: its own south, west and spacings (a west
-// below 0 or an east past 360 stays as it is), NaN nodes as GtxNoData. Refuses
+// Writes the open grid to path as GTX: its own south and spacings, its west
+// edge as ExchangeWest places it, NaN nodes as GtxNoData. Refuses
 // an existing file unless overwrite. Returns the bytes written.
 std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool overwrite);
 

@@ -449,6 +449,14 @@ TEST_F(CliTest, ScanPrintsTheReport) {
   EXPECT_EQ(missing.Out, "Can not found: " + Dir.File("none.qdat") + "\n");
 }
 
+// Whether the process has a handler of its own for SIGINT (its SigCgt mask).
+bool CatchesSigint(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (SIGINT - 1)) & 1;
+  return false;
+}
+
 TEST_F(CliTest, ScanWritesAHeatMapAndSaysWhereItLies) {
   // A degree square at 5': a lattice of 25 x 25 points from 50 N, 120 E.
   ASSERT_EQ(Run({"convert", "--res", "5", "--south", "49", "--north", "50", "--west", "120", "--east", "121"}).Status, 0);
@@ -530,6 +538,10 @@ TEST_F(CliTest, InterruptStopsAScan) {
   ASSERT_EQ(Run({"convert", "--res", "5", "--south", "-10", "--north", "10", "--west", "0", "--east", "360"}).Status,
             0);
   TRun run = Run({"scan", "--precision", "4", "--heatmap", Logs.File("part.png")}, [](pid_t pid) {
+    // Once the program catches Ctrl-C (starting takes a while on a loaded
+    // machine), 300 ms into its work.
+    for (int wait = 0; wait < 1000 && !CatchesSigint(pid); ++wait)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ::kill(pid, SIGINT);
   });
@@ -622,40 +634,66 @@ TEST_F(CliTest, ImportedGtxModelRoundTripsThroughGdalAndProj) {
   EXPECT_EQ(found.Status, 0) << found.Err;
   EXPECT_NE(found.Out.find(elsewhere.File("world") + "\n"), std::string::npos) << found.Out;
 
-  // Two regions: one east of Greenwich, one across it (its west edge stays past 180).
-  for (const auto& [name, west, east] : {std::tuple{"tokyo", "139", "141"}, std::tuple{"across", "-2", "2"}}) {
-    SCOPED_TRACE(name);
+  // Three regions: east of Greenwich, across it (written from its west edge at
+  // -2.25), across 180 degrees (written in 0..360); each as GTX (export-gtx and
+  // export --format GTX) and as GeoTIFF (export).
+  struct TExport {
+    const char* Name;
+    const char *West, *East;
+    std::vector<std::string> Command;
+    double WrittenWest;
+  };
+  const std::vector<std::string> gtx = {"export-gtx"}, gtxFormat = {"export", "--format", "gtx"}, tiff = {"export"};
+  for (const TExport& e :
+       {TExport{"tokyo", "139", "141", gtx, 138.75}, TExport{"across", "-2", "2", gtx, -2.25},
+        TExport{"dateline", "178", "-178", gtx, 177.75}, TExport{"tokyo", "139", "141", tiff, 138.75},
+        TExport{"across", "-2", "2", tiff, -2.25}, TExport{"dateline", "178", "-178", tiff, 177.75},
+        TExport{"across", "-2", "2", gtxFormat, -2.25}}) {
+    SCOPED_TRACE(std::string(e.Name) + " " + e.Command.back());
+    const std::string name = e.Name;
     TRun convert = Run({"--settings", ini, "--model", "2.5", "--output", name, "convert", "--south", "35", "--north",
-                        "37", "--west", west, "--east", east, "--res", "5"});
+                        "37", "--west", e.West, "--east", e.East, "--res", "5", "--overwrite"});
     ASSERT_EQ(convert.Status, 0) << convert.Err;
-    TRun exported = Run({"--settings", ini, "--output", name, "--json", "export-gtx"});
+    std::vector<std::string> args = {"--settings", ini, "--output", name, "--json"};
+    args.insert(args.end(), e.Command.begin(), e.Command.end());
+    args.push_back("--overwrite");
+    TRun exported = Run(args);
     ASSERT_EQ(exported.Status, 0) << exported.Err;
-    const std::string gtx = data.File(std::string(name) + ".gtx");
-    EXPECT_EQ(nlohmann::json::parse(exported.Out)["path"], gtx);
+    const auto json = nlohmann::json::parse(exported.Out);
+    const bool geoTiff = e.Command == tiff;
+    const std::string file = data.File(name + (geoTiff ? ".tif" : ".gtx"));
+    EXPECT_EQ(json["path"], file);
+    EXPECT_EQ(json["format"], geoTiff ? "GTiff" : "GTX");
+    EXPECT_EQ(json["west"], e.WrittenWest);
 
     // Every node of the custom file, where GDAL and PROJ find it.
     test::TRecorderView view;
     TSession session(view);
-    ASSERT_TRUE(OpenCustomFile(session, data.File(std::string(name) + ".qdat")));
+    ASSERT_TRUE(OpenCustomFile(session, data.File(name + ".qdat")));
     const TGeoidGrid& g = *session.CustomGrid;
     std::vector<float> nodes;
-    // GDAL takes the file's own longitudes, PROJ its own -180..180 ones.
+    // GDAL takes the file's own longitudes, PROJ -180..180 ones (negative
+    // across Greenwich and east of 180).
     std::ofstream points(Logs.File("points")), projPoints(Logs.File("proj-points"));
     points.precision(17);
     projPoints.precision(17);
     for (int r = 0; r < g.nlat; ++r)
       for (int c = 0; c < g.nlon; ++c) {
         nodes.push_back(g.ReadNode(r, c));
-        const double lat = g.north - r * g.dlat, lon = g.west + c * g.dlon;
+        const double lat = g.north - r * g.dlat, lon = e.WrittenWest + c * g.dlon;
         points << lon << ' ' << lat << '\n';
-        projPoints << (lon >= 180 ? lon - 360 : lon) << ' ' << lat << " 0 0\n";
+        // PROJ (9.1) finds the west edge of a grid across 180 degrees a rounding
+        // error outside it: asked a billionth of a degree inside.
+        const bool acrossDateline = e.WrittenWest + (g.nlon - 1) * g.dlon > 180;
+        const double projLon = (lon >= 180 ? lon - 360 : lon) + (acrossDateline && c == 0 ? 1e-9 : 0);
+        projPoints << projLon << ' ' << lat << " 0 0\n";
       }
     points.close();
     projPoints.close();
     const std::vector<double> gdal =
-        Numbers(Shell("gdallocationinfo -valonly -geoloc " + gtx + " < " + Logs.File("points")));
+        Numbers(Shell("gdallocationinfo -valonly -geoloc " + file + " < " + Logs.File("points")));
     const std::vector<double> proj =
-        Numbers(Shell("cct -d 9 +proj=vgridshift +grids=" + gtx + " < " + Logs.File("proj-points")));
+        Numbers(Shell("cct -d 9 +proj=vgridshift +grids=" + file + " < " + Logs.File("proj-points")));
     ASSERT_EQ(gdal.size(), nodes.size());
     ASSERT_EQ(proj.size(), 4 * nodes.size());
     for (std::size_t k = 0; k < nodes.size(); ++k) {
@@ -664,6 +702,62 @@ TEST_F(CliTest, ImportedGtxModelRoundTripsThroughGdalAndProj) {
       EXPECT_NEAR(-proj[4 * k + 2], nodes[k], 1e-6) << "node " << k;  // PROJ subtracts the geoid
     }
   }
+
+  // The GeoTIFF imports back to the nodes of the custom file, and a GeoTIFF
+  // gdal_translate makes of a GTX imports byte for byte as the GTX does.
+  TRun back = Run({"--settings", ini, "import", data.File("across.tif"), "--name", "back", "--overwrite"});
+  ASSERT_EQ(back.Status, 0) << back.Err;
+  EXPECT_NE(back.Out.find("\nglomn=357.75\n"), std::string::npos) << back.Out;
+  Shell("gdal_translate -q " + Logs.File("world.gtx") + " " + Logs.File("world.tif"));
+  TRun viaTiff =
+      Run({"--settings", ini, "import", Logs.File("world.tif"), "--name", "world-tif", "--title", "World 1dx1d"});
+  ASSERT_EQ(viaTiff.Status, 0) << viaTiff.Err;
+  EXPECT_EQ(viaTiff.Out, imported.Out.substr(0, imported.Out.find("fname=")) + "fname=world-tif" +
+                             imported.Out.substr(imported.Out.find("\nnrows=")));
+  EXPECT_EQ(test::ReadBytes(data.File("world-tif")), test::ReadBytes(data.File("world")));
+}
+
+// PROJ's own EGM96 grid, as GTX and as the GeoTIFF gdal_translate makes of it:
+// the same source grid to the byte.
+TEST_F(CliTest, Egm96GeoTiffImportsAsItsGtx) {
+  const std::string egm96 = "/usr/share/proj/egm96_15.gtx";
+  ASSERT_TRUE(fs::exists(egm96)) << "proj-data is needed: scripts/deps installs it";
+  Shell("gdal_translate -q -co COMPRESS=DEFLATE -co TILED=YES " + egm96 + " " + Logs.File("egm96_15.tif"));
+  TTempDir gtxData, tiffData;
+  TRun gtx = Run({"--no-settings", "--data-dir", gtxData.Path(), "--json", "import-gtx", egm96});
+  TRun tiff = Run({"--no-settings", "--data-dir", tiffData.Path(), "--json", "import", Logs.File("egm96_15.tif")});
+  ASSERT_EQ(gtx.Status, 0) << gtx.Err;
+  ASSERT_EQ(tiff.Status, 0) << tiff.Err;
+  EXPECT_EQ(nlohmann::json::parse(tiff.Out)["keys"], nlohmann::json::parse(gtx.Out)["keys"]);
+  EXPECT_EQ(fs::file_size(tiffData.File("egm96_15")), 721u * 1442 * 4);
+  EXPECT_TRUE(test::ReadBytes(tiffData.File("egm96_15")) == test::ReadBytes(gtxData.File("egm96_15")));
+}
+
+// A node without a value: GDAL reads the no-data value there, PROJ takes no
+// height from it.
+TEST_F(CliTest, ExportedGeoTiffMarksNodesWithoutValue) {
+  const TCustomTrailer trailer{3, 4, 10, 355, 0.25, 0.5};
+  test::WriteCustomFile(Dir.File("gap.qdat"), trailer,
+                        [](int r, int c) { return r == 1 && c == 2 ? NoValue() : static_cast<float>(r * 4 + c); });
+  TRun exported = Run({"--output", "gap", "export"});
+  ASSERT_EQ(exported.Status, 0) << exported.Err;
+  EXPECT_NE(exported.Out.find("Southwest node: 10, -5;"), std::string::npos) << exported.Out;
+  const std::string tif = Dir.File("gap.tif");
+  // The nodes at -4 and -3.5 degrees east, 10.25 north: no value, then 7.
+  EXPECT_EQ(Numbers(Shell("printf '%s\\n' '-4 10.25' '-3.5 10.25' | gdallocationinfo -valonly -geoloc " + tif)),
+            (std::vector<double>{-32768, 7}));
+  EXPECT_NE(Shell("gdalinfo " + tif).find("NoData Value=-32768"), std::string::npos);
+  const std::vector<double> proj = Numbers(Shell("echo '-3.5 10.25 0 0' | cct -d 9 +proj=vgridshift +grids=" + tif));
+  ASSERT_EQ(proj.size(), 4u);
+  EXPECT_NEAR(proj[2], -7, 1e-9);
+  EXPECT_EQ(Run({"--output", "gap", "export", "--format", "png"}).Status, 2);
+  EXPECT_EQ(Run({"--output", "gap", "export"}).Status, 1);  // it exists
+  // Never over the custom geoid file it is made of, even when asked to replace.
+  const auto before = test::ReadBytes(Dir.File("gap.qdat"));
+  TRun over = Run({"--output", "gap", "export", "--to", Dir.File("gap.qdat"), "--overwrite"});
+  EXPECT_EQ(over.Status, 1);
+  EXPECT_NE(over.Err.find("would replace the custom geoid file itself"), std::string::npos) << over.Err;
+  EXPECT_EQ(test::ReadBytes(Dir.File("gap.qdat")), before);
 }
 
 TEST_F(CliTest, ImportAndExportFailuresSayWhyAndWriteNothing) {
@@ -674,6 +768,18 @@ TEST_F(CliTest, ImportAndExportFailuresSayWhyAndWriteNothing) {
   EXPECT_NE(bad.Err.find("Error: Not a usable GTX grid: " + Logs.File("bad.gtx")), std::string::npos) << bad.Err;
   EXPECT_EQ(bad.Out, "");
   EXPECT_TRUE(fs::is_empty(data.Path()));
+  TRun badViaGdal = Run({"--data-dir", data.Path(), "import", Logs.File("bad.gtx")});
+  EXPECT_EQ(badViaGdal.Status, 1);
+  EXPECT_NE(badViaGdal.Err.find("Error: Not a usable grid: " + Logs.File("bad.gtx")), std::string::npos)
+      << badViaGdal.Err;
+  // Projected: a grid of metres, not of degrees.
+  Shell("gdal_translate -q -a_srs EPSG:32631 -a_ullr 500000 5000000 501000 4999000 " + Logs.File("bad.gtx") + " " +
+        Logs.File("utm.tif"));
+  TRun projected = Run({"--data-dir", data.Path(), "import", Logs.File("utm.tif")});
+  EXPECT_EQ(projected.Status, 1);
+  EXPECT_NE(projected.Err.find("its coordinates are projected"), std::string::npos) << projected.Err;
+  EXPECT_TRUE(fs::is_empty(data.Path()));
+  EXPECT_EQ(Run({"import", Logs.File("missing.tif")}).Status, 2);
   EXPECT_EQ(Run({"import-gtx", Logs.File("missing.gtx")}).Status, 2);
   EXPECT_EQ(Run({"import-gtx", Logs.File("bad.gtx"), "--entry", "2"}).Status, 2);
 
@@ -687,6 +793,8 @@ TEST_F(CliTest, ImportAndExportFailuresSayWhyAndWriteNothing) {
   EXPECT_EQ(none.Status, 1);
   EXPECT_NE(none.Err.find(Dir.File("none.qdat")), std::string::npos) << none.Err;
   EXPECT_FALSE(fs::exists(Dir.File("none.gtx")));
+  EXPECT_EQ(Run({"--output", "none", "export"}).Status, 1);
+  EXPECT_FALSE(fs::exists(Dir.File("none.tif")));
 }
 
 }  // namespace

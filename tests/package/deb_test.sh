@@ -35,6 +35,7 @@ for p in "${needed[@]}"; do
   grep -qxF "$p" <<<"$names" || fail "Depends lacks $p"
 done
 grep -Eq "libc6 \(>= [0-9.]+\)" <<<"$depends" || fail "libc6 without a computed version: $depends"
+grep -Eq "^libgdal[0-9]+$" <<<"$names" || fail "Depends lacks GDAL's library: $depends"
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
@@ -96,3 +97,7 @@ cd "$work"
 check=$("$cli" --settings t.ini --output tokyo --json check --lat 36 --lon 140) || fail "check"
 [ "$check" = '{"lat":36.0,"lon":140.0,"source":35.5,"custom":35.5,"error":0.0}' ] || fail "check: $check"
 echo "installed tessmar-cli converted and checked: $check"
+# And through GDAL: the custom geoid out as a GeoTIFF.
+"$cli" --settings t.ini --output tokyo export >/dev/null || fail "export"
+[ "$(head -c 4 data/tokyo.tif | od -An -c | tr -d ' ')" = 'II*\0' ] || fail "export wrote no GeoTIFF data/tokyo.tif"
+echo "installed tessmar-cli exported data/tokyo.tif"
