@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "grid/GeoidGrid.hpp"
+#include "grid/Source.hpp"
 
 namespace {
 // The offset and scale of the published geoid PGMs: -108 m .. 88.6 m in 3 mm steps.
@@ -25,21 +27,12 @@ int main(int argc, char** argv) {
   }
   const tessmar::TGeoidModel m = tessmar::DefaultGeoidModels()[std::strcmp(argv[2], "1") == 0 ? 1 : 0];
   const std::string source = std::string(argv[1]) + "/" + m.fname;
-  tessmar::TGeoidGrid grid;
-  if (!grid.OpenFile(source)) {
+  const std::unique_ptr<tessmar::TGeoidGrid> opened = tessmar::OpenSourceGrid(std::string(argv[1]) + "/", m);
+  if (!opened) {
     std::fprintf(stderr, "cannot open %s\n", source.c_str());
     return 1;
   }
-  grid.nrows = m.nrows;
-  grid.ncols = m.ncols;
-  grid.nlat = m.nlat;
-  grid.nlon = m.nlon;
-  grid.PrePad = m.PrePad;
-  grid.south = m.glamn;
-  grid.west = m.glomn;
-  grid.dlat = m.dgla;
-  grid.dlon = m.dglo;
-  grid.DeriveGeometry();
+  const tessmar::TGeoidGrid& grid = *opened;
   // The reader takes the width as nodes per 360 degrees and the height as the
   // rows from pole to pole, so the grid must be exactly that.
   if (!grid.Wraps() || m.glamn != -90 || grid.north != 90 || grid.FileSize() < std::int64_t{4} * m.nrows * m.ncols) {
