@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "grid/Circle.hpp"
 #include "grid/GeoidGrid.hpp"
@@ -74,6 +75,46 @@ double BilinearValueOf(const Grid& grid, double y, double x) {
   return Wide(nw) * (1 - fx) * (1 - fy) + Wide(sw) * fy * (1 - fx) + Wide(ne) * fx * (1 - fy) + Wide(se) * fx * fy;
 }
 
+// The pieces of the n x n window spline, n <= 6, shared by the single point
+// (TWindowSplineOf) and the lattice row (TLatticeSplineOf): a point's grid
+// coordinates, the row splines of its window's node rows, the values of those
+// row splines at the point's column, and the column spline through them.
+template <class Grid>
+struct TWindowPieces {
+  // Grid column coordinate of a longitude: wrapped once; a custom grid that
+  // crosses 0 degrees reaches past 360.
+  static double Column(const Grid& grid, double lon) {
+    lon = WrapLongitude(lon);
+    if (grid.ShiftsEast && grid.east > 360 && lon < grid.west) lon += 360;
+    return grid.ColPosition(lon);
+  }
+  // Whether a latitude is far enough from the poles for the window.
+  static bool WindowLatitude(const Grid& grid, int n, double clampedLat) {
+    return n > 2 && 90 - std::fabs(clampedLat) > grid.dlat * (n / 2.0 + 1);
+  }
+  // The row spline of the nodes row0 + i, col0 + 1 .. col0 + n (Y and its
+  // second derivatives R); false at the first missing node.
+  static bool RowSpline(const Grid& grid, int n, std::int64_t row, std::int64_t col0, TSplineArray& Y, TSplineArray& R) {
+    for (int j = 1; j <= n; ++j) {
+      Y[j] = detail::Node(grid, row, col0 + j);
+      if (std::isnan(Y[j])) return false;
+    }
+    TSplineArray Q{};
+    SplineInit(n, Y, R, Q);
+    return true;
+  }
+  // A row spline's value at the point's column offset tx = x - col0, stored.
+  static float RowValue(int n, double tx, const TSplineArray& Y, const TSplineArray& R) {
+    return static_cast<float>(SplineValue(n, tx, Y, R));
+  }
+  // The column spline through the row values C[1..n] at ty = y - row0.
+  static double ColumnValue(int n, double ty, const TSplineArray& C) {
+    TSplineArray R{}, Q{};
+    SplineInit(n, C, R, Q);
+    return SplineValue(n, ty, C, R);
+  }
+};
+
 // The n x n window spline of one grid, n <= 6. It keeps the row splines of the
 // last window it used: they depend on the window's nodes alone, so a point that
 // falls in the same window as the one before costs no node read and no row
@@ -81,6 +122,8 @@ double BilinearValueOf(const Grid& grid, double y, double x) {
 // the grid is unchanged; one per thread.
 template <class Grid>
 class TWindowSplineOf {
+  using P = TWindowPieces<Grid>;
+
  public:
   TWindowSplineOf(const Grid& grid, int n) : FGrid(grid), FN(n) {}
 
@@ -88,46 +131,34 @@ class TWindowSplineOf {
     const Grid& grid = FGrid;
     const int n = FN;
     if (n > MaxWindow) return NoValue();
-    lon = WrapLongitude(lon);
     lat = ClampLatitude(lat);
-    // A custom grid that crosses 0 degrees reaches past 360.
-    if (grid.ShiftsEast && grid.east > 360 && lon < grid.west) lon += 360;
-
-    const double x = grid.ColPosition(lon);
+    const double x = P::Column(grid, lon);
     const double y = grid.RowPosition(lat);
     const double half = n / 2.0;
-    const bool window = n > 2 && 90 - std::fabs(lat) > grid.dlat * (half + 1);
-    if (!window || !FitsInt64(x - half) || !FitsInt64(y - half)) return BilinearValueOf(grid, y, x);
+    if (!P::WindowLatitude(grid, n, lat) || !FitsInt64(x - half) || !FitsInt64(y - half))
+      return BilinearValueOf(grid, y, x);
 
     const std::int64_t col0 = Trunc(x - half), row0 = Trunc(y - half);
     if (!FHave || row0 != FRow0 || col0 != FCol0) LoadWindow(row0, col0);
     if (FMissing) return BilinearValueOf(grid, y, x);
 
-    TSplineArray C{}, R{}, Q{};
-    for (int i = 1; i <= n; ++i) C[i] = static_cast<float>(SplineValue(n, x - static_cast<double>(col0), FY[i], FR[i]));
-    SplineInit(n, C, R, Q);
-    return SplineValue(n, y - static_cast<double>(row0), C, R);
+    TSplineArray C{};
+    for (int i = 1; i <= n; ++i) C[i] = P::RowValue(n, x - static_cast<double>(col0), FY[i], FR[i]);
+    return P::ColumnValue(n, y - static_cast<double>(row0), C);
   }
 
  private:
-  // Nodes read row by row from the top, each row west to east; the first
-  // missing node gives the window up.
+  // Rows from the top; the first missing node gives the window up.
   void LoadWindow(std::int64_t row0, std::int64_t col0) {
     FHave = true;
     FRow0 = row0;
     FCol0 = col0;
     FMissing = false;
-    TSplineArray Q{};
-    for (int i = 1; i <= FN; ++i) {
-      for (int j = 1; j <= FN; ++j) {
-        FY[i][j] = detail::Node(FGrid, row0 + i, col0 + j);
-        if (std::isnan(FY[i][j])) {
-          FMissing = true;
-          return;
-        }
+    for (int i = 1; i <= FN; ++i)
+      if (!P::RowSpline(FGrid, FN, row0 + i, col0, FY[i], FR[i])) {
+        FMissing = true;
+        return;
       }
-      SplineInit(FN, FY[i], FR[i], Q);
-    }
   }
 
   const Grid& FGrid;
@@ -137,7 +168,113 @@ class TWindowSplineOf {
   std::array<TSplineArray, MaxWindow + 1> FY{}, FR{};
 };
 
+// The window spline at every point of a lattice row: points at fixed
+// longitudes, rows of latitudes one after the other (a scan's chunk of
+// columns). Each point's column offset stays the same from row to row, so the
+// value of a node row's spline at a point is formed once and kept while that
+// node row stays in the point's window: a row costs each point one column
+// spline, plus one row value per node row that enters the window. Every value
+// is the one TWindowSplineOf gives at the same point, bit for bit. One per thread.
+template <class Grid>
+class TLatticeSplineOf {
+  using P = TWindowPieces<Grid>;
+
+ public:
+  TLatticeSplineOf(const Grid& grid, int n, const double* lons, std::size_t count)
+      : FGrid(grid), FN(n), FX(count), FTx(count), FColumnOk(count), FSlot(count) {
+    const double half = n / 2.0;
+    for (std::size_t k = 0; k < count; ++k) {
+      FX[k] = P::Column(grid, lons[k]);
+      FColumnOk[k] = FitsInt64(FX[k] - half);
+      const std::int64_t col0 = FColumnOk[k] ? Trunc(FX[k] - half) : 0;
+      FTx[k] = FX[k] - static_cast<double>(col0);
+      // Neighbours in the same window columns share its row splines.
+      const bool same = k > 0 && FColumnOk[k] && FColumnOk[k - 1] && col0 == FSlotCol0.back();
+      FSlot[k] = same ? FSlot[k - 1] : static_cast<std::int32_t>(FSlotCol0.size());
+      if (!same) FSlotCol0.push_back(col0);
+    }
+    for (auto& row : FRows) {
+      row.Values.resize(count);
+      row.Complete.resize(FSlotCol0.size());
+    }
+  }
+
+  // out[k] = TWindowSplineOf(grid, n)(lat, lons[k]) for every point.
+  void Row(double lat, double* out) {
+    const Grid& grid = FGrid;
+    const int n = FN;
+    const std::size_t count = FX.size();
+    if (n > MaxWindow) {
+      for (std::size_t k = 0; k < count; ++k) out[k] = NoValue();
+      return;
+    }
+    lat = ClampLatitude(lat);
+    const double y = grid.RowPosition(lat);
+    const double half = n / 2.0;
+    if (!P::WindowLatitude(grid, n, lat) || !FitsInt64(y - half)) {
+      for (std::size_t k = 0; k < count; ++k) out[k] = BilinearValueOf(grid, y, FX[k]);
+      return;
+    }
+    const std::int64_t row0 = Trunc(y - half);
+    const double ty = y - static_cast<double>(row0);
+    std::array<const TNodeRow*, MaxWindow + 1> rows{};
+    for (int i = 1; i <= n; ++i) rows[i] = &NodeRow(row0 + i, row0);
+    TSplineArray C{};
+    for (std::size_t k = 0; k < count; ++k) {
+      bool complete = FColumnOk[k];
+      for (int i = 1; i <= n && complete; ++i) complete = rows[i]->Complete[FSlot[k]];
+      if (!complete) {
+        out[k] = BilinearValueOf(grid, y, FX[k]);
+        continue;
+      }
+      for (int i = 1; i <= n; ++i) C[i] = rows[i]->Values[k];
+      out[k] = P::ColumnValue(n, ty, C);
+    }
+  }
+
+ private:
+  // One node row's spline values at every point, and whether each window's
+  // nodes on that row all exist.
+  struct TNodeRow {
+    std::int64_t Row = 0;
+    bool Have = false;
+    std::vector<float> Values;
+    std::vector<char> Complete;
+  };
+
+  // The node row's values, formed unless kept; a kept row outside the window
+  // starting below row0 gives its place.
+  const TNodeRow& NodeRow(std::int64_t row, std::int64_t row0) {
+    TNodeRow* spare = nullptr;
+    for (auto& r : FRows) {
+      if (r.Have && r.Row == row) return r;
+      if (!spare && (!r.Have || r.Row <= row0 || r.Row > row0 + FN)) spare = &r;
+    }
+    TNodeRow& r = *spare;
+    r.Have = true;
+    r.Row = row;
+    TSplineArray Y{}, R{};
+    std::size_t k = 0;
+    for (std::size_t s = 0; s < FSlotCol0.size(); ++s) {
+      const bool complete = P::RowSpline(FGrid, FN, row, FSlotCol0[s], Y, R);
+      r.Complete[s] = complete;
+      for (; k < FX.size() && FSlot[k] == static_cast<std::int32_t>(s); ++k)
+        r.Values[k] = complete && FColumnOk[k] ? P::RowValue(FN, FTx[k], Y, R) : 0.0f;
+    }
+    return r;
+  }
+
+  const Grid& FGrid;
+  int FN;
+  std::vector<double> FX, FTx;
+  std::vector<char> FColumnOk;
+  std::vector<std::int32_t> FSlot;
+  std::vector<std::int64_t> FSlotCol0;
+  std::array<TNodeRow, MaxWindow> FRows;
+};
+
 using TWindowSpline = TWindowSplineOf<TGeoidGrid>;
+using TLatticeSpline = TLatticeSplineOf<TGeoidGrid>;
 
 double BilinearValue(const TGeoidGrid& grid, double y, double x);
 
