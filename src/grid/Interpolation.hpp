@@ -41,10 +41,16 @@ constexpr int Count = 16;
 using TWideN = double __attribute__((vector_size(8 * Count)));
 using TStoreN = float __attribute__((vector_size(4 * Count)));
 
+// The rows of one window side by side, one per lane (at most MaxWindow used).
+using TWide8 = double __attribute__((vector_size(64)));
+using TStore8 = float __attribute__((vector_size(32)));
+
 inline double Wide(float v) { return static_cast<double>(v); }
 inline TWideN Wide(TStoreN v) { return __builtin_convertvector(v, TWideN); }
+inline TWide8 Wide(TStore8 v) { return __builtin_convertvector(v, TWide8); }
 inline float Store(double v) { return static_cast<float>(v); }
 inline TStoreN Store(TWideN v) { return __builtin_convertvector(v, TStoreN); }
+inline TStore8 Store(TWide8 v) { return __builtin_convertvector(v, TStore8); }
 
 template <class Store>
 using TArray = std::array<Store, MaxWindow + 1>;
@@ -196,30 +202,39 @@ class TWindowSplineOf {
     if (!FHave || row0 != FRow0 || col0 != FCol0) LoadWindow(row0, col0);
     if (FMissing) return BilinearValueOf(grid, y, x);
 
+    // The n row splines at the point's column, side by side.
+    const lanes::TWide8 rows = lanes::SplineValue(n, x - static_cast<double>(col0), FY, FR);
     TSplineArray C{};
-    for (int i = 1; i <= n; ++i) C[i] = P::RowValue(n, x - static_cast<double>(col0), FY[i], FR[i]);
+    for (int i = 1; i <= n; ++i) C[i] = static_cast<float>(rows[i - 1]);
     return P::ColumnValue(n, y - static_cast<double>(row0), C);
   }
 
  private:
-  // Rows from the top; the first missing node gives the window up.
+  // Node i, j of the window goes to FY[j], lane i - 1: the row splines are set
+  // up side by side. The first missing node gives the window up.
   void LoadWindow(std::int64_t row0, std::int64_t col0) {
     FHave = true;
     FRow0 = row0;
     FCol0 = col0;
     FMissing = false;
+    FY = {};
     for (int i = 1; i <= FN; ++i)
-      if (!P::RowSpline(FGrid, FN, row0 + i, col0, FY[i], FR[i])) {
-        FMissing = true;
-        return;
+      for (int j = 1; j <= FN; ++j) {
+        const float node = detail::Node(FGrid, row0 + i, col0 + j);
+        if (std::isnan(node)) {
+          FMissing = true;
+          return;
+        }
+        FY[j][i - 1] = node;
       }
+    lanes::SplineInit(FN, FY, FR);
   }
 
   const Grid& FGrid;
   int FN;
   bool FHave = false, FMissing = false;
   std::int64_t FRow0 = 0, FCol0 = 0;
-  std::array<TSplineArray, MaxWindow + 1> FY{}, FR{};
+  lanes::TArray<lanes::TStore8> FY{}, FR{};
 };
 
 // The window spline at every point of a lattice row: points at fixed
