@@ -9,6 +9,7 @@
 // fields and ReadNode (a benchmark runs it over plain positioned reads).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -134,8 +135,9 @@ double BilinearValueOf(const Grid& grid, double y, double x) {
 
 // The pieces of the n x n window spline, n <= 6, shared by the single point
 // (TWindowSplineOf) and the lattice row (TLatticeSplineOf): a point's grid
-// coordinates, the row splines of its window's node rows, the values of those
-// row splines at the point's column, and the column spline through them.
+// coordinates, whether its latitude takes the window, the value of a node row's
+// spline at its column, and the column spline through those values. The row
+// splines themselves are set up by lanes::SplineInit, several side by side.
 template <class Grid>
 struct TWindowPieces {
   // Grid column coordinate of a longitude: wrapped once; a custom grid that
@@ -148,17 +150,6 @@ struct TWindowPieces {
   // Whether a latitude is far enough from the poles for the window.
   static bool WindowLatitude(const Grid& grid, int n, double clampedLat) {
     return n > 2 && 90 - std::fabs(clampedLat) > grid.dlat * (n / 2.0 + 1);
-  }
-  // The row spline of the nodes row0 + i, col0 + 1 .. col0 + n (Y and its
-  // second derivatives R); false at the first missing node.
-  static bool RowSpline(const Grid& grid, int n, std::int64_t row, std::int64_t col0, TSplineArray& Y, TSplineArray& R) {
-    for (int j = 1; j <= n; ++j) {
-      Y[j] = detail::Node(grid, row, col0 + j);
-      if (std::isnan(Y[j])) return false;
-    }
-    TSplineArray Q{};
-    SplineInit(n, Y, R, Q);
-    return true;
   }
   // A row spline's value at the point's column offset tx = x - col0, stored.
   static float RowValue(int n, double tx, const TSplineArray& Y, const TSplineArray& R) {
@@ -266,6 +257,15 @@ class TLatticeSplineOf {
       row.Values.resize(count);
       row.Complete.resize(FSlotCol0.size());
     }
+    // Neighbouring windows overlap: where they span few columns, a node row's
+    // nodes are read once into a segment and the windows take theirs from it.
+    if (!FSlotCol0.empty()) {
+      const auto [lo, hi] = std::minmax_element(FSlotCol0.begin(), FSlotCol0.end());
+      if (*hi - *lo <= static_cast<std::int64_t>(4 * FSlotCol0.size() + 64)) {
+        FSegmentFirst = *lo + 1;
+        FSegment.resize(static_cast<std::size_t>(*hi - *lo + n));
+      }
+    }
   }
 
   // out[k] = TWindowSplineOf(grid, n)(lat, lons[k]) for every point.
@@ -336,13 +336,40 @@ class TLatticeSplineOf {
     TNodeRow& r = *spare;
     r.Have = true;
     r.Row = row;
-    TSplineArray Y{}, R{};
+    // The windows' row splines set up several at a time, one per lane; then
+    // each point takes its window's spline at its own column.
+    constexpr int Lanes = lanes::Count;
+    const std::size_t slots = FSlotCol0.size();
+    for (std::size_t c = 0; c < FSegment.size(); ++c)
+      FSegment[c] = detail::Node(FGrid, row, FSegmentFirst + static_cast<std::int64_t>(c));
+    const auto node = [&](std::int64_t column) {
+      return FSegment.empty() ? detail::Node(FGrid, row, column)
+                              : FSegment[static_cast<std::size_t>(column - FSegmentFirst)];
+    };
     std::size_t k = 0;
-    for (std::size_t s = 0; s < FSlotCol0.size(); ++s) {
-      const bool complete = P::RowSpline(FGrid, FN, row, FSlotCol0[s], Y, R);
-      r.Complete[s] = complete;
-      for (; k < FX.size() && FSlot[k] == static_cast<std::int32_t>(s); ++k)
-        r.Values[k] = complete && FColumnOk[k] ? P::RowValue(FN, FTx[k], Y, R) : 0.0f;
+    for (std::size_t first = 0; first < slots; first += Lanes) {
+      const int m = static_cast<int>(std::min<std::size_t>(Lanes, slots - first));
+      lanes::TArray<lanes::TStoreN> Y{}, R{};
+      for (int l = 0; l < m; ++l) {
+        bool complete = true;
+        for (int j = 1; j <= FN && complete; ++j) {
+          const float value = node(FSlotCol0[first + l] + j);
+          complete = !std::isnan(value);
+          if (complete) Y[j][l] = value;
+        }
+        r.Complete[first + l] = complete;
+      }
+      lanes::SplineInit(FN, Y, R);
+      for (int l = 0; l < m; ++l) {
+        const auto s = static_cast<std::int32_t>(first + l);
+        TSplineArray y{}, q{};
+        for (int j = 1; j <= FN; ++j) {
+          y[j] = Y[j][l];
+          q[j] = R[j][l];
+        }
+        for (; k < FX.size() && FSlot[k] == s; ++k)
+          r.Values[k] = r.Complete[first + l] && FColumnOk[k] ? P::RowValue(FN, FTx[k], y, q) : 0.0f;
+      }
     }
     return r;
   }
@@ -353,6 +380,8 @@ class TLatticeSplineOf {
   std::vector<char> FColumnOk;
   std::vector<std::int32_t> FSlot;
   std::vector<std::int64_t> FSlotCol0;
+  std::int64_t FSegmentFirst = 0;
+  std::vector<float> FSegment;  // nodes FSegmentFirst .. of the node row being read
   std::array<TNodeRow, MaxWindow> FRows;
 };
 
