@@ -259,7 +259,7 @@ class TLatticeSplineOf {
     }
     // Neighbouring windows overlap: where they span few columns, a node row's
     // nodes are read once into a segment and the windows take theirs from it.
-    if (!FSlotCol0.empty()) {
+    if (n > 2 && n <= MaxWindow && !FSlotCol0.empty()) {
       const auto [lo, hi] = std::minmax_element(FSlotCol0.begin(), FSlotCol0.end());
       if (*hi - *lo <= static_cast<std::int64_t>(4 * FSlotCol0.size() + 64)) {
         FSegmentFirst = *lo + 1;
