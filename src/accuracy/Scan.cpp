@@ -1,9 +1,14 @@
 #include "accuracy/Scan.hpp"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "base/CoordText.hpp"
+#include "base/WorkPool.hpp"
 #include "grid/Circle.hpp"
 #include "grid/Interpolation.hpp"
 #include "view/Grids.hpp"
@@ -26,6 +31,11 @@ std::string ExtremeText(const char* name, const TScanExtreme& e) {
 }
 
 namespace {
+// Lattice points handed to the threads at a time, and the narrowest chunk of
+// columns one thread takes.
+constexpr std::size_t BlockPoints = 1 << 17;
+constexpr std::size_t ChunkColumns = 64;
+
 // The precision rules: the smallest precision worth scanning for the ratio of
 // the custom spacing to the source spacing.
 void ApplyPrecisionRules(TView& view, std::int64_t ratio, double& precision) {
@@ -109,51 +119,100 @@ TScanResult MaximumErrorScan(TSession& session, TScanRowSink* sink) {
   result.Scanned = true;
   if (sink) sink->Begin({nr, nc, northc - rowoff, westc + coloff, dlats / precision, dlons / precision});
 
-  // A row's points are independent: they are evaluated on every core, then
-  // walked in order, so the first of equal extremes wins and the labels and
-  // pumps come exactly as they would one point after the other.
-  std::vector<double> diffs(nc >= 0 ? static_cast<std::size_t>(nc + 1) : 0);
-  for (std::int64_t i = 0; i <= nr; ++i) {
-    const double lat = (northc - rowoff) - dlats * static_cast<double>(i) / precision;
-    const auto lonAt = [&](std::int64_t j) { return (westc + coloff) + dlons * static_cast<double>(j) / precision; };
-#pragma omp parallel
-    {
-      TWindowSpline sourceSpline(source, MaxWindow), customSpline(custom, MaxWindow);
-#pragma omp for schedule(static)
-      for (std::int64_t j = 0; j <= nc; ++j) {
-        const double lon = lonAt(j);
-        const double src = sourceSpline(lat, lon);
-        const double cus = static_cast<float>(customSpline(lat, lon));
-        diffs[static_cast<std::size_t>(j)] = cus - src;  // NaN when either is
+  // The lattice is worked out in blocks of rows on the pool's threads, each
+  // block split into chunks of columns that keep their splines from block to
+  // block. Meanwhile the block before is walked here, row by row in order, so
+  // the first of equal extremes wins and the sink, the labels and the pumps
+  // come exactly as they would one point after the other.
+  const auto latAt = [&](std::int64_t i) { return (northc - rowoff) - dlats * static_cast<double>(i) / precision; };
+  const auto lonAt = [&](std::int64_t j) { return (westc + coloff) + dlons * static_cast<double>(j) / precision; };
+  const std::size_t width = nc >= 0 ? static_cast<std::size_t>(nc + 1) : 0;
+  std::vector<double> lons(width);
+  for (std::size_t j = 0; j < width; ++j) lons[j] = lonAt(static_cast<std::int64_t>(j));
+
+  struct TChunk {
+    std::size_t First, Count;
+    TLatticeSpline Source, Custom;
+    std::vector<double> SourceValues, CustomValues;
+  };
+  std::vector<std::unique_ptr<TChunk>> chunks;
+  const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+  // A few chunks per thread let a thread that gets more of the processor
+  // take more of them; a chunk stays wide enough to share its windows.
+  const std::size_t chunkCount = std::min<std::size_t>(4 * threads, (width + ChunkColumns - 1) / ChunkColumns);
+  for (std::size_t c = 0; c < chunkCount; ++c) {
+    const std::size_t first = width * c / chunkCount, count = width * (c + 1) / chunkCount - first;
+    chunks.push_back(std::make_unique<TChunk>(TChunk{first, count, TLatticeSpline(source, MaxWindow, &lons[first], count),
+                                                     TLatticeSpline(custom, MaxWindow, &lons[first], count),
+                                                     std::vector<double>(count), std::vector<double>(count)}));
+  }
+  const std::int64_t blockRows =
+      std::clamp<std::int64_t>(static_cast<std::int64_t>(BlockPoints / std::max<std::size_t>(width, 1)), 1, 256);
+  std::vector<double> blocks[2] = {std::vector<double>(static_cast<std::size_t>(blockRows) * width),
+                                   std::vector<double>(static_cast<std::size_t>(blockRows) * width)};
+  std::atomic<bool> stop{false};
+  // The rows first .. last (at most blockRows of them) into blocks[b % 2].
+  const auto work = [&](std::int64_t b) {
+    const std::int64_t first = b * blockRows, last = std::min(nr, first + blockRows - 1);
+    double* block = blocks[b % 2].data();
+    return [&chunks, &stop, &latAt, first, last, block, width](std::size_t c) {
+      TChunk& chunk = *chunks[c];
+      for (std::int64_t i = first; i <= last && !stop; ++i) {
+        const double lat = latAt(i);
+        chunk.Source.Row(lat, chunk.SourceValues.data());
+        chunk.Custom.Row(lat, chunk.CustomValues.data());
+        double* diffs = block + static_cast<std::size_t>(i - first) * width + chunk.First;
+        for (std::size_t k = 0; k < chunk.Count; ++k) {
+          const double cus = static_cast<float>(chunk.CustomValues[k]);
+          diffs[k] = cus - chunk.SourceValues[k];  // NaN when either is
+        }
       }
-    }
-    if (sink) sink->Row(i, diffs.data(), diffs.size());
-    for (std::int64_t j = 0; j <= nc; ++j) {
-      const double diff = diffs[static_cast<std::size_t>(j)];
-      if (std::isnan(diff)) continue;
-      ++result.Points;
-      if (diff > max) {
-        max = diff;
-        result.Max = TScanExtreme{diff, lat, lonAt(j)};
-        view.SetText(TControl::LabelMaxG, ExtremeText("Max: ", *result.Max));
-        view.ProcessMessages();
+    };
+  };
+  TWorkPool pool(threads);
+  // Leaving early (an abort, an error) stops the block in hand at its next row.
+  struct TStop {
+    std::atomic<bool>& Flag;
+    ~TStop() { Flag = true; }
+  } stopGuard{stop};
+  const std::int64_t blockCount = nr >= 0 ? nr / blockRows + 1 : 0;
+  if (blockCount > 0) pool.Start(chunks.size(), work(0));
+  for (std::int64_t b = 0; b < blockCount; ++b) {
+    pool.Wait();
+    if (b + 1 < blockCount) pool.Start(chunks.size(), work(b + 1));
+    const double* block = blocks[b % 2].data();
+    const std::int64_t first = b * blockRows, last = std::min(nr, first + blockRows - 1);
+    for (std::int64_t i = first; i <= last; ++i) {
+      const double lat = latAt(i);
+      const double* diffs = block + static_cast<std::size_t>(i - first) * width;
+      if (sink) sink->Row(i, diffs, width);
+      for (std::size_t j = 0; j < width; ++j) {
+        const double diff = diffs[j];
+        if (std::isnan(diff)) continue;
+        ++result.Points;
+        if (diff > max) {
+          max = diff;
+          result.Max = TScanExtreme{diff, lat, lonAt(static_cast<std::int64_t>(j))};
+          view.SetText(TControl::LabelMaxG, ExtremeText("Max: ", *result.Max));
+          view.ProcessMessages();
+        }
+        if (diff < min) {
+          min = diff;
+          result.Min = TScanExtreme{diff, lat, lonAt(static_cast<std::int64_t>(j))};
+          view.SetText(TControl::LabelMinG, ExtremeText("Min: ", *result.Min));
+          view.ProcessMessages();
+        }
       }
-      if (diff < min) {
-        min = diff;
-        result.Min = TScanExtreme{diff, lat, lonAt(j)};
-        view.SetText(TControl::LabelMinG, ExtremeText("Min: ", *result.Min));
-        view.ProcessMessages();
+      view.ProcessMessages();
+      ProgressStep(view, i, nr);
+      if (session.AbortRequested) {
+        view.SetProgressVisible(false);
+        view.SetTaskbarState(TTaskBarProgressState::None);
+        view.SetText(TControl::LabelReso, "Aborted.");
+        view.ReportAppend("Aborted by user.");
+        result.Outcome = TScanOutcome::Aborted;
+        return result;
       }
-    }
-    view.ProcessMessages();
-    ProgressStep(view, i, nr);
-    if (session.AbortRequested) {
-      view.SetProgressVisible(false);
-      view.SetTaskbarState(TTaskBarProgressState::None);
-      view.SetText(TControl::LabelReso, "Aborted.");
-      view.ReportAppend("Aborted by user.");
-      result.Outcome = TScanOutcome::Aborted;
-      return result;
     }
   }
   view.ReportAppend(view.Text(TControl::LabelMinG));

@@ -43,6 +43,23 @@ bool TMappedFile::Open(const std::string& path) {
   return true;
 }
 
+void TMappedFile::AdviseSequential(std::int64_t offset, std::int64_t length) const noexcept {
+  if (!FData || offset >= FSize || length <= 0) return;
+  if (offset < 0) {
+    length += offset;
+    offset = 0;
+  }
+  const std::int64_t end = length > FSize - offset ? FSize : offset + length;
+  if (end <= offset) return;
+  // madvise takes whole pages.
+  const auto page = static_cast<std::int64_t>(::sysconf(_SC_PAGESIZE));
+  const std::int64_t start = page > 0 ? offset / page * page : 0;
+  void* at = const_cast<unsigned char*>(FData + start);
+  const auto size = static_cast<std::size_t>(end - start);
+  ::madvise(at, size, MADV_SEQUENTIAL);
+  ::madvise(at, size, MADV_WILLNEED);
+}
+
 void TMappedFile::Close() noexcept {
   if (FData) ::munmap(const_cast<unsigned char*>(FData), static_cast<std::size_t>(FSize));
   FData = nullptr;

@@ -28,6 +28,11 @@ class TMappedFile {
   // The whole file; null when it is empty or closed.
   const unsigned char* Data() const noexcept { return FData; }
 
+  // Tells the kernel that bytes [offset, offset + length) are about to be read
+  // once, front to back, so it reads ahead and maps them in large steps. A
+  // hint only: outside the file it is cut short, and nothing else changes.
+  void AdviseSequential(std::int64_t offset, std::int64_t length) const noexcept;
+
  private:
   const unsigned char* FData = nullptr;
   std::int64_t FSize = 0;

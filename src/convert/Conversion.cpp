@@ -1,14 +1,13 @@
 #include "convert/Conversion.hpp"
 
+#include <algorithm>
 #include <cmath>
-#include <functional>
-#include <semaphore>
-#include <thread>
 #include <vector>
 
 #include "base/AtomicFile.hpp"
 #include "base/ByteOrder.hpp"
 #include "base/CoordText.hpp"
+#include "base/WorkPool.hpp"
 #include "grid/Circle.hpp"
 #include "grid/Source.hpp"
 
@@ -61,43 +60,10 @@ TCutRegion CutRegion(const TView& view, double res) {
 namespace {
 constexpr double MaxFileBytes = 2147483648.0;  // files stay below 2 GiB
 
-// Runs one job at a time on a second thread: the next row is sampled while the
-// current one is written. Wait() returns only when the job is done, and the
-// caller waits before every message pump, so no handler run inside the pump
-// ever meets the worker reading a grid.
-class TWorker {
- public:
-  TWorker() : FThread([this] { Loop(); }) {}
-  ~TWorker() {
-    FStop = true;
-    FStart.release();
-    FThread.join();
-  }
-  void Start(std::function<void()> job) {
-    FJob = std::move(job);
-    FStart.release();
-  }
-  void Wait() { FDone.acquire(); }
+// Rows are sampled and written in blocks of about this many bytes: a block is
+// one hand-over to the sampling thread and one write.
+constexpr std::size_t BlockBytes = std::size_t{1} << 21;
 
- private:
-  void Loop() {
-    for (;;) {
-      FStart.acquire();
-      if (FStop) return;
-      FJob();
-      FDone.release();
-    }
-  }
-  std::function<void()> FJob;
-  std::binary_semaphore FStart{0}, FDone{0};
-  bool FStop = false;
-  std::thread FThread;
-};
-
-bool WriteFloats(TAtomicFile& file, std::vector<float>& values) {
-  FloatsToLittle(values.data(), values.size());
-  return file.Write(values.data(), values.size() * sizeof(float));
-}
 }  // namespace
 
 TEngineResult MakeCustomGeoid(TSession& session, const std::string& FileName) {
@@ -132,22 +98,40 @@ TEngineResult MakeCustomGeoid(TSession& session, const std::string& FileName) {
   std::vector<std::int32_t> columns(nodes);
   for (std::size_t j = 0; j < nodes; ++j)
     columns[j] = source.WrappedColumn(NearestColumn(source, static_cast<double>(j) * res + W));
-  std::vector<float> rows[2] = {std::vector<float>(nodes), std::vector<float>(nodes)};
-  const auto sample = [&](std::int64_t i) {
-    source.ReadRow(NearestRow(source, N - static_cast<double>(i) * res), columns.data(), nodes, rows[i % 2].data());
+  // A block of rows is sampled on a second thread while the block before is
+  // written with one write; then each of its rows has its progress step, its
+  // message pump and its abort check, as one row at a time would. Handlers run
+  // inside a pump only read the grids while Busy, so the sampling goes on.
+  const std::int64_t blockRows =
+      std::clamp<std::int64_t>(static_cast<std::int64_t>(BlockBytes / (nodes * sizeof(float))), 1, nrows + 1);
+  const std::int64_t blockCount = nrows / blockRows + 1;
+  std::vector<float> blocks[2] = {std::vector<float>(static_cast<std::size_t>(blockRows) * nodes),
+                                  std::vector<float>(static_cast<std::size_t>(blockRows) * nodes)};
+  const auto blockFirst = [&](std::int64_t b) { return b * blockRows; };
+  const auto blockLast = [&](std::int64_t b) { return std::min(nrows, b * blockRows + blockRows - 1); };
+  const auto sample = [&](std::int64_t b) {
+    float* out = blocks[b % 2].data();
+    for (std::int64_t i = blockFirst(b); i <= blockLast(b); ++i, out += nodes)
+      source.ReadRow(NearestRow(source, N - static_cast<double>(i) * res), columns.data(), nodes, out);
+    FloatsToLittle(blocks[b % 2].data(), static_cast<std::size_t>(blockLast(b) - blockFirst(b) + 1) * nodes);
   };
-  TWorker worker;
-  sample(0);
-  for (std::int64_t i = 0; i <= nrows; ++i) {
-    if (i < nrows) worker.Start([&sample, i] { sample(i + 1); });
-    const bool written = WriteFloats(file, rows[i % 2]);
-    if (i < nrows) worker.Wait();
-    if (!written) return result;
-    ProgressStep(view, i, nrows);
-    view.ProcessMessages();
-    if (session.AbortRequested) {  // the temporary file goes with `file`
-      result.Outcome = TEngineOutcome::Aborted;
-      return result;
+  // The source rows are read once, north to south.
+  const std::int32_t northRow = NearestRow(source, N), southRow = NearestRow(source, N - static_cast<double>(nrows) * res);
+  source.AdviseRows(std::max(0, std::min(northRow, southRow)), std::min(source.nlat - 1, std::max(northRow, southRow)));
+  TWorkPool worker(1);
+  worker.Start(1, [&](std::size_t) { sample(0); });
+  for (std::int64_t b = 0; b < blockCount; ++b) {
+    worker.Wait();
+    if (b + 1 < blockCount) worker.Start(1, [&sample, b](std::size_t) { sample(b + 1); });
+    const std::size_t count = static_cast<std::size_t>(blockLast(b) - blockFirst(b) + 1) * nodes;
+    if (!file.Write(blocks[b % 2].data(), count * sizeof(float))) return result;
+    for (std::int64_t i = blockFirst(b); i <= blockLast(b); ++i) {
+      ProgressStep(view, i, nrows);
+      view.ProcessMessages();
+      if (session.AbortRequested) {  // the temporary file goes with `file`
+        result.Outcome = TEngineOutcome::Aborted;
+        return result;
+      }
     }
   }
 

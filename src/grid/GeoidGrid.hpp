@@ -142,6 +142,14 @@ class TGeoidGrid {
     }
   }
 
+  // Tells the kernel that the rows first .. last are about to be read once, in
+  // order (TMappedFile::AdviseSequential).
+  void AdviseRows(std::int32_t first, std::int32_t last) const noexcept {
+    if (first > last) return;
+    const std::int64_t begin = (static_cast<std::int64_t>(first) * ncols + PrePad) * 4;
+    FFile.AdviseSequential(begin, (static_cast<std::int64_t>(last) - first + 1) * ncols * 4);
+  }
+
   // A little-endian float32 at p.
   static float LoadFloat(const unsigned char* p) noexcept { return LoadLittle<float>(p); }
 

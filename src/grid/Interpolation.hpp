@@ -9,10 +9,12 @@
 // fields and ReadNode (a benchmark runs it over plain positioned reads).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "grid/Circle.hpp"
 #include "grid/GeoidGrid.hpp"
@@ -29,6 +31,63 @@ using TSplineArray = std::array<float, MaxWindow + 1>;
 void SplineInit(int n, const TSplineArray& Y, TSplineArray& R, TSplineArray& Q);
 // The spline through Y[1..n] at abscissa t (node k at k); linear beyond the ends.
 double SplineValue(int n, double t, const TSplineArray& Y, const TSplineArray& R);
+
+// The same two, written once over lanes: Wide is double and Store float for
+// one spline, or vectors of several splines (one per lane) that all take the
+// same float64 operations in the same order, so each lane's result is the bits
+// the one-spline form gives.
+namespace lanes {
+// Sixteen splines at a time: on x86-64's SSE2 eight pairs, whose divisions overlap.
+constexpr int Count = 16;
+using TWideN = double __attribute__((vector_size(8 * Count)));
+using TStoreN = float __attribute__((vector_size(4 * Count)));
+
+// The rows of one window side by side, one per lane (at most MaxWindow used).
+using TWide8 = double __attribute__((vector_size(64)));
+using TStore8 = float __attribute__((vector_size(32)));
+
+inline double Wide(float v) { return static_cast<double>(v); }
+inline TWideN Wide(TStoreN v) { return __builtin_convertvector(v, TWideN); }
+inline TWide8 Wide(TStore8 v) { return __builtin_convertvector(v, TWide8); }
+inline float Store(double v) { return static_cast<float>(v); }
+inline TStoreN Store(TWideN v) { return __builtin_convertvector(v, TStoreN); }
+inline TStore8 Store(TWide8 v) { return __builtin_convertvector(v, TStore8); }
+
+template <class Store>
+using TArray = std::array<Store, MaxWindow + 1>;
+
+// The elimination factors Q[n][k] and pivots P[n][k] of the unit-spacing
+// natural spline: they depend on k and n alone.
+struct TElimination {
+  std::array<TSplineArray, MaxWindow + 1> Q{};
+  std::array<std::array<double, MaxWindow + 1>, MaxWindow + 1> P{};
+  TElimination();
+};
+extern const TElimination Elimination;
+
+template <class Store>
+void SplineInit(int n, const TArray<Store>& Y, TArray<Store>& R) {
+  const TSplineArray& q = Elimination.Q[n];
+  const auto& p = Elimination.P[n];
+  R[1] = Store{};
+  for (int k = 2; k <= n - 1; ++k)
+    R[k] = lanes::Store((3 * ((Wide(Y[k + 1]) - 2 * Wide(Y[k])) + Wide(Y[k - 1])) - Wide(R[k - 1]) / 2) / p[k]);
+  R[n] = Store{};
+  for (int k = n - 1; k >= 2; --k) R[k] = lanes::Store(Wide(q[k]) * Wide(R[k + 1]) + Wide(R[k]));
+}
+
+// For t not NaN.
+template <class Store>
+auto SplineValue(int n, double t, const TArray<Store>& Y, const TArray<Store>& R) {
+  if (t < 1) return Wide(Y[1]) + (t - 1) * (Wide(Y[2]) - Wide(Y[1]) - Wide(R[2]) / 6);
+  if (t > n) return Wide(Y[n]) + (t - n) * (Wide(Y[n]) - Wide(Y[n - 1]) + Wide(R[n - 1]) / 6);
+  const auto j = static_cast<int>(std::floor(t));
+  if (j >= n) return Wide(Y[n]);  // t = n exactly: there is no node n + 1
+  const double u = t - j;
+  const auto yj = Wide(Y[j]), yk = Wide(Y[j + 1]), rj = Wide(R[j]), rk = Wide(R[j + 1]);
+  return yj + u * ((((yk - yj) - rj / 3) - rk / 6) + u * (rj / 2 + (u * (rk - rj)) / 6));
+}
+}  // namespace lanes
 
 namespace detail {
 // A node by 64-bit indexes; an index beyond 32 bits is outside every grid.
@@ -74,6 +133,39 @@ double BilinearValueOf(const Grid& grid, double y, double x) {
   return Wide(nw) * (1 - fx) * (1 - fy) + Wide(sw) * fy * (1 - fx) + Wide(ne) * fx * (1 - fy) + Wide(se) * fx * fy;
 }
 
+// The pieces of the n x n window spline, n <= 6, shared by the single point
+// (TWindowSplineOf) and the lattice row (TLatticeSplineOf): a point's grid
+// coordinates, whether its latitude takes the window, the value of a node row's
+// spline at its column, and the column spline through those values. The row
+// splines themselves are set up by lanes::SplineInit, several side by side.
+template <class Grid>
+struct TWindowPieces {
+  // Grid column coordinate of a longitude: wrapped once; a custom grid that
+  // crosses 0 degrees reaches past 360.
+  static double Column(const Grid& grid, double lon) {
+    lon = WrapLongitude(lon);
+    if (grid.ShiftsEast && grid.east > 360 && lon < grid.west) lon += 360;
+    return grid.ColPosition(lon);
+  }
+  // Whether a latitude is far enough from the poles for the window.
+  static bool WindowLatitude(const Grid& grid, int n, double clampedLat) {
+    return n > 2 && 90 - std::fabs(clampedLat) > grid.dlat * (n / 2.0 + 1);
+  }
+  // A row spline's value at the point's column offset tx = x - col0, stored.
+  static float RowValue(int n, double tx, const TSplineArray& Y, const TSplineArray& R) {
+    return static_cast<float>(SplineValue(n, tx, Y, R));
+  }
+  // The column spline through the row values C[1..n] at ty = y - row0, for
+  // one point or for one point per lane.
+  template <class Store>
+  static auto ColumnValue(int n, double ty, const lanes::TArray<Store>& C) {
+    lanes::TArray<Store> R{};
+    lanes::SplineInit(n, C, R);
+    if (std::isnan(ty)) return decltype(lanes::Wide(C[1])){} + NoValue();
+    return lanes::SplineValue(n, ty, C, R);
+  }
+};
+
 // The n x n window spline of one grid, n <= 6. It keeps the row splines of the
 // last window it used: they depend on the window's nodes alone, so a point that
 // falls in the same window as the one before costs no node read and no row
@@ -81,6 +173,8 @@ double BilinearValueOf(const Grid& grid, double y, double x) {
 // the grid is unchanged; one per thread.
 template <class Grid>
 class TWindowSplineOf {
+  using P = TWindowPieces<Grid>;
+
  public:
   TWindowSplineOf(const Grid& grid, int n) : FGrid(grid), FN(n) {}
 
@@ -88,56 +182,211 @@ class TWindowSplineOf {
     const Grid& grid = FGrid;
     const int n = FN;
     if (n > MaxWindow) return NoValue();
-    lon = WrapLongitude(lon);
     lat = ClampLatitude(lat);
-    // A custom grid that crosses 0 degrees reaches past 360.
-    if (grid.ShiftsEast && grid.east > 360 && lon < grid.west) lon += 360;
-
-    const double x = grid.ColPosition(lon);
+    const double x = P::Column(grid, lon);
     const double y = grid.RowPosition(lat);
     const double half = n / 2.0;
-    const bool window = n > 2 && 90 - std::fabs(lat) > grid.dlat * (half + 1);
-    if (!window || !FitsInt64(x - half) || !FitsInt64(y - half)) return BilinearValueOf(grid, y, x);
+    if (!P::WindowLatitude(grid, n, lat) || !FitsInt64(x - half) || !FitsInt64(y - half))
+      return BilinearValueOf(grid, y, x);
 
     const std::int64_t col0 = Trunc(x - half), row0 = Trunc(y - half);
     if (!FHave || row0 != FRow0 || col0 != FCol0) LoadWindow(row0, col0);
     if (FMissing) return BilinearValueOf(grid, y, x);
 
-    TSplineArray C{}, R{}, Q{};
-    for (int i = 1; i <= n; ++i) C[i] = static_cast<float>(SplineValue(n, x - static_cast<double>(col0), FY[i], FR[i]));
-    SplineInit(n, C, R, Q);
-    return SplineValue(n, y - static_cast<double>(row0), C, R);
+    // The n row splines at the point's column, side by side.
+    const lanes::TWide8 rows = lanes::SplineValue(n, x - static_cast<double>(col0), FY, FR);
+    TSplineArray C{};
+    for (int i = 1; i <= n; ++i) C[i] = static_cast<float>(rows[i - 1]);
+    return P::ColumnValue(n, y - static_cast<double>(row0), C);
   }
 
  private:
-  // Nodes read row by row from the top, each row west to east; the first
-  // missing node gives the window up.
+  // Node i, j of the window goes to FY[j], lane i - 1: the row splines are set
+  // up side by side. The first missing node gives the window up.
   void LoadWindow(std::int64_t row0, std::int64_t col0) {
     FHave = true;
     FRow0 = row0;
     FCol0 = col0;
     FMissing = false;
-    TSplineArray Q{};
-    for (int i = 1; i <= FN; ++i) {
+    FY = {};
+    for (int i = 1; i <= FN; ++i)
       for (int j = 1; j <= FN; ++j) {
-        FY[i][j] = detail::Node(FGrid, row0 + i, col0 + j);
-        if (std::isnan(FY[i][j])) {
+        const float node = detail::Node(FGrid, row0 + i, col0 + j);
+        if (std::isnan(node)) {
           FMissing = true;
           return;
         }
+        FY[j][i - 1] = node;
       }
-      SplineInit(FN, FY[i], FR[i], Q);
-    }
+    lanes::SplineInit(FN, FY, FR);
   }
 
   const Grid& FGrid;
   int FN;
   bool FHave = false, FMissing = false;
   std::int64_t FRow0 = 0, FCol0 = 0;
-  std::array<TSplineArray, MaxWindow + 1> FY{}, FR{};
+  lanes::TArray<lanes::TStore8> FY{}, FR{};
+};
+
+// The window spline at every point of a lattice row: points at fixed
+// longitudes, rows of latitudes one after the other (a scan's chunk of
+// columns). Each point's column offset stays the same from row to row, so the
+// value of a node row's spline at a point is formed once and kept while that
+// node row stays in the point's window: a row costs each point one column
+// spline, plus one row value per node row that enters the window. Every value
+// is the one TWindowSplineOf gives at the same point, bit for bit. One per thread.
+template <class Grid>
+class TLatticeSplineOf {
+  using P = TWindowPieces<Grid>;
+
+ public:
+  TLatticeSplineOf(const Grid& grid, int n, const double* lons, std::size_t count)
+      : FGrid(grid), FN(n), FX(count), FTx(count), FColumnOk(count), FSlot(count) {
+    const double half = n / 2.0;
+    for (std::size_t k = 0; k < count; ++k) {
+      FX[k] = P::Column(grid, lons[k]);
+      FColumnOk[k] = FitsInt64(FX[k] - half);
+      const std::int64_t col0 = FColumnOk[k] ? Trunc(FX[k] - half) : 0;
+      FTx[k] = FX[k] - static_cast<double>(col0);
+      // Neighbours in the same window columns share its row splines.
+      const bool same = k > 0 && FColumnOk[k] && FColumnOk[k - 1] && col0 == FSlotCol0.back();
+      FSlot[k] = same ? FSlot[k - 1] : static_cast<std::int32_t>(FSlotCol0.size());
+      if (!same) FSlotCol0.push_back(col0);
+    }
+    for (auto& row : FRows) {
+      row.Values.resize(count);
+      row.Complete.resize(FSlotCol0.size());
+    }
+    // Neighbouring windows overlap: where they span few columns, a node row's
+    // nodes are read once into a segment and the windows take theirs from it.
+    if (n > 2 && n <= MaxWindow && !FSlotCol0.empty()) {
+      const auto [lo, hi] = std::minmax_element(FSlotCol0.begin(), FSlotCol0.end());
+      if (*hi - *lo <= static_cast<std::int64_t>(4 * FSlotCol0.size() + 64)) {
+        FSegmentFirst = *lo + 1;
+        FSegment.resize(static_cast<std::size_t>(*hi - *lo + n));
+      }
+    }
+  }
+
+  // out[k] = TWindowSplineOf(grid, n)(lat, lons[k]) for every point.
+  void Row(double lat, double* out) {
+    const Grid& grid = FGrid;
+    const int n = FN;
+    const std::size_t count = FX.size();
+    if (n > MaxWindow) {
+      for (std::size_t k = 0; k < count; ++k) out[k] = NoValue();
+      return;
+    }
+    lat = ClampLatitude(lat);
+    const double y = grid.RowPosition(lat);
+    const double half = n / 2.0;
+    if (!P::WindowLatitude(grid, n, lat) || !FitsInt64(y - half)) {
+      for (std::size_t k = 0; k < count; ++k) out[k] = BilinearValueOf(grid, y, FX[k]);
+      return;
+    }
+    const std::int64_t row0 = Trunc(y - half);
+    const double ty = y - static_cast<double>(row0);
+    std::array<const TNodeRow*, MaxWindow + 1> rows{};
+    for (int i = 1; i <= n; ++i) rows[i] = &NodeRow(row0 + i, row0);
+    // Points whose windows are complete go several at a time, one per lane.
+    constexpr int Lanes = lanes::Count;
+    std::size_t batch[Lanes];
+    int m = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+      bool complete = FColumnOk[k];
+      for (int i = 1; i <= n && complete; ++i) complete = rows[i]->Complete[FSlot[k]];
+      if (!complete) {
+        out[k] = BilinearValueOf(grid, y, FX[k]);
+        continue;
+      }
+      batch[m++] = k;
+      if (m < Lanes) continue;
+      m = 0;
+      lanes::TArray<lanes::TStoreN> C{};
+      for (int i = 1; i <= n; ++i)
+        for (int l = 0; l < Lanes; ++l) C[i][l] = rows[i]->Values[batch[l]];
+      const lanes::TWideN v = P::ColumnValue(n, ty, C);
+      for (int l = 0; l < Lanes; ++l) out[batch[l]] = v[l];
+    }
+    for (int l = 0; l < m; ++l) {
+      TSplineArray C{};
+      for (int i = 1; i <= n; ++i) C[i] = rows[i]->Values[batch[l]];
+      out[batch[l]] = P::ColumnValue(n, ty, C);
+    }
+  }
+
+ private:
+  // One node row's spline values at every point, and whether each window's
+  // nodes on that row all exist.
+  struct TNodeRow {
+    std::int64_t Row = 0;
+    bool Have = false;
+    std::vector<float> Values;
+    std::vector<char> Complete;
+  };
+
+  // The node row's values, formed unless kept; a kept row outside the window
+  // starting below row0 gives its place.
+  const TNodeRow& NodeRow(std::int64_t row, std::int64_t row0) {
+    TNodeRow* spare = nullptr;
+    for (auto& r : FRows) {
+      if (r.Have && r.Row == row) return r;
+      if (!spare && (!r.Have || r.Row <= row0 || r.Row > row0 + FN)) spare = &r;
+    }
+    TNodeRow& r = *spare;
+    r.Have = true;
+    r.Row = row;
+    // The windows' row splines set up several at a time, one per lane; then
+    // each point takes its window's spline at its own column.
+    constexpr int Lanes = lanes::Count;
+    const std::size_t slots = FSlotCol0.size();
+    for (std::size_t c = 0; c < FSegment.size(); ++c)
+      FSegment[c] = detail::Node(FGrid, row, FSegmentFirst + static_cast<std::int64_t>(c));
+    const auto node = [&](std::int64_t column) {
+      return FSegment.empty() ? detail::Node(FGrid, row, column)
+                              : FSegment[static_cast<std::size_t>(column - FSegmentFirst)];
+    };
+    std::size_t k = 0;
+    for (std::size_t first = 0; first < slots; first += Lanes) {
+      const int m = static_cast<int>(std::min<std::size_t>(Lanes, slots - first));
+      lanes::TArray<lanes::TStoreN> Y{}, R{};
+      for (int l = 0; l < m; ++l) {
+        bool complete = true;
+        for (int j = 1; j <= FN && complete; ++j) {
+          const float value = node(FSlotCol0[first + l] + j);
+          complete = !std::isnan(value);
+          if (complete) Y[j][l] = value;
+        }
+        r.Complete[first + l] = complete;
+      }
+      lanes::SplineInit(FN, Y, R);
+      for (int l = 0; l < m; ++l) {
+        const auto s = static_cast<std::int32_t>(first + l);
+        TSplineArray y{}, q{};
+        for (int j = 1; j <= FN; ++j) {
+          y[j] = Y[j][l];
+          q[j] = R[j][l];
+        }
+        for (; k < FX.size() && FSlot[k] == s; ++k)
+          r.Values[k] = r.Complete[first + l] && FColumnOk[k] ? P::RowValue(FN, FTx[k], y, q) : 0.0f;
+      }
+    }
+    return r;
+  }
+
+  const Grid& FGrid;
+  int FN;
+  std::vector<double> FX, FTx;
+  std::vector<char> FColumnOk;
+  std::vector<std::int32_t> FSlot;
+  std::vector<std::int64_t> FSlotCol0;
+  std::int64_t FSegmentFirst = 0;
+  std::vector<float> FSegment;  // nodes FSegmentFirst .. of the node row being read
+  std::array<TNodeRow, MaxWindow> FRows;
 };
 
 using TWindowSpline = TWindowSplineOf<TGeoidGrid>;
+using TLatticeSpline = TLatticeSplineOf<TGeoidGrid>;
 
 double BilinearValue(const TGeoidGrid& grid, double y, double x);
 

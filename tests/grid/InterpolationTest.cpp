@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 #include "TestGrids.hpp"
 #include "grid/Check.hpp"
@@ -177,6 +180,39 @@ TEST_F(InterpolationTest, UnreadablePointsHaveNoValueAndNeverThrow) {
     EXPECT_TRUE(std::isnan(SourceValue(Session, lat, lon)));  // closed source grid
   }
   EXPECT_TRUE(std::isnan(BilinearValue(*Session.CustomGrid, nan, 3)));
+}
+
+// A lattice row is the single point at every one of its longitudes, bit for
+// bit: over the wrap, beside a missing node, near the poles, for rows taken in
+// any order (the kept node rows must not be stale) and for every window size.
+TEST_F(InterpolationTest, LatticeRowsGiveTheSinglePointValuesBitForBit) {
+  const auto missing = [](int r, int c) { return r == 9 && c == 2 ? NoValue() : Field(r, c); };
+  std::vector<double> lons;
+  for (double lon = -25; lon < 385; lon += 0.7) lons.push_back(lon);
+  lons.insert(lons.end(), {std::nan(""), 1e300, -INFINITY, 359.9999});
+  const auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+  const auto compare = [&](const TGeoidGrid& g, const std::vector<double> lats, const std::vector<double> points) {
+    for (int n : {-3, 2, 4, 6, 7}) {
+      TLatticeSpline lattice(g, n, points.data(), points.size());
+      std::vector<double> out(points.size());
+      for (double lat : lats) {
+        lattice.Row(lat, out.data());
+        for (std::size_t k = 0; k < points.size(); ++k)
+          ASSERT_EQ(bits(out[k]), bits(WindowSpline(g, n, lat, points[k]))) << n << ' ' << lat << ' ' << points[k];
+      }
+    }
+  };
+  const std::vector<double> globe = {89.99, 85, 50.3, 47.1, 47.1, 46.9, 12.34, 3.3, 2.9,          -1,
+                                     -60,   20, 21,   -89.99, 90, -95,  std::nan(""), 1e300};
+  compare(OpenSource(test::SmallModel("globe", 10, -90, 0, 19, 36), missing), globe, lons);
+  // A custom grid across 0 degrees, at its own spacing and finer.
+  const TGeoidGrid& c = OpenCustom({20, 200, 40, 349.75, 1.0 / 12, 1.0 / 12}, missing);
+  std::vector<double> near;
+  for (double lon = 349.5; lon < 367; lon += 1.0 / 48) near.push_back(lon > 360 ? lon - 360 : lon);
+  const std::vector<double> band = {41.6, 41.5, 41.3, 41.29, 40.9, 40.5, 41.4, 40.1, 39.9};
+  compare(c, band, near);
+  // Windows far apart: each reads its own nodes.
+  compare(c, band, {349.9, 6.4, 0.1, 349.8});
 }
 
 TEST(Spline, ReproducesStraightLinesAndExtendsThemLinearly) {

@@ -1,0 +1,48 @@
+// TWorkPool: a few threads of its own that run a batch of numbered jobs while
+// the caller gets on with something else. Start hands over a whole batch;
+// Wait blocks (sleeps, never spins) until every job of it is done and rethrows
+// the first error a job raised. One batch at a time; the destructor waits for
+// the running batch and stops the threads. Meant for large pieces of work
+// (many rows), so that a handover costs nothing beside the work itself.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace tessmar {
+
+class TWorkPool {
+ public:
+  // threads = 0: one per hardware thread.
+  explicit TWorkPool(unsigned threads = 0);
+  ~TWorkPool();
+  TWorkPool(const TWorkPool&) = delete;
+  TWorkPool& operator=(const TWorkPool&) = delete;
+
+  unsigned Threads() const noexcept { return static_cast<unsigned>(FThreads.size()); }
+
+  // Runs job(0) .. job(count - 1) on the pool's threads, in any order and at
+  // once; returns at once. Waits first for a batch still running.
+  void Start(std::size_t count, std::function<void(std::size_t)> job);
+  // Returns when the batch is done; rethrows the first error of its jobs.
+  void Wait();
+
+ private:
+  void Loop();
+
+  std::mutex FMutex;
+  std::condition_variable FWork, FDone;
+  std::function<void(std::size_t)> FJob;
+  std::size_t FCount = 0, FNext = 0, FRunning = 0;
+  bool FBusy = false, FStop = false;
+  std::exception_ptr FError;
+  std::vector<std::thread> FThreads;
+};
+
+}  // namespace tessmar
