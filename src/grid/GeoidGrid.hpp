@@ -16,6 +16,7 @@
 #include "base/ByteOrder.hpp"
 #include "base/MappedFile.hpp"
 #include "base/Numeric.hpp"
+#include "grid/Circle.hpp"
 
 namespace tessmar {
 
@@ -61,7 +62,9 @@ struct TGridLayout {
   double west = 0;          // longitude of column 0
   double dlat = 0;
   double dlon = 0;
-  bool ShiftsEast = false;  // a custom grid: longitudes west of it may lie 360 further east
+  // Longitudes west of a grid that runs past 360 may lie 360 further east: a
+  // custom grid across 0 degrees, or an imported regional one.
+  bool ShiftsEast = false;
 };
 
 // The layout a catalogue entry describes.
@@ -91,6 +94,9 @@ class TGeoidGrid {
   std::int64_t RowFactor() const noexcept { return FRowFactor; }  // n(dlat)
   std::int64_t ColFactor() const noexcept { return FColFactor; }  // n(dlon)
   bool Wraps() const noexcept { return FWraps; }
+
+  // A longitude as this grid reads it (Circle.hpp).
+  double GridLongitude(double lon) const noexcept { return tessmar::GridLongitude(lon, west, east, ShiftsEast); }
 
   // Fractional node positions, in float64 in this order: difference, times n, over 100.
   double RowPosition(double lat) const noexcept { return (north - lat) * static_cast<double>(FRowFactor) / 100; }

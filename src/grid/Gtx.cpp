@@ -18,10 +18,14 @@ namespace tessmar {
 
 namespace {
 
+constexpr double MinGtxSpacing = 100.0 / 2147483648.0;
+
 // n of a spacing that is 100/n degrees for a whole n, to a part in a million (a
 // spacing stored in single precision still passes); 0 for any other spacing.
+// Spacings finer than 100 / 2^31 degrees (about 5 mm) are refused before n is
+// formed: n stays below 2^31, so every product of n and a count fits 64 bits.
 std::int64_t ExactNodeFactor(double spacing) {
-  if (!(spacing > 0) || !std::isfinite(spacing) || spacing > 200) return 0;
+  if (!(spacing >= MinGtxSpacing) || !std::isfinite(spacing) || spacing > 200) return 0;
   const std::int64_t n = NodeFactor(spacing);
   return n > 0 && std::fabs(spacing * static_cast<double>(n) / 100 - 1) <= 1e-6 ? n : 0;
 }
@@ -76,6 +80,9 @@ TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, con
     throw TError(refused + "the header's corner or spacing is not a positive finite number (south " +
                  ShortestText(h.south) + ", west " + ShortestText(h.west) + ", spacing " + ShortestText(h.dlat) +
                  " x " + ShortestText(h.dlon) + ")");
+  if (h.dlat < MinGtxSpacing || h.dlon < MinGtxSpacing)
+    throw TError(refused + "its spacing " + ShortestText(h.dlat) + " x " + ShortestText(h.dlon) +
+                 " degrees is finer than " + ShortestText(MinGtxSpacing) + " degrees");
   const std::int64_t rowFactor = ExactNodeFactor(h.dlat), colFactor = ExactNodeFactor(h.dlon);
   if (rowFactor == 0 || colFactor == 0)
     throw TError(refused + "its spacing " + ShortestText(h.dlat) + " x " + ShortestText(h.dlon) +
@@ -101,13 +108,20 @@ TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, con
     rotation = static_cast<std::int32_t>(((static_cast<std::int64_t>(node) % nlon) + nlon) % nlon);
     west = 0;
   } else {
+    // Into 0..360: a west edge a hair below 0 comes to 360 in the sum and is 0
+    // again, its nodes where they were to within rounding. A grid across 0
+    // degrees then runs past 360, and the grid reads the longitudes east of 0
+    // there (TGeoidGrid::GridLongitude).
     west = std::fmod(h.west, 360.0);
     if (west < 0) west += 360;
+    if (west >= 360) west = 0;
   }
 
   const std::int64_t recordWords = std::int64_t{nlon} + 2;
-  if (std::int64_t{h.rows} * recordWords * 4 >= RecordLayoutLimit)
-    throw TError(refused + "as a source grid it would take " + std::to_string(std::int64_t{h.rows} * recordWords * 4) +
+  std::int64_t bytes = 0;
+  if (__builtin_mul_overflow(std::int64_t{h.rows}, recordWords * 4, &bytes) || bytes >= RecordLayoutLimit)
+    throw TError(refused + "as a source grid it would take " +
+                 (bytes >= RecordLayoutLimit ? std::to_string(bytes) : std::string("more than 2^63")) +
                  " bytes; 2 GiB is the limit");
   if (SameFile(gtxPath, target)) throw TError("The grid file would replace the GTX file itself: " + target);
   if (!overwrite && PathExists(target)) throw TError("The grid file already exists: " + target);
@@ -153,7 +167,8 @@ std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool ove
   unsigned char header[GtxHeaderSize];
   EncodeGtxHeader({grid.south, grid.west, grid.dlat, grid.dlon, grid.nlat, grid.nlon}, header);
   bool written = out.Write(header, sizeof header);
-  std::vector<std::uint32_t> row(static_cast<std::size_t>(std::max(grid.nlon, 0)));
+  // A grid without rows writes none: its row buffer is bounded by the nodes it has.
+  std::vector<std::uint32_t> row(grid.nlat > 0 ? static_cast<std::size_t>(std::max(grid.nlon, 0)) : 0);
   const std::uint32_t noData = SwapTo<std::endian::big>(std::bit_cast<std::uint32_t>(GtxNoData));
   for (std::int32_t r = grid.nlat - 1; written && r >= 0; --r) {
     for (std::int32_t c = 0; c < grid.nlon; ++c) {

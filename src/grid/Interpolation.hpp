@@ -88,10 +88,8 @@ class TWindowSplineOf {
     const Grid& grid = FGrid;
     const int n = FN;
     if (n > MaxWindow) return NoValue();
-    lon = WrapLongitude(lon);
+    lon = GridLongitude(lon, grid.west, grid.east, grid.ShiftsEast);
     lat = ClampLatitude(lat);
-    // A custom grid that crosses 0 degrees reaches past 360.
-    if (grid.ShiftsEast && grid.east > 360 && lon < grid.west) lon += 360;
 
     const double x = grid.ColPosition(lon);
     const double y = grid.RowPosition(lat);
