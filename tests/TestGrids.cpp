@@ -1,6 +1,7 @@
 #include "TestGrids.hpp"
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -114,6 +115,15 @@ void PokeWord(const std::string& path, std::int64_t word, float value) {
   const int fd = ::open(path.c_str(), O_WRONLY);
   if (fd < 0 || ::pwrite(fd, &value, 4, word * 4) != 4) throw std::runtime_error("cannot poke " + path);
   ::close(fd);
+}
+
+void TruncateFromAnotherProcess(const std::string& path) {
+  const pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("cannot start a process");
+  if (child == 0) _exit(::truncate(path.c_str(), 0) == 0 ? 0 : 1);
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    throw std::runtime_error("cannot truncate " + path);
 }
 
 TGeoidModel SmallModel(const std::string& fname, double spacing, double south, double west, int nlat, int nlon) {

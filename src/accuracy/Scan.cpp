@@ -127,6 +127,12 @@ TScanResult MaximumErrorScan(TSession& session, TScanRowSink* sink) {
         diffs[static_cast<std::size_t>(j)] = cus - src;  // NaN when either is
       }
     }
+    if (source.FileChanged() || custom.FileChanged()) {  // zeros read where nodes were
+      const char* text = source.FileChanged() ? SourceChangedText : CustomChangedText;
+      session.SourceGrid.reset();
+      session.CustomGrid.reset();
+      throw TError(text);
+    }
     if (sink) sink->Row(i, diffs.data(), diffs.size());
     for (std::int64_t j = 0; j <= nc; ++j) {
       const double diff = diffs[static_cast<std::size_t>(j)];

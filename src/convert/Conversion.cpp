@@ -130,6 +130,10 @@ TEngineResult MakeCustomGeoid(TSession& session, const std::string& FileName) {
     if (i < nrows) worker.Start([&sample, i] { sample(i + 1); });
     const bool written = WriteFloats(file, rows[i % 2]);
     if (i < nrows) worker.Wait();
+    if (source.FileChanged()) {  // its nodes read as zeros: nothing of this is written
+      session.SourceGrid.reset();
+      throw TError(SourceChangedText);
+    }
     if (!written) return result;
     ProgressStep(view, i, nrows);
     view.ProcessMessages();

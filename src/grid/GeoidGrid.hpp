@@ -50,6 +50,11 @@ std::int64_t NodeFactor(double spacing);
 // NodesPerDegree(s) = n(s) / 100.
 double NodesPerDegree(double spacing);
 
+// What an operation reports when a grid's file was truncated under it
+// (TGeoidGrid::FileChanged).
+inline constexpr const char* SourceChangedText = "The source grid file changed while in use";
+inline constexpr const char* CustomChangedText = "The custom geoid file changed while in use";
+
 // The layout of a grid file: what a catalogue entry or a custom file's trailer
 // says about it.
 struct TGridLayout {
@@ -89,6 +94,9 @@ class TGeoidGrid {
   const bool ShiftsEast;
 
   std::int64_t FileSize() const noexcept { return FFile.Size(); }
+  // Another program truncated the file while it was open: reads since have
+  // found zeros where nodes were (TMappedFile::Changed). Checked once per row.
+  bool FileChanged() const noexcept { return FFile.Changed(); }
   const unsigned char* Data() const noexcept { return FFile.Data(); }
 
   std::int64_t RowFactor() const noexcept { return FRowFactor; }  // n(dlat)

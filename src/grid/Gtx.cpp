@@ -151,6 +151,7 @@ TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, con
     convert(from, 0, rotation, &record[1 + nlon - rotation]);
     if (!out.Write(record.data(), record.size() * 4))
       throw TError("Cannot write " + target + ": the disk is full or the file too large");
+    if (gtx.Changed()) throw TError("The GTX file changed while in use: " + gtxPath);
   }
   const std::int64_t size = out.Size();
   if (!out.Commit()) throw TError("Cannot write " + target);
@@ -175,6 +176,7 @@ std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool ove
       const float value = grid.ReadNode(r, c);
       row[c] = std::isnan(value) ? noData : SwapTo<std::endian::big>(std::bit_cast<std::uint32_t>(value));
     }
+    if (grid.FileChanged()) throw TError(CustomChangedText);
     written = out.Write(row.data(), row.size() * 4);
   }
   const std::int64_t size = out.Size();

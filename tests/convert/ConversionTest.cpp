@@ -57,6 +57,25 @@ struct ConversionTest : ::testing::Test {
   }
 };
 
+TEST_F(ConversionTest, SourceTruncatedDuringTheConversionIsAnErrorAndNothingIsWritten) {
+  int pumps = 0;
+  View.OnPump = [&] {
+    if (++pumps == 5) test::TruncateFromAnotherProcess(Dir.File("source25"));
+  };
+  const TConvertResult result = ButtonConvertClick(Session);
+  EXPECT_EQ(result.Outcome, TConvertOutcome::Failed);
+  EXPECT_EQ(View.GeneralErrors, std::vector<std::string>{SourceChangedText});
+  EXPECT_FALSE(Session.Busy);
+  EXPECT_FALSE(Session.SourceOpen());
+  EXPECT_EQ(Leftovers(), std::vector<std::string>{});
+
+  // The program goes on: with the grid back, the same conversion is written.
+  View.OnPump = nullptr;
+  test::UseRegionSource(Session, Dir, Field);
+  EXPECT_EQ(ButtonConvertClick(Session).Outcome, TConvertOutcome::Written);
+  EXPECT_EQ(Leftovers(), std::vector<std::string>{"Tessmar.qdat"});
+}
+
 TEST_F(ConversionTest, RegionAtFiveMinutesIsWrittenAndReported) {
   const TConvertResult result = ButtonConvertClick(Session);
   EXPECT_EQ(result.Outcome, TConvertOutcome::Written);
