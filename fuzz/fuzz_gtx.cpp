@@ -1,5 +1,5 @@
 // GTX import: the input is the whole GTX file. An import either is refused
-// with the program's error or writes a source grid whose nearest node at every
+// with the GTX refusal message or writes a source grid whose nearest node at every
 // GTX node's place is that node's value (NaN for no data).
 #include <cmath>
 
@@ -14,7 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TGtxImport imported;
   try {
     imported = ImportGtx(gtx, fuzz::Scratch().Path(), "imported", "Imported", true);
-  } catch (const TError&) {
+  } catch (const TError& e) {
+    // The file is there and the target may be replaced: only the GTX itself
+    // can be refused, and it is, in the GTX refusal's words.
+    FUZZ_CHECK(std::string(e.what()).rfind("Not a usable GTX grid: " + gtx + ": ", 0) == 0);
     return 0;
   }
   const TGtxHeader h = DecodeGtxHeader(data);
