@@ -17,6 +17,8 @@ struct TReaderPair {
   double (*Window)(std::string_view);
 };
 
+// Each strict reader is one row; a strict coordinate reader pairs with
+// ParseCoordinate.
 constexpr TReaderPair Pairs[] = {
     {&ReadNumber, &ParseNumber},
 };
