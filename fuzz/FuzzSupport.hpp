@@ -41,9 +41,10 @@ class TInput {
 
 // Equal values, NaN equal to NaN: what a read must give back.
 inline bool SameValue(double a, double b) { return (a != a && b != b) || a == b; }
-inline bool SameBits(float a, float b) { return (a != a && b != b) || std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b); }
+inline bool SameBits(float a, float b) {
+  return (a != a && b != b) || std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b);
+}
 
 }  // namespace tessmar::fuzz
 
-#define FUZZ_CHECK(condition) \
-  ((condition) ? (void)0 : ::tessmar::fuzz::Fail(#condition, __FILE__, __LINE__))
+#define FUZZ_CHECK(condition) ((condition) ? (void)0 : ::tessmar::fuzz::Fail(#condition, __FILE__, __LINE__))

@@ -48,8 +48,9 @@ void CustomFiles() {
   custom("region", {6, 8, 35, 139, 0.25, 0.25});
   custom("whole_circle", {3, 18, -20, 0, 20, 20});
   custom("across_zero", {4, 7, 50, 357, 1, 1});
-  custom("nan_and_huge", {2, 3, 10, 10, 0.25, 0.25},
-         [](int r, int c) { return c == 0 ? std::nanf("") : c == 1 ? 250.0f * static_cast<float>(r + 1) : -12.5f; });
+  custom("nan_and_huge", {2, 3, 10, 10, 0.25, 0.25}, [](int r, int c) {
+    return c == 0 ? std::nanf("") : c == 1 ? 250.0f * static_cast<float>(r + 1) : -12.5f;
+  });
   custom("fine", {12, 10, -45.5, 170.25, 1.0 / 60, 1.0 / 60});
   Seed("custom_file", "empty_grid", TrailerOnly({0, 5, 10, 10, 0.25, 0.25}));
   // Findings: no rows with a column count of billions (export's and scan's
@@ -60,6 +61,12 @@ void CustomFiles() {
   Seed("custom_file", "finding_huge_rows_no_cols", TrailerOnly({most, 0, 10, 10, 0.25, 0.25}));
   Seed("custom_file", "finding_scan_of_days", TrailerOnly({1000000000, 0, -90, 10, 100, 0.25}));
   Seed("custom_file", "finding_counts_overflow", TrailerOnly({most, most, 10, 10, 1e-7, 1e-7}));
+  // Found by fuzz_custom_file: 738 million rows of 5e-11 degrees without columns,
+  // whose export wrote 738 million empty rows.
+  Seed("custom_file", "finding_empty_rows_tiny_spacing",
+       {0x08, 0x03, 0x00, 0x2c, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x28, 0x00, 0x00,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x24, 0x40, 0x00, 0x00, 0x00, 0x02,
+        0x00, 0x00, 0xce, 0x3d, 0x00, 0x00, 0x00, 0x00, 0x00, 0xc7, 0xd0, 0x3f});
 }
 
 void SettingsFiles() {
@@ -72,15 +79,17 @@ void SettingsFiles() {
     LoadSettings(session);
     SaveSettings(session);
   });
-  SeedText("settings", "hand_utf8",
-           "[Option]\r\nGeoidModel=EGM2008 1'x1'\r\nDataPath=/data/egm\r\nOutputName= tokyo \r\nOutputExt=.qdat\r\n"
-           "Resolution=5\r\nLat1=35 30 N\r\nLat2=36\r\nLon1=139\r\nLon2=140:30\r\nTestLat=35.5\r\nTestLon=139.5\r\n"
-           "MainTop=$10\r\nMainLeft=-0x20\r\n[EGM2008_25]\r\ntitle=Regional\r\nfname=regional.grid\r\nnrows=7\r\n"
-           "ncols=21\r\nglamn=40\r\nglomn=355\r\ndgla=0.5\r\ndglo=1E-5\r\nnlat=7\r\nnlon=19\r\nPrePad=1\r\n"
-           "[egm2008_10]\nTITLE=second\nnrows=99999999999\n[Font]\r\nCharset=128\r\nFontName=Tahoma\r\nFontSize=-9\r\n");
-  SeedText("settings", "repeated_and_odd",
-           "[Option]\nGeoidModel=a\n[Option]\nGeoidModel=b\nno equals sign\n=value without key\n[Font\nFontSize=2147483648\n"
-           "[EGM2008_25]\ndgla=nan\ndglo=inf\nglamn=1e400\nglomn=0x1p3\n");
+  SeedText(
+      "settings", "hand_utf8",
+      "[Option]\r\nGeoidModel=EGM2008 1'x1'\r\nDataPath=/data/egm\r\nOutputName= tokyo \r\nOutputExt=.qdat\r\n"
+      "Resolution=5\r\nLat1=35 30 N\r\nLat2=36\r\nLon1=139\r\nLon2=140:30\r\nTestLat=35.5\r\nTestLon=139.5\r\n"
+      "MainTop=$10\r\nMainLeft=-0x20\r\n[EGM2008_25]\r\ntitle=Regional\r\nfname=regional.grid\r\nnrows=7\r\n"
+      "ncols=21\r\nglamn=40\r\nglomn=355\r\ndgla=0.5\r\ndglo=1E-5\r\nnlat=7\r\nnlon=19\r\nPrePad=1\r\n"
+      "[egm2008_10]\nTITLE=second\nnrows=99999999999\n[Font]\r\nCharset=128\r\nFontName=Tahoma\r\nFontSize=-9\r\n");
+  SeedText(
+      "settings", "repeated_and_odd",
+      "[Option]\nGeoidModel=a\n[Option]\nGeoidModel=b\nno equals sign\n=value without key\n[Font\nFontSize=2147483648\n"
+      "[EGM2008_25]\ndgla=nan\ndglo=inf\nglamn=1e400\nglomn=0x1p3\n");
   // UTF-16BE with its mark, and Latin-1 that is not UTF-8.
   std::vector<unsigned char> be = {0xFE, 0xFF};
   for (const char c : std::string("[Option]\r\nOutputName=caf\xC3\xA9\r\n")) {
@@ -138,7 +147,9 @@ void GtxFiles() {
 void Coordinates() {
   int k = 0;
   for (const char* text : {"35 30 N", "-10", "139 44 52.3", "35:30:00", "2.0", "1e1", " 12.5 ", "1.2.3", "W 120 30",
-                           "+90", "", "0x10", "1e400", "nan", "-inf", "139.123456789012345678", "35\xC2\xB0" "30'N",
+                           "+90", "", "0x10", "1e400", "nan", "-inf", "139.123456789012345678",
+                           "35\xC2\xB0"
+                           "30'N",
                            "10,5", "S 0 0 0.000001"})
     SeedText("coordinates", "text" + std::to_string(k++), text);
 }

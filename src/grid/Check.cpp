@@ -1,5 +1,6 @@
 #include "grid/Check.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/Path.hpp"
@@ -66,11 +67,16 @@ TCustomOpen OpenCustomGrid(const std::string& path) {
   if (size < CustomTrailerSize) return result;
   const TCustomTrailer t = DecodeTrailer(file.Data() + size - CustomTrailerSize);
   if (!PlausibleTrailer(t)) return result;
-  // Counts known not negative, each below 2^31: their product is below 2^62,
+  // Counts known not negative, each below 2^31: their products are below 2^62,
   // compared in nodes so that nothing can wrap round to the file's size.
   const std::int64_t nodes = std::int64_t{t.rows} * t.cols;
   if (size >= MaxCustomFileBytes || (size - CustomTrailerSize) % 4 != 0 || (size - CustomTrailerSize) / 4 != nodes)
     return result;
+  // A conversion writes at least one row and one column: a count with none
+  // beside it is bounded as if there were one, so that a row count of a
+  // billion without columns walks no billion rows.
+  const std::int64_t written = std::max<std::int64_t>(t.rows, 1) * std::max<std::int64_t>(t.cols, 1);
+  if (written * 4 + CustomTrailerSize >= MaxCustomFileBytes) return result;
 
   const TGridLayout layout{t.rows, t.cols, t.rows, t.cols, 0, t.south, t.west, t.dlat, t.dlon, true};
   result.Grid = TGeoidGrid::Make(std::move(file), layout);

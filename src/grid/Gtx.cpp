@@ -168,10 +168,11 @@ std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool ove
   unsigned char header[GtxHeaderSize];
   EncodeGtxHeader({grid.south, grid.west, grid.dlat, grid.dlon, grid.nlat, grid.nlon}, header);
   bool written = out.Write(header, sizeof header);
-  // A grid without rows writes none: its row buffer is bounded by the nodes it has.
+  // A grid without nodes writes no row: its row buffer, and its rows, are
+  // bounded by the nodes it has.
   std::vector<std::uint32_t> row(grid.nlat > 0 ? static_cast<std::size_t>(std::max(grid.nlon, 0)) : 0);
   const std::uint32_t noData = SwapTo<std::endian::big>(std::bit_cast<std::uint32_t>(GtxNoData));
-  for (std::int32_t r = grid.nlat - 1; written && r >= 0; --r) {
+  for (std::int32_t r = grid.nlat - 1; written && r >= 0 && !row.empty(); --r) {
     for (std::int32_t c = 0; c < grid.nlon; ++c) {
       const float value = grid.ReadNode(r, c);
       row[c] = std::isnan(value) ? noData : SwapTo<std::endian::big>(std::bit_cast<std::uint32_t>(value));

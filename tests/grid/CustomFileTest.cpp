@@ -109,6 +109,11 @@ TEST_F(CustomFileTest, CountsCannotWrapRoundToTheFileSize) {
   // No nodes, but a row buffer or a lattice of billions.
   ExpectIllegal(TrailerOnly({0, most, 10, 10, 0.25, 0.25}), "no rows, huge columns");
   ExpectIllegal(TrailerOnly({most, 0, 10, 10, 0.25, 0.25}), "huge rows, no columns");
+  // Within the sphere at a spacing of 5e-11 degrees, but 738 million rows to walk.
+  ExpectIllegal(TrailerOnly({738198280, 0, 0, 10, 5.4e-11, 0.26}), "huge rows of a tiny spacing, no columns");
+  ExpectIllegal(TrailerOnly({0, 536870902, 0, 10, 0.26, 5.4e-11}), "no rows, the columns of 2 GiB");
+  test::WriteBytes(Path, TrailerOnly({0, 536870901, 0, 10, 0.26, 5.4e-11}));
+  EXPECT_TRUE(OpenCustomFile(Session, Path));  // one row of these would stay below 2 GiB
 }
 
 TEST_F(CustomFileTest, FileOfTwoGibibytesOrMoreIsIllegal) {
@@ -133,13 +138,21 @@ TEST_F(CustomFileTest, FileOfTwoGibibytesOrMoreIsIllegal) {
 TEST_F(CustomFileTest, TrailerNoConversionCouldWriteIsIllegal) {
   const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
   const TCustomTrailer bad[] = {
-      {0, 0, 10, 10, 0, 0.25},      {0, 0, 10, 10, 0.25, 0},     {0, 0, 10, 10, nan, 0.25},
-      {0, 0, 10, 10, 0.25, -0.25},  {0, 0, 10, inf, 0.25, 0.25}, {0, 0, nan, 10, 0.25, 0.25},
-      {0, 0, 90.5, 10, 0.25, 0.25}, {0, 0, -91, 10, 0.25, 0.25}, {0, 0, 10, 720.5, 0.25, 0.25},
+      {0, 0, 10, 10, 0, 0.25},
+      {0, 0, 10, 10, 0.25, 0},
+      {0, 0, 10, 10, nan, 0.25},
+      {0, 0, 10, 10, 0.25, -0.25},
+      {0, 0, 10, inf, 0.25, 0.25},
+      {0, 0, nan, 10, 0.25, 0.25},
+      {0, 0, 90.5, 10, 0.25, 0.25},
+      {0, 0, -91, 10, 0.25, 0.25},
+      {0, 0, 10, 720.5, 0.25, 0.25},
       {0, 0, 10, -361, 0.25, 0.25},
       // More than the sphere: 723 rows of 0.25 degrees, 1443 columns, and a
       // billion rows of 100 degrees that a scan would walk for days.
-      {723, 0, 10, 10, 0.25, 0.25}, {0, 1443, 10, 10, 0.25, 0.25}, {1000000000, 0, -90, 10, 100, 0.25},
+      {723, 0, 10, 10, 0.25, 0.25},
+      {0, 1443, 10, 10, 0.25, 0.25},
+      {1000000000, 0, -90, 10, 100, 0.25},
   };
   for (const auto& t : bad) ExpectIllegal(TrailerOnly(t), "implausible trailer");
   // The extremes a conversion can write are fine.

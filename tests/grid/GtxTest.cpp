@@ -159,8 +159,16 @@ TEST_F(GtxTest, RegionalGridAcrossZeroReadsOnBothSides) {
   EXPECT_FALSE(across.Rotated);
   EXPECT_EQ(across.Model.glomn, 355.0);
   ASSERT_TRUE(OpenModel(Session, across.Model));
-  for (const auto& [lon, column] : {std::pair{-5.0, 0}, {-3.0, 4}, {-0.5, 9}, {0.0, 10}, {0.5, 11}, {2.0, 14},
-                                    {4.0, 18}, {357.0, 4}, {360.0, 10}, {362.0, 14}}) {
+  for (const auto& [lon, column] : {std::pair{-5.0, 0},
+                                    {-3.0, 4},
+                                    {-0.5, 9},
+                                    {0.0, 10},
+                                    {0.5, 11},
+                                    {2.0, 14},
+                                    {4.0, 18},
+                                    {357.0, 4},
+                                    {360.0, 10},
+                                    {362.0, 14}}) {
     SCOPED_TRACE(lon);
     EXPECT_EQ(Bits(NearestNode(Session, 41.0, lon)), Bits(GtxTag(2, column)));
     EXPECT_EQ(Bits(static_cast<float>(SourceValue(Session, 41.0, lon))), Bits(GtxTag(2, column)));
