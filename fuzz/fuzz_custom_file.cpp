@@ -62,10 +62,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(size >= static_cast<std::size_t>(CustomTrailerSize) && size < (std::size_t{1} << 31));
   FUZZ_CHECK(std::int64_t{g.nlat} * g.nlon * 4 + CustomTrailerSize == static_cast<std::int64_t>(size));
 
-  // Every node, once by ReadNode and once by ReadRow, against the bytes.
-  std::vector<std::int32_t> columns(static_cast<std::size_t>(g.nlon));
+  // Every node, once by ReadNode and once by ReadRow, against the bytes (no
+  // row buffer where there are no rows: a column count alone may be large).
+  std::vector<std::int32_t> columns(g.nlat > 0 ? static_cast<std::size_t>(g.nlon) : 0);
   std::vector<float> row(columns.size());
-  for (std::int32_t c = 0; c < g.nlon; ++c) columns[static_cast<std::size_t>(c)] = g.WrappedColumn(c);
+  for (std::size_t c = 0; c < columns.size(); ++c) columns[c] = g.WrappedColumn(static_cast<std::int32_t>(c));
   for (std::int32_t r = 0; r < g.nlat; ++r) {
     g.ReadRow(r, columns.data(), columns.size(), row.data());
     for (std::int32_t c = 0; c < g.nlon; ++c) {
