@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <png.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -149,6 +150,15 @@ TPng ReadPng(const std::string& path) {
   png_destroy_read_struct(&png, &info, nullptr);
   std::fclose(file);
   return out;
+}
+
+void TruncateFromAnotherProcess(const std::string& path) {
+  const pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("cannot start a process");
+  if (child == 0) _exit(::truncate(path.c_str(), 0) == 0 ? 0 : 1);
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    throw std::runtime_error("cannot truncate " + path);
 }
 
 TGeoidModel SmallModel(const std::string& fname, double spacing, double south, double west, int nlat, int nlon) {

@@ -50,6 +50,10 @@ void WriteGtx(const std::string& path, const TGtxLayout& layout, const TNodeFunc
 TGtxLayout GtxLayoutOf(const std::vector<unsigned char>& bytes);
 float GtxValue(const std::vector<unsigned char>& bytes, const TGtxLayout& layout, int row, int column);
 
+// Truncates the file to nothing from a child process, as another program
+// would while this one has it mapped.
+void TruncateFromAnotherProcess(const std::string& path);
+
 // A sparse file of the given size (reads as zeros) and single words poked into it.
 void WriteSparseFile(const std::string& path, std::int64_t size);
 void PokeWord(const std::string& path, std::int64_t word, float value);

@@ -179,6 +179,12 @@ TScanResult MaximumErrorScan(TSession& session, TScanRowSink* sink) {
   if (blockCount > 0) pool.Start(chunks.size(), work(0));
   for (std::int64_t b = 0; b < blockCount; ++b) {
     pool.Wait();
+    if (source.FileChanged() || custom.FileChanged()) {  // zeros read where nodes were
+      const char* text = source.FileChanged() ? SourceChangedText : CustomChangedText;
+      session.SourceGrid.reset();
+      session.CustomGrid.reset();
+      throw TError(text);
+    }
     if (b + 1 < blockCount) pool.Start(chunks.size(), work(b + 1));
     const double* block = blocks[b % 2].data();
     const std::int64_t first = b * blockRows, last = std::min(nr, first + blockRows - 1);

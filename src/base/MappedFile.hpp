@@ -2,8 +2,12 @@
 // a node read is a bounds-checked load, not a system call. Move-only RAII handle;
 // concurrent reads are safe. Opening fails (returns false, the handle stays
 // closed) for a missing or unreadable path and for anything but a regular file.
-// Another program that truncates the file while it is mapped is not guarded
-// against: the platform offers no deny-write sharing.
+// Another program may truncate the file while it is mapped (the platform offers
+// no deny-write sharing): a read past the file's new end would end the process
+// with SIGBUS. A handler for it puts a page of zeros where the file's page was
+// and marks the mapping Changed, so the read goes on; the operations check
+// Changed once per row and report the file as changed. The guard costs nothing
+// until a page is missing.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +31,9 @@ class TMappedFile {
   std::int64_t Size() const noexcept { return FSize; }
   // The whole file; null when it is empty or closed.
   const unsigned char* Data() const noexcept { return FData; }
+  // The file shrank under the mapping: some read found its page gone and read
+  // zeros instead. Stays set until the file is closed.
+  bool Changed() const noexcept;
 
   // Tells the kernel that bytes [offset, offset + length) are about to be read
   // once, front to back, so it reads ahead and maps them in large steps. A
@@ -37,6 +44,7 @@ class TMappedFile {
   const unsigned char* FData = nullptr;
   std::int64_t FSize = 0;
   bool FOpen = false;
+  int FGuard = -1;  // the mapping's slot in the bus error guard; -1 unguarded
 };
 
 }  // namespace tessmar

@@ -122,6 +122,10 @@ TEngineResult MakeCustomGeoid(TSession& session, const std::string& FileName) {
   worker.Start(1, [&](std::size_t) { sample(0); });
   for (std::int64_t b = 0; b < blockCount; ++b) {
     worker.Wait();
+    if (source.FileChanged()) {  // its nodes read as zeros: nothing of this is written
+      session.SourceGrid.reset();
+      throw TError(SourceChangedText);
+    }
     if (b + 1 < blockCount) worker.Start(1, [&sample, b](std::size_t) { sample(b + 1); });
     const std::size_t count = static_cast<std::size_t>(blockLast(b) - blockFirst(b) + 1) * nodes;
     if (!file.Write(blocks[b % 2].data(), count * sizeof(float))) return result;

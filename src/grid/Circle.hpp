@@ -20,6 +20,16 @@ inline double WrapLongitude(double lon) noexcept {
   return lon;
 }
 
+// A longitude as a grid from west to east (one spacing past its last column)
+// reads it: wrapped, and on a grid that crosses 0 degrees and so runs past 360,
+// one west of the grid taken 360 further east, where its nodes are. shiftsEast:
+// the grid may run past 360 (TGridLayout).
+inline double GridLongitude(double lon, double west, double east, bool shiftsEast) noexcept {
+  lon = WrapLongitude(lon);
+  if (shiftsEast && east > 360 && lon < west) lon += 360;
+  return lon;
+}
+
 // A latitude as the grids take it: beyond 90 is 90, below -90 (by more than a
 // rounding error) is -90.
 inline double ClampLatitude(double lat) noexcept {

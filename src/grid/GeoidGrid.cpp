@@ -23,7 +23,8 @@ std::string ModelFilePath(const std::string& dataDir, const TGeoidModel& model) 
 }
 
 TGridLayout ModelLayout(const TGeoidModel& m) {
-  return {m.nrows, m.ncols, m.nlat, m.nlon, m.PrePad, m.glamn, m.glomn, m.dgla, m.dglo, false};
+  // A catalogue grid past 360 is a regional one imported across 0 degrees.
+  return {m.nrows, m.ncols, m.nlat, m.nlon, m.PrePad, m.glamn, m.glomn, m.dgla, m.dglo, true};
 }
 
 std::unique_ptr<TGeoidGrid> TGeoidGrid::Make(TMappedFile file, const TGridLayout& layout) {

@@ -16,6 +16,7 @@
 #include "base/ByteOrder.hpp"
 #include "base/MappedFile.hpp"
 #include "base/Numeric.hpp"
+#include "grid/Circle.hpp"
 
 namespace tessmar {
 
@@ -49,6 +50,11 @@ std::int64_t NodeFactor(double spacing);
 // NodesPerDegree(s) = n(s) / 100.
 double NodesPerDegree(double spacing);
 
+// What an operation reports when a grid's file was truncated under it
+// (TGeoidGrid::FileChanged).
+inline constexpr const char* SourceChangedText = "The source grid file changed while in use";
+inline constexpr const char* CustomChangedText = "The custom geoid file changed while in use";
+
 // The layout of a grid file: what a catalogue entry or a custom file's trailer
 // says about it.
 struct TGridLayout {
@@ -61,7 +67,9 @@ struct TGridLayout {
   double west = 0;          // longitude of column 0
   double dlat = 0;
   double dlon = 0;
-  bool ShiftsEast = false;  // a custom grid: longitudes west of it may lie 360 further east
+  // Longitudes west of a grid that runs past 360 may lie 360 further east: a
+  // custom grid across 0 degrees, or an imported regional one.
+  bool ShiftsEast = false;
 };
 
 // The layout a catalogue entry describes.
@@ -86,11 +94,17 @@ class TGeoidGrid {
   const bool ShiftsEast;
 
   std::int64_t FileSize() const noexcept { return FFile.Size(); }
+  // Another program truncated the file while it was open: reads since have
+  // found zeros where nodes were (TMappedFile::Changed). Checked once per row.
+  bool FileChanged() const noexcept { return FFile.Changed(); }
   const unsigned char* Data() const noexcept { return FFile.Data(); }
 
   std::int64_t RowFactor() const noexcept { return FRowFactor; }  // n(dlat)
   std::int64_t ColFactor() const noexcept { return FColFactor; }  // n(dlon)
   bool Wraps() const noexcept { return FWraps; }
+
+  // A longitude as this grid reads it (Circle.hpp).
+  double GridLongitude(double lon) const noexcept { return tessmar::GridLongitude(lon, west, east, ShiftsEast); }
 
   // Fractional node positions, in float64 in this order: difference, times n, over 100.
   double RowPosition(double lat) const noexcept { return (north - lat) * static_cast<double>(FRowFactor) / 100; }

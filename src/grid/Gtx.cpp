@@ -54,6 +54,7 @@ TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, con
       bits = SwapTo<std::endian::big>(bits);
       to[k] = bits == noData ? NoValue() : std::bit_cast<float>(bits);
     }
+    if (gtx.Changed()) throw TError("The GTX file changed while in use: " + gtxPath);
   });
 }
 
@@ -65,13 +66,16 @@ std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool ove
   EncodeGtxHeader(
       {grid.south, ExchangeWest(grid.west, grid.nlon, grid.dlon), grid.dlat, grid.dlon, grid.nlat, grid.nlon}, header);
   bool written = out.Write(header, sizeof header);
-  std::vector<std::uint32_t> row(static_cast<std::size_t>(std::max(grid.nlon, 0)));
+  // A grid without nodes writes no row: its row buffer, and its rows, are
+  // bounded by the nodes it has.
+  std::vector<std::uint32_t> row(grid.nlat > 0 ? static_cast<std::size_t>(std::max(grid.nlon, 0)) : 0);
   const std::uint32_t noData = SwapTo<std::endian::big>(std::bit_cast<std::uint32_t>(GtxNoData));
-  for (std::int32_t r = grid.nlat - 1; written && r >= 0; --r) {
+  for (std::int32_t r = grid.nlat - 1; written && r >= 0 && !row.empty(); --r) {
     for (std::int32_t c = 0; c < grid.nlon; ++c) {
       const float value = grid.ReadNode(r, c);
       row[c] = std::isnan(value) ? noData : SwapTo<std::endian::big>(std::bit_cast<std::uint32_t>(value));
     }
+    if (grid.FileChanged()) throw TError(CustomChangedText);
     written = out.Write(row.data(), row.size() * 4);
   }
   const std::int64_t size = out.Size();

@@ -140,12 +140,9 @@ double BilinearValueOf(const Grid& grid, double y, double x) {
 // splines themselves are set up by lanes::SplineInit, several side by side.
 template <class Grid>
 struct TWindowPieces {
-  // Grid column coordinate of a longitude: wrapped once; a custom grid that
-  // crosses 0 degrees reaches past 360.
+  // Grid column coordinate of a longitude, as the grid reads it (GridLongitude).
   static double Column(const Grid& grid, double lon) {
-    lon = WrapLongitude(lon);
-    if (grid.ShiftsEast && grid.east > 360 && lon < grid.west) lon += 360;
-    return grid.ColPosition(lon);
+    return grid.ColPosition(GridLongitude(lon, grid.west, grid.east, grid.ShiftsEast));
   }
   // Whether a latitude is far enough from the poles for the window.
   static bool WindowLatitude(const Grid& grid, int n, double clampedLat) {

@@ -27,7 +27,7 @@ std::int32_t NearestRow(const TGeoidGrid& grid, double lat) {
 }
 
 std::int32_t NearestColumn(const TGeoidGrid& grid, double lon) {
-  return NearestIndex(grid.ColPosition(WrapLongitude(lon)));
+  return NearestIndex(grid.ColPosition(grid.GridLongitude(lon)));
 }
 
 float NearestNode(const TGeoidGrid& grid, double lat, double lon) {

@@ -18,10 +18,14 @@ namespace tessmar {
 
 namespace {
 
+constexpr double MinSpacing = 100.0 / 2147483648.0;
+
 // n of a spacing that is 100/n degrees for a whole n, to a part in a million (a
 // spacing stored in single precision still passes); 0 for any other spacing.
+// Spacings finer than 100 / 2^31 degrees (about 5 mm) are refused before n is
+// formed: n stays below 2^31, so every product of n and a count fits 64 bits.
 std::int64_t ExactNodeFactor(double spacing) {
-  if (!(spacing > 0) || !std::isfinite(spacing) || spacing > 200) return 0;
+  if (!(spacing >= MinSpacing) || !std::isfinite(spacing) || spacing > 200) return 0;
   const std::int64_t n = NodeFactor(spacing);
   return n > 0 && std::fabs(spacing * static_cast<double>(n) / 100 - 1) <= 1e-6 ? n : 0;
 }
@@ -52,6 +56,9 @@ TSourcePlan PlanSourceGrid(const TRasterNodes& h, const std::string& refused) {
     throw TError(refused + "its corner or spacing is not a positive finite number (south " + ShortestText(h.south) +
                  ", west " + ShortestText(h.west) + ", spacing " + ShortestText(h.dlat) + " x " + ShortestText(h.dlon) +
                  ")");
+  if (h.dlat < MinSpacing || h.dlon < MinSpacing)
+    throw TError(refused + "its spacing " + ShortestText(h.dlat) + " x " + ShortestText(h.dlon) +
+                 " degrees is finer than " + ShortestText(MinSpacing) + " degrees");
   const std::int64_t rowFactor = ExactNodeFactor(h.dlat), colFactor = ExactNodeFactor(h.dlon);
   if (rowFactor == 0 || colFactor == 0)
     throw TError(refused + "its spacing " + ShortestText(h.dlat) + " x " + ShortestText(h.dlon) +
@@ -78,14 +85,19 @@ TSourcePlan PlanSourceGrid(const TRasterNodes& h, const std::string& refused) {
     plan.Rotation = static_cast<std::int32_t>(((static_cast<std::int64_t>(node) % nlon) + nlon) % nlon);
     plan.west = 0;
   } else {
+    // Into 0..360: a west edge a hair below 0 comes to 360 in the sum and is 0
+    // again, its nodes where they were to within rounding. A grid across 0
+    // degrees then runs past 360, and the grid reads the longitudes east of 0
+    // there (GridLongitude).
     plan.west = std::fmod(h.west, 360.0);
     if (plan.west < 0) plan.west += 360;
+    if (plan.west >= 360) plan.west = 0;
   }
 
   plan.RecordWords = nlon + 2;
-  plan.Bytes = h.rows * plan.RecordWords * 4;
-  if (plan.Bytes >= RecordLayoutLimit)
-    throw TError(refused + "as a source grid it would take " + std::to_string(plan.Bytes) +
+  if (__builtin_mul_overflow(h.rows, plan.RecordWords * 4, &plan.Bytes) || plan.Bytes >= RecordLayoutLimit)
+    throw TError(refused + "as a source grid it would take " +
+                 (plan.Bytes >= RecordLayoutLimit ? std::to_string(plan.Bytes) : std::string("more than 2^63")) +
                  " bytes; 2 GiB is the limit");
   return plan;
 }

@@ -276,6 +276,30 @@ TEST_F(ChecksTest, EscapeStopsAfterTheRow) {
   EXPECT_FALSE(Session.Busy);
 }
 
+TEST_F(ChecksTest, GridTruncatedDuringTheScanIsAnError) {
+  for (const bool source : {true, false}) {
+    SCOPED_TRACE(source ? "source" : "custom");
+    const std::string path = source ? Dir.File("source25") : Path();
+    const std::vector<unsigned char> bytes = test::ReadBytes(path);
+    int pumps = 0;
+    View.OnPump = [&] {
+      if (++pumps == 20) test::TruncateFromAnotherProcess(path);
+    };
+    View.GeneralErrors.clear();
+    const TScanResult r = Button1Click(Session);
+    EXPECT_EQ(r.Outcome, TScanOutcome::Failed);
+    EXPECT_EQ(View.GeneralErrors, std::vector<std::string>{source ? SourceChangedText : CustomChangedText});
+    EXPECT_FALSE(Session.Busy);
+    EXPECT_FALSE(Session.SourceOpen());
+    EXPECT_FALSE(CustomIsOpen(Session));
+
+    // With the file back, the scan runs to its end.
+    View.OnPump = nullptr;
+    test::WriteBytes(path, bytes);
+    EXPECT_EQ(Button1Click(Session).Outcome, TScanOutcome::Done);
+  }
+}
+
 TEST_F(ChecksTest, NothingToScan) {
   WriteCustom(1.0 / 24, 40, 40);  // the source's own spacing
   View.Lines = {"old"};

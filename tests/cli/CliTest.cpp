@@ -15,11 +15,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
 
 #include "TestGrids.hpp"
+#include "grid/Check.hpp"
 #include "grid/Source.hpp"
 #include "view/Grids.hpp"
 
@@ -795,6 +797,37 @@ TEST_F(CliTest, ImportAndExportFailuresSayWhyAndWriteNothing) {
   EXPECT_FALSE(fs::exists(Dir.File("none.gtx")));
   EXPECT_EQ(Run({"--output", "none", "export"}).Status, 1);
   EXPECT_FALSE(fs::exists(Dir.File("none.tif")));
+
+  // Custom files no conversion writes, once taken as legal: no rows and a
+  // column count of billions, a billion rows of 100 degrees. Refused, by the
+  // export (it ended on std::bad_alloc) and the scan (a buffer of gigabytes, a
+  // walk of days) alike.
+  const std::int32_t most = std::numeric_limits<std::int32_t>::max();
+  for (const TCustomTrailer& t : {TCustomTrailer{0, most, 10, 10, 0.25, 0.25},
+                                  TCustomTrailer{most, 0, 10, 10, 0.25, 0.25},
+                                  TCustomTrailer{1000000000, 0, -90, 10, 100, 0.25}}) {
+    SCOPED_TRACE(t.rows);
+    std::vector<unsigned char> trailer(CustomTrailerSize);
+    EncodeTrailer(t, trailer.data());
+    test::WriteBytes(Dir.File("crafted.qdat"), trailer);
+    for (const char* command : {"export-gtx", "scan"}) {
+      TRun run = Run({"--output", "crafted", command});
+      EXPECT_EQ(run.Status, 1) << command;
+      EXPECT_NE(run.Err.find("Illegal Custom geoid file"), std::string::npos) << command << ": " << run.Err;
+    }
+    EXPECT_FALSE(fs::exists(Dir.File("crafted.gtx")));
+  }
+
+  // A spacing so fine that its products left 64 bits is refused as any bad GTX is.
+  for (const double spacing : {3e-15, 1e-17}) {
+    test::WriteGtx(Logs.File("fine.gtx"), {-90, -180, 20, spacing, 2, 3}, [](int, int) { return 1.0f; });
+    TRun fine = Run({"--data-dir", data.Path(), "import-gtx", Logs.File("fine.gtx")});
+    EXPECT_EQ(fine.Status, 1);
+    EXPECT_NE(fine.Err.find("Error: Not a usable GTX grid: " + Logs.File("fine.gtx") + ": its spacing"),
+              std::string::npos)
+        << fine.Err;
+    EXPECT_TRUE(fs::is_empty(data.Path()));
+  }
 }
 
 }  // namespace

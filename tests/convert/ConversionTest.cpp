@@ -57,6 +57,27 @@ struct ConversionTest : ::testing::Test {
   }
 };
 
+TEST_F(ConversionTest, SourceTruncatedDuringTheConversionIsAnErrorAndNothingIsWritten) {
+  // Rows are sampled a block of rows ahead of the pumps: truncated at the pump
+  // before the rows, while the grid is open, the sampling meets the change.
+  int pumps = 0;
+  View.OnPump = [&] {
+    if (++pumps == 1) test::TruncateFromAnotherProcess(Dir.File("source25"));
+  };
+  const TConvertResult result = ButtonConvertClick(Session);
+  EXPECT_EQ(result.Outcome, TConvertOutcome::Failed);
+  EXPECT_EQ(View.GeneralErrors, std::vector<std::string>{SourceChangedText});
+  EXPECT_FALSE(Session.Busy);
+  EXPECT_FALSE(Session.SourceOpen());
+  EXPECT_EQ(Leftovers(), std::vector<std::string>{});
+
+  // The program goes on: with the grid back, the same conversion is written.
+  View.OnPump = nullptr;
+  test::UseRegionSource(Session, Dir, Field);
+  EXPECT_EQ(ButtonConvertClick(Session).Outcome, TConvertOutcome::Written);
+  EXPECT_EQ(Leftovers(), std::vector<std::string>{"Tessmar.qdat"});
+}
+
 TEST_F(ConversionTest, RegionAtFiveMinutesIsWrittenAndReported) {
   const TConvertResult result = ButtonConvertClick(Session);
   EXPECT_EQ(result.Outcome, TConvertOutcome::Written);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <limits>
 
@@ -102,19 +103,64 @@ TEST_F(CustomFileTest, CountsCannotWrapRoundToTheFileSize) {
   ExpectIllegal(TrailerOnly({-1, -1, 10, 10, 0.25, 0.25}, 1), "negative counts");
   ExpectIllegal(TrailerOnly({-5, 0, 10, 10, 0.25, 0.25}), "negative rows, no nodes");
   ExpectIllegal(TrailerOnly({std::numeric_limits<std::int32_t>::max(), 2, 10, 10, 0.25, 0.25}), "huge rows");
+  // (2^31 - 1)^2 x 4 overflows 64 bits.
+  const std::int32_t most = std::numeric_limits<std::int32_t>::max();
+  ExpectIllegal(TrailerOnly({most, most, 10, 10, 1e-7, 1e-7}), "product overflows 64 bits");
+  // No nodes, but a row buffer or a lattice of billions.
+  ExpectIllegal(TrailerOnly({0, most, 10, 10, 0.25, 0.25}), "no rows, huge columns");
+  ExpectIllegal(TrailerOnly({most, 0, 10, 10, 0.25, 0.25}), "huge rows, no columns");
+  // Within the sphere at a spacing of 5e-11 degrees, but 738 million rows to walk.
+  ExpectIllegal(TrailerOnly({738198280, 0, 0, 10, 5.4e-11, 0.26}), "huge rows of a tiny spacing, no columns");
+  ExpectIllegal(TrailerOnly({0, 536870902, 0, 10, 0.26, 5.4e-11}), "no rows, the columns of 2 GiB");
+  test::WriteBytes(Path, TrailerOnly({0, 536870901, 0, 10, 0.26, 5.4e-11}));
+  EXPECT_TRUE(OpenCustomFile(Session, Path));  // one row of these would stay below 2 GiB
+}
+
+TEST_F(CustomFileTest, FileOfTwoGibibytesOrMoreIsIllegal) {
+  // 2^14 x 2^15 nodes at 0.01 degrees: a plausible span, but 2^31 + 40 bytes,
+  // more than any conversion writes (sparse: no disk is used).
+  test::WriteSparseFile(Path, (std::int64_t{1} << 31) + CustomTrailerSize);
+  {
+    unsigned char trailer[CustomTrailerSize];
+    EncodeTrailer({1 << 14, 1 << 15, 10, 10, 0.01, 0.01}, trailer);
+    std::FILE* f = std::fopen(Path.c_str(), "r+b");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(fseeko(f, std::int64_t{1} << 31, SEEK_SET), 0);
+    ASSERT_EQ(std::fwrite(trailer, 1, sizeof trailer, f), sizeof trailer);
+    std::fclose(f);
+  }
+  View.Dialogs.clear();
+  EXPECT_FALSE(OpenCustomFile(Session, Path));
+  ASSERT_EQ(View.Dialogs.size(), 1u);
+  EXPECT_EQ(View.Dialogs[0].Text, "Illegal Custom geoid file: \r\n\r\n" + Path);
 }
 
 TEST_F(CustomFileTest, TrailerNoConversionCouldWriteIsIllegal) {
   const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
   const TCustomTrailer bad[] = {
-      {0, 0, 10, 10, 0, 0.25},      {0, 0, 10, 10, 0.25, 0},     {0, 0, 10, 10, nan, 0.25},
-      {0, 0, 10, 10, 0.25, -0.25},  {0, 0, 10, inf, 0.25, 0.25}, {0, 0, nan, 10, 0.25, 0.25},
-      {0, 0, 90.5, 10, 0.25, 0.25}, {0, 0, -91, 10, 0.25, 0.25}, {0, 0, 10, 720.5, 0.25, 0.25},
+      {0, 0, 10, 10, 0, 0.25},
+      {0, 0, 10, 10, 0.25, 0},
+      {0, 0, 10, 10, nan, 0.25},
+      {0, 0, 10, 10, 0.25, -0.25},
+      {0, 0, 10, inf, 0.25, 0.25},
+      {0, 0, nan, 10, 0.25, 0.25},
+      {0, 0, 90.5, 10, 0.25, 0.25},
+      {0, 0, -91, 10, 0.25, 0.25},
+      {0, 0, 10, 720.5, 0.25, 0.25},
       {0, 0, 10, -361, 0.25, 0.25},
+      // More than the sphere: 723 rows of 0.25 degrees, 1443 columns, and a
+      // billion rows of 100 degrees that a scan would walk for days.
+      {723, 0, 10, 10, 0.25, 0.25},
+      {0, 1443, 10, 10, 0.25, 0.25},
+      {1000000000, 0, -90, 10, 100, 0.25},
   };
   for (const auto& t : bad) ExpectIllegal(TrailerOnly(t), "implausible trailer");
   // The extremes a conversion can write are fine.
   test::WriteBytes(Path, TrailerOnly({0, 0, -90, -0.25, 1.0 / 60, 1.0 / 60}));
+  EXPECT_TRUE(OpenCustomFile(Session, Path));
+  test::WriteBytes(Path, TrailerOnly({0, 21602, -90, -0.05, 1.0 / 60, 1.0 / 60}));
+  EXPECT_TRUE(OpenCustomFile(Session, Path));
+  test::WriteBytes(Path, TrailerOnly({10802, 0, -90, -0.05, 1.0 / 60, 1.0 / 60}));
   EXPECT_TRUE(OpenCustomFile(Session, Path));
 }
 

@@ -152,6 +152,41 @@ TEST_F(GtxTest, ClosingColumnIsDroppedAndRegionalGridsKeepTheirColumns) {
   EXPECT_TRUE(std::isnan(NearestNode(Session, 21.1, -126)));
 }
 
+TEST_F(GtxTest, RegionalGridAcrossZeroReadsOnBothSides) {
+  // 5 W .. 4 E at half a degree: its west edge goes to 355, and the grid reads
+  // the longitudes east of 0 past 360, where its columns are.
+  const TGtxImport across = Import({40, -5, 0.5, 0.5, 7, 19});
+  EXPECT_FALSE(across.Rotated);
+  EXPECT_EQ(across.Model.glomn, 355.0);
+  ASSERT_TRUE(OpenModel(Session, across.Model));
+  for (const auto& [lon, column] : {std::pair{-5.0, 0},
+                                    {-3.0, 4},
+                                    {-0.5, 9},
+                                    {0.0, 10},
+                                    {0.5, 11},
+                                    {2.0, 14},
+                                    {4.0, 18},
+                                    {357.0, 4},
+                                    {360.0, 10},
+                                    {362.0, 14}}) {
+    SCOPED_TRACE(lon);
+    EXPECT_EQ(Bits(NearestNode(Session, 41.0, lon)), Bits(GtxTag(2, column)));
+    EXPECT_EQ(Bits(static_cast<float>(SourceValue(Session, 41.0, lon))), Bits(GtxTag(2, column)));
+  }
+  EXPECT_TRUE(std::isnan(NearestNode(Session, 41.0, 5.0)));
+  EXPECT_TRUE(std::isnan(NearestNode(Session, 41.0, -6.0)));
+
+  // A west edge a hair below 0 is 0, not 360.
+  CloseSource(Session);
+  std::filesystem::remove(Data.File("grid"));
+  const TGtxImport hair = Import({40, -1e-17, 0.5, 0.5, 7, 19});
+  EXPECT_EQ(hair.Model.glomn, 0.0);
+  ASSERT_TRUE(OpenModel(Session, hair.Model));
+  EXPECT_EQ(Bits(NearestNode(Session, 41.0, 0.0)), Bits(GtxTag(2, 0)));
+  EXPECT_EQ(Bits(NearestNode(Session, 41.0, 2.0)), Bits(GtxTag(2, 4)));
+  EXPECT_EQ(Bits(static_cast<float>(SourceValue(Session, 41.0, 9.0))), Bits(GtxTag(2, 18)));
+}
+
 TEST_F(GtxTest, FilesThatCannotBeImportedFaithfullyAreRefusedAndNothingIsWritten) {
   const auto constant = [](int, int) { return 1.5f; };
   const std::string gtx = In.File("bad.gtx");
@@ -191,6 +226,13 @@ TEST_F(GtxTest, FilesThatCannotBeImportedFaithfullyAreRefusedAndNothingIsWritten
   refused("not a positive finite number");
   test::WriteGtx(gtx, {-90, -180, 20, -20, 10, 18}, constant);
   refused("not a positive finite number");
+  // So fine that n, or n times a count, would leave 64 bits.
+  test::WriteGtx(gtx, {-90, -180, 20, 3e-15, 10, 18}, constant);
+  refused("degrees is finer than");
+  test::WriteGtx(gtx, {-90, -180, 1e-17, 20, 10, 18}, constant);
+  refused("degrees is finer than");
+  test::WriteGtx(gtx, {-90, -180, 20, 4e-320, 10, 18}, constant);
+  refused("degrees is finer than");
   test::WriteGtx(gtx, {-90, -180, 0.3, 0.3, 10, 18}, constant);
   refused("is not 100/n degrees");
   test::WriteGtx(gtx, {-90, -180, 0.04167, 0.04167, 10, 18}, constant);  // 1/24 to 4 figures only
