@@ -3,7 +3,6 @@
 // from the input and from the grid's corners come without fault, the export
 // writes exactly its nodes, and a maximum error scan runs over it against a
 // small 5-degree source grid.
-#include <omp.h>
 
 #include <cmath>
 
@@ -48,7 +47,6 @@ float Stored(const std::uint8_t* data, std::int64_t word) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  omp_set_num_threads(1);  // one core per fuzzer
   World();
   return 0;
 }
