@@ -41,14 +41,24 @@ void THeatMap::Row(std::int64_t i, const double* diffs, std::size_t count) {
   float* pixels = &FPixels[static_cast<std::size_t>(i / FBlock) * FWidth];
   const std::size_t points = std::min(count, static_cast<std::size_t>(FLattice.nc + 1));
   const auto k = static_cast<std::size_t>(FBlock);
-  for (std::size_t j = 0; j < points; ++j) {
-    const double d = diffs[j];
-    if (std::isnan(d)) continue;
-    const double magnitude = std::fabs(d);
-    float& pixel = pixels[j / k];
-    if (std::isnan(pixel) || magnitude > std::fabs(static_cast<double>(pixel))) pixel = static_cast<float>(d);
-    if (magnitude > FScale) FScale = magnitude;
+  // Pixel by pixel, its k points in a run: no division per point. A point
+  // replaces the pixel when its magnitude exceeds the stored value's (NaN
+  // never does), so the first of equal ones stays, as one point at a time.
+  double scale = FScale;
+  for (std::size_t start = 0; start < points; start += k) {
+    float& pixel = pixels[start / k];
+    double best = std::isnan(pixel) ? -1.0 : std::fabs(static_cast<double>(pixel));
+    const std::size_t end = std::min(points, start + k);
+    for (std::size_t j = start; j < end; ++j) {
+      const double magnitude = std::fabs(diffs[j]);
+      if (magnitude > scale) scale = magnitude;
+      if (magnitude > best) {
+        pixel = static_cast<float>(diffs[j]);
+        best = std::fabs(static_cast<double>(pixel));
+      }
+    }
   }
+  FScale = scale;
 }
 
 TPngText HeatMapText(const THeatMap& heat) {
