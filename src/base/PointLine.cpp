@@ -63,10 +63,6 @@ TPointLine ReadPointLine(std::string_view line) {
     lonEnd = fieldEnd(lonStart);
     restStart = skipSeparator(lonEnd);
   }
-  if (lonStart > line.size()) {
-    p.Reason = "expected LAT;LON, LAT LON, LAT,LON or LAT<TAB>LON";
-    return p;
-  }
   std::size_t latColumn = 0, lonColumn = 0;
   p.Lat = Field(line, 0, latEnd, latColumn);
   p.Lon = Field(line, lonStart, lonEnd, lonColumn);

@@ -42,7 +42,7 @@ struct TMapOptions {
   std::string Png;
   int Width = 1024;
   std::optional<std::string> South, West, North, East, Lat, Lon;
-  std::optional<int> Resolution;
+  std::optional<std::string> Resolution;  // minutes, as typed
 };
 
 struct TImportOptions {

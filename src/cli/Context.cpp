@@ -1,5 +1,6 @@
 #include "cli/Context.hpp"
 
+#include <cmath>
 #include <filesystem>
 #include <iostream>
 
@@ -8,6 +9,7 @@
 #include "base/Path.hpp"
 #include "option/Settings.hpp"
 #include "option/SettingsPath.hpp"
+#include "view/Grids.hpp"
 
 namespace tessmar::cli {
 
@@ -54,6 +56,33 @@ void RequireCoordinate(const TView& view, TControl field, const char* option) {
   if (!c.Value)
     throw TUsageError(std::string(option) + ": \"" + text + "\" is not a " + (latitude ? "latitude" : "longitude") +
                       ": " + c.Reason + ". Write it as " + CoordinateSpellings);
+}
+
+int ResolutionMinutes(const std::string& text, const TSession& session) {
+  const TGeoidModel& model = session.GeoidModels[SelectedModelIndex(session)];
+  const std::optional<double> minutes = ReadNumber(text);
+  if (minutes)
+    for (const int choice : {0, 5, 10, 15, 20})
+      if (*minutes == choice) return choice;
+  const double own = model.dgla * 60;
+  if (minutes && std::fabs(*minutes - own) < 1e-9 * own) return 0;
+  throw TUsageError("--res: \"" + text + "\" is not a resolution for " + model.title + ". Choose 5, 10, 15 or 20 minutes, or 0 (or " +
+                    ShortestText(std::round(own * 1e9) / 1e9) + ") for the model's own spacing");
+}
+
+void SetRegion(TContext& context, const std::optional<std::string>& south, const std::optional<std::string>& west,
+               const std::optional<std::string>& north, const std::optional<std::string>& east,
+               const std::optional<std::string>& resolution) {
+  TView& view = context.View;
+  SetIfGiven(view, TControl::EditLat1, south);
+  SetIfGiven(view, TControl::EditLon1, west);
+  SetIfGiven(view, TControl::EditLat2, north);
+  SetIfGiven(view, TControl::EditLon2, east);
+  RequireCoordinate(view, TControl::EditLat1, "--south");
+  RequireCoordinate(view, TControl::EditLon1, "--west");
+  RequireCoordinate(view, TControl::EditLat2, "--north");
+  RequireCoordinate(view, TControl::EditLon2, "--east");
+  if (resolution) view.SetChecked(ResolutionButton(ResolutionMinutes(*resolution, context.Session)), true);
 }
 
 void SetIfGiven(TView& view, TControl control, const std::optional<std::string>& value) {

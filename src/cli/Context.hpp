@@ -38,6 +38,17 @@ void SetIfGiven(TView& view, TControl control, const std::optional<std::string>&
 // without regard to case when only one matches). Throws TUsageError.
 int ModelIndex(const std::string& text, const TGeoidModels& models);
 
+// --res: 0, 5, 10, 15 or 20 minutes, or the selected model's own spacing (as
+// 0). Throws TUsageError listing them.
+int ResolutionMinutes(const std::string& text, const TSession& session);
+
+// The region's corners and resolution from --south, --west, --north, --east and
+// --res where given, each held to its rule (the strict coordinate rule, the
+// resolutions above). Throws TUsageError naming the option.
+void SetRegion(TContext& context, const std::optional<std::string>& south, const std::optional<std::string>& west,
+               const std::optional<std::string>& north, const std::optional<std::string>& east,
+               const std::optional<std::string>& resolution);
+
 // The coordinate in a field (set from `option` or the settings) by the strict
 // rule; throws TUsageError naming the option when it is refused.
 void RequireCoordinate(const TView& view, TControl field, const char* option);

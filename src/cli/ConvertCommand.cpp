@@ -3,31 +3,12 @@
 
 #include <iostream>
 
-#include <cmath>
-
-#include "base/CoordText.hpp"
-#include "base/Numeric.hpp"
 #include "base/Text.hpp"
-#include "view/Grids.hpp"
 #include "cli/Context.hpp"
 #include "convert/ConvertCommand.hpp"
 
 namespace tessmar::cli {
 
-namespace {
-// --res: 0, 5, 10, 15 or 20 minutes, or the selected model's own spacing (as 0).
-int ResolutionMinutes(const std::string& text, const TSession& session) {
-  const TGeoidModel& model = session.GeoidModels[SelectedModelIndex(session)];
-  const std::optional<double> minutes = ReadNumber(text);
-  if (minutes)
-    for (const int choice : {0, 5, 10, 15, 20})
-      if (*minutes == choice) return choice;
-  const double own = model.dgla * 60;
-  if (minutes && std::fabs(*minutes - own) < 1e-9 * own) return 0;
-  throw TUsageError("--res: \"" + text + "\" is not a resolution for " + model.title + ". Choose 5, 10, 15 or 20 minutes, or 0 (or " +
-                    ShortestText(std::round(own * 1e9) / 1e9) + ") for the model's own spacing");
-}
-}  // namespace
 
 int RunConvert(const TGlobalOptions& global, const TConvertOptions& options) {
   TContext context(global);
@@ -37,15 +18,7 @@ int RunConvert(const TGlobalOptions& global, const TConvertOptions& options) {
     std::cerr << "Error: --output names no file.\n";
     return ExitUsage;
   }
-  SetIfGiven(view, TControl::EditLat1, options.South);
-  SetIfGiven(view, TControl::EditLon1, options.West);
-  SetIfGiven(view, TControl::EditLat2, options.North);
-  SetIfGiven(view, TControl::EditLon2, options.East);
-  RequireCoordinate(view, TControl::EditLat1, "--south");
-  RequireCoordinate(view, TControl::EditLon1, "--west");
-  RequireCoordinate(view, TControl::EditLat2, "--north");
-  RequireCoordinate(view, TControl::EditLon2, "--east");
-  if (options.Resolution) view.SetChecked(ResolutionButton(ResolutionMinutes(*options.Resolution, session)), true);
+  SetRegion(context, options.South, options.West, options.North, options.East, options.Resolution);
   view.AnswerYes = options.Overwrite;
 
   const TConvertResult result = ButtonConvertClick(session);

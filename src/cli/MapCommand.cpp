@@ -15,24 +15,22 @@ int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
   TContext context(global);
   TCliView& view = context.View;
   TSession& session = context.Session;
-  SetIfGiven(view, TControl::EditLat1, options.South);
-  SetIfGiven(view, TControl::EditLon1, options.West);
-  SetIfGiven(view, TControl::EditLat2, options.North);
-  SetIfGiven(view, TControl::EditLon2, options.East);
-  if (options.Resolution) view.SetChecked(ResolutionButton(*options.Resolution), true);
-
-  const TGeoidModel& model = session.GeoidModels[SelectedModelIndex(session)];
-  const std::unique_ptr<TGeoidGrid> source = OpenSourceGrid(session.DataDir, model);
-  if (!source)
-    std::cerr << "Note: no relief: the model's grid file does not open: " << ModelFilePath(session.DataDir, model)
-              << "\n";
+  SetRegion(context, options.South, options.West, options.North, options.East, options.Resolution);
 
   // The check point only when asked for: the settings' test point is the window's.
   const bool point = options.Lat && options.Lon;
   if (point) {
     view.SetText(TControl::EditLat, *options.Lat);
     view.SetText(TControl::EditLon, *options.Lon);
+    RequireCoordinate(view, TControl::EditLat, "--lat");
+    RequireCoordinate(view, TControl::EditLon, "--lon");
   }
+  const TGeoidModel& model = session.GeoidModels[SelectedModelIndex(session)];
+  const std::unique_ptr<TGeoidGrid> source = OpenSourceGrid(session.DataDir, model);
+  if (!source)
+    std::cerr << "Note: no relief: the model's grid file does not open: " << ModelFilePath(session.DataDir, model)
+              << "\n";
+
   const TMapInputs inputs = MapInputsOf(session, source ? source->dlat : model.dgla);
   if (point && !inputs.Point) {
     std::cerr << "Error: --lat and --lon must be coordinates.\n";

@@ -131,11 +131,8 @@ int main(int argc, char** argv) {
   optional(mapCommand, "--west", map.West, "Longitude of the region's southwest corner");
   optional(mapCommand, "--north", map.North, "Latitude of the region's northeast corner");
   optional(mapCommand, "--east", map.East, "Longitude of the region's northeast corner");
-  mapCommand
-      ->add_option_function<int>(
-          "--res", [&map](int minutes) { map.Resolution = minutes; },
-          "Output resolution in minutes, for the three-cell margin (default: as convert)")
-      ->check(CLI::IsMember({0, 5, 10, 15, 20}));
+  optional(mapCommand, "--res", map.Resolution,
+           "Output resolution in minutes, for the three-cell margin: as convert's --res (default: as convert)");
   CLI::Option* mapLat = optional(mapCommand, "--lat", map.Lat, "Latitude of a point to mark with a cross (with --lon)");
   CLI::Option* mapLon = optional(mapCommand, "--lon", map.Lon, "Longitude of a point to mark with a cross (with --lat)");
   mapLat->needs(mapLon);

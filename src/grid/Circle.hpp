@@ -30,6 +30,14 @@ inline double GridLongitude(double lon, double west, double east, bool shiftsEas
   return lon;
 }
 
+// Any angle brought into [0, 360): a value a hair below 0 that would come to
+// 360 in the sum is 0, where it lies.
+inline double AngleInCircle(double degrees) noexcept {
+  double d = std::fmod(degrees, 360.0);
+  if (d < 0) d += 360;
+  return d >= 360 ? 0 : d;
+}
+
 // A latitude as the grids take it: beyond 90 is 90, below -90 (by more than a
 // rounding error) is -90.
 inline double ClampLatitude(double lat) noexcept {

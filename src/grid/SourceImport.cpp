@@ -85,13 +85,9 @@ TSourcePlan PlanSourceGrid(const TRasterNodes& h, const std::string& refused) {
     plan.Rotation = static_cast<std::int32_t>(((static_cast<std::int64_t>(node) % nlon) + nlon) % nlon);
     plan.west = 0;
   } else {
-    // Into 0..360: a west edge a hair below 0 comes to 360 in the sum and is 0
-    // again, its nodes where they were to within rounding. A grid across 0
-    // degrees then runs past 360, and the grid reads the longitudes east of 0
-    // there (GridLongitude).
-    plan.west = std::fmod(h.west, 360.0);
-    if (plan.west < 0) plan.west += 360;
-    if (plan.west >= 360) plan.west = 0;
+    // Into [0, 360). A grid across 0 degrees then runs past 360, and the grid
+    // reads the longitudes east of 0 there (GridLongitude).
+    plan.west = AngleInCircle(h.west);
   }
 
   plan.RecordWords = nlon + 2;

@@ -18,8 +18,7 @@ namespace tessmar {
 namespace {
 // Degrees east of `west`, in 0 .. 360 (an east edge in (0 .. 360]).
 double Offset(double lon, double west, bool eastEdge) {
-  double d = std::fmod(lon - west, 360.0);
-  if (d < 0) d += 360;
+  double d = AngleInCircle(lon - west);
   if (eastEdge && d == 0) d = 360;
   return d;
 }
@@ -111,8 +110,7 @@ void DrawHeat(TImage& image, const TMapFrame& frame, const THeatMap& heat) {
     const double i = std::round((l.North - frame.Lat(y)) / l.DLat);
     if (i < 0 || i > static_cast<double>(l.nr)) continue;
     for (int x = 0; x < image.Width; ++x) {
-      double d = std::fmod(frame.Lon(x) - l.West + l.DLon / 2, 360.0);
-      if (d < 0) d += 360;
+      const double d = AngleInCircle(frame.Lon(x) - l.West + l.DLon / 2);
       const double j = std::round((d - l.DLon / 2) / l.DLon);
       if (j < 0 || j > static_cast<double>(l.nc)) continue;
       keep(x, y,
