@@ -100,13 +100,21 @@ struct TPreadGrid {
   ~TPreadGrid() { ::close(fd); }
   double RowPosition(double lat) const { return (north - lat) * rowFactor / 100; }
   double ColPosition(double lon) const { return (lon - west) * colFactor / 100; }
-  float ReadNode(std::int32_t row, std::int32_t column) const {
+  std::int32_t WrappedColumn(std::int32_t column) const {
     std::int64_t c = column;
     if (wraps) c = c < 0 ? c + nlon : c >= nlon ? c - nlon : c;
-    if (row < 0 || row >= nlat || c < 0 || c >= nlon) return NoValue();
+    return c < 0 || c >= nlon ? -1 : static_cast<std::int32_t>(c);
+  }
+  float ReadNode(std::int32_t row, std::int32_t column) const {
+    const std::int32_t c = WrappedColumn(column);
+    if (row < 0 || row >= nlat || c < 0) return NoValue();
     float v;
     if (::pread(fd, &v, 4, 4 * (static_cast<std::int64_t>(row) * ncols + c + PrePad)) != 4) return NoValue();
     return std::fabs(static_cast<double>(v)) < 200.0 ? v : NoValue();
+  }
+  // A node at a time, as the grid is meant to be read here.
+  void ReadRow(std::int32_t row, const std::int32_t* wrapped, std::size_t count, float* out) const {
+    for (std::size_t k = 0; k < count; ++k) out[k] = wrapped[k] < 0 ? NoValue() : ReadNode(row, wrapped[k]);
   }
 };
 

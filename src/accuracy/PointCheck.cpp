@@ -1,24 +1,40 @@
 #include "accuracy/PointCheck.hpp"
 
 #include <cmath>
+#include <vector>
 
 #include "base/CoordText.hpp"
 #include "base/Numeric.hpp"
+#include "grid/Interpolation.hpp"
 #include "view/Grids.hpp"
 
 namespace tessmar {
 
 std::string CheckValueText(double value) { return std::isnan(value) ? "Out of range." : FormatFixed(value, 6, 4); }
 
-TPointValues CheckPoint(const TSession& session, double lat, double lon) {
+namespace {
+TPointValues PointValues(double source, double custom) {
   TPointValues v;
-  v.Source = SourceValue(session, lat, lon);
-  v.Custom = CustomValue(session, lat, lon);
+  v.Source = source;
+  v.Custom = custom;
   v.Error = v.Custom - v.Source;
   v.SourceText = CheckValueText(v.Source);
   v.CustomText = CheckValueText(v.Custom);
   v.ErrorText = std::isnan(v.Error) ? "" : FormatFixed(v.Error, 6, 4);
   return v;
+}
+}  // namespace
+
+TPointValues CheckPoint(const TSession& session, double lat, double lon) {
+  return PointValues(SourceValue(session, lat, lon), CustomValue(session, lat, lon));
+}
+
+void CheckPoints(const TSession& session, const double* lats, const double* lons, std::size_t count,
+                 TPointValues* out) {
+  std::vector<double> source(count), custom(count);
+  SourceValues(session.SourceGrid.get(), lats, lons, count, source.data());
+  CustomValues(session.CustomGrid.get(), lats, lons, count, custom.data());
+  for (std::size_t k = 0; k < count; ++k) out[k] = PointValues(source[k], custom[k]);
 }
 
 TPointCheck ButtonCalcClick(TSession& session) {

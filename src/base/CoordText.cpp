@@ -1,11 +1,11 @@
 #include "base/CoordText.hpp"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "base/Numeric.hpp"
 #include "base/Text.hpp"
@@ -126,7 +126,9 @@ TStrictCoordinate ReadStrictCoordinate(std::string_view text, TAxis axis) {
     std::string_view Digits;
     bool Fraction;
   };
-  std::vector<TNumber> numbers;
+  // Three numbers at most are kept: a coordinate with more is refused below.
+  std::array<TNumber, 3> numbers{};
+  std::size_t count = 0;
   bool sign = false, letter = false, letterBeforeNumbers = false;
   const char* hemispheres = latitude ? "NS" : "EW";
   std::size_t i = 0;
@@ -139,7 +141,8 @@ TStrictCoordinate ReadStrictCoordinate(std::string_view text, TAxis axis) {
       while (i < text.size() && (IsDigit(text[i]) || text[i] == '.')) ++i;
       const std::string_view digits = text.substr(start, i - start);
       if (!ToCoordinateNumber(digits)) return refuse("\"" + std::string(digits) + "\" is not a number");
-      numbers.push_back({digits, digits.find('.') != std::string_view::npos});
+      if (count < numbers.size()) numbers[count] = {digits, digits.find('.') != std::string_view::npos};
+      ++count;
       continue;
     }
     if (c == '+' || c == '-') {
@@ -148,7 +151,7 @@ TStrictCoordinate ReadStrictCoordinate(std::string_view text, TAxis axis) {
     } else if (upper == hemispheres[0] || upper == hemispheres[1]) {
       if (letter) return refuse("it has two hemisphere letters");
       letter = true;
-      letterBeforeNumbers = numbers.empty();
+      letterBeforeNumbers = count == 0;
     } else if (upper == 'N' || upper == 'S' || upper == 'E' || upper == 'W') {
       return refuse(std::string("\"") + c + "\" is no hemisphere of a " + (latitude ? "latitude (N or S)" : "longitude (E or W)"));
     } else if (static_cast<unsigned char>(c) == 0xC2 && i + 1 < text.size() &&
@@ -161,12 +164,12 @@ TStrictCoordinate ReadStrictCoordinate(std::string_view text, TAxis axis) {
     }
     ++i;
   }
-  if (numbers.empty()) return refuse("it has no digit");
+  if (count == 0) return refuse("it has no digit");
   if (sign && letter) return refuse("it has both a sign and a hemisphere letter");
-  if (numbers.size() > 3) return refuse("it has more than three numbers");
-  for (std::size_t k = 0; k + 1 < numbers.size(); ++k)
+  if (count > numbers.size()) return refuse("it has more than three numbers");
+  for (std::size_t k = 0; k + 1 < count; ++k)
     if (numbers[k].Fraction) return refuse("only its last number may have a fraction");
-  for (std::size_t k = 1; k < numbers.size(); ++k)
+  for (std::size_t k = 1; k < count; ++k)
     if (*ToCoordinateNumber(numbers[k].Digits) >= 60)
       return refuse(std::string(k == 1 ? "minutes" : "seconds") + " must be below 60");
   const double value = ParseCoordinate(text);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "accuracy/PointCheck.hpp"
 #include "base/CoordText.hpp"
 #include "base/PointLine.hpp"
+#include "base/WorkPool.hpp"
 #include "cli/Context.hpp"
 #include "view/Grids.hpp"
 #include "view/RunHandler.hpp"
@@ -25,11 +27,32 @@ namespace {
 // every core between two looks at the input.
 constexpr std::size_t ReadSize = 1 << 20;
 constexpr std::size_t BlockLines = 1 << 16;
+// A block goes to the threads in jobs of this many lines.
+constexpr std::size_t JobLines = 2048;
 
 // One input line's answer, made in parallel, printed in order.
 struct TAnswer {
   TPointLine Line;
   TPointValues Values;
+};
+
+// The points of a job's lines, checked together.
+class TPointBatch {
+ public:
+  void Add(std::size_t answer, const TPointLine& line) {
+    FAnswers.push_back(answer);
+    FLats.push_back(line.LatValue);
+    FLons.push_back(line.LonValue);
+  }
+  void Check(const TSession& session, std::vector<TAnswer>& answers) {
+    std::vector<TPointValues> values(FAnswers.size());
+    CheckPoints(session, FLats.data(), FLons.data(), FAnswers.size(), values.data());
+    for (std::size_t k = 0; k < FAnswers.size(); ++k) answers[FAnswers[k]].Values = std::move(values[k]);
+  }
+
+ private:
+  std::vector<std::size_t> FAnswers;
+  std::vector<double> FLats, FLons;
 };
 
 void AppendText(std::string& out, const TAnswer& a, bool custom) {
@@ -104,6 +127,7 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
   std::size_t lineNumber = 0, refused = 0, points = 0;
   bool content = false;  // a line other than blank or comment has been seen
   std::vector<TAnswer> answers;
+  TWorkPool pool;  // its threads sleep while they wait: no spinning beside busy cores
   bool end = false, interrupted = false, readError = false;
   while (!end && !interrupted) {
     const std::size_t had = input.size();
@@ -129,12 +153,16 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
       }
       if (lines.empty()) break;
       answers.resize(lines.size());
-#pragma omp parallel for schedule(dynamic, 1024)
-      for (std::size_t k = 0; k < lines.size(); ++k) {
-        TAnswer& a = answers[k];
-        a.Line = ReadPointLine(lines[k]);
-        if (a.Line.Kind == TPointLine::TKind::Point) a.Values = CheckPoint(session, a.Line.LatValue, a.Line.LonValue);
-      }
+      pool.Start((lines.size() + JobLines - 1) / JobLines, [&](std::size_t job) {
+        const std::size_t first = job * JobLines, last = std::min(lines.size(), first + JobLines);
+        TPointBatch batch;
+        for (std::size_t k = first; k < last; ++k) {
+          answers[k].Line = ReadPointLine(lines[k]);
+          if (answers[k].Line.Kind == TPointLine::TKind::Point) batch.Add(k, answers[k].Line);
+        }
+        batch.Check(session, answers);
+      });
+      pool.Wait();
       for (std::size_t k = 0; k < lines.size(); ++k) {
         TAnswer& a = answers[k];
         ++lineNumber;

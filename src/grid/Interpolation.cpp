@@ -1,5 +1,6 @@
 #include "grid/Interpolation.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tessmar {
@@ -41,6 +42,16 @@ double SourceValue(const TGeoidGrid* grid, double lat, double lon) {
 
 float CustomValue(const TGeoidGrid* grid, double lat, double lon) {
   return grid ? static_cast<float>(WindowSpline(*grid, MaxWindow, lat, lon)) : NoValue();
+}
+
+void SourceValues(const TGeoidGrid* grid, const double* lats, const double* lons, std::size_t count, double* out) {
+  if (grid) TWindowSpline(*grid, MaxWindow)(lats, lons, count, out);
+  else std::fill_n(out, count, NoValue());
+}
+
+void CustomValues(const TGeoidGrid* grid, const double* lats, const double* lons, std::size_t count, double* out) {
+  SourceValues(grid, lats, lons, count, out);
+  for (std::size_t k = 0; k < count; ++k) out[k] = static_cast<float>(out[k]);
 }
 
 }  // namespace tessmar

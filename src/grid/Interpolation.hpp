@@ -90,13 +90,20 @@ auto SplineValue(int n, double t, const TArray<Store>& Y, const TArray<Store>& R
 }  // namespace lanes
 
 namespace detail {
-// A node by 64-bit indexes; an index beyond 32 bits is outside every grid.
+// An index beyond 32 bits is outside every grid.
+inline bool FitsInt32(std::int64_t i) {
+  return i >= std::numeric_limits<std::int32_t>::min() && i <= std::numeric_limits<std::int32_t>::max();
+}
+// A node by 64-bit indexes.
 template <class Grid>
 float Node(const Grid& grid, std::int64_t row, std::int64_t column) {
-  constexpr std::int64_t lo = std::numeric_limits<std::int32_t>::min();
-  constexpr std::int64_t hi = std::numeric_limits<std::int32_t>::max();
-  if (row < lo || row > hi || column < lo || column > hi) return NoValue();
+  if (!FitsInt32(row) || !FitsInt32(column)) return NoValue();
   return grid.ReadNode(static_cast<std::int32_t>(row), static_cast<std::int32_t>(column));
+}
+// A column as Grid::ReadRow takes it (Grid::WrappedColumn) by a 64-bit index.
+template <class Grid>
+std::int32_t WrappedColumn(const Grid& grid, std::int64_t column) {
+  return FitsInt32(column) ? grid.WrappedColumn(static_cast<std::int32_t>(column)) : -1;
 }
 inline double Wide(float value) { return static_cast<double>(value); }
 }  // namespace detail
@@ -158,6 +165,11 @@ struct TWindowPieces {
   static auto ColumnValue(int n, double ty, const lanes::TArray<Store>& C) {
     lanes::TArray<Store> R{};
     lanes::SplineInit(n, C, R);
+    return ColumnSplineValue(n, ty, C, R);
+  }
+  // The column spline's value once it is set up (R from lanes::SplineInit).
+  template <class Store>
+  static auto ColumnSplineValue(int n, double ty, const lanes::TArray<Store>& C, const lanes::TArray<Store>& R) {
     if (std::isnan(ty)) return decltype(lanes::Wide(C[1])){} + NoValue();
     return lanes::SplineValue(n, ty, C, R);
   }
@@ -166,8 +178,10 @@ struct TWindowPieces {
 // The n x n window spline of one grid, n <= 6. It keeps the row splines of the
 // last window it used: they depend on the window's nodes alone, so a point that
 // falls in the same window as the one before costs no node read and no row
-// spline set-up, and gives exactly what a fresh evaluation gives. Valid while
-// the grid is unchanged; one per thread.
+// spline set-up, and gives exactly what a fresh evaluation gives. Points come
+// one at a time or in a batch; a batch sets up the column splines of its
+// points lanes::Count at a time, in the same operations, so each point gets
+// the bits it gets alone. Valid while the grid is unchanged; one per thread.
 template <class Grid>
 class TWindowSplineOf {
   using P = TWindowPieces<Grid>;
@@ -176,45 +190,116 @@ class TWindowSplineOf {
   TWindowSplineOf(const Grid& grid, int n) : FGrid(grid), FN(n) {}
 
   double operator()(double lat, double lon) {
-    const Grid& grid = FGrid;
-    const int n = FN;
-    if (n > MaxWindow) return NoValue();
-    lat = ClampLatitude(lat);
-    const double x = P::Column(grid, lon);
-    const double y = grid.RowPosition(lat);
-    const double half = n / 2.0;
-    if (!P::WindowLatitude(grid, n, lat) || !FitsInt64(x - half) || !FitsInt64(y - half))
-      return BilinearValueOf(grid, y, x);
+    TColumnInput in;
+    if (!RowValues(lat, lon, in)) return in.Value;
+    return P::ColumnValue(FN, in.Ty, in.C);
+  }
 
-    const std::int64_t col0 = Trunc(x - half), row0 = Trunc(y - half);
-    if (!FHave || row0 != FRow0 || col0 != FCol0) LoadWindow(row0, col0);
-    if (FMissing) return BilinearValueOf(grid, y, x);
-
-    // The n row splines at the point's column, side by side.
-    const lanes::TWide8 rows = lanes::SplineValue(n, x - static_cast<double>(col0), FY, FR);
-    TSplineArray C{};
-    for (int i = 1; i <= n; ++i) C[i] = static_cast<float>(rows[i - 1]);
-    return P::ColumnValue(n, y - static_cast<double>(row0), C);
+  // out[k] = (*this)(lats[k], lons[k]) for k < count.
+  void operator()(const double* lats, const double* lons, std::size_t count, double* out) {
+    constexpr int Lanes = lanes::Count;
+    std::size_t batch[Lanes];
+    double ty[Lanes];
+    lanes::TArray<lanes::TStoreN> C{};
+    int m = 0;
+    const auto flush = [&] {
+      lanes::TArray<lanes::TStoreN> R{};
+      lanes::SplineInit(FN, C, R);
+      for (int l = 0; l < m; ++l) {
+        TSplineArray c{}, r{};
+        for (int i = 1; i <= FN; ++i) {
+          c[i] = C[i][l];
+          r[i] = R[i][l];
+        }
+        out[batch[l]] = P::ColumnSplineValue(FN, ty[l], c, r);
+      }
+      m = 0;
+    };
+    for (std::size_t k = 0; k < count; ++k) {
+      TColumnInput in;
+      if (!RowValues(lats[k], lons[k], in)) {
+        out[k] = in.Value;
+        continue;
+      }
+      for (int i = 1; i <= FN; ++i) C[i][m] = in.C[i];
+      ty[m] = in.Ty;
+      batch[m++] = k;
+      if (m == Lanes) flush();
+    }
+    if (m > 0) flush();
   }
 
  private:
+  // What the column spline of one point takes: its row values and its row offset.
+  struct TColumnInput {
+    TSplineArray C{};
+    double Ty = 0;
+    double Value = 0;  // the point's value when it needs no column spline
+  };
+
+  // A point's grid coordinates and, where the window applies, the window's
+  // origin: its nodes are rows row0 + 1 .. row0 + n, columns col0 + 1 .. col0 + n.
+  struct TPlace {
+    double X, Y;
+    bool Window;
+    std::int64_t Row0 = 0, Col0 = 0;
+  };
+  TPlace Place(double lat, double lon) const {
+    lat = ClampLatitude(lat);
+    TPlace p{P::Column(FGrid, lon), FGrid.RowPosition(lat), false};
+    const double half = FN / 2.0;
+    p.Window = P::WindowLatitude(FGrid, FN, lat) && FitsInt64(p.X - half) && FitsInt64(p.Y - half);
+    if (p.Window) {
+      p.Col0 = Trunc(p.X - half);
+      p.Row0 = Trunc(p.Y - half);
+    }
+    return p;
+  }
+
+  // The n row splines at the point's column, or (false) the point's value
+  // where the window does not apply.
+  bool RowValues(double lat, double lon, TColumnInput& in) {
+    if (FN > MaxWindow) {
+      in.Value = NoValue();
+      return false;
+    }
+    const TPlace p = Place(lat, lon);
+    if (!p.Window) {
+      in.Value = BilinearValueOf(FGrid, p.Y, p.X);
+      return false;
+    }
+    if (!FHave || p.Row0 != FRow0 || p.Col0 != FCol0) LoadWindow(p.Row0, p.Col0);
+    if (FMissing) {
+      in.Value = BilinearValueOf(FGrid, p.Y, p.X);
+      return false;
+    }
+    const lanes::TWide8 rows = lanes::SplineValue(FN, p.X - static_cast<double>(p.Col0), FY, FR);
+    for (int i = 1; i <= FN; ++i) in.C[i] = static_cast<float>(rows[i - 1]);
+    in.Ty = p.Y - static_cast<double>(p.Row0);
+    return true;
+  }
+
   // Node i, j of the window goes to FY[j], lane i - 1: the row splines are set
-  // up side by side. The first missing node gives the window up.
+  // up side by side. Each node row is read in one go, its columns wrapped once
+  // for all rows. The first missing node gives the window up.
   void LoadWindow(std::int64_t row0, std::int64_t col0) {
     FHave = true;
     FRow0 = row0;
     FCol0 = col0;
-    FMissing = false;
+    FMissing = true;
     FY = {};
-    for (int i = 1; i <= FN; ++i)
+    std::int32_t columns[MaxWindow];
+    for (int j = 1; j <= FN; ++j) columns[j - 1] = detail::WrappedColumn(FGrid, col0 + j);
+    float nodes[MaxWindow];
+    for (int i = 1; i <= FN; ++i) {
+      if (!detail::FitsInt32(row0 + i)) return;
+      FGrid.ReadRow(static_cast<std::int32_t>(row0 + i), columns, static_cast<std::size_t>(FN), nodes);
       for (int j = 1; j <= FN; ++j) {
-        const float node = detail::Node(FGrid, row0 + i, col0 + j);
-        if (std::isnan(node)) {
-          FMissing = true;
-          return;
-        }
-        FY[j][i - 1] = node;
+        if (std::isnan(nodes[j - 1])) return;
+        FY[j][i - 1] = nodes[j - 1];
       }
+    }
+    FMissing = false;
     lanes::SplineInit(FN, FY, FR);
   }
 
@@ -395,5 +480,9 @@ double WindowSpline(const TGeoidGrid& grid, int n, double lat, double lon);
 double SourceValue(const TGeoidGrid* grid, double lat, double lon);
 // A custom grid's value at a point, rounded to float32; NaN without a grid.
 float CustomValue(const TGeoidGrid* grid, double lat, double lon);
+// The two at count points: out[k] for (lats[k], lons[k]), the bits the
+// one-point forms give (CustomValues' rounded to float32, then widened).
+void SourceValues(const TGeoidGrid* grid, const double* lats, const double* lons, std::size_t count, double* out);
+void CustomValues(const TGeoidGrid* grid, const double* lats, const double* lons, std::size_t count, double* out);
 
 }  // namespace tessmar

@@ -182,10 +182,11 @@ TEST_F(InterpolationTest, UnreadablePointsHaveNoValueAndNeverThrow) {
   EXPECT_TRUE(std::isnan(BilinearValue(*Session.CustomGrid, nan, 3)));
 }
 
-// A lattice row is the single point at every one of its longitudes, bit for
-// bit: over the wrap, beside a missing node, near the poles, for rows taken in
-// any order (the kept node rows must not be stale) and for every window size.
-TEST_F(InterpolationTest, LatticeRowsGiveTheSinglePointValuesBitForBit) {
+// A lattice row, and a batch of scattered points, is the single point at every
+// one of its points, bit for bit: over the wrap, beside a missing node, near
+// the poles, for rows taken in any order (the kept node rows must not be
+// stale) and for every window size.
+TEST_F(InterpolationTest, LatticeRowsAndBatchesGiveTheSinglePointValuesBitForBit) {
   const auto missing = [](int r, int c) { return r == 9 && c == 2 ? NoValue() : Field(r, c); };
   std::vector<double> lons;
   for (double lon = -25; lon < 385; lon += 0.7) lons.push_back(lon);
@@ -194,12 +195,22 @@ TEST_F(InterpolationTest, LatticeRowsGiveTheSinglePointValuesBitForBit) {
   const auto compare = [&](const TGeoidGrid& g, const std::vector<double> lats, const std::vector<double> points) {
     for (int n : {-3, 2, 4, 6, 7}) {
       TLatticeSpline lattice(g, n, points.data(), points.size());
-      std::vector<double> out(points.size());
+      std::vector<double> out(points.size()), batchLats, batchLons;
       for (double lat : lats) {
         lattice.Row(lat, out.data());
         for (std::size_t k = 0; k < points.size(); ++k)
           ASSERT_EQ(bits(out[k]), bits(WindowSpline(g, n, lat, points[k]))) << n << ' ' << lat << ' ' << points[k];
+        // The batch takes the points across the rows: a new window at almost every point.
+        for (std::size_t k = 0; k < points.size(); ++k) {
+          batchLats.push_back(k % 2 ? lat : lats[k % lats.size()]);
+          batchLons.push_back(points[k]);
+        }
       }
+      std::vector<double> batch(batchLats.size());
+      TWindowSpline(g, n)(batchLats.data(), batchLons.data(), batchLats.size(), batch.data());
+      for (std::size_t k = 0; k < batch.size(); ++k)
+        ASSERT_EQ(bits(batch[k]), bits(WindowSpline(g, n, batchLats[k], batchLons[k])))
+            << n << ' ' << batchLats[k] << ' ' << batchLons[k];
     }
   };
   const std::vector<double> globe = {89.99, 85, 50.3, 47.1, 47.1, 46.9, 12.34, 3.3, 2.9,          -1,
