@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <mutex>
@@ -92,6 +93,7 @@ TMappedFile::TMappedFile(TMappedFile&& other) noexcept
     : FData(std::exchange(other.FData, nullptr)),
       FSize(std::exchange(other.FSize, 0)),
       FOpen(std::exchange(other.FOpen, false)),
+      FFd(std::exchange(other.FFd, -1)),
       FGuard(std::exchange(other.FGuard, -1)) {}
 
 TMappedFile& TMappedFile::operator=(TMappedFile&& other) noexcept {
@@ -100,6 +102,7 @@ TMappedFile& TMappedFile::operator=(TMappedFile&& other) noexcept {
     FData = std::exchange(other.FData, nullptr);
     FSize = std::exchange(other.FSize, 0);
     FOpen = std::exchange(other.FOpen, false);
+    FFd = std::exchange(other.FFd, -1);
     FGuard = std::exchange(other.FGuard, -1);
   }
   return *this;
@@ -117,8 +120,11 @@ bool TMappedFile::Open(const std::string& path) {
     ok = map != MAP_FAILED;
     if (ok) FData = static_cast<const unsigned char*>(map);
   }
-  ::close(fd);  // the mapping keeps the file's contents reachable
-  if (!ok) return false;
+  if (!ok) {
+    ::close(fd);
+    return false;
+  }
+  FFd = fd;
   FSize = info.st_size;
   FOpen = true;
   if (FData) FGuard = Guard(FData, FSize);
@@ -146,7 +152,21 @@ bool TMappedFile::Changed() const noexcept {
   return FGuard >= 0 && Slots[FGuard].Changed.load(std::memory_order_acquire);
 }
 
+bool TMappedFile::ReadAt(std::int64_t offset, void* out, std::size_t size) const noexcept {
+  auto* at = static_cast<unsigned char*>(out);
+  while (size > 0) {
+    const ssize_t n = ::pread(FFd, at, size, offset);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    at += n;
+    offset += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 void TMappedFile::Close() noexcept {
+  if (FFd >= 0) ::close(std::exchange(FFd, -1));
   Unguard(std::exchange(FGuard, -1));
   if (FData) ::munmap(const_cast<unsigned char*>(FData), static_cast<std::size_t>(FSize));
   FData = nullptr;

@@ -10,6 +10,7 @@
 // until a page is missing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -35,6 +36,11 @@ class TMappedFile {
   // zeros instead. Stays set until the file is closed.
   bool Changed() const noexcept;
 
+  // Copies bytes [offset, offset + size) of the file to out with read calls, a
+  // kernel copy that beats touching the mapping for data read once; false
+  // (out undefined) when the file no longer holds them.
+  bool ReadAt(std::int64_t offset, void* out, std::size_t size) const noexcept;
+
   // Tells the kernel that bytes [offset, offset + length) are about to be read
   // once, front to back, so it reads ahead and maps them in large steps. A
   // hint only: outside the file it is cut short, and nothing else changes.
@@ -44,6 +50,7 @@ class TMappedFile {
   const unsigned char* FData = nullptr;
   std::int64_t FSize = 0;
   bool FOpen = false;
+  int FFd = -1;     // kept open for ReadAt
   int FGuard = -1;  // the mapping's slot in the bus error guard; -1 unguarded
 };
 

@@ -109,10 +109,20 @@ TEngineResult MakeCustomGeoid(TSession& session, const std::string& FileName) {
                                   std::vector<float>(static_cast<std::size_t>(blockRows) * nodes)};
   const auto blockFirst = [&](std::int64_t b) { return b * blockRows; };
   const auto blockLast = [&](std::int64_t b) { return std::min(nrows, b * blockRows + blockRows - 1); };
+  // At the source's own spacing the columns are runs of neighbouring nodes
+  // (two where the region crosses the grid's edge): those are read as runs.
+  std::vector<std::pair<std::size_t, std::size_t>> runs;  // first node, count
+  for (std::size_t j = 0; j < nodes; ++j)
+    if (j > 0 && columns[j] >= 0 && columns[j - 1] >= 0 && columns[j] == columns[j - 1] + 1) ++runs.back().second;
+    else runs.emplace_back(j, 1);
+  const bool inRuns = runs.size() * 8 <= nodes;
   const auto sample = [&](std::int64_t b) {
     float* out = blocks[b % 2].data();
-    for (std::int64_t i = blockFirst(b); i <= blockLast(b); ++i, out += nodes)
-      source.ReadRow(NearestRow(source, N - static_cast<double>(i) * res), columns.data(), nodes, out);
+    for (std::int64_t i = blockFirst(b); i <= blockLast(b); ++i, out += nodes) {
+      const std::int32_t row = NearestRow(source, N - static_cast<double>(i) * res);
+      if (!inRuns) source.ReadRow(row, columns.data(), nodes, out);
+      else for (const auto& [first, count] : runs) source.ReadRun(row, columns[first], count, out + first);
+    }
     FloatsToLittle(blocks[b % 2].data(), static_cast<std::size_t>(blockLast(b) - blockFirst(b) + 1) * nodes);
   };
   // The source rows are read once, north to south.

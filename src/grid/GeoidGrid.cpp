@@ -1,5 +1,9 @@
 #include "grid/GeoidGrid.hpp"
 
+#include <bit>
+#include <cmath>
+#include <cstring>
+
 #include "base/Text.hpp"
 #include "grid/Circle.hpp"
 
@@ -25,6 +29,37 @@ std::string ModelFilePath(const std::string& dataDir, const TGeoidModel& model) 
 TGridLayout ModelLayout(const TGeoidModel& m) {
   // A catalogue grid past 360 is a regional one imported across 0 degrees.
   return {m.nrows, m.ncols, m.nlat, m.nlon, m.PrePad, m.glamn, m.glomn, m.dgla, m.dglo, true};
+}
+
+void TGeoidGrid::ReadRun(std::int32_t row, std::int32_t column, std::size_t count, float* out) const noexcept {
+  const std::int64_t word = static_cast<std::int64_t>(row) * ncols + column + PrePad;
+  const bool inFile = row >= 0 && row < nlat && column >= 0 && column + static_cast<std::int64_t>(count) <= nlon &&
+                      word >= 0 && word + static_cast<std::int64_t>(count) <= FFile.Size() / 4;
+  if (!inFile || !FFile.ReadAt(4 * word, out, 4 * count)) {
+    for (std::size_t k = 0; k < count; ++k) out[k] = ReadNode(row, static_cast<std::int32_t>(column + k));
+    return;
+  }
+  // The file's bytes, in place: ReadNode's rule node by node, four at a time
+  // where the file's byte order is the machine's (|v| < 200 in float32 is the
+  // same test as in float64: the widening is exact).
+  std::size_t k = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    using TInt4 = std::int32_t __attribute__((vector_size(16)));
+    using TFloat4 = float __attribute__((vector_size(16)));
+    const TInt4 missing = TInt4{} + std::bit_cast<std::int32_t>(NoValue());
+    for (; k + 4 <= count; k += 4) {
+      TInt4 bits;
+      std::memcpy(&bits, out + k, sizeof bits);
+      const TInt4 valid = reinterpret_cast<TFloat4>(bits & 0x7FFFFFFF) < 200.0f;  // false for NaN
+      bits = (bits & valid) | (missing & ~valid);
+      std::memcpy(out + k, &bits, sizeof bits);
+    }
+  }
+  const auto* bytes = reinterpret_cast<const unsigned char*>(out);
+  for (; k < count; ++k) {
+    const float v = LoadFloat(bytes + 4 * k);
+    out[k] = std::fabs(static_cast<double>(v)) < 200.0 ? v : NoValue();
+  }
 }
 
 std::unique_ptr<TGeoidGrid> TGeoidGrid::Make(TMappedFile file, const TGridLayout& layout) {

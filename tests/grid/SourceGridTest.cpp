@@ -3,6 +3,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <vector>
 
 #include "TestGrids.hpp"
 #include "grid/Source.hpp"
@@ -16,6 +17,22 @@ using test::TTempDir;
 
 // Distinct, exactly representable values that say where they were read from.
 float Tag(int row, int column) { return static_cast<float>(row) + static_cast<float>(column) / 64; }
+
+// Every run of a row, from every row and column just outside the grid to just
+// past it, reads what its nodes read one by one, bit for bit.
+void ExpectRunsReadAsNodes(const TGeoidGrid& g) {
+  for (int row = -1; row <= g.nlat; ++row)
+    for (int column = -1; column <= g.nlon; ++column)
+      for (std::size_t count = 0; count <= static_cast<std::size_t>(g.nlon) + 2; ++count) {
+        std::vector<float> run(count + 1, 7.0f);
+        g.ReadRun(row, column, count, run.data());
+        for (std::size_t k = 0; k < count; ++k)
+          ASSERT_EQ(std::bit_cast<std::uint32_t>(run[k]),
+                    std::bit_cast<std::uint32_t>(g.ReadNode(row, column + static_cast<int>(k))))
+              << row << ',' << column << " +" << k;
+        ASSERT_EQ(run[count], 7.0f);  // nothing written past the run
+      }
+}
 
 struct SourceGridTest : ::testing::Test {
   TTempDir Dir;
@@ -77,6 +94,7 @@ TEST_F(SourceGridTest, WrappingGridReadsOneTurnRoundOnly) {
   EXPECT_TRUE(
       std::isnan(g.ReadNode(std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::min())));
   EXPECT_EQ(g.ReadNode(18, 35), Tag(18, 35));
+  ExpectRunsReadAsNodes(g);
 }
 
 TEST_F(SourceGridTest, RegionalGridDoesNotWrap) {
@@ -96,15 +114,19 @@ TEST_F(SourceGridTest, RegionalGridDoesNotWrap) {
 TEST_F(SourceGridTest, OnlyPlausibleValuesRead) {
   TGeoidModel m = test::SmallModel("values", 1, 0, 10, 1, 6);
   const float inf = std::numeric_limits<float>::infinity();
-  const float stored[] = {199.99f, -199.99f, 200.0f, -200.0f, inf, std::nanf("")};
+  const float stored[] = {199.99f, -199.99f, 200.0f, -200.0f, inf, std::nanf(""), -inf, -0.0f, 1e-40f};
+  m.nlon = 9;
+  m.ncols = 11;
   test::WriteSourceGrid(Dir.File(m.fname), m, [&](int, int c) { return stored[c]; });
   ASSERT_TRUE(OpenModel(Session, m));
   EXPECT_EQ(Session.SourceGrid->ReadNode(0, 0), 199.99f);
   EXPECT_EQ(Session.SourceGrid->ReadNode(0, 1), -199.99f);
-  for (int c = 2; c < 6; ++c) {
+  for (int c = 2; c < 7; ++c) {
     const float v = Session.SourceGrid->ReadNode(0, c);
     EXPECT_EQ(std::bit_cast<std::uint32_t>(v), 0xFFC00000u) << c;
   }
+  EXPECT_EQ(std::bit_cast<std::uint32_t>(Session.SourceGrid->ReadNode(0, 7)), 0x80000000u);
+  ExpectRunsReadAsNodes(*Session.SourceGrid);
 }
 
 TEST_F(SourceGridTest, TruncatedFileReadsNaNPastItsEnd) {
@@ -114,6 +136,7 @@ TEST_F(SourceGridTest, TruncatedFileReadsNaNPastItsEnd) {
   EXPECT_EQ(Session.SourceGrid->ReadNode(5, 8), Tag(5, 8));
   EXPECT_TRUE(std::isnan(Session.SourceGrid->ReadNode(5, 9)));
   EXPECT_TRUE(std::isnan(Session.SourceGrid->ReadNode(18, 0)));
+  ExpectRunsReadAsNodes(*Session.SourceGrid);
 }
 
 TEST_F(SourceGridTest, GeometryThatPointsOutsideTheFileReadsNaN) {
@@ -121,6 +144,7 @@ TEST_F(SourceGridTest, GeometryThatPointsOutsideTheFileReadsNaN) {
   m.PrePad = -1000;  // a catalogue edited by hand
   ASSERT_TRUE(OpenModel(Session, m));
   EXPECT_TRUE(std::isnan(Session.SourceGrid->ReadNode(0, 0)));
+  ExpectRunsReadAsNodes(*Session.SourceGrid);
   m.PrePad = 1;
   m.ncols = 2000000000;
   ASSERT_TRUE(OpenModel(Session, m));
