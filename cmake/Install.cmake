@@ -1,9 +1,12 @@
-# Where `cmake --install` puts the programs, their man pages, the desktop entry
-# and the icon (the usual places, GNUInstallDirs), and the Debian package that
-# `cpack -G DEB` makes of them. Refers to the targets by name only.
+# Where `cmake --install` puts the programs, the CLI's formats module, their man
+# pages, the desktop entry and the icon (the usual places, GNUInstallDirs), and
+# the Debian package that `cpack -G DEB` makes of them. Refers to the targets by
+# name only.
 include(GNUInstallDirs)
 
 install(TARGETS tessmar-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The grid formats module, where tessmar-cli looks for it (src/CMakeLists.txt).
+install(TARGETS tessmar_formats_module LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/tessmar)
 if(TARGET tessmar)
   install(TARGETS tessmar RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # The build tree's copies (share/ beside bin/), wherever the sources keep them.

@@ -8,7 +8,7 @@
 #include "base/Numeric.hpp"
 #include "base/Path.hpp"
 #include "cli/Context.hpp"
-#include "formats/Raster.hpp"
+#include "cli/Formats.hpp"
 #include "grid/Circle.hpp"
 #include "grid/Gtx.hpp"
 #include "option/Settings.hpp"
@@ -23,7 +23,7 @@ int RunImport(const TGlobalOptions& global, const TImportOptions& options) {
   const std::string stem = BaseName(options.File);
   TSourceImport imported;
   try {
-    const auto import = options.GtxOnly ? ImportGtx : ImportRaster;
+    const auto import = options.GtxOnly ? ImportGtx : FormatsModule().Import;
     imported = import(options.File, session.DataDir, options.Name.value_or(stem), options.Title.value_or(stem),
                       options.Overwrite);
   } catch (const TError& e) {
@@ -88,7 +88,9 @@ int RunExport(const TGlobalOptions& global, const TExportOptions& options) {
   const double west = ExchangeWest(g.west, g.nlon, g.dlon);
   std::int64_t size = 0;
   try {
-    size = ExportGrid(g, to, *format, BaseName(custom), options.Overwrite);
+    // GTX is written by the program's own code: it needs no GDAL.
+    size = *format == TGridFormat::GTX ? ExportGtx(g, to, options.Overwrite)
+                                       : FormatsModule().Export(g, to, *format, BaseName(custom), options.Overwrite);
   } catch (const TError& e) {
     std::cerr << "Error: " << e.what() << "\n";
     return ExitFailed;

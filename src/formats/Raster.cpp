@@ -7,8 +7,6 @@
 #include <ogr_spatialref.h>
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <mutex>
 #include <vector>
@@ -223,16 +221,6 @@ TSourceImport ImportRaster(const std::string& path, const std::string& dataDir, 
     }
   });
 }
-
-std::optional<TGridFormat> GridFormatNamed(const std::string& name) {
-  std::string lower = name;
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  if (lower == "gtiff") return TGridFormat::GTiff;
-  if (lower == "gtx") return TGridFormat::GTX;
-  return std::nullopt;
-}
-
-std::string GridFormatExtension(TGridFormat format) { return format == TGridFormat::GTiff ? ".tif" : ".gtx"; }
 
 std::int64_t ExportGrid(const TGeoidGrid& grid, const std::string& path, TGridFormat format, const std::string& name,
                         bool overwrite) {

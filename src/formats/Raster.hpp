@@ -11,8 +11,14 @@
 //
 // Every operation throws TError with a message for the user and leaves nothing
 // behind on failure. GDAL is set up on first use; one thread at a time.
+//
+// The command line reaches ImportRaster and ExportGrid through the formats
+// module (formats/Module.hpp), so that only the commands that need GDAL load
+// it; the format names below are its own, known before any module is loaded.
 #pragma once
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,9 +42,16 @@ enum class TGridFormat { GTiff, GTX };
 
 // The format of a name as the CLI takes it ("GTiff", "GTX", any case); none for
 // another.
-std::optional<TGridFormat> GridFormatNamed(const std::string& name);
+inline std::optional<TGridFormat> GridFormatNamed(const std::string& name) {
+  std::string lower = name;
+  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (lower == "gtiff") return TGridFormat::GTiff;
+  if (lower == "gtx") return TGridFormat::GTX;
+  return std::nullopt;
+}
+
 // The usual file extension of a format, with its dot.
-std::string GridFormatExtension(TGridFormat format);
+inline std::string GridFormatExtension(TGridFormat format) { return format == TGridFormat::GTiff ? ".tif" : ".gtx"; }
 
 // Writes the open grid (the custom geoid) to path. GTiff: a Geodetic TIFF grid
 // as PROJ reads geoid models (vertical offset from WGS 84 to a vertical CRS,

@@ -59,6 +59,7 @@ std::string Shell(const std::string& command) {
 struct CliTest : ::testing::Test {
   TTempDir Dir;
   TTempDir Logs;
+  std::string Program = TESSMAR_CLI;
 
   // The full 2.5' layout as a sparse file: every node reads 0 but one.
   CliTest() {
@@ -72,7 +73,7 @@ struct CliTest : ::testing::Test {
   TRun Run(std::vector<std::string> args, const std::function<void(pid_t)>& whilst = {}) {
     if (std::find(args.begin(), args.end(), "--settings") == args.end())
       args.insert(args.begin(), {"--no-settings", "--data-dir", Dir.Path()});
-    args.insert(args.begin(), TESSMAR_CLI);
+    args.insert(args.begin(), Program);
     const std::string out = Logs.File("out"), err = Logs.File("err");
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -717,6 +718,41 @@ TEST_F(CliTest, ImportedGtxModelRoundTripsThroughGdalAndProj) {
   EXPECT_EQ(viaTiff.Out, imported.Out.substr(0, imported.Out.find("fname=")) + "fname=world-tif" +
                              imported.Out.substr(imported.Out.find("\nnrows=")));
   EXPECT_EQ(test::ReadBytes(data.File("world-tif")), test::ReadBytes(data.File("world")));
+}
+
+// GDAL is loaded with the formats module by import and GeoTIFF export alone: a
+// program whose module is missing does everything else, and those two say
+// which file they could not load.
+TEST_F(CliTest, WithoutTheFormatsModuleOnlyGdalImportAndExportFail) {
+  TTempDir bin;
+  Program = bin.File("tessmar-cli");
+  fs::copy_file(TESSMAR_CLI, Program);
+  EXPECT_EQ(Run({"--version"}).Out, "tessmar-cli 2.5.0.0\n");
+  TRun convert =
+      Run({"--output", "small", "convert", "--south", "49", "--north", "51", "--west", "119", "--east", "121"});
+  ASSERT_EQ(convert.Status, 0) << convert.Err;
+  EXPECT_EQ(Run({"--output", "small", "check", "--lat", "50", "--lon", "120"}).Out,
+            "Original(m): 36.5000\nCustom(m): 36.5000\nError(m): 0.0000\n");
+  test::WriteGtx(Logs.File("small.gtx"), {49, 119, 1, 1, 3, 3}, [](int r, int c) { return r + c / 4.0f; });
+  TTempDir data;
+  EXPECT_EQ(Run({"--data-dir", data.Path(), "import-gtx", Logs.File("small.gtx")}).Status, 0);
+
+  const std::string cannot = "Error: Cannot load the grid formats module " +
+                             fs::path(bin.Path()).parent_path().parent_path().string() + "/lib";
+  const std::string why = "/tessmar/libtessmar-formats.so: cannot open shared object file: No such file or directory\n";
+  TRun import = Run({"--data-dir", data.Path(), "import", Logs.File("small.gtx"), "--name", "viagdal"});
+  EXPECT_EQ(import.Status, 1);
+  EXPECT_EQ(import.Err.rfind(cannot, 0), 0u) << import.Err;
+  EXPECT_TRUE(import.Err.ends_with(why)) << import.Err;
+  EXPECT_FALSE(fs::exists(data.File("viagdal")));
+  EXPECT_EQ(Run({"--output", "small", "export", "--format", "png"}).Status, 2);  // known before any module
+  TRun exported = Run({"--output", "small", "export"});
+  EXPECT_EQ(exported.Status, 1);
+  EXPECT_EQ(exported.Err.rfind(cannot, 0), 0u) << exported.Err;
+  EXPECT_TRUE(exported.Err.ends_with(why)) << exported.Err;
+  EXPECT_FALSE(fs::exists(Dir.File("small.tif")));
+  EXPECT_EQ(Run({"--output", "small", "export-gtx"}).Status, 0);  // the program's own writer
+  EXPECT_TRUE(fs::exists(Dir.File("small.gtx")));
 }
 
 // PROJ's own EGM96 grid, as GTX and as the GeoTIFF gdal_translate makes of it:

@@ -28,7 +28,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Maintainer)" ] && [ -n "$(field Description)" ] || fail "no Maintainer or Description"
 depends=$(field Depends)
 echo "Depends: $depends"
-needed=(libc6 libstdc++6 libgomp1)
+needed=(libc6 libstdc++6 libpng16-16)
 ((window)) && needed+=(libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 qt6-qpa-plugins)
 names=$(sed 's/ *([^)]*)//g; s/ *| */\n/g; s/, */\n/g' <<<"$depends")
 for p in "${needed[@]}"; do
@@ -45,10 +45,14 @@ expected=(usr/bin/tessmar-cli usr/share/man/man1/tessmar-cli.1.gz)
 for f in "${expected[@]}"; do
   [ -s "$root/$f" ] || fail "$f missing from the package"
 done
+# The formats module (GDAL), which tessmar-cli loads only for the commands that need it.
+module=$(find "$root/usr/lib" -path "*/tessmar/libtessmar-formats.so")
+[ -n "$module" ] && [ "$(wc -l <<<"$module")" -eq 1 ] || fail "no single usr/lib/.../tessmar/libtessmar-formats.so"
+echo "module: ${module#"$root"/}"
 ((window)) || [ ! -e "$root/usr/bin/tessmar" ] || fail "the window is in a package built without it"
 
 # Installed programs find their libraries on the system, never in the build tree.
-for exe in "$root"/usr/bin/*; do
+for exe in "$root"/usr/bin/* "$module"; do
   ! LC_ALL=C ldd "$exe" | grep -q "not found" || fail "$(basename "$exe"): a library is missing: $(ldd "$exe")"
   ! LC_ALL=C readelf -d "$exe" | grep -Eq "R(UN)?PATH" || fail "$(basename "$exe") keeps a run path"
 done
@@ -77,6 +81,9 @@ fi
 
 # The installed CLI: its version, then a GTX grid in, a custom geoid out, checked.
 [ "$("$cli" --version)" = "tessmar-cli $version" ] || fail "tessmar-cli --version: $("$cli" --version)"
+# GDAL is the module's, loaded when a command needs it: the program itself starts without it.
+! LC_ALL=C ldd "$cli" | grep -q libgdal || fail "tessmar-cli links GDAL: $(ldd "$cli")"
+LC_ALL=C ldd "$module" | grep -q libgdal || fail "the formats module does not link GDAL: $(ldd "$module")"
 mkdir "$work/data"
 # A 0.5-degree regional grid, 30..42 N, 130..150 E: node (row r from the south,
 # column c) holds 30 + r/4 + c/8, exact in float32.
@@ -101,3 +108,7 @@ echo "installed tessmar-cli converted and checked: $check"
 "$cli" --settings t.ini --output tokyo export >/dev/null || fail "export"
 [ "$(head -c 4 data/tokyo.tif | od -An -c | tr -d ' ')" = 'II*\0' ] || fail "export wrote no GeoTIFF data/tokyo.tif"
 echo "installed tessmar-cli exported data/tokyo.tif"
+# And the GeoTIFF back in as a source grid.
+"$cli" --no-settings --data-dir data import data/tokyo.tif --name back >/dev/null || fail "import of data/tokyo.tif"
+[ -s data/back ] || fail "import wrote no data/back"
+echo "installed tessmar-cli imported data/tokyo.tif back ($(stat -c %s data/back) bytes)"
