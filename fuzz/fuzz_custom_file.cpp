@@ -60,17 +60,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(size >= static_cast<std::size_t>(CustomTrailerSize) && size < (std::size_t{1} << 31));
   FUZZ_CHECK(std::int64_t{g.nlat} * g.nlon * 4 + CustomTrailerSize == static_cast<std::int64_t>(size));
 
-  // Every node, once by ReadNode and once by ReadRow, against the bytes (no
-  // row buffer where there are no rows: a column count alone may be large).
+  // Every node, by ReadNode, ReadRow and ReadRun, against the bytes. A
+  // count alone may be large: no row buffer where there are no rows, and no
+  // walk down rows that hold no node.
   std::vector<std::int32_t> columns(g.nlat > 0 ? static_cast<std::size_t>(g.nlon) : 0);
-  std::vector<float> row(columns.size());
+  std::vector<float> row(columns.size()), run(columns.size());
   for (std::size_t c = 0; c < columns.size(); ++c) columns[c] = g.WrappedColumn(static_cast<std::int32_t>(c));
-  for (std::int32_t r = 0; r < g.nlat; ++r) {
+  const std::int32_t rows = g.nlon > 0 ? g.nlat : 0;
+  for (std::int32_t r = 0; r < rows; ++r) {
     g.ReadRow(r, columns.data(), columns.size(), row.data());
+    g.ReadRun(r, 0, run.size(), run.data());
     for (std::int32_t c = 0; c < g.nlon; ++c) {
       const float expected = Stored(data, std::int64_t{r} * g.nlon + c);
       FUZZ_CHECK(fuzz::SameBits(g.ReadNode(r, c), expected));
       FUZZ_CHECK(fuzz::SameBits(row[static_cast<std::size_t>(c)], expected));
+      FUZZ_CHECK(fuzz::SameBits(run[static_cast<std::size_t>(c)], expected));
     }
   }
   FUZZ_CHECK(std::isnan(g.ReadNode(g.nlat, 0)) && std::isnan(g.ReadNode(-1, 0)));

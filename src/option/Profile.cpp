@@ -37,6 +37,15 @@ std::optional<std::u16string_view> SectionName(std::u16string_view line) {
   return Trim(line.substr(1, close - 1));
 }
 
+// A value as written: inside quotes where Read would not give it back
+// otherwise (blanks at its ends are trimmed, a pair of quotes round it taken off).
+std::u16string Written(std::u16string value) {
+  const bool blankEnds = !value.empty() && (IsSpace(value.front()) || IsSpace(value.back()));
+  const bool quoted =
+      value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front();
+  return blankEnds || quoted ? u"\"" + value + u"\"" : value;
+}
+
 // Decodes a well-formed UTF-8 text; false at the first ill-formed sequence.
 bool DecodeUtf8(std::string_view in, std::u16string& out, bool strict) {
   out.clear();
@@ -187,7 +196,8 @@ std::optional<std::string> TProfile::Read(std::string_view section, std::string_
 
 void TProfile::Write(std::string_view section, std::string_view key, std::string_view value) {
   const std::u16string name = Utf8ToUtf16(section), keyName = Utf8ToUtf16(key);
-  const std::u16string line = keyName + u"=" + Utf8ToUtf16(value);
+  const std::u16string written = Written(Utf8ToUtf16(value));
+  const std::u16string line = keyName + u"=" + written;
   const auto header = FindSection(name);
   if (!header) {
     FLines.push_back(u"[" + name + u"]");
@@ -195,7 +205,7 @@ void TProfile::Write(std::string_view section, std::string_view key, std::string
     return;
   }
   if (const auto found = FindKey(*header, keyName)) {
-    FLines[found->Line].replace(found->ValueStart, std::u16string::npos, Utf8ToUtf16(value));
+    FLines[found->Line].replace(found->ValueStart, std::u16string::npos, written);
     return;
   }
   // After the section's last entry, before any blank lines that end it.

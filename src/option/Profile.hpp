@@ -2,7 +2,9 @@
 // kept: "[Section]" lines and "key=value" lines, names matched without regard to
 // ASCII case, the first of repeated sections or keys winning, values read up to
 // 2047 UTF-16 characters. A written value replaces the key where it stands; a new
-// key goes to the end of its section, a new section to the end of the file.
+// key goes to the end of its section, a new section to the end of the file. A
+// value with blanks at its ends or quotes round it is written inside quotes, so
+// that it reads back as it was.
 // Files are read as UTF-16 (LE or BE, with a byte-order mark), UTF-8 or, failing
 // that, Latin-1, and always written as UTF-16LE with the mark FF FE and CR LF
 // line ends, through a temporary file renamed into place. Texts at the interface

@@ -125,6 +125,16 @@ TEST(Profile, LongValuesReadUpTo2047Characters) {
   WriteText(dir.File("a.ini"), "[A]\nk=\"quoted\"\n");
   ASSERT_TRUE(p.Load());
   EXPECT_EQ(p.Read("A", "k"), "quoted");
+  // What is written reads back as it was, through a save and a load, however
+  // often: quotes and blanks a read would take off are kept inside quotes.
+  for (const std::string value : {"\"\"\"\"", "\"a\"", "'b'", " c ", "\t", "\"", "'x\"", "plain", ""}) {
+    for (int round = 0; round < 2; ++round) {
+      p.Write("A", "k", round == 0 ? value : *p.Read("A", "k"));
+      ASSERT_TRUE(p.Save());
+      ASSERT_TRUE(p.Load());
+      EXPECT_EQ(p.Read("A", "k"), value) << value;
+    }
+  }
 }
 
 TEST(Profile, MissingFileIsCreatedHoldingOnlyTheMark) {
