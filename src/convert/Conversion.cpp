@@ -61,8 +61,10 @@ namespace {
 constexpr double MaxFileBytes = 2147483648.0;  // files stay below 2 GiB
 
 // Rows are sampled and written in blocks of about this many bytes: a block is
-// one hand-over to the sampling thread and one write.
-constexpr std::size_t BlockBytes = std::size_t{1} << 21;
+// one hand-over to the sampling thread and one write. Small enough that a
+// block is still in the processor's cache when it is written: with 2 MB blocks
+// the 1' world cut took 0.5-1.9 s, with these 0.35-0.40 s.
+constexpr std::size_t BlockBytes = std::size_t{1} << 18;
 
 }  // namespace
 
