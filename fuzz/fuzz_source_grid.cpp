@@ -2,9 +2,10 @@
 // grid file. Input: int32 nrows, ncols, nlat, nlon, PrePad, then float64 glamn,
 // glomn, dgla, dglo (52 bytes, little-endian); the rest is the grid file.
 // When it opens, the nodes read what the file holds where the layout puts
-// them (NaN elsewhere), rows read as nodes do, and values at points come
-// without fault.
+// them (NaN elsewhere), rows and runs read as nodes do, and values at points
+// come without fault, the same one at a time as in a batch.
 #include <cmath>
+#include <iterator>
 
 #include "FuzzSupport.hpp"
 #include "grid/Interpolation.hpp"
@@ -64,6 +65,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(fuzz::SameBits(g.ReadNode(r, cols[k]), expected));
       FUZZ_CHECK(fuzz::SameBits(row[k], expected));
     }
+    // Runs from each of those columns read as their nodes do.
+    for (const std::int32_t c : cols) {
+      float run[6];
+      g.ReadRun(r, c, 6, run);
+      for (std::int32_t k = 0; k < 6; ++k) FUZZ_CHECK(fuzz::SameBits(run[k], g.ReadNode(r, c + k)));
+    }
   }
 
   const double points[][2] = {{g.north, g.west},
@@ -73,12 +80,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                               {90, 0},
                               {-90, 359.99},
                               {0, -180}};
-  for (const auto& [lat, lon] : points) {
+  double lats[std::size(points)], lons[std::size(points)], batch[std::size(points)];
+  for (std::size_t k = 0; k < std::size(points); ++k) {
+    const auto [lat, lon] = points[k];
     const float nearest = NearestNode(g, lat, lon);
     FUZZ_CHECK(std::isnan(nearest) || std::fabs(nearest) < 200);
     FUZZ_CHECK(fuzz::SameBits(nearest, g.ReadNode(NearestRow(g, lat), NearestColumn(g, lon))));
-    (void)SourceValue(&g, lat, lon);
     (void)WindowSpline(g, 4, lat, lon);
+    lats[k] = lat;
+    lons[k] = lon;
   }
+  // The points as a batch give what each gives alone.
+  SourceValues(&g, lats, lons, std::size(points), batch);
+  for (std::size_t k = 0; k < std::size(points); ++k)
+    FUZZ_CHECK(fuzz::SameValue(batch[k], SourceValue(&g, lats[k], lons[k])));
   return 0;
 }
