@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::int32_t c : cols) {
       float run[6];
       g.ReadRun(r, c, 6, run);
-      for (std::int32_t k = 0; k < 6; ++k) FUZZ_CHECK(fuzz::SameBits(run[k], g.ReadNode(r, c + k)));
+      for (std::int64_t k = 0; k < 6; ++k) FUZZ_CHECK(fuzz::SameBits(run[k], detail::Node(g, r, c + k)));
     }
   }
 

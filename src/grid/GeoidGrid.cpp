@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "base/Text.hpp"
 #include "grid/Circle.hpp"
@@ -36,7 +37,10 @@ void TGeoidGrid::ReadRun(std::int32_t row, std::int32_t column, std::size_t coun
   const bool inFile = row >= 0 && row < nlat && column >= 0 && column + static_cast<std::int64_t>(count) <= nlon &&
                       word >= 0 && word + static_cast<std::int64_t>(count) <= FFile.Size() / 4;
   if (!inFile || !FFile.ReadAt(4 * word, out, 4 * count)) {
-    for (std::size_t k = 0; k < count; ++k) out[k] = ReadNode(row, static_cast<std::int32_t>(column + k));
+    for (std::size_t k = 0; k < count; ++k) {
+      const std::int64_t c = column + static_cast<std::int64_t>(k);
+      out[k] = c <= std::numeric_limits<std::int32_t>::max() ? ReadNode(row, static_cast<std::int32_t>(c)) : NoValue();
+    }
     return;
   }
   // The file's bytes, in place: ReadNode's rule node by node, four at a time
