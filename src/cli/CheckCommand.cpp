@@ -30,48 +30,33 @@ constexpr std::size_t BlockLines = 1 << 16;
 // A block goes to the threads in jobs of this many lines.
 constexpr std::size_t JobLines = 2048;
 
-// One input line's answer, made in parallel, printed in order.
-struct TAnswer {
-  TPointLine Line;
-  TPointValues Values;
+// A job: lines read, checked and answered on one thread, their points set up
+// side by side. Its answers are the text printed for its lines, in order.
+struct TJob {
+  std::vector<TPointLine> Lines;
+  std::vector<TPointValues> Values;  // a line's values, where it is a point
+  std::vector<double> Lats, Lons;
+  std::vector<std::size_t> Points;   // the lines that are points
+  std::string Text;
+  std::vector<std::size_t> Ends;     // where each line's answer ends in Text
+  std::size_t Answered = 0, Refused = 0;
 };
 
-// The points of a job's lines, checked together.
-class TPointBatch {
- public:
-  void Add(std::size_t answer, const TPointLine& line) {
-    FAnswers.push_back(answer);
-    FLats.push_back(line.LatValue);
-    FLons.push_back(line.LonValue);
-  }
-  void Check(const TSession& session, std::vector<TAnswer>& answers) {
-    std::vector<TPointValues> values(FAnswers.size());
-    CheckPoints(session, FLats.data(), FLons.data(), FAnswers.size(), values.data());
-    for (std::size_t k = 0; k < FAnswers.size(); ++k) answers[FAnswers[k]].Values = std::move(values[k]);
-  }
-
- private:
-  std::vector<std::size_t> FAnswers;
-  std::vector<double> FLats, FLons;
-};
-
-void AppendText(std::string& out, const TAnswer& a, bool custom) {
-  const TPointLine& p = a.Line;
+void AppendText(std::string& out, const TPointLine& p, const TPointValues& v, bool custom) {
   if (p.Kind == TPointLine::TKind::Refused) {
     if (p.Lat.data()) out.append(p.Lat).append("\t").append(p.Lon);
     else out.append(p.Text);
     out.append("\tERROR: ").append(p.Reason);
   } else {
-    out.append(p.Lat).append("\t").append(p.Lon).append("\t").append(a.Values.SourceText).append("\t");
-    if (custom) out.append(a.Values.CustomText);  // no custom file: the source value alone
-    out.append("\t").append(a.Values.ErrorText);
+    out.append(p.Lat).append("\t").append(p.Lon).append("\t").append(v.SourceText).append("\t");
+    if (custom) out.append(v.CustomText);  // no custom file: the source value alone
+    out.append("\t").append(v.ErrorText);
     if (!p.Rest.empty()) out.append("\t").append(p.Rest);
   }
   out += '\n';
 }
 
-void AppendJson(std::string& out, const TAnswer& a, std::size_t lineNumber) {
-  const TPointLine& p = a.Line;
+void AppendJson(std::string& out, const TPointLine& p, const TPointValues& v, std::size_t lineNumber) {
   out += "{\"line\":" + std::to_string(lineNumber);
   if (p.Kind == TPointLine::TKind::Refused) {
     out += ",\"error\":" + TJson(p.Reason).dump();
@@ -81,13 +66,53 @@ void AppendJson(std::string& out, const TAnswer& a, std::size_t lineNumber) {
     out += ",\"lon\":";
     AppendNumber(out, p.LonValue);
     out += ",\"source\":";
-    AppendNumber(out, a.Values.Source);
+    AppendNumber(out, v.Source);
     out += ",\"custom\":";
-    AppendNumber(out, a.Values.Custom);
+    AppendNumber(out, v.Custom);
     out += ",\"error\":";
-    AppendNumber(out, a.Values.Error);
+    AppendNumber(out, v.Error);
   }
   out += "}\n";
+}
+
+// Reads, checks and answers lines[first, last) into job; firstNumber is the
+// number of line first. A blank line or a comment is answered by itself (text
+// only); every other line as a point or a refusal, a header included: the
+// caller knows which line is the header.
+void RunJob(TJob& job, const TSession& session, const std::vector<std::string_view>& lines, std::size_t first,
+            std::size_t last, std::size_t firstNumber, bool json, bool custom) {
+  using TKind = TPointLine::TKind;
+  const std::size_t count = last - first;
+  job.Lines.resize(count);
+  job.Lats.clear();
+  job.Lons.clear();
+  job.Points.clear();
+  for (std::size_t k = 0; k < count; ++k) {
+    job.Lines[k] = ReadPointLine(lines[first + k]);
+    if (job.Lines[k].Kind != TKind::Point) continue;
+    job.Points.push_back(k);
+    job.Lats.push_back(job.Lines[k].LatValue);
+    job.Lons.push_back(job.Lines[k].LonValue);
+  }
+  job.Values.resize(count);
+  std::vector<TPointValues> values(job.Points.size());
+  CheckPoints(session, job.Lats.data(), job.Lons.data(), values.size(), values.data());
+  for (std::size_t i = 0; i < values.size(); ++i) job.Values[job.Points[i]] = std::move(values[i]);
+
+  job.Text.clear();
+  job.Ends.resize(count);
+  job.Answered = job.Refused = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    const TPointLine& p = job.Lines[k];
+    if (p.Kind == TKind::Blank || p.Kind == TKind::Comment) {
+      if (!json) job.Text.append(p.Text).append("\n");
+    } else {
+      ++job.Answered;
+      if (p.Kind == TKind::Refused) ++job.Refused;
+      json ? AppendJson(job.Text, p, job.Values[k], firstNumber + k) : AppendText(job.Text, p, job.Values[k], custom);
+    }
+    job.Ends[k] = job.Text.size();
+  }
 }
 
 bool WriteAll(const std::string& text) {
@@ -126,7 +151,7 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
   std::string input, output;
   std::size_t lineNumber = 0, refused = 0, points = 0;
   bool content = false;  // a line other than blank or comment has been seen
-  std::vector<TAnswer> answers;
+  std::vector<TJob> jobs(BlockLines / JobLines);
   TWorkPool pool;  // its threads sleep while they wait: no spinning beside busy cores
   bool end = false, interrupted = false, readError = false;
   while (!end && !interrupted) {
@@ -152,30 +177,37 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
         start = stop + 1;
       }
       if (lines.empty()) break;
-      answers.resize(lines.size());
-      pool.Start((lines.size() + JobLines - 1) / JobLines, [&](std::size_t job) {
-        const std::size_t first = job * JobLines, last = std::min(lines.size(), first + JobLines);
-        TPointBatch batch;
-        for (std::size_t k = first; k < last; ++k) {
-          answers[k].Line = ReadPointLine(lines[k]);
-          if (answers[k].Line.Kind == TPointLine::TKind::Point) batch.Add(k, answers[k].Line);
-        }
-        batch.Check(session, answers);
+      const std::size_t jobCount = (lines.size() + JobLines - 1) / JobLines;
+      pool.Start(jobCount, [&, blockNumber = lineNumber + 1](std::size_t j) {
+        const std::size_t first = j * JobLines, last = std::min(lines.size(), first + JobLines);
+        RunJob(jobs[j], session, lines, first, last, blockNumber + first, global.Json, custom);
       });
       pool.Wait();
-      for (std::size_t k = 0; k < lines.size(); ++k) {
-        TAnswer& a = answers[k];
-        ++lineNumber;
-        using TKind = TPointLine::TKind;
-        const bool header = !content && a.Line.Kind == TKind::Refused;
-        content = content || a.Line.Kind == TKind::Point || a.Line.Kind == TKind::Refused;
-        if (a.Line.Kind == TKind::Blank || a.Line.Kind == TKind::Comment || header) {
-          if (!global.Json) output.append(a.Line.Text).append("\n");
+      // The answers in order. Until the first point or refusal, line by line:
+      // a refusal first of all is a header, printed as it is (text only).
+      for (std::size_t j = 0; j < jobCount; ++j) {
+        TJob& job = jobs[j];
+        if (content) {
+          output += job.Text;
+          lineNumber += job.Lines.size();
+          points += job.Answered;
+          refused += job.Refused;
           continue;
         }
-        ++points;
-        if (a.Line.Kind == TKind::Refused) ++refused;
-        global.Json ? AppendJson(output, a, lineNumber) : AppendText(output, a, custom);
+        for (std::size_t k = 0, from = 0; k < job.Lines.size(); from = job.Ends[k++]) {
+          using TKind = TPointLine::TKind;
+          const TKind kind = job.Lines[k].Kind;
+          ++lineNumber;
+          const bool header = !content && kind == TKind::Refused;
+          content = content || kind == TKind::Point || kind == TKind::Refused;
+          if (header) {
+            if (!global.Json) output.append(job.Lines[k].Text).append("\n");
+            continue;
+          }
+          output.append(job.Text, from, job.Ends[k] - from);
+          if (kind == TKind::Point || kind == TKind::Refused) ++points;
+          if (kind == TKind::Refused) ++refused;
+        }
       }
       if (output.size() >= ReadSize) {
         if (!WriteAll(output)) return ExitFailed;
