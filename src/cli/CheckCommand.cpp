@@ -26,7 +26,7 @@ namespace {
 // Ends of the streaming reader: big reads, and a block of lines evaluated on
 // every core between two looks at the input.
 constexpr std::size_t ReadSize = 1 << 20;
-constexpr std::size_t BlockLines = 1 << 16;
+constexpr std::size_t BlockLines = 1 << 14;
 // A block goes to the threads in jobs of this many lines.
 constexpr std::size_t JobLines = 2048;
 
@@ -34,9 +34,8 @@ constexpr std::size_t JobLines = 2048;
 // side by side. Its answers are the text printed for its lines, in order.
 struct TJob {
   std::vector<TPointLine> Lines;
-  std::vector<TPointValues> Values;  // a line's values, where it is a point
-  std::vector<double> Lats, Lons;
-  std::vector<std::size_t> Points;   // the lines that are points
+  std::vector<double> Lats, Lons;    // the points among them, in order
+  std::vector<TPointValues> Values;  // and their values
   std::string Text;
   std::vector<std::size_t> Ends;     // where each line's answer ends in Text
   std::size_t Answered = 0, Refused = 0;
@@ -86,30 +85,28 @@ void RunJob(TJob& job, const TSession& session, const std::vector<std::string_vi
   job.Lines.resize(count);
   job.Lats.clear();
   job.Lons.clear();
-  job.Points.clear();
   for (std::size_t k = 0; k < count; ++k) {
     job.Lines[k] = ReadPointLine(lines[first + k]);
     if (job.Lines[k].Kind != TKind::Point) continue;
-    job.Points.push_back(k);
     job.Lats.push_back(job.Lines[k].LatValue);
     job.Lons.push_back(job.Lines[k].LonValue);
   }
-  job.Values.resize(count);
-  std::vector<TPointValues> values(job.Points.size());
-  CheckPoints(session, job.Lats.data(), job.Lons.data(), values.size(), values.data());
-  for (std::size_t i = 0; i < values.size(); ++i) job.Values[job.Points[i]] = std::move(values[i]);
+  job.Values.resize(job.Lats.size());
+  CheckPoints(session, job.Lats.data(), job.Lons.data(), job.Values.size(), job.Values.data());
 
   job.Text.clear();
   job.Ends.resize(count);
   job.Answered = job.Refused = 0;
-  for (std::size_t k = 0; k < count; ++k) {
+  const TPointValues none{};
+  for (std::size_t k = 0, point = 0; k < count; ++k) {
     const TPointLine& p = job.Lines[k];
+    const TPointValues& v = p.Kind == TKind::Point ? job.Values[point++] : none;
     if (p.Kind == TKind::Blank || p.Kind == TKind::Comment) {
       if (!json) job.Text.append(p.Text).append("\n");
     } else {
       ++job.Answered;
       if (p.Kind == TKind::Refused) ++job.Refused;
-      json ? AppendJson(job.Text, p, job.Values[k], firstNumber + k) : AppendText(job.Text, p, job.Values[k], custom);
+      json ? AppendJson(job.Text, p, v, firstNumber + k) : AppendText(job.Text, p, v, custom);
     }
     job.Ends[k] = job.Text.size();
   }
