@@ -6,6 +6,11 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <optional>
+
+#include <cpl_conv.h>
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
 
 #include "FuzzSupport.hpp"
 #include "grid/Gtx.hpp"
@@ -162,6 +167,79 @@ void GtxFiles() {
   gtx("finding_spacing_1e-17", {-90, -180, 1e-17, 20, 2, 3});
 }
 
+// fuzz_raster's described rasters: its header (see fuzz_raster.cpp), then
+// float32 pixels line by line from the top, value(line, column).
+struct TDescribed {
+  int Cols, Rows;
+  double Transform[6];
+  int Crs = 0;  // index in fuzz_raster's list: 0 EPSG:4326, 1 EPSG:4979, ...
+  bool Point = false;
+  std::optional<double> NoData;
+  double Scale = 1, Offset = 0;
+  int Type = 7;  // Float32
+};
+std::vector<unsigned char> Described(const TDescribed& d, float (*value)(int, int)) {
+  std::vector<unsigned char> bytes(77);
+  bytes[1] = static_cast<unsigned char>(d.Cols - 1);
+  bytes[2] = static_cast<unsigned char>(d.Rows - 1);
+  bytes[3] = static_cast<unsigned char>((d.NoData ? 4 : 0) | (d.Scale != 1 || d.Offset != 0 ? 8 : 0) |
+                                        (d.Point ? 16 : 0) | d.Crs << 5);
+  bytes[4] = static_cast<unsigned char>(d.Type);
+  const auto put = [&](std::size_t at, const void* from, std::size_t n) { std::memcpy(bytes.data() + at, from, n); };
+  put(5, d.Transform, 48);
+  const double noData = d.NoData.value_or(0);
+  put(53, &noData, 8);
+  put(61, &d.Scale, 8);
+  put(69, &d.Offset, 8);
+  for (int line = 0; line < d.Rows; ++line)
+    for (int c = 0; c < d.Cols; ++c) {
+      const float v = value(line, c);
+      bytes.resize(bytes.size() + 4);
+      std::memcpy(bytes.data() + bytes.size() - 4, &v, 4);
+    }
+  return bytes;
+}
+
+void Rasters() {
+  const auto described = [](const char* name, const TDescribed& d) { Seed("raster", name, Described(d, Tag)); };
+  described("globe_20_degrees", {.Cols = 18, .Rows = 10, .Transform = {-190, 20, 0, 100, 0, -20}});
+  described("globe_pixel_is_point", {.Cols = 19, .Rows = 10, .Transform = {-180, 20, 0, 90, 0, -20}, .Point = true});
+  described("region_south_up", {.Cols = 5, .Rows = 7, .Transform = {-130.25, 0.5, 0, 19.875, 0, 0.25}, .Crs = 1});
+  described("across_zero_no_data",
+            {.Cols = 19, .Rows = 7, .Transform = {-5.25, 0.5, 0, 43.25, 0, -0.5}, .NoData = -29.0});
+  described("scaled",
+            {.Cols = 6, .Rows = 4, .Transform = {10, 0.25, 0, 50, 0, -0.25}, .Scale = 0.5, .Offset = -3});
+  described("nad83", {.Cols = 6, .Rows = 4, .Transform = {10, 0.25, 0, 50, 0, -0.25}, .Crs = 2});
+  described("projected", {.Cols = 4, .Rows = 4, .Transform = {500000, 1000, 0, 5000000, 0, -1000}, .Crs = 5});
+
+  // A GeoTIFF as GDAL writes it, and a GTX, whole; 0xF0 + the extension's index.
+  const auto raw = [](const char* name, unsigned char kind, const std::string& file) {
+    std::vector<unsigned char> bytes = test::ReadBytes(file);
+    bytes.insert(bytes.begin(), kind);
+    Seed("raster", name, bytes);
+  };
+  GDALAllRegister();
+  const std::string tif = fuzz::Scratch().File("seed.tif");
+  {
+    GDALDatasetUniquePtr ds(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(tif.c_str(), 6, 4, 1,
+                                                                                       GDT_Float32, nullptr));
+    OGRSpatialReference wgs84;
+    wgs84.SetWellKnownGeogCS("WGS84");
+    ds->SetSpatialRef(&wgs84);
+    double transform[6] = {139, 0.25, 0, 36, 0, -0.25};
+    ds->SetGeoTransform(transform);
+    ds->GetRasterBand(1)->SetNoDataValue(-32768);
+    std::vector<float> values(24);
+    for (int k = 0; k < 24; ++k) values[k] = Tag(k / 6, k % 6);
+    if (ds->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, 6, 4, values.data(), 6, 4, GDT_Float32, 0, 0) != CE_None)
+      fuzz::Fail("the seed GeoTIFF could not be written", __FILE__, __LINE__);
+  }
+  raw("raw_geotiff", 0xF0, tif);
+  const std::string gtx = fuzz::Scratch().File("seed.gtx");
+  test::WriteGtx(gtx, {20, -130, 0.25, 0.5, 7, 5}, Tag);
+  raw("raw_gtx", 0xF1, gtx);
+}
+
 void Coordinates() {
   int k = 0;
   for (const char* text : {"35 30 N", "-10", "139 44 52.3", "35:30:00", "2.0", "1e1", " 12.5 ", "1.2.3", "W 120 30",
@@ -195,6 +273,7 @@ int main(int argc, char** argv) {
   SettingsFiles();
   SourceGrids();
   GtxFiles();
+  Rasters();
   Coordinates();
   PointLines();
   return 0;
