@@ -13,6 +13,7 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -117,6 +118,15 @@ void DescribedRaster(const std::uint8_t* data, std::size_t size) {
   std::vector<unsigned char> pixels(count * static_cast<std::size_t>(bytes));
   for (std::size_t k = 0; k < pixels.size(); ++k) pixels[k] = byte(PixelsAt + k);
 
+  // An integer band's no-data value is one of its values: GeoTIFF fills the
+  // blocks it leaves unwritten (all zero) with a non-integral one rounded, yet
+  // reports it unrounded or truncated, so the file would not hold what was written.
+  double noDataGiven = in.At<double>(NoDataAt);
+  if (!GDALDataTypeIsFloating(type) && !GDALDataTypeIsComplex(type))
+    noDataGiven = std::isnan(noDataGiven)
+                      ? 0
+                      : GDALAdjustValueToDataType(type, std::clamp(noDataGiven, -0x1p53, 0x1p53), nullptr, nullptr);
+
   // Written as given: the tie point of a pixel-is-point raster is the node.
   const std::string path = fuzz::Scratch().File("described.tif");
   {
@@ -133,7 +143,7 @@ void DescribedRaster(const std::uint8_t* data, std::size_t size) {
     if (pointGiven) ds->SetMetadataItem("AREA_OR_POINT", "Point");
     for (int b = 1; b <= bands; ++b) {
       GDALRasterBand* band = ds->GetRasterBand(b);
-      if (flags & 4) band->SetNoDataValue(in.At<double>(NoDataAt));
+      if (flags & 4) band->SetNoDataValue(noDataGiven);
       if (flags & 8) {
         band->SetScale(in.At<double>(ScaleAt));
         band->SetOffset(in.At<double>(OffsetAt));

@@ -210,6 +210,13 @@ void Rasters() {
   described("scaled",
             {.Cols = 6, .Rows = 4, .Transform = {10, 0.25, 0, 50, 0, -0.25}, .Scale = 0.5, .Offset = -3});
   described("nad83", {.Cols = 6, .Rows = 4, .Transform = {10, 0.25, 0, 50, 0, -0.25}, .Crs = 2});
+  // Found by fuzz_raster in GDAL itself: an all-zero 64-bit integer band whose
+  // no-data value 0.5078 GeoTIFF reports as 0 but fills its unwritten blocks
+  // with as 1; the target gives integer bands integral no-data values.
+  Seed("raster", "gdal_fractional_no_data_integer_band",
+       Described({.Cols = 38, .Rows = 7, .Transform = {-2, 0.5, 0, 43.25, 0, -0.5}, .NoData = 0.5078456997871399,
+                  .Type = 6},
+                 [](int, int) { return 0.0f; }));
   described("projected", {.Cols = 4, .Rows = 4, .Transform = {500000, 1000, 0, 5000000, 0, -1000}, .Crs = 5});
 
   // A GeoTIFF as GDAL writes it, and a GTX, whole; 0xF0 + the extension's index.
