@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <mutex>
 #include <vector>
 
@@ -23,7 +24,13 @@ namespace {
 
 void RegisterDrivers() {
   static std::once_flag once;
-  std::call_once(once, [] { GDALAllRegister(); });
+  std::call_once(once, [] {
+    // PROJ writes some complaints about a file's georeferencing (a unit it does
+    // not know) to the terminal itself, past GDAL's error handler; the import
+    // says in its own words what it needs. A PROJ_DEBUG already set is kept.
+    ::setenv("PROJ_DEBUG", "0", 0);
+    GDALAllRegister();
+  });
 }
 
 // GDAL's messages go into the program's own, never straight to the terminal.
