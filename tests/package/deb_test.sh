@@ -53,7 +53,7 @@ echo "module: ${module#"$root"/}"
 
 # Installed programs find their libraries on the system, never in the build tree.
 for exe in "$root"/usr/bin/* "$module"; do
-  ! LC_ALL=C ldd "$exe" | grep -q "not found" || fail "$(basename "$exe"): a library is missing: $(ldd "$exe")"
+  ! grep -q "not found" <<<"$(LC_ALL=C ldd "$exe")" || fail "$(basename "$exe"): a library is missing: $(ldd "$exe")"
   ! LC_ALL=C readelf -d "$exe" | grep -Eq "R(UN)?PATH" || fail "$(basename "$exe") keeps a run path"
 done
 
@@ -82,8 +82,9 @@ fi
 # The installed CLI: its version, then a GTX grid in, a custom geoid out, checked.
 [ "$("$cli" --version)" = "tessmar-cli $version" ] || fail "tessmar-cli --version: $("$cli" --version)"
 # GDAL is the module's, loaded when a command needs it: the program itself starts without it.
-! LC_ALL=C ldd "$cli" | grep -q libgdal || fail "tessmar-cli links GDAL: $(ldd "$cli")"
-LC_ALL=C ldd "$module" | grep -q libgdal || fail "the formats module does not link GDAL: $(ldd "$module")"
+# (ldd's output is taken whole: grep -q leaving a pipe early would fail ldd under pipefail.)
+! grep -q libgdal <<<"$(LC_ALL=C ldd "$cli")" || fail "tessmar-cli links GDAL: $(ldd "$cli")"
+grep -q libgdal <<<"$(LC_ALL=C ldd "$module")" || fail "the formats module does not link GDAL: $(ldd "$module")"
 mkdir "$work/data"
 # A 0.5-degree regional grid, 30..42 N, 130..150 E: node (row r from the south,
 # column c) holds 30 + r/4 + c/8, exact in float32.
