@@ -127,9 +127,11 @@ TEngineResult MakeCustomGeoid(TSession& session, const std::string& FileName) {
     }
     FloatsToLittle(blocks[b % 2].data(), static_cast<std::size_t>(blockLast(b) - blockFirst(b) + 1) * nodes);
   };
-  // The source rows are read once, north to south.
+  // The source rows are read once, north to south: through the mapping, unless
+  // they are read as runs.
   const std::int32_t northRow = NearestRow(source, N), southRow = NearestRow(source, N - static_cast<double>(nrows) * res);
-  source.AdviseRows(std::max(0, std::min(northRow, southRow)), std::min(source.nlat - 1, std::max(northRow, southRow)));
+  if (!inRuns)
+    source.AdviseRows(std::max(0, std::min(northRow, southRow)), std::min(source.nlat - 1, std::max(northRow, southRow)));
   TWorkPool worker(1);
   worker.Start(1, [&](std::size_t) { sample(0); });
   for (std::int64_t b = 0; b < blockCount; ++b) {

@@ -60,10 +60,7 @@ void TGeoidGrid::ReadRun(std::int32_t row, std::int32_t column, std::size_t coun
     }
   }
   const auto* bytes = reinterpret_cast<const unsigned char*>(out);
-  for (; k < count; ++k) {
-    const float v = LoadFloat(bytes + 4 * k);
-    out[k] = std::fabs(static_cast<double>(v)) < 200.0 ? v : NoValue();
-  }
+  for (; k < count; ++k) out[k] = Plausible(LoadFloat(bytes + 4 * k));
 }
 
 std::unique_ptr<TGeoidGrid> TGeoidGrid::Make(TMappedFile file, const TGridLayout& layout) {

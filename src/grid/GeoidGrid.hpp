@@ -119,7 +119,7 @@ class TGeoidGrid {
     // Checked against the real file: no geometry can make a read leave it.
     if (word < 0 || word >= FFile.Size() / 4) return NoValue();
     const float value = LoadFloat(FFile.Data() + 4 * word);
-    return std::fabs(static_cast<double>(value)) < 200.0 ? value : NoValue();
+    return Plausible(value);
   }
 
   // A column as ReadNode takes it, wrapped once on a whole-circle grid; -1 when
@@ -149,8 +149,7 @@ class TGeoidGrid {
       const std::int64_t word = base + wrapped[k];
       float value = NoValue();
       if (wrapped[k] >= 0 && word >= 0 && word < words) {
-        const float v = LoadFloat(data + 4 * word);
-        if (std::fabs(static_cast<double>(v)) < 200.0) value = v;
+        value = Plausible(LoadFloat(data + 4 * word));
       }
       out[k] = value;
     }
@@ -169,6 +168,10 @@ class TGeoidGrid {
     const std::int64_t begin = (static_cast<std::int64_t>(first) * ncols + PrePad) * 4;
     FFile.AdviseSequential(begin, (static_cast<std::int64_t>(last) - first + 1) * ncols * 4);
   }
+
+  // A stored value as a node reads it: no undulation reaches 200 m, so
+  // anything else (NaN included) is a node without a value.
+  static float Plausible(float v) noexcept { return std::fabs(static_cast<double>(v)) < 200.0 ? v : NoValue(); }
 
   // A little-endian float32 at p.
   static float LoadFloat(const unsigned char* p) noexcept { return LoadLittle<float>(p); }
