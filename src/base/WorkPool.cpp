@@ -64,4 +64,68 @@ void TWorkPool::Loop() {
   }
 }
 
+TFillAhead::TFillAhead(std::size_t depth, std::int64_t count,
+                       std::function<void(std::int64_t block, std::size_t slot)> fill)
+    : FDepth(depth < 1 ? 1 : depth), FCount(count), FFill(std::move(fill)), FThread([this] { Loop(); }) {}
+
+TFillAhead::~TFillAhead() {
+  {
+    std::lock_guard lock(FMutex);
+    FStop = true;
+  }
+  FFreed.notify_one();
+  FThread.join();
+}
+
+std::size_t TFillAhead::Take(std::int64_t b) {
+  std::unique_lock lock(FMutex);
+  if (FReady <= b && !FError) {
+    FTakerSleeps = true;
+    FFilled.wait(lock, [&] { return FReady > b || FError; });
+    FTakerSleeps = false;
+  }
+  if (FReady <= b) std::rethrow_exception(FError);
+  return static_cast<std::size_t>(b % static_cast<std::int64_t>(FDepth));
+}
+
+void TFillAhead::Release(std::int64_t b) {
+  bool wake = false;
+  {
+    std::lock_guard lock(FMutex);
+    FReleased = b + 1;
+    // Half the slots free before the filler gets up: one wake-up per half ring.
+    wake = FFillerSleeps && FReady - FReleased <= static_cast<std::int64_t>(FDepth / 2);
+  }
+  if (wake) FFreed.notify_one();
+}
+
+void TFillAhead::Loop() {
+  for (std::int64_t b = 0; b < FCount; ++b) {
+    {
+      std::unique_lock lock(FMutex);
+      if (!FStop && b - FReleased >= static_cast<std::int64_t>(FDepth)) {
+        FFillerSleeps = true;
+        FFreed.wait(lock, [&] { return FStop || b - FReleased <= static_cast<std::int64_t>(FDepth / 2); });
+        FFillerSleeps = false;
+      }
+      if (FStop) return;
+    }
+    std::exception_ptr error;
+    try {
+      FFill(b, static_cast<std::size_t>(b % static_cast<std::int64_t>(FDepth)));
+    } catch (...) {
+      error = std::current_exception();
+    }
+    bool wake = false;
+    {
+      std::lock_guard lock(FMutex);
+      if (error) FError = error;
+      else FReady = b + 1;
+      wake = FTakerSleeps;
+    }
+    if (wake) FFilled.notify_one();
+    if (error) return;
+  }
+}
+
 }  // namespace tessmar

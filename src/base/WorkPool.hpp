@@ -45,4 +45,37 @@ class TWorkPool {
   std::vector<std::thread> FThreads;
 };
 
+// TFillAhead: one thread of its own that fills blocks 0, 1, ... in order, up
+// to Depth of them ahead of the caller, who takes them in the same order; the
+// block's slot (b % Depth) is the filler's until Take(b) returns and the
+// caller's until Release(b). While both sides keep up nobody sleeps and no
+// block costs a wake-up: the filler is woken only when half its slots are
+// free again. The destructor stops the filler after the block in hand.
+class TFillAhead {
+ public:
+  TFillAhead(std::size_t depth, std::int64_t count, std::function<void(std::int64_t block, std::size_t slot)> fill);
+  ~TFillAhead();
+  TFillAhead(const TFillAhead&) = delete;
+  TFillAhead& operator=(const TFillAhead&) = delete;
+
+  // Waits until block b is filled and returns its slot; rethrows the error
+  // that filling it (or a block before it) raised. Blocks are taken in order.
+  std::size_t Take(std::int64_t b);
+  // Gives block b's slot back to the filler.
+  void Release(std::int64_t b);
+
+ private:
+  void Loop();
+
+  const std::size_t FDepth;
+  const std::int64_t FCount;
+  std::function<void(std::int64_t, std::size_t)> FFill;
+  std::mutex FMutex;
+  std::condition_variable FFilled, FFreed;
+  std::int64_t FReady = 0, FReleased = 0;  // blocks filled, blocks given back
+  bool FFillerSleeps = false, FTakerSleeps = false, FStop = false;
+  std::exception_ptr FError;
+  std::thread FThread;
+};
+
 }  // namespace tessmar
