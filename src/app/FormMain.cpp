@@ -462,7 +462,7 @@ void TFormMain::FormActivate() {
   try {
     FSession.SettingsPath = ResolveSettingsPath("", FExePath);
   } catch (const std::exception& e) {
-    ShowGeneralError(e.what());
+    ShowGeneralError(ErrorText(e));
     return;
   }
   LoadSettings(FSession);

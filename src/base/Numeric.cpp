@@ -23,10 +23,13 @@ std::string ShortestText(double value) {
 std::string IntToGroupedStr(std::int64_t value) {
   // Byte counts are never negative; a sign would still stand before the groups.
   const std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : value;
-  std::string digits = std::to_string(magnitude);
-  const std::size_t length = digits.size();
-  for (std::size_t k = 1; k <= (length - 1) / 3; ++k) digits.insert(length - 3 * k, ",");
-  return value < 0 ? "-" + digits : digits;
+  const std::string digits = std::to_string(magnitude);
+  std::string text = value < 0 ? "-" : "";
+  for (std::size_t k = 0; k < digits.size(); ++k) {
+    if (k > 0 && (digits.size() - k) % 3 == 0) text += ',';
+    text += digits[k];
+  }
+  return text;
 }
 
 }  // namespace tessmar

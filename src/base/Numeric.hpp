@@ -9,6 +9,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -19,6 +20,13 @@ class TError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// The text the user is shown for an error that left an action: its own, but
+// words rather than the library's type name when memory ran out (a grid far
+// wider than memory holds).
+inline std::string ErrorText(const std::exception& e) {
+  return dynamic_cast<const std::bad_alloc*>(&e) ? "Out of memory" : e.what();
+}
 
 inline constexpr const char* InvalidOpText = "Invalid floating point operation";
 

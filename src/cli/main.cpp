@@ -243,7 +243,7 @@ int main(int argc, char** argv) {
     std::cerr << "Error: " << e.what() << "\n";
     return ExitUsage;
   } catch (const std::exception& e) {
-    std::cerr << "Error: " << e.what() << "\n";
+    std::cerr << "Error: " << tessmar::ErrorText(e) << "\n";
     return ExitFailed;
   }
   std::cout << app.help();

@@ -4,6 +4,7 @@
 
 #include <exception>
 
+#include "base/Numeric.hpp"
 #include "view/View.hpp"
 
 namespace tessmar {
@@ -13,7 +14,7 @@ void RunHandler(TView& view, Handler&& handler) {
   try {
     handler();
   } catch (const std::exception& e) {
-    view.ShowGeneralError(e.what());
+    view.ShowGeneralError(ErrorText(e));
   }
 }
 

@@ -13,6 +13,7 @@
 #include "grid/Check.hpp"
 #include "grid/Source.hpp"
 #include "view/Grids.hpp"
+#include "view/RunHandler.hpp"
 
 namespace tessmar {
 namespace {
@@ -422,6 +423,14 @@ TEST(GeneralErrorText, EndsWithAPointAfterALetterOrPath) {
   EXPECT_EQ(GeneralErrorText("Done."), "Done.");
   EXPECT_EQ(GeneralErrorText("Why?"), "Why?.");  // "?" comes after "." too
   EXPECT_EQ(GeneralErrorText("a,"), "a,");
+}
+
+TEST(GeneralErrorText, AnErrorLeavingAHandlerIsShownInWordsAndTheProgramGoesOn) {
+  TRecorderView view;
+  RunHandler(view, [] { throw TError("Cannot create : /x/"); });
+  RunHandler(view, [] { throw std::bad_alloc(); });  // not "std::bad_alloc"
+  RunHandler(view, [] {});
+  EXPECT_EQ(view.GeneralErrors, (std::vector<std::string>{"Cannot create : /x/", "Out of memory"}));
 }
 
 }  // namespace
