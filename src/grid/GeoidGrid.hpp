@@ -157,8 +157,8 @@ class TGeoidGrid {
 
   // out[k] = ReadNode(row, column + k) for k < count, exactly (NaN past 32-bit
   // columns): for columns that need no wrap, a run of the file taken with one
-  // read call. Where the file
-  // is shorter than it was, the nodes are read as ReadNode reads them.
+  // read call. Where the file is shorter than it was, the nodes are read as
+  // ReadNode reads them.
   void ReadRun(std::int32_t row, std::int32_t column, std::size_t count, float* out) const noexcept;
 
   // Tells the kernel that the rows first .. last are about to be read once, in
