@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "view/FieldView.hpp"
+#include "session/FieldView.hpp"
 
 namespace tessmar::bench {
 

@@ -14,7 +14,7 @@
 #include "BenchView.hpp"
 #include "grid/Interpolation.hpp"
 #include "grid/Source.hpp"
-#include "view/Grids.hpp"
+#include "session/Grids.hpp"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "convert/ConvertCommand.hpp"
 #include "grid/Interpolation.hpp"
 #include "grid/Source.hpp"
-#include "view/Grids.hpp"
+#include "session/Grids.hpp"
 
 namespace {
 
@@ -36,28 +36,19 @@ struct TFixture {
     const std::string make = (bin / "tessmar-make-grid").string() + " " + Dir.string() + " 2.5 >/dev/null";
     if (std::system(make.c_str()) != 0) std::abort();
     Session.DataDir = Dir.string() + "/";
-    View.SetChecked(TControl::RadioButton5, true);
-    Convert("region", "20", "120", "50", "150");
-    Convert("globe", "-90", "0", "90", "360");
+    Convert("region", {20, 120, 50, 150});
+    Convert("globe", {-90, 0, 90, 360});
   }
   ~TFixture() {
     CloseSource(Session);
     std::error_code ignored;
     fs::remove_all(Dir, ignored);
   }
-  void Convert(const char* name, const char* s, const char* w, const char* n, const char* e) {
-    View.SetText(TControl::EditFname, name);
-    View.SetText(TControl::EditLat1, s);
-    View.SetText(TControl::EditLon1, w);
-    View.SetText(TControl::EditLat2, n);
-    View.SetText(TControl::EditLon2, e);
-    ButtonConvertClick(Session);
-  }
+  // A custom file of the region at 5'.
+  void Convert(const char* name, const TCorners& corners) { ConvertCustomGeoid(Session, {0, name}, {corners, 5}); }
   // Scans the named file at a precision; gives the lattice's point count.
-  std::int64_t Scan(const char* name, const char* precision) {
-    View.SetText(TControl::EditFname, name);
-    View.SetText(TControl::ComboBoxPrecision, precision);
-    const TScanResult r = MaximumErrorScan(Session);
+  std::int64_t Scan(const char* name, double precision) {
+    const TScanResult r = MaximumErrorScan(Session, {0, name}, precision);
     if (!r.Scanned) std::abort();
     return (r.nr + 1) * (r.nc + 1);
   }
@@ -68,7 +59,7 @@ TFixture& Fixture() {
   return fixture;
 }
 
-void Scan(benchmark::State& state, const char* name, const char* precision) {
+void Scan(benchmark::State& state, const char* name, double precision) {
   std::int64_t points = 0;
   for (auto _ : state) points += Fixture().Scan(name, precision);
   state.SetItemsProcessed(points);
@@ -120,7 +111,7 @@ struct TPreadGrid {
 
 void BM_ScanRegionPlain(benchmark::State& state) {
   TFixture& f = Fixture();
-  f.Scan("region", "1.0");  // opens both grids
+  f.Scan("region", 1.0);  // opens both grids
   const TGeoidModel& m = f.Session.GeoidModels[0];
   const TPreadGrid source(*f.Session.SourceGrid, f.Session.DataDir + m.fname);
   const TPreadGrid custom(*f.Session.CustomGrid, f.Session.DataDir + "region.qdat");
@@ -142,9 +133,9 @@ void BM_ScanRegionPlain(benchmark::State& state) {
   state.SetLabel("points/s");
 }
 
-BENCHMARK_CAPTURE(Scan, Region_Precision1, "region", "1.0")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Scan, Region_Precision4, "region", "4.0")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Scan, WholeCircle_Precision1, "globe", "1.0")->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK_CAPTURE(Scan, Region_Precision1, "region", 1.0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Scan, Region_Precision4, "region", 4.0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Scan, WholeCircle_Precision1, "globe", 1.0)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ScanRegionPlain)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace

@@ -27,8 +27,6 @@ struct TWorld {
     m = test::SmallModel("source5", 5, -90, 0, 37, 72);
     test::WriteSourceGrid(fuzz::Scratch().File(m.fname), m,
                           [](int r, int c) { return static_cast<float>(r) * 0.75f - static_cast<float>(c) * 0.25f; });
-    View.SetText(TControl::ComboBoxGeoid, m.title);
-    View.SetText(TControl::EditFname, "area");
     Path = fuzz::Scratch().File("area.qdat");
   }
 };
@@ -104,9 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   opened.Grid.reset();
 
   // The scan opens the same file itself.
-  world.View.SetText(TControl::ComboBoxPrecision, "1.0");
   world.View.Dialogs.clear();
-  const TScanResult scan = MaximumErrorScan(world.Session);
+  const TScanResult scan = MaximumErrorScan(world.Session, {0, "area"}, 1.0);
   FUZZ_CHECK(scan.Outcome == TScanOutcome::Done || scan.Outcome == TScanOutcome::Unnecessary);
   world.Session.CustomGrid.reset();
   world.Session.SourceGrid.reset();

@@ -188,4 +188,8 @@ void TRecorderView::ProcessMessages() {
   if (OnPump) OnPump();
 }
 
+TInputs InputsOf(const TFieldView& view) {
+  return InputsFrom([&](TControl c) { return view.Text(c); }, [&](TControl c) { return view.Checked(c); });
+}
+
 }  // namespace tessmar::test

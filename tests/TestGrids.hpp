@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "grid/Check.hpp"
-#include "view/FieldView.hpp"
+#include "session/FieldView.hpp"
 #include "grid/GeoidGrid.hpp"
-#include "view/Session.hpp"
+#include "option/Settings.hpp"
+#include "session/Session.hpp"
 
 namespace tessmar::test {
 
@@ -99,5 +100,8 @@ class TRecorderView : public TFieldView {
   int Pumps = 0;
   std::function<void()> OnPump;  // runs inside each pump, like a user's action
 };
+
+// The inputs a recorder's fields hold, read as the window reads its controls.
+TInputs InputsOf(const TFieldView& view);
 
 }  // namespace tessmar::test

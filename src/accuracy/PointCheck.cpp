@@ -3,24 +3,25 @@
 #include <cmath>
 #include <vector>
 
-#include "base/CoordText.hpp"
 #include "base/Numeric.hpp"
 #include "grid/Interpolation.hpp"
-#include "view/Grids.hpp"
+#include "session/Grids.hpp"
 
 namespace tessmar {
 
 std::string CheckValueText(double value) { return std::isnan(value) ? "Out of range." : FormatFixed(value, 6, 4); }
 
 namespace {
-TPointValues PointValues(double source, double custom) {
+// The values and their texts; without a custom file (customOpen false) the
+// custom and error texts are empty.
+TPointValues PointValues(double source, double custom, bool customOpen = true) {
   TPointValues v;
   v.Source = source;
   v.Custom = custom;
   v.Error = v.Custom - v.Source;
   v.SourceText = CheckValueText(v.Source);
-  v.CustomText = CheckValueText(v.Custom);
-  v.ErrorText = std::isnan(v.Error) ? "" : FormatFixed(v.Error, 6, 4);
+  if (customOpen) v.CustomText = CheckValueText(v.Custom);
+  if (!std::isnan(v.Error)) v.ErrorText = FormatFixed(v.Error, 6, 4);
   return v;
 }
 }  // namespace
@@ -37,33 +38,23 @@ void CheckPoints(const TSession& session, const double* lats, const double* lons
   for (std::size_t k = 0; k < count; ++k) out[k] = PointValues(source[k], custom[k]);
 }
 
-TPointCheck ButtonCalcClick(TSession& session) {
+TPointCheck PointCheck(TSession& session, const TSelection& selection, double lat, double lon) {
   TView& view = session.View;
   TPointCheck check;
-  if (!session.SourceOpen()) OpenSelectedModel(session);
+  if (!session.SourceOpen()) OpenSelectedModel(session, selection.Model);
   if (!session.SourceOpen()) return check;
   view.SetText(TControl::EditGeoid, "");
   view.ProcessMessages();
 
-  check.Lat = ParseCoordinate(view.Text(TControl::EditLat));
-  check.Lon = ParseCoordinate(view.Text(TControl::EditLon));
-  TPointValues& v = check.Values;
-  v.Source = SourceValue(session, check.Lat, check.Lon);
-  v.SourceText = CheckValueText(v.Source);
-  view.SetText(TControl::EditGeoid, v.SourceText);
+  const double source = SourceValue(session, lat, lon);
+  view.SetText(TControl::EditGeoid, CheckValueText(source));
   check.Checked = true;
 
-  if (!CustomIsOpen(session)) OpenCustomFile(session, CustomGeoidFileName(session));
+  if (!CustomIsOpen(session)) OpenCustomFile(session, CustomGeoidFileName(session, selection.CustomName));
   check.CustomOpen = CustomIsOpen(session);
-  v.Custom = v.Error = NoValue();
-  if (check.CustomOpen) {
-    v.Custom = CustomValue(session, check.Lat, check.Lon);
-    v.CustomText = CheckValueText(v.Custom);
-    v.Error = v.Custom - v.Source;
-    if (!std::isnan(v.Error)) v.ErrorText = FormatFixed(v.Error, 6, 4);
-  }
-  view.SetText(TControl::EditCustomGeoid, v.CustomText);
-  view.SetText(TControl::EditError, v.ErrorText);
+  check.Values = PointValues(source, check.CustomOpen ? CustomValue(session, lat, lon) : NoValue(), check.CustomOpen);
+  view.SetText(TControl::EditCustomGeoid, check.Values.CustomText);
+  view.SetText(TControl::EditError, check.Values.ErrorText);
   return check;
 }
 

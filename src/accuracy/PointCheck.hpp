@@ -1,11 +1,12 @@
 // The point check: the source value, the custom value and their difference at
-// the point typed in EditLat and EditLon, shown in EditGeoid, EditCustomGeoid and
-// EditError.
+// a point (the window reads it from EditLat and EditLon), shown in EditGeoid,
+// EditCustomGeoid and EditError.
 #pragma once
 
 #include <string>
 
-#include "view/Session.hpp"
+#include "session/Grids.hpp"
+#include "session/Session.hpp"
 
 namespace tessmar {
 
@@ -30,15 +31,15 @@ void CheckPoints(const TSession& session, const double* lats, const double* lons
 struct TPointCheck {
   bool Checked = false;     // the source model was open, the point evaluated
   bool CustomOpen = false;  // the custom geoid file was open for it
-  double Lat = 0, Lon = 0;  // the point as read from EditLat and EditLon (NaN: unreadable)
   // As the fields show them; without a custom file the custom and error texts
   // are empty and their values NaN.
   TPointValues Values{};
 };
 
-// The Check button (and Enter in a coordinate field). Opens the selected source
-// model and the custom geoid file when they are not open yet; without a custom
+// The Check button's work (and Enter's in a coordinate field) at (lat, lon),
+// degrees (NaN: a coordinate that does not read). Opens the selection's source
+// model and custom geoid file when they are not open yet; without a custom
 // file it still shows the source value.
-TPointCheck ButtonCalcClick(TSession& session);
+TPointCheck PointCheck(TSession& session, const TSelection& selection, double lat, double lon);
 
 }  // namespace tessmar

@@ -11,8 +11,8 @@
 #include "base/WorkPool.hpp"
 #include "grid/Circle.hpp"
 #include "grid/Interpolation.hpp"
-#include "view/Grids.hpp"
-#include "view/RunHandler.hpp"
+#include "session/Grids.hpp"
+#include "session/Rows.hpp"
 
 namespace tessmar {
 
@@ -38,10 +38,10 @@ constexpr std::size_t ChunkColumns = 64;
 
 // The precision rules: the smallest precision worth scanning for the ratio of
 // the custom spacing to the source spacing.
-void ApplyPrecisionRules(TView& view, std::int64_t ratio, double& precision) {
-  const auto set = [&](double value, const char* text) {
+void ApplyPrecisionRules(std::int64_t ratio, double& precision, const char*& text) {
+  const auto set = [&](double value, const char* shown) {
     precision = value;
-    view.SetText(TControl::ComboBoxPrecision, text);
+    text = shown;
   };
   if (ratio == 0)
     set(4, "4.0");
@@ -55,7 +55,33 @@ void ApplyPrecisionRules(TView& view, std::int64_t ratio, double& precision) {
 
 }  // namespace
 
-TScanResult MaximumErrorScan(TSession& session, TScanRowSink* sink) {
+TScanPlan PlanScan(const TGeoidGrid& source, const TGeoidGrid& custom, double precision) {
+  TScanPlan plan;
+  const double dlats = source.dlat, dlons = source.dlon;
+  const double dlatc = custom.dlat, dlonc = custom.dlon;
+  const std::int32_t nlatc = custom.nlat, nlonc = custom.nlon;
+  if (precision == 0) {
+    precision = 1;
+    plan.PrecisionText = "1.0";
+  }
+  plan.Precision = precision;
+  if (std::fabs(dlons - dlonc) < 1e-5 && std::fabs(dlats - dlatc) < 1e-5) {
+    plan.Unnecessary = true;
+    return plan;
+  }
+  ApplyPrecisionRules(Round(dlonc / dlons), plan.Precision, plan.PrecisionText);
+  precision = plan.Precision;
+  plan.nr = Round((nlatc - 7) * dlatc * precision / dlats);
+  const bool wholeCircle = LatticeIsWholeCircle(nlonc, dlonc);
+  plan.nc = wholeCircle ? Round(nlonc * dlonc * precision / dlons) : Round((nlonc - 7) * dlonc * precision / dlons);
+  plan.North = custom.north - dlatc * 3;
+  plan.West = custom.west + (wholeCircle ? 0 : dlonc * 3);
+  plan.SourceDLat = dlats;
+  plan.SourceDLon = dlons;
+  return plan;
+}
+
+TScanResult MaximumErrorScan(TSession& session, const TSelection& selection, double precision, TScanRowSink* sink) {
   TView& view = session.View;
   TScanResult result;
   if (session.Busy) return result;
@@ -65,11 +91,11 @@ TScanResult MaximumErrorScan(TSession& session, TScanRowSink* sink) {
   // The custom file is closed before the source is opened: closing it closes the
   // source too, so that the scan reads the selected model from the current DataDir.
   if (CustomIsOpen(session)) CloseCustomFile(session);
-  if (!session.SourceOpen()) OpenSelectedModel(session);
+  if (!session.SourceOpen()) OpenSelectedModel(session, selection.Model);
   result.Outcome = TScanOutcome::SourceMissing;
   if (!session.SourceOpen()) return result;
   view.ProcessMessages();
-  result.Path = CustomGeoidFileName(session);
+  result.Path = CustomGeoidFileName(session, selection.CustomName);
   const std::string& path = result.Path;
   result.Outcome = TScanOutcome::CustomMissing;
   if (!OpenCustomFile(session, path)) {
@@ -78,57 +104,44 @@ TScanResult MaximumErrorScan(TSession& session, TScanRowSink* sink) {
   }
   const TGeoidGrid& source = *session.SourceGrid;
   const TGeoidGrid& custom = *session.CustomGrid;
-  const double dlats = source.dlat, dlons = source.dlon;
-  const double dlatc = custom.dlat, dlonc = custom.dlon, northc = custom.north, westc = custom.west;
-  const std::int32_t nlatc = custom.nlat, nlonc = custom.nlon;
 
-  double precision = ParseNumber(view.Text(TControl::ComboBoxPrecision));
-  if (precision == 0) {
-    precision = 1;
-    view.SetText(TControl::ComboBoxPrecision, "1.0");
-  }
-  if (std::fabs(dlons - dlonc) < 1e-5 && std::fabs(dlats - dlatc) < 1e-5) {
+  const TScanPlan plan = PlanScan(source, custom, precision);
+  if (plan.PrecisionText) view.SetText(TControl::ComboBoxPrecision, plan.PrecisionText);
+  if (plan.Unnecessary) {
     view.CenteredMessageDlg("Check is unnecessary.\r\n\r\nBecause it is the same to original resolution.",
                             TMsgDlgType::Information, mbOK, 0);
     result.Outcome = TScanOutcome::Unnecessary;
     return result;
   }
-  ApplyPrecisionRules(view, Round(dlonc / dlons), precision);
-  result.Precision = precision;
-
-  const std::int64_t nr = Round((nlatc - 7) * dlatc * precision / dlats);
-  const double rowoff = dlatc * 3;
-  const bool wholeCircle = LatticeIsWholeCircle(nlonc, dlonc);
-  const std::int64_t nc =
-      wholeCircle ? Round(nlonc * dlonc * precision / dlons) : Round((nlonc - 7) * dlonc * precision / dlons);
-  const double coloff = wholeCircle ? 0 : dlonc * 3;
-  result.nr = nr;
-  result.nc = nc;
+  result.Precision = plan.Precision;
+  result.nr = plan.nr;
+  result.nc = plan.nc;
 
   ProgressStart(view);
   double max = -100, min = 100;
+  std::string maxText, minText;
   view.ReportClear();
   view.ReportAppend("File name: " + path);
-  view.ReportAppend("Range: " + FormatLatLon(northc - (nlatc - 1) * dlatc, true) + "," + FormatLatLon(westc, false) +
-                    " to " + FormatLatLon(northc, true) + "," + FormatLatLon(westc + (nlonc - 1) * dlonc, false));
-  view.SetText(TControl::LabelReso, "Resolution: " + FormatFixed(dlatc * 60, 4, 1) +
-                                        " minute    Size: " + IntToGroupedStr(CustomFileSize(session)) + " bytes.");
-  view.ReportAppend(view.Text(TControl::LabelReso));
-  view.SetText(TControl::LabelMaxG, "");
-  view.SetText(TControl::LabelMinG, "");
+  const double northc = custom.north, westc = custom.west, dlatc = custom.dlat, dlonc = custom.dlon;
+  view.ReportAppend("Range: " + FormatLatLon(northc - (custom.nlat - 1) * dlatc, true) + "," + FormatLatLon(westc, false) +
+                    " to " + FormatLatLon(northc, true) + "," + FormatLatLon(westc + (custom.nlon - 1) * dlonc, false));
+  const std::string resolution = "Resolution: " + FormatFixed(dlatc * 60, 4, 1) +
+                                 " minute    Size: " + IntToGroupedStr(CustomFileSize(session)) + " bytes.";
+  view.SetText(TControl::LabelReso, resolution);
+  view.ReportAppend(resolution);
+  view.SetText(TControl::LabelMaxG, maxText);
+  view.SetText(TControl::LabelMinG, minText);
   result.Scanned = true;
-  if (sink) sink->Begin({nr, nc, northc - rowoff, westc + coloff, dlats / precision, dlons / precision});
+  if (sink) sink->Begin(plan.Lattice());
 
-  // The lattice is worked out in blocks of rows on the pool's threads, each
-  // block split into chunks of columns that keep their splines from block to
-  // block. Meanwhile the block before is walked here, row by row in order, so
-  // the first of equal extremes wins and the sink, the labels and the pumps
+  // The lattice is worked out in blocks of rows, each split into chunks of
+  // columns that run on the pool's threads and keep their splines from block
+  // to block. Meanwhile the block before is walked here, row by row in order,
+  // so the first of equal extremes wins and the sink, the labels and the pumps
   // come exactly as they would one point after the other.
-  const auto latAt = [&](std::int64_t i) { return (northc - rowoff) - dlats * static_cast<double>(i) / precision; };
-  const auto lonAt = [&](std::int64_t j) { return (westc + coloff) + dlons * static_cast<double>(j) / precision; };
-  const std::size_t width = nc >= 0 ? static_cast<std::size_t>(nc + 1) : 0;
+  const std::size_t width = plan.nc >= 0 ? static_cast<std::size_t>(plan.nc + 1) : 0;
   std::vector<double> lons(width);
-  for (std::size_t j = 0; j < width; ++j) lons[j] = lonAt(static_cast<std::int64_t>(j));
+  for (std::size_t j = 0; j < width; ++j) lons[j] = plan.Lon(static_cast<std::int64_t>(j));
 
   struct TChunk {
     std::size_t First, Count;
@@ -146,19 +159,21 @@ TScanResult MaximumErrorScan(TSession& session, TScanRowSink* sink) {
                                                      TLatticeSpline(custom, MaxWindow, &lons[first], count),
                                                      std::vector<double>(count), std::vector<double>(count)}));
   }
-  const std::int64_t blockRows =
+  TRowWork work;
+  work.LastRow = plan.nr;
+  work.BlockRows =
       std::clamp<std::int64_t>(static_cast<std::int64_t>(BlockPoints / std::max<std::size_t>(width, 1)), 1, 256);
-  std::vector<double> blocks[2] = {std::vector<double>(static_cast<std::size_t>(blockRows) * width),
-                                   std::vector<double>(static_cast<std::size_t>(blockRows) * width)};
-  std::atomic<bool> stop{false};
-  // The rows first .. last (at most blockRows of them) into blocks[b % 2].
-  const auto work = [&](std::int64_t b) {
-    const std::int64_t first = b * blockRows, last = std::min(nr, first + blockRows - 1);
-    double* block = blocks[b % 2].data();
-    return [&chunks, &stop, &latAt, first, last, block, width](std::size_t c) {
+  work.Ahead = 2;  // one block worked out while the one before is walked
+  work.PumpBeforeProgress = true;
+  std::vector<std::vector<double>> blocks(RowSlots(work),
+                                          std::vector<double>(static_cast<std::size_t>(work.BlockRows) * width));
+  TWorkPool pool(threads);
+  work.Compute = [&](std::int64_t first, std::int64_t last, std::size_t slot, const std::atomic<bool>& leaving) {
+    double* block = blocks[slot].data();
+    pool.Start(chunks.size(), [&, first, last, block](std::size_t c) {
       TChunk& chunk = *chunks[c];
-      for (std::int64_t i = first; i <= last && !stop; ++i) {
-        const double lat = latAt(i);
+      for (std::int64_t i = first; i <= last && !leaving; ++i) {
+        const double lat = plan.Lat(i);
         chunk.Source.Row(lat, chunk.SourceValues.data());
         chunk.Custom.Row(lat, chunk.CustomValues.data());
         double* diffs = block + static_cast<std::size_t>(i - first) * width + chunk.First;
@@ -167,70 +182,44 @@ TScanResult MaximumErrorScan(TSession& session, TScanRowSink* sink) {
           diffs[k] = cus - chunk.SourceValues[k];  // NaN when either is
         }
       }
-    };
-  };
-  TWorkPool pool(threads);
-  // Leaving early (an abort, an error) stops the block in hand at its next row.
-  struct TStop {
-    std::atomic<bool>& Flag;
-    ~TStop() { Flag = true; }
-  } stopGuard{stop};
-  const std::int64_t blockCount = nr >= 0 ? nr / blockRows + 1 : 0;
-  if (blockCount > 0) pool.Start(chunks.size(), work(0));
-  for (std::int64_t b = 0; b < blockCount; ++b) {
+    });
     pool.Wait();
-    if (source.FileChanged() || custom.FileChanged()) {  // zeros read where nodes were
-      const char* text = source.FileChanged() ? SourceChangedText : CustomChangedText;
-      session.SourceGrid.reset();
-      session.CustomGrid.reset();
-      throw TError(text);
-    }
-    if (b + 1 < blockCount) pool.Start(chunks.size(), work(b + 1));
-    const double* block = blocks[b % 2].data();
-    const std::int64_t first = b * blockRows, last = std::min(nr, first + blockRows - 1);
-    for (std::int64_t i = first; i <= last; ++i) {
-      const double lat = latAt(i);
-      const double* diffs = block + static_cast<std::size_t>(i - first) * width;
-      if (sink) sink->Row(i, diffs, width);
-      for (std::size_t j = 0; j < width; ++j) {
-        const double diff = diffs[j];
-        if (std::isnan(diff)) continue;
-        ++result.Points;
-        if (diff > max) {
-          max = diff;
-          result.Max = TScanExtreme{diff, lat, lonAt(static_cast<std::int64_t>(j))};
-          view.SetText(TControl::LabelMaxG, ExtremeText("Max: ", *result.Max));
-          view.ProcessMessages();
-        }
-        if (diff < min) {
-          min = diff;
-          result.Min = TScanExtreme{diff, lat, lonAt(static_cast<std::int64_t>(j))};
-          view.SetText(TControl::LabelMinG, ExtremeText("Min: ", *result.Min));
-          view.ProcessMessages();
-        }
+  };
+  work.TakeRow = [&](std::int64_t i, std::size_t slot, std::int64_t index) {
+    const double lat = plan.Lat(i);
+    const double* diffs = blocks[slot].data() + static_cast<std::size_t>(index) * width;
+    if (sink) sink->Row(i, diffs, width);
+    for (std::size_t j = 0; j < width; ++j) {
+      const double diff = diffs[j];
+      if (std::isnan(diff)) continue;
+      ++result.Points;
+      if (diff > max) {
+        max = diff;
+        result.Max = TScanExtreme{diff, lat, plan.Lon(static_cast<std::int64_t>(j))};
+        maxText = ExtremeText("Max: ", *result.Max);
+        view.SetText(TControl::LabelMaxG, maxText);
+        view.ProcessMessages();
       }
-      view.ProcessMessages();
-      ProgressStep(view, i, nr);
-      if (session.AbortRequested) {
-        view.SetProgressVisible(false);
-        view.SetTaskbarState(TTaskBarProgressState::None);
-        view.SetText(TControl::LabelReso, "Aborted.");
-        view.ReportAppend("Aborted by user.");
-        result.Outcome = TScanOutcome::Aborted;
-        return result;
+      if (diff < min) {
+        min = diff;
+        result.Min = TScanExtreme{diff, lat, plan.Lon(static_cast<std::int64_t>(j))};
+        minText = ExtremeText("Min: ", *result.Min);
+        view.SetText(TControl::LabelMinG, minText);
+        view.ProcessMessages();
       }
     }
+  };
+  if (WalkRows(session, work) == TRowsEnd::Aborted) {
+    view.SetProgressVisible(false);
+    view.SetTaskbarState(TTaskBarProgressState::None);
+    view.SetText(TControl::LabelReso, "Aborted.");
+    view.ReportAppend("Aborted by user.");
+    result.Outcome = TScanOutcome::Aborted;
+    return result;
   }
-  view.ReportAppend(view.Text(TControl::LabelMinG));
-  view.ReportAppend(view.Text(TControl::LabelMaxG));
+  view.ReportAppend(minText);
+  view.ReportAppend(maxText);
   result.Outcome = TScanOutcome::Done;
-  return result;
-}
-
-TScanResult Button1Click(TSession& session, TScanRowSink* sink) {
-  TScanResult result;
-  result.Outcome = TScanOutcome::Failed;  // unless the scan returns
-  RunHandler(session.View, [&] { result = MaximumErrorScan(session, sink); });
   return result;
 }
 

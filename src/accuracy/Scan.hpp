@@ -10,7 +10,9 @@
 #include <optional>
 #include <string>
 
-#include "view/Session.hpp"
+#include "grid/GeoidGrid.hpp"
+#include "session/Grids.hpp"
+#include "session/Session.hpp"
 
 namespace tessmar {
 
@@ -54,6 +56,24 @@ struct TScanLattice {
   double North, West, DLat, DLon;
 };
 
+// What a scan of a custom grid against its source will walk, from the
+// precision asked for (lattice points per source spacing; 0 for a text that
+// does not read). Pure.
+struct TScanPlan {
+  bool Unnecessary = false;  // the custom grid has the source's own spacing: nothing to scan
+  double Precision = 0;      // after the rules: 0 becomes 1, too coarse a lattice is refined
+  const char* PrecisionText = nullptr;  // ComboBoxPrecision's new text, when a rule changed it
+  std::int64_t nr = -1, nc = -1;        // the last row and column (none when negative)
+  double North = 0, West = 0;           // the north-west point, three custom cells in (none in longitude for a whole circle)
+  double SourceDLat = 0, SourceDLon = 0;  // the source's spacings, Precision lattice steps each
+
+  // Point (i, j), each from i and j afresh, the product divided first.
+  double Lat(std::int64_t i) const { return North - SourceDLat * static_cast<double>(i) / Precision; }
+  double Lon(std::int64_t j) const { return West + SourceDLon * static_cast<double>(j) / Precision; }
+  TScanLattice Lattice() const { return {nr, nc, North, West, SourceDLat / Precision, SourceDLon / Precision}; }
+};
+TScanPlan PlanScan(const TGeoidGrid& source, const TGeoidGrid& custom, double precision);
+
 // Receives the differences (custom - source, NaN where either value is
 // missing) row by row, north to south, each row west to east, on the thread
 // that runs the scan, once the row is complete. For pictures of the scan.
@@ -64,11 +84,11 @@ class TScanRowSink {
   virtual void Row(std::int64_t i, const double* diffs, std::size_t count) = 0;
 };
 
-// The whole scan (the Check button of the maximum error group). An error that
-// leaves it propagates with Busy cleared.
-TScanResult MaximumErrorScan(TSession& session, TScanRowSink* sink = nullptr);
-
-// The button: the scan, with an error that leaves it shown by ShowGeneralError.
-TScanResult Button1Click(TSession& session, TScanRowSink* sink = nullptr);
+// The whole scan, as the Check button of the maximum error group runs it, of
+// the selection's custom file against its model, at `precision` (as
+// ParseNumber reads ComboBoxPrecision). An error that leaves it propagates with
+// Busy cleared; the fronts show it as any handler's error (RunHandler).
+TScanResult MaximumErrorScan(TSession& session, const TSelection& selection, double precision,
+                             TScanRowSink* sink = nullptr);
 
 }  // namespace tessmar

@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QTimer>
+#include <algorithm>
 
 
 #include "Version.hpp"
@@ -19,12 +20,13 @@
 #include "accuracy/Scan.hpp"
 #include "app/FormMap.hpp"
 #include "app/FormReport.hpp"
+#include "base/CoordText.hpp"
 #include "convert/ConvertCommand.hpp"
 #include "grid/Source.hpp"
 #include "base/Path.hpp"
 #include "base/Text.hpp"
-#include "view/Grids.hpp"
-#include "view/RunHandler.hpp"
+#include "session/Grids.hpp"
+#include "session/RunHandler.hpp"
 #include "option/Settings.hpp"
 #include "option/SettingsPath.hpp"
 
@@ -61,6 +63,9 @@ QString QtFilter(const std::string& filter) {
 }
 
 TRect ToRect(const QRect& r) { return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
+
+// A control's text in the window layout.
+QString Initial(TControl control) { return Q(std::string(InitialText(control))); }
 }  // namespace
 
 // Centres a dialog on the main window, inside its monitor's work area, at each
@@ -137,7 +142,7 @@ void TFormMain::CreateControls() {
   setWindowTitle("Tessmar");
   setFixedSize(527, 298);  // client area; the window cannot be resized
   setFont(QFont("Tahoma", 8));
-  const auto label = [](QWidget* parent, const char* name, int x, int y, int w, int h, const char* text,
+  const auto label = [](QWidget* parent, const char* name, int x, int y, int w, int h, const QString& text,
                         Qt::Alignment align) {
     auto* l = new QLabel(text, parent);
     l->setObjectName(name);
@@ -145,9 +150,9 @@ void TFormMain::CreateControls() {
     l->setAlignment(align | Qt::AlignVCenter);
     return l;
   };
-  const auto edit = [](QWidget* parent, const char* name, int x, int y, int w, int h, const char* text) {
-    auto* e = new QLineEdit(text, parent);
-    e->setObjectName(name);
+  const auto edit = [](QWidget* parent, TControl control, int x, int y, int w, int h) {
+    auto* e = new QLineEdit(Initial(control), parent);
+    e->setObjectName(Q(std::string(ControlName(control))));
     e->setGeometry(x, y, w, h);
     return e;
   };
@@ -165,9 +170,9 @@ void TFormMain::CreateControls() {
     g->setGeometry(x, y, w, h);
     return g;
   };
-  const auto radio = [](QWidget* parent, const char* name, int x, int y, const char* text) {
-    auto* r = new QRadioButton(text, parent);
-    r->setObjectName(name);
+  const auto radio = [](QWidget* parent, TControl control, int x, int y) {
+    auto* r = new QRadioButton(Initial(control), parent);
+    r->setObjectName(Q(std::string(ControlName(control))));
     r->setGeometry(x, y, 48, 17);
     return r;
   };
@@ -199,44 +204,44 @@ void TFormMain::CreateControls() {
   ComboBoxGeoid->setEditable(true);
   ComboBoxGeoid->setInsertPolicy(QComboBox::NoInsert);
   ComboBoxGeoid->setGeometry(85, 22, 150, 21);
-  ComboBoxGeoid->setEditText("EGM2008 2.5'x2.5'");
+  ComboBoxGeoid->setEditText(Initial(TControl::ComboBoxGeoid));
   Label14 = label(make, "Label14", 5, 49, 76, 13, "Resolution", right);
-  RadioButton0 = radio(make, "RadioButton0", 85, 49, "2.5'");
-  RadioButton5 = radio(make, "RadioButton5", 127, 49, "5'");
-  RadioButton10 = radio(make, "RadioButton10", 170, 49, "10'");
-  RadioButton15 = radio(make, "RadioButton15", 212, 49, "15'");
-  RadioButton20 = radio(make, "RadioButton20", 261, 47, "20'");
+  RadioButton0 = radio(make, TControl::RadioButton0, 85, 49);
+  RadioButton5 = radio(make, TControl::RadioButton5, 127, 49);
+  RadioButton10 = radio(make, TControl::RadioButton10, 170, 49);
+  RadioButton15 = radio(make, TControl::RadioButton15, 212, 49);
+  RadioButton20 = radio(make, TControl::RadioButton20, 261, 47);
   Label8 = label(make, "Label8", 85, 70, 95, 13, "Southwest", centre);
   Label9 = label(make, "Label9", 186, 70, 95, 13, "Northeast", centre);
   Label6 = label(make, "Label6", 5, 88, 76, 13, "Latitude", right);
-  EditLat1 = edit(make, "EditLat1", 85, 85, 95, 21, "20");
-  EditLat2 = edit(make, "EditLat2", 186, 85, 95, 21, "50");
+  EditLat1 = edit(make, TControl::EditLat1, 85, 85, 95, 21);
+  EditLat2 = edit(make, TControl::EditLat2, 186, 85, 95, 21);
   Label7 = label(make, "Label7", 5, 115, 76, 13, "Longitude", right);
-  EditLon1 = edit(make, "EditLon1", 85, 112, 95, 21, "120");
-  EditLon2 = edit(make, "EditLon2", 186, 112, 95, 21, "150");
+  EditLon1 = edit(make, TControl::EditLon1, 85, 112, 95, 21);
+  EditLon2 = edit(make, TControl::EditLon2, 186, 112, 95, 21);
   LabelOutFname = label(make, "LabelOutFname", 20, 141, 95, 13, "Custom Geoid name", right);
   LabelOutFname->setCursor(Qt::PointingHandCursor);
-  EditFname = edit(make, "EditFname", 118, 138, 163, 21, "Tessmar.qdat");
+  EditFname = edit(make, TControl::EditFname, 118, 138, 163, 21);
   ButtonConvert = button(make, "ButtonConvert", 211, 168, 70, 25, "Convert", "Conversion is started");
-  LabelMakeReport = label(make, "LabelMakeReport", 24, 175, 185, 13, "", left);
+  LabelMakeReport = label(make, "LabelMakeReport", 24, 175, 185, 13, Initial(TControl::LabelMakeReport), left);
 
   QGroupBox* check = GroupBoxCkeck;
   Label1 = label(check, "Label1", 2, 25, 68, 13, "Latitude", right);
-  EditLat = edit(check, "EditLat", 72, 22, 95, 21, "35 40 37.8");
+  EditLat = edit(check, TControl::EditLat, 72, 22, 95, 21);
   Label2 = label(check, "Label2", 2, 53, 68, 13, "Longitude", right);
-  EditLon = edit(check, "EditLon", 72, 50, 95, 21, "139 44 52.3");
+  EditLon = edit(check, TControl::EditLon, 72, 50, 95, 21);
   Label3 = label(check, "Label3", 14, 88, 80, 13, "Original(m)", right);
-  EditGeoid = edit(check, "EditGeoid", 97, 85, 70, 21, "");
+  EditGeoid = edit(check, TControl::EditGeoid, 97, 85, 70, 21);
   Label11 = label(check, "Label11", 14, 114, 80, 13, "Custom(m)", right);
-  EditCustomGeoid = edit(check, "EditCustomGeoid", 97, 111, 70, 21, "");
+  EditCustomGeoid = edit(check, TControl::EditCustomGeoid, 97, 111, 70, 21);
   Label12 = label(check, "Label12", 14, 141, 80, 13, "Error(m)", right);
-  EditError = edit(check, "EditError", 97, 138, 70, 21, "");
+  EditError = edit(check, TControl::EditError, 97, 138, 70, 21);
   ButtonCalc = button(check, "ButtonCalc", 97, 168, 70, 23, "Check", "Check Geoid error");
 
   QGroupBox* error = GroupBoxError;
-  LabelMinG = label(error, "LabelMinG", 15, 17, 310, 13, "Min:", left);
-  LabelMaxG = label(error, "LabelMaxG", 15, 31, 310, 13, "Max:", left);
-  LabelReso = label(error, "LabelReso", 15, 45, 310, 13, "", left);
+  LabelMinG = label(error, "LabelMinG", 15, 17, 310, 13, Initial(TControl::LabelMinG), left);
+  LabelMaxG = label(error, "LabelMaxG", 15, 31, 310, 13, Initial(TControl::LabelMaxG), left);
+  LabelReso = label(error, "LabelReso", 15, 45, 310, 13, Initial(TControl::LabelReso), left);
   Label4 = label(error, "Label4", 325, 13, 42, 13, "Precision", right);
   ComboBoxPrecision = new QComboBox(error);
   ComboBoxPrecision->setObjectName("ComboBoxPrecision");
@@ -244,7 +249,7 @@ void TFormMain::CreateControls() {
   ComboBoxPrecision->setInsertPolicy(QComboBox::NoInsert);
   ComboBoxPrecision->addItems({"4.0", "2.0", "1.0", "0.5", "0.25"});
   ComboBoxPrecision->setGeometry(370, 10, 50, 21);
-  ComboBoxPrecision->setEditText("1.0");
+  ComboBoxPrecision->setEditText(Initial(TControl::ComboBoxPrecision));
   Button1 = button(error, "Button1", 350, 35, 70, 25, "Check", "Check the maximum error");
 
   // Right-aligned labels sized to their text grow to the left.
@@ -300,11 +305,11 @@ void TFormMain::WireControls() {
   connect(ComboBoxGeoid, &QComboBox::activated, this, [this] { ComboBoxGeoidSelect(); });
   for (QWidget* w : {static_cast<QWidget*>(LabelReport), static_cast<QWidget*>(LabelOutFname)})
     w->installEventFilter(this);
-  for (QLineEdit* e : {EditLat, EditLon, EditLat1, EditLat2, EditLon1, EditLon2}) e->installEventFilter(this);
+  for (QLineEdit* e : CoordinateFields()) e->installEventFilter(this);
   // The map follows the fields it draws: corners, resolution, model, custom file, check point.
   connect(LabelMap, &TLinkLabel::clicked, this, [this] { LabelMapClick(); });
-  for (QLineEdit* e : {EditLat1, EditLat2, EditLon1, EditLon2, EditFname, EditLat, EditLon})
-    connect(e, &QLineEdit::textChanged, this, [this] { RequestMapRedraw(); });
+  for (QLineEdit* e : CoordinateFields()) connect(e, &QLineEdit::textChanged, this, [this] { RequestMapRedraw(); });
+  connect(EditFname, &QLineEdit::textChanged, this, [this] { RequestMapRedraw(); });
   for (QRadioButton* r : {RadioButton0, RadioButton5, RadioButton10, RadioButton15, RadioButton20})
     connect(r, &QRadioButton::toggled, this, [this] { RequestMapRedraw(); });
   connect(ComboBoxGeoid, &QComboBox::editTextChanged, this, [this] { RequestMapRedraw(); });
@@ -337,6 +342,22 @@ bool TFormMain::Checked(TControl control) const {
   auto* b = qobject_cast<QAbstractButton*>(Control(control));
   return b && b->isChecked();
 }
+
+TInputs TFormMain::Inputs() const {
+  return InputsFrom([this](TControl c) { return Text(c); }, [this](TControl c) { return Checked(c); });
+}
+
+TSelection TFormMain::Selection() const {
+  return {SelectedModelIndex(FSession.GeoidModels, Text(TControl::ComboBoxGeoid)), Text(TControl::EditFname)};
+}
+
+TConversionPlan TFormMain::Plan() const {
+  const auto corner = [this](TControl field) { return ParseCoordinate(Text(field)); };
+  return {{corner(TControl::EditLat1), corner(TControl::EditLon1), corner(TControl::EditLat2), corner(TControl::EditLon2)},
+          Inputs().Resolution.value_or(0)};
+}
+
+TWindowPosition TFormMain::Position() const { return {frameGeometry().top(), frameGeometry().left()}; }
 
 void TFormMain::SetChecked(TControl control, bool checked) {
   if (auto* b = qobject_cast<QAbstractButton*>(Control(control))) {
@@ -416,8 +437,6 @@ void TFormMain::PlaceOnWorkArea(std::int32_t& top, std::int32_t& left) {
 }
 
 void TFormMain::SetWindowTopLeft(std::int32_t top, std::int32_t left) { move(left, top); }
-std::int32_t TFormMain::WindowTop() const { return frameGeometry().top(); }
-std::int32_t TFormMain::WindowLeft() const { return frameGeometry().left(); }
 
 void TFormMain::SetGeoidList(const std::string& first, const std::string& second) {
   const QString text = ComboBoxGeoid->currentText();
@@ -465,12 +484,12 @@ void TFormMain::FormActivate() {
     ShowGeneralError(ErrorText(e));
     return;
   }
-  LoadSettings(FSession);
+  LoadSettings(FSession, Inputs());
   if (QLineEdit* edit = ComboBoxGeoid->lineEdit()) edit->deselect();
   TakeCommandLineFiles();
   setAcceptDrops(true);
   ButtonConvert->setFocus();
-  const TGeoidModel& model = FSession.GeoidModels[SelectedModelIndex(FSession)];
+  const TGeoidModel& model = FSession.GeoidModels[Selection().Model];
   FLocatePending = !PathExists(ModelFilePath(FSession.DataDir, model));
   QTimer::singleShot(0, this, [this] { ApplicationEvents1Idle(); });
 }
@@ -492,7 +511,7 @@ void TFormMain::closeEvent(QCloseEvent* e) {
   if (!FClosed) {
     FClosed = true;
     QCoreApplication::processEvents();
-    SaveSettings(FSession);
+    SaveSettings(FSession, Inputs(), Position());
     ReleaseSource(FSession);
     ++SourceReleases;
     FFormReport->close();
@@ -516,7 +535,10 @@ void TFormMain::AfterLongOperation() {
 
 void TFormMain::ButtonConvertClick() {
   const bool wasBusy = FSession.Busy;
-  tessmar::ButtonConvertClick(FSession);
+  FSession.AbortRequested = false;
+  const TSelection selection = Selection();
+  const TConversionPlan plan = Plan();
+  RunHandler(FSession.View, [&] { ConvertCustomGeoid(FSession, selection, plan); });
   if (wasBusy) return;
   // A new custom file: the last scan's picture is of another.
   FHeat.reset();
@@ -529,7 +551,11 @@ void TFormMain::ButtonConvertClick() {
 void TFormMain::Button1Click() {
   const bool wasBusy = FSession.Busy;
   auto heat = std::make_shared<THeatMap>();
-  const TScanResult result = tessmar::Button1Click(FSession, heat.get());
+  const TSelection selection = Selection();
+  const double precision = ParseNumber(Text(TControl::ComboBoxPrecision));
+  TScanResult result;
+  result.Outcome = TScanOutcome::Failed;  // unless the scan returns
+  RunHandler(FSession.View, [&] { result = MaximumErrorScan(FSession, selection, precision, heat.get()); });
   if (wasBusy) return;
   ShowScanPicture(result, std::move(heat));
   AfterLongOperation();
@@ -574,9 +600,12 @@ void TFormMain::RequestMapRedraw() {
 
 void TFormMain::RedrawMap() {
   constexpr int width = 720;  // two pixels a degree
-  const TGeoidModel& model = FSession.GeoidModels[SelectedModelIndex(FSession)];
+  const TSelection selection = Selection();
+  const TGeoidModel& model = FSession.GeoidModels[selection.Model];
   const std::string modelPath = ModelFilePath(FSession.DataDir, model);
-  const TMapInputs inputs = MapInputsOf(FSession, model.dgla);
+  const TMapInputs inputs =
+      MapInputs(Plan(), model.dgla, CustomGeoidFileName(FSession, selection.CustomName),
+                ParseCoordinate(Text(TControl::EditLat)), ParseCoordinate(Text(TControl::EditLon)));
   TMapScene scene;
   scene.Region = inputs.Region;
   scene.Custom = inputs.Custom;
@@ -599,7 +628,9 @@ void TFormMain::RedrawMap() {
 void TFormMain::ButtonCalcClick() {
   // Inside a running operation the check may only read the grids it finds open.
   if (FSession.Busy && (!FSession.SourceOpen() || !CustomIsOpen(FSession))) return;
-  RunHandler(FSession.View, [this] { tessmar::ButtonCalcClick(FSession); });
+  const TSelection selection = Selection();
+  const double lat = ParseCoordinate(Text(TControl::EditLat)), lon = ParseCoordinate(Text(TControl::EditLon));
+  RunHandler(FSession.View, [&] { PointCheck(FSession, selection, lat, lon); });
 }
 
 void TFormMain::LabelReportClick() {
@@ -642,15 +673,15 @@ std::optional<std::string> TFormMain::RunFileDialog(const std::string& file, con
 void TFormMain::LocateSourceFile() {
   const std::string folder = FDialogFolder, file = FDialogFile, filter = FDialogFilter;
   if (FActivated) {
-    OpenSelectedModel(FSession);
+    OpenSelectedModel(FSession, Selection().Model);
     FDialogFolder = FSession.DataDir;
-    const std::string& fname = FSession.GeoidModels[SelectedModelIndex(FSession)].fname;
+    const std::string& fname = FSession.GeoidModels[Selection().Model].fname;
     FDialogFile = AsFolder(FDialogFolder) + fname;
     FDialogFilter = "Geoid file|" + FileNameOf(FDialogFile);
     if (!FSession.SourceOpen()) {
       if (const auto chosen = RunFileDialog(FDialogFile, FDialogFilter)) {
         FSession.DataDir = FolderOf(*chosen);
-        OpenSelectedModel(FSession);
+        OpenSelectedModel(FSession, Selection().Model);
         if (FSession.SourceOpen()) FSession.DataPath = FSession.DataDir;
       }
     }
@@ -680,7 +711,7 @@ void TFormMain::TakeCommandLineFiles() {
     const std::string a = argument.toStdString();
     if (Extension(a) == ".ini") {
       FSession.SettingsPath = a;
-      LoadSettings(FSession);
+      LoadSettings(FSession, Inputs());
     } else {
       names += a + ";";
     }
@@ -697,7 +728,7 @@ void TFormMain::WMDropFiles(const QStringList& paths) {
     const std::string p = path.toStdString();
     if (Extension(p) == ".ini") {
       FSession.SettingsPath = p;
-      RunHandler(FSession.View, [this] { LoadSettings(FSession); });
+      RunHandler(FSession.View, [this] { LoadSettings(FSession, Inputs()); });
     } else {
       last = p;
     }
@@ -725,8 +756,8 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* e) {
   if (e->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(e);
     // EditLatKeyPress: Enter in a coordinate field runs the point check.
-    const bool coordinate = watched == EditLat || watched == EditLon || watched == EditLat1 || watched == EditLat2 ||
-                            watched == EditLon1 || watched == EditLon2;
+    const auto fields = CoordinateFields();
+    const bool coordinate = std::find(fields.begin(), fields.end(), watched) != fields.end();
     if (coordinate && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
       ButtonCalcClick();
       return true;

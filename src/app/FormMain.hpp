@@ -23,9 +23,10 @@
 #include "placement/Placement.hpp"
 #include "accuracy/Scan.hpp"
 #include "app/Taskbar.hpp"
+#include "option/Settings.hpp"
 #include "picture/Map.hpp"
-#include "view/Session.hpp"
-#include "view/View.hpp"
+#include "session/Session.hpp"
+#include "session/View.hpp"
 
 namespace tessmar {
 
@@ -54,10 +55,16 @@ class TFormMain : public QWidget, public TView {
       FileDialogHook;
   int SourceReleases = 0;  // how often the source grid was released at close
 
+  // What the controls hold: the window's own reading of them, for its handlers.
+  std::string Text(TControl control) const;
+  bool Checked(TControl control) const;
+  TInputs Inputs() const;          // as the settings file carries them
+  TSelection Selection() const;    // the model and the custom file name
+  TConversionPlan Plan() const;    // the corners (ParseCoordinate) and the resolution
+  TWindowPosition Position() const;
+
   // TView.
-  std::string Text(TControl control) const override;
   void SetText(TControl control, const std::string& text) override;
-  bool Checked(TControl control) const override;
   void SetChecked(TControl control, bool checked) override;
   TModalResult CenteredMessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons,
                                   int helpContext) override;
@@ -73,8 +80,6 @@ class TFormMain : public QWidget, public TView {
   void ReportShow() override;
   void PlaceOnWorkArea(std::int32_t& top, std::int32_t& left) override;
   void SetWindowTopLeft(std::int32_t top, std::int32_t left) override;
-  std::int32_t WindowTop() const override;
-  std::int32_t WindowLeft() const override;
   void SetGeoidList(const std::string& first, const std::string& second) override;
   void SetOpenDialog(const std::string& folder, const std::string& filter) override;
   int LogicalDpiX() const override;
@@ -119,6 +124,8 @@ class TFormMain : public QWidget, public TView {
   void ShowScanPicture(const TScanResult& result, std::shared_ptr<THeatMap> heat);
   std::optional<std::string> RunFileDialog(const std::string& file, const std::string& filter);
   QWidget* Control(TControl control) const { return FControls[static_cast<std::size_t>(control)]; }
+  // The six coordinate fields: Enter in any of them runs the point check.
+  std::array<QLineEdit*, 6> CoordinateFields() const { return {EditLat1, EditLon1, EditLat2, EditLon2, EditLat, EditLon}; }
 
   std::string FExePath;
   QStringList FArguments;

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "view/View.hpp"
+#include "session/View.hpp"
 
 namespace tessmar {
 

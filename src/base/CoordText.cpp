@@ -64,7 +64,7 @@ double ParseCoordinate(std::string_view text) {
     ++count;
   };
   for (char c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    c = AsciiUpper(c);
     if (c == '+') {
       if (count == 0) negative = false;
     } else if (c == '-') {
@@ -134,7 +134,7 @@ TStrictCoordinate ReadStrictCoordinate(std::string_view text, TAxis axis) {
   std::size_t i = 0;
   while (i < text.size()) {
     const char c = text[i];
-    const char upper = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    const char upper = AsciiUpper(c);
     if (IsDigit(c) || c == '.') {
       if (letter && !letterBeforeNumbers) return refuse("a hemisphere letter stands between numbers");
       const std::size_t start = i;

@@ -1,8 +1,6 @@
 // tessmar-cli check: one point, or a file of points.
 #include "cli/Commands.hpp"
 
-#include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,20 +11,21 @@
 
 #include "accuracy/PointCheck.hpp"
 #include "base/CoordText.hpp"
+#include "base/LineReader.hpp"
 #include "base/PointLine.hpp"
 #include "base/WorkPool.hpp"
 #include "cli/Context.hpp"
-#include "view/Grids.hpp"
-#include "view/RunHandler.hpp"
+#include "session/Grids.hpp"
+#include "session/RunHandler.hpp"
 
 namespace tessmar::cli {
 
 namespace {
 
-// Ends of the streaming reader: big reads, and a block of lines evaluated on
-// every core between two looks at the input.
-constexpr std::size_t ReadSize = 1 << 20;
+// A block of lines is evaluated on every core between two looks at the input;
+// answers are written at least this many bytes at a time while the input flows.
 constexpr std::size_t BlockLines = 1 << 14;
+constexpr std::size_t WriteSize = 1 << 20;
 // A block goes to the threads in jobs of this many lines.
 constexpr std::size_t JobLines = 2048;
 
@@ -122,113 +121,96 @@ bool WriteAll(const std::string& text) {
   return true;
 }
 
-// Nothing more to read at once: a coprocess waits for its answers.
-bool InputIdle(int fd) {
-  pollfd p{fd, POLLIN, 0};
-  return ::poll(&p, 1, 0) == 0;
-}
+// The answers of a points file in the order of its lines, job after job: every
+// line's answer as the job made it, but for a header. A first line that is no
+// point (the first refusal before any point) is a header, copied as it is
+// (text only, nothing in JSON); blank lines and comments before it stay.
+class TAnswerOrder {
+ public:
+  explicit TAnswerOrder(bool json) : FJson(json) {}
+
+  void Add(const TJob& job) {
+    using TKind = TPointLine::TKind;
+    if (FContent) {
+      Output += job.Text;
+      Lines += job.Lines.size();
+      Points += job.Answered;
+      Refused += job.Refused;
+      return;
+    }
+    for (std::size_t k = 0, from = 0; k < job.Lines.size(); from = job.Ends[k++]) {
+      const TKind kind = job.Lines[k].Kind;
+      ++Lines;
+      const bool header = !FContent && kind == TKind::Refused;
+      FContent = FContent || kind == TKind::Point || kind == TKind::Refused;
+      if (header) {
+        if (!FJson) Output.append(job.Lines[k].Text).append("\n");
+        continue;
+      }
+      Output.append(job.Text, from, job.Ends[k] - from);
+      if (kind == TKind::Point || kind == TKind::Refused) ++Points;
+      if (kind == TKind::Refused) ++Refused;
+    }
+  }
+
+  std::string Output;  // answers not written yet
+  std::size_t Lines = 0, Points = 0, Refused = 0;
+
+ private:
+  bool FJson;
+  bool FContent = false;  // a line other than blank or comment has been seen
+};
 
 // Reads the points file (or standard input) as it comes and answers every
-// line in order: a point's values, a refused line's reason, blank lines,
-// comments and a first line that is no point (a header) as they are. Answers
-// go out whenever the input pauses, so the CLI can serve as a filter.
-int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::string& source) {
+// line in order. Answers go out whenever the input pauses, so the CLI can
+// serve as a filter.
+int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::string& path) {
   TSession& session = context.Session;
-  OpenSelectedModel(session);
+  OpenSelectedModel(session, context.Model);
   if (!session.SourceOpen()) return ExitFailed;
   // Without the custom file each point still gets its source value; the
   // missing file was reported once, by the open.
-  const bool custom = OpenCustomFile(session, CustomGeoidFileName(session));
+  const bool custom = OpenCustomFile(session, CustomGeoidFileName(session, context.Inputs.OutputName));
 
-  const int fd = source == "-" ? STDIN_FILENO : ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    std::cerr << "Error: cannot read " << source << "\n";
-    return ExitUsage;
-  }
-  std::string input, output;
-  std::size_t lineNumber = 0, refused = 0, points = 0;
-  bool content = false;  // a line other than blank or comment has been seen
+  TLineReader reader(path);
+  if (!reader.Opened()) throw TUsageError("cannot read " + path);
+  TAnswerOrder answers(global.Json);
   std::vector<TJob> jobs(BlockLines / JobLines);
   TWorkPool pool;  // its threads sleep while they wait: no spinning beside busy cores
-  bool end = false, interrupted = false, readError = false;
-  while (!end && !interrupted) {
-    const std::size_t had = input.size();
-    input.resize(had + ReadSize);
-    const ssize_t n = ::read(fd, input.data() + had, ReadSize);
-    input.resize(had + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-    if (n < 0 && errno != EINTR) readError = end = true;
-    if (n == 0) end = true;
+  bool interrupted = false;
+  while (!interrupted && reader.Read()) {
     interrupted = InterruptRequested();
-
-    // Whole lines (and at the end, a last line without its line end), a block at a time.
-    std::size_t start = 0;
     while (!interrupted) {
-      std::vector<std::string_view> lines;
-      while (lines.size() < BlockLines) {
-        std::size_t stop = input.find('\n', start);
-        if (stop == std::string::npos) {
-          if (!end || start >= input.size()) break;
-          stop = input.size();
-        }
-        lines.emplace_back(input.data() + start, stop - start);
-        start = stop + 1;
-      }
+      const std::vector<std::string_view>& lines = reader.Lines(BlockLines);
       if (lines.empty()) break;
       const std::size_t jobCount = (lines.size() + JobLines - 1) / JobLines;
-      pool.Start(jobCount, [&, blockNumber = lineNumber + 1](std::size_t j) {
+      pool.Start(jobCount, [&, blockNumber = answers.Lines + 1](std::size_t j) {
         const std::size_t first = j * JobLines, last = std::min(lines.size(), first + JobLines);
         RunJob(jobs[j], session, lines, first, last, blockNumber + first, global.Json, custom);
       });
       pool.Wait();
-      // The answers in order. Until the first point or refusal, line by line:
-      // a refusal first of all is a header, printed as it is (text only).
-      for (std::size_t j = 0; j < jobCount; ++j) {
-        TJob& job = jobs[j];
-        if (content) {
-          output += job.Text;
-          lineNumber += job.Lines.size();
-          points += job.Answered;
-          refused += job.Refused;
-          continue;
-        }
-        for (std::size_t k = 0, from = 0; k < job.Lines.size(); from = job.Ends[k++]) {
-          using TKind = TPointLine::TKind;
-          const TKind kind = job.Lines[k].Kind;
-          ++lineNumber;
-          const bool header = !content && kind == TKind::Refused;
-          content = content || kind == TKind::Point || kind == TKind::Refused;
-          if (header) {
-            if (!global.Json) output.append(job.Lines[k].Text).append("\n");
-            continue;
-          }
-          output.append(job.Text, from, job.Ends[k] - from);
-          if (kind == TKind::Point || kind == TKind::Refused) ++points;
-          if (kind == TKind::Refused) ++refused;
-        }
-      }
-      if (output.size() >= ReadSize) {
-        if (!WriteAll(output)) return ExitFailed;
-        output.clear();
+      for (std::size_t j = 0; j < jobCount; ++j) answers.Add(jobs[j]);
+      if (answers.Output.size() >= WriteSize) {
+        if (!WriteAll(answers.Output)) return ExitFailed;
+        answers.Output.clear();
       }
       interrupted = InterruptRequested();
     }
-    input.erase(0, std::min(start, input.size()));
-    if (!output.empty() && (end || interrupted || InputIdle(fd))) {
-      if (!WriteAll(output)) return ExitFailed;
-      output.clear();
+    if (!answers.Output.empty() && (reader.Ended() || interrupted || reader.Idle())) {
+      if (!WriteAll(answers.Output)) return ExitFailed;
+      answers.Output.clear();
     }
   }
-  if (fd != STDIN_FILENO) ::close(fd);
   if (interrupted) {
-    std::cerr << "Stopped by Ctrl-C after " << lineNumber << " lines.\n";
+    std::cerr << "Stopped by Ctrl-C after " << answers.Lines << " lines.\n";
     return ExitAborted;
   }
-  if (readError) {
-    std::cerr << "Error: cannot read " << source << " past line " << lineNumber << "\n";
+  if (reader.Failed()) {
+    std::cerr << "Error: cannot read " << path << " past line " << answers.Lines << "\n";
     return ExitFailed;
   }
-  if (refused) std::cerr << "Error: " << refused << " of " << points << " point lines were refused.\n";
-  return refused || !custom ? ExitFailed : ExitDone;
+  if (answers.Refused) std::cerr << "Error: " << answers.Refused << " of " << answers.Points << " point lines were refused.\n";
+  return answers.Refused || !custom ? ExitFailed : ExitDone;
 }
 
 }  // namespace
@@ -239,17 +221,15 @@ int RunCheck(const TGlobalOptions& global, const TCheckOptions& options) {
 
   TCliView& view = context.View;
   TSession& session = context.Session;
-  SetIfGiven(view, TControl::EditLat, options.Lat);
-  SetIfGiven(view, TControl::EditLon, options.Lon);
-  RequireCoordinate(view, TControl::EditLat, "--lat");
-  RequireCoordinate(view, TControl::EditLon, "--lon");
+  const double lat = ReadCoordinate(options.Lat, context.Inputs.TestLat, TAxis::Latitude, "--lat");
+  const double lon = ReadCoordinate(options.Lon, context.Inputs.TestLon, TAxis::Longitude, "--lon");
   TPointCheck check;
-  RunHandler(view, [&] { check = ButtonCalcClick(session); });
+  RunHandler(view, [&] { check = PointCheck(session, context.Selection(), lat, lon); });
   if (!check.Checked) return ExitFailed;
   const TPointValues& v = check.Values;
   if (global.Json) {
-    const TJson out = {{"lat", Number(check.Lat)},
-                       {"lon", Number(check.Lon)},
+    const TJson out = {{"lat", Number(lat)},
+                       {"lon", Number(lon)},
                        {"source", Number(v.Source)},
                        {"custom", Number(v.Custom)},
                        {"error", Number(v.Error)}};

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "view/FieldView.hpp"
-#include "view/Session.hpp"
+#include "session/FieldView.hpp"
+#include "session/Session.hpp"
 
 namespace tessmar::cli {
 

@@ -1,5 +1,6 @@
-// What every CLI command shares: one run's window and session, set from the
-// global options, and the ways results are printed.
+// What every CLI command shares: one run's console view and session, the
+// inputs the settings file gives (the desktop program's defaults), read once
+// into values, and the ways results are printed.
 #pragma once
 
 #include <nlohmann/json.hpp>
@@ -8,51 +9,58 @@
 #include <string>
 #include <vector>
 
+#include "base/CoordText.hpp"
 #include "cli/CliView.hpp"
 #include "cli/Commands.hpp"
-#include "view/Session.hpp"
+#include "convert/Conversion.hpp"
+#include "option/Settings.hpp"
+#include "session/Grids.hpp"
+#include "session/Session.hpp"
 
 namespace tessmar::cli {
 
 using TJson = nlohmann::ordered_json;
 
 // A command line that asks for what cannot be: exit status 2, with the text.
+// The one route of a usage error: main prints it.
 class TUsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
-// One run's window and state. The settings are read, never written back: the
-// desktop program's file (both programs share it) or the one named by
-// --settings. (import and import-gtx write one catalogue entry into --settings, nothing
-// else.)
+// One run's view, session and inputs. The settings are read, never written
+// back: the desktop program's file (both programs share it) or the one named
+// by --settings. (import and import-gtx write one catalogue entry into
+// --settings, nothing else.)
 struct TContext {
   TCliView View;
   TSession Session{View};
+  TInputs Inputs = InitialInputs();  // the settings' inputs, or the window layout's
+  int Model = 0;                     // --model, else the settings' model
   explicit TContext(const TGlobalOptions& options);
-};
 
-void SetIfGiven(TView& view, TControl control, const std::optional<std::string>& value);
+  TSelection Selection() const { return {Model, Inputs.OutputName}; }
+};
 
 // The catalogue entry --model names: 0 or 2.5, 1, or a title (exact, or
 // without regard to case when only one matches). Throws TUsageError.
 int ModelIndex(const std::string& text, const TGeoidModels& models);
 
-// --res: 0, 5, 10, 15 or 20 minutes, or the selected model's own spacing (as
-// 0). Throws TUsageError listing them.
-int ResolutionMinutes(const std::string& text, const TSession& session);
+// --res: 0, 5, 10, 15 or 20 minutes, or the model's own spacing (as 0).
+// Throws TUsageError listing them.
+int ResolutionMinutes(const std::string& text, const TGeoidModel& model);
 
-// The region's corners and resolution from --south, --west, --north, --east and
-// --res where given, each held to its rule (the strict coordinate rule, the
-// resolutions above). Throws TUsageError naming the option.
-void SetRegion(TContext& context, const std::optional<std::string>& south, const std::optional<std::string>& west,
-               const std::optional<std::string>& north, const std::optional<std::string>& east,
-               const std::optional<std::string>& resolution);
+// A coordinate by the strict rule: `given` (the option's text) or else
+// `fallback` (the settings' or the window's). Throws TUsageError naming
+// `option` when it is refused.
+double ReadCoordinate(const std::optional<std::string>& given, const std::string& fallback, TAxis axis,
+                      const char* option);
 
-// The coordinate in a field (set from `option` or the settings) by the strict
-// rule; throws TUsageError naming the option when it is refused.
-void RequireCoordinate(const TView& view, TControl field, const char* option);
-TControl ResolutionButton(int minutes);
+// The conversion that --south, --west, --north, --east and --res ask for,
+// each left out taken from the settings. Throws TUsageError naming the option.
+TConversionPlan ReadPlan(const TContext& context, const std::optional<std::string>& south,
+                         const std::optional<std::string>& west, const std::optional<std::string>& north,
+                         const std::optional<std::string>& east, const std::optional<std::string>& resolution);
 
 // A number in full precision (shortest text that reads back the same), or null.
 TJson Number(double value);

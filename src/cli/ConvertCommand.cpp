@@ -1,4 +1,4 @@
-// tessmar-cli convert: the Convert button, its result printed.
+// tessmar-cli convert: the Convert command, its result printed.
 #include "cli/Commands.hpp"
 
 #include <iostream>
@@ -6,22 +6,22 @@
 #include "base/Text.hpp"
 #include "cli/Context.hpp"
 #include "convert/ConvertCommand.hpp"
+#include "session/RunHandler.hpp"
 
 namespace tessmar::cli {
-
 
 int RunConvert(const TGlobalOptions& global, const TConvertOptions& options) {
   TContext context(global);
   TCliView& view = context.View;
   TSession& session = context.Session;
-  if (TrimBlanks(view.Text(TControl::EditFname)).empty()) {
-    std::cerr << "Error: --output names no file.\n";
-    return ExitUsage;
-  }
-  SetRegion(context, options.South, options.West, options.North, options.East, options.Resolution);
+  if (TrimBlanks(context.Inputs.OutputName).empty()) throw TUsageError("--output names no file.");
+  const TConversionPlan plan =
+      ReadPlan(context, options.South, options.West, options.North, options.East, options.Resolution);
   view.AnswerYes = options.Overwrite;
 
-  const TConvertResult result = ButtonConvertClick(session);
+  TConvertResult result;
+  if (!RunHandler(view, [&] { result = ConvertCustomGeoid(session, context.Selection(), plan); }))
+    result = {TConvertOutcome::Failed, CustomGeoidFileName(session, context.Inputs.OutputName)};
   view.EndProgress();
 
   const bool written = result.Outcome == TConvertOutcome::Written;

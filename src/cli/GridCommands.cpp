@@ -12,7 +12,7 @@
 #include "grid/Circle.hpp"
 #include "grid/Gtx.hpp"
 #include "option/Settings.hpp"
-#include "view/Grids.hpp"
+#include "session/Grids.hpp"
 
 namespace tessmar::cli {
 
@@ -69,13 +69,10 @@ int RunImport(const TGlobalOptions& global, const TImportOptions& options) {
 
 int RunExport(const TGlobalOptions& global, const TExportOptions& options) {
   const std::optional<TGridFormat> format = GridFormatNamed(options.Format);
-  if (!format) {
-    std::cerr << "Error: no grid format " << options.Format << ": GTiff or GTX\n";
-    return ExitUsage;
-  }
+  if (!format) throw TUsageError("no grid format " + options.Format + ": GTiff or GTX");
   TContext context(global);
   TSession& session = context.Session;
-  const std::string custom = CustomGeoidFileName(session);
+  const std::string custom = CustomGeoidFileName(session, context.Inputs.OutputName);
   std::string to = options.To.value_or("");
   if (to.empty()) to = FolderOf(custom) + BaseName(custom) + GridFormatExtension(*format);
   if (!OpenCustomFile(session, custom)) return ExitFailed;
@@ -114,7 +111,7 @@ int RunExport(const TGlobalOptions& global, const TExportOptions& options) {
 int RunModels(const TGlobalOptions& global) {
   TContext context(global);
   TSession& session = context.Session;
-  const int selected = SelectedModelIndex(session);
+  const int selected = context.Model;
   TJson models = TJson::array();
   bool any = false;
   if (!global.Json) std::cout << "Data folder: " << session.DataDir << '\n';

@@ -2,40 +2,37 @@
 // and the custom geoid file's extent, written as a PNG file.
 #include <iostream>
 
+#include "base/Numeric.hpp"
 #include "base/Path.hpp"
 #include "cli/Commands.hpp"
 #include "cli/Context.hpp"
 #include "grid/Source.hpp"
 #include "picture/Map.hpp"
-#include "view/Grids.hpp"
+#include "session/Grids.hpp"
 
 namespace tessmar::cli {
 
 int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
   TContext context(global);
-  TCliView& view = context.View;
   TSession& session = context.Session;
-  SetRegion(context, options.South, options.West, options.North, options.East, options.Resolution);
+  const TConversionPlan plan =
+      ReadPlan(context, options.South, options.West, options.North, options.East, options.Resolution);
 
   // The check point only when asked for: the settings' test point is the window's.
   const bool point = options.Lat && options.Lon;
+  double lat = NoValue(), lon = NoValue();
   if (point) {
-    view.SetText(TControl::EditLat, *options.Lat);
-    view.SetText(TControl::EditLon, *options.Lon);
-    RequireCoordinate(view, TControl::EditLat, "--lat");
-    RequireCoordinate(view, TControl::EditLon, "--lon");
+    lat = ReadCoordinate(options.Lat, "", TAxis::Latitude, "--lat");
+    lon = ReadCoordinate(options.Lon, "", TAxis::Longitude, "--lon");
   }
-  const TGeoidModel& model = session.GeoidModels[SelectedModelIndex(session)];
+  const TGeoidModel& model = session.GeoidModels[context.Model];
   const std::unique_ptr<TGeoidGrid> source = OpenSourceGrid(session.DataDir, model);
   if (!source)
     std::cerr << "Note: no relief: the model's grid file does not open: " << ModelFilePath(session.DataDir, model)
               << "\n";
 
-  const TMapInputs inputs = MapInputsOf(session, source ? source->dlat : model.dgla);
-  if (point && !inputs.Point) {
-    std::cerr << "Error: --lat and --lon must be coordinates.\n";
-    return ExitUsage;
-  }
+  const std::string customPath = CustomGeoidFileName(session, context.Inputs.OutputName);
+  const TMapInputs inputs = MapInputs(plan, source ? source->dlat : model.dgla, customPath, lat, lon);
   TMapScene scene;
   scene.Region = inputs.Region;
   scene.Custom = inputs.Custom;
@@ -71,7 +68,7 @@ int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
     if (scene.Region)
       std::cout << "Region: " << FormatLatLon(scene.Region->S, true) << "," << FormatLatLon(scene.Region->W, false)
                 << " to " << FormatLatLon(scene.Region->N, true) << "," << FormatLatLon(scene.Region->E, false) << "\n";
-    if (scene.Custom) std::cout << "Custom geoid: " << CustomGeoidFileName(session) << "\n";
+    if (scene.Custom) std::cout << "Custom geoid: " << customPath << "\n";
   }
   return ExitDone;
 }

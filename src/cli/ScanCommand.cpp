@@ -8,7 +8,8 @@
 #include "cli/Commands.hpp"
 #include "cli/Context.hpp"
 #include "picture/HeatMap.hpp"
-#include "view/Grids.hpp"
+#include "session/Grids.hpp"
+#include "session/RunHandler.hpp"
 
 namespace tessmar::cli {
 
@@ -20,10 +21,11 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
   if (!precision || !(*precision > 0) || *precision > MaxPrecision)
     throw TUsageError("--precision: \"" + options.Precision + "\" is not a precision. Give lattice points per source "
                       "spacing, above 0 and at most " + ShortestText(MaxPrecision) + " (4.0, 2.0, 1.0, 0.5, 0.25, ...)");
-  view.SetText(TControl::ComboBoxPrecision, options.Precision);
   const bool wantHeat = !options.Heatmap.empty();
   THeatMap heat;
-  const TScanResult result = Button1Click(session, wantHeat ? &heat : nullptr);
+  TScanResult result;
+  result.Outcome = TScanOutcome::Failed;  // unless the scan returns
+  RunHandler(view, [&] { result = MaximumErrorScan(session, context.Selection(), *precision, wantHeat ? &heat : nullptr); });
   view.EndProgress();
   if (result.Scanned && result.Precision != *precision)
     std::cerr << "Note: precision raised to " << ShortestText(result.Precision)
@@ -44,7 +46,7 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
     const auto extreme = [](const std::optional<TScanExtreme>& e) {
       return e ? TJson{{"diff", e->Diff}, {"lat", e->Lat}, {"lon", e->Lon}} : TJson(nullptr);
     };
-    TJson out = {{"path", result.Path.empty() ? CustomGeoidFileName(session) : result.Path},
+    TJson out = {{"path", result.Path.empty() ? CustomGeoidFileName(session, context.Inputs.OutputName) : result.Path},
                  {"precision", result.Scanned ? Number(result.Precision) : TJson(nullptr)},
                  {"nr", result.Scanned ? TJson(result.nr) : TJson(nullptr)},
                  {"nc", result.Scanned ? TJson(result.nc) : TJson(nullptr)},

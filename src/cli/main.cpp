@@ -221,15 +221,13 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : ExitUsage;
   }
-  // import creates the settings file it is to write to.
-  if (global.Settings && !importCommand->parsed() && !importGtxCommand->parsed() &&
-      !tessmar::FileExists(*global.Settings)) {
-    std::cerr << "Error: settings file not found: " << *global.Settings << "\n";
-    return ExitUsage;
-  }
   tessmar::cli::InstallInterruptHandler();
   // Whatever leaves a command (a full disk, memory) is its failure, reported.
   try {
+    // import creates the settings file it is to write to.
+    if (global.Settings && !importCommand->parsed() && !importGtxCommand->parsed() &&
+        !tessmar::FileExists(*global.Settings))
+      throw TUsageError("settings file not found: " + *global.Settings);
     if (convertCommand->parsed()) return RunConvert(global, convert);
     if (checkCommand->parsed()) return RunCheck(global, check);
     if (scanCommand->parsed()) return RunScan(global, scan);

@@ -10,31 +10,18 @@
 #include "base/WorkPool.hpp"
 #include "grid/Circle.hpp"
 #include "grid/Source.hpp"
+#include "session/Rows.hpp"
 
 namespace tessmar {
 
-double OutputResolution(const TView& view, double sourceSpacing) {
-  if (view.Checked(TControl::RadioButton5)) return 1.0 / 12;
-  if (view.Checked(TControl::RadioButton10)) return 1.0 / 6;
-  if (view.Checked(TControl::RadioButton15)) return 1.0 / 4;
-  if (view.Checked(TControl::RadioButton20)) return 1.0 / 3;
-  return sourceSpacing;
-}
-
-double OutputResolution(const TSession& session) {
-  return OutputResolution(session.View, session.SourceGrid ? session.SourceGrid->dlat : NoValue());
-}
-
-TCutRegion CutRegion(const TView& view, double res) {
-  // Corners snapped to a sixtieth of the spacing; a field that does not read
+TCutRegion CutRegion(const TCorners& corners, double res) {
+  // Corners snapped to a sixtieth of the spacing; a corner that does not read
   // throws here, before any file is touched.
-  const auto corner = [&](TControl field) {
-    return static_cast<double>(Round(ParseCoordinate(view.Text(field)) * 60 / res)) * res / 60;
-  };
-  double S = corner(TControl::EditLat1);
-  double W = corner(TControl::EditLon1);
-  double N = corner(TControl::EditLat2);
-  double E = corner(TControl::EditLon2);
+  const auto corner = [&](double v) { return static_cast<double>(Round(v * 60 / res)) * res / 60; };
+  double S = corner(corners.South);
+  double W = corner(corners.West);
+  double N = corner(corners.North);
+  double E = corner(corners.East);
 
   const double typedW = W, typedE = E;
   if (W < 0) W += 360;
@@ -70,16 +57,16 @@ constexpr std::int64_t AheadBlocks = 8;
 
 }  // namespace
 
-TEngineResult MakeCustomGeoid(TSession& session, const std::string& FileName) {
+TEngineResult MakeCustomGeoid(TSession& session, const TConversionPlan& plan, const std::string& FileName) {
   if (!session.SourceGrid) return {};  // nothing to sample: nothing touched
   TView& view = session.View;
   view.SetText(TControl::LabelMakeReport, "");
   ProgressStart(view);
 
-  const double res = OutputResolution(session);
+  const double res = OutputResolution(plan.Resolution, session.SourceGrid->dlat);
   view.ReportAppend("Output resolution: " + FormatFixed(res * 60, 4, 1) + " minute");
 
-  const TCutRegion region = CutRegion(view, res);
+  const TCutRegion region = CutRegion(plan.Corners, res);
   const double W = region.W, N = region.N, S = region.S;
   const std::int64_t ncols = region.ncols, nrows = region.nrows;
   TEngineResult result;
@@ -102,18 +89,15 @@ TEngineResult MakeCustomGeoid(TSession& session, const std::string& FileName) {
   std::vector<std::int32_t> columns(nodes);
   for (std::size_t j = 0; j < nodes; ++j)
     columns[j] = source.WrappedColumn(NearestColumn(source, static_cast<double>(j) * res + W));
-  // Blocks of rows are sampled on a second thread, a few blocks ahead of their
-  // writing, each written with one write; then each of its rows has its
-  // progress step, its message pump and its abort check, as one row at a time
-  // would. Handlers run inside a pump only read the grids while Busy, so the
-  // sampling goes on.
-  const std::int64_t blockRows =
+  // Blocks of rows are sampled a few blocks ahead of their writing, each
+  // written with one write. Handlers run inside a pump only read the grids
+  // while Busy, so the sampling goes on.
+  TRowWork work;
+  work.LastRow = nrows;
+  work.BlockRows =
       std::clamp<std::int64_t>(static_cast<std::int64_t>(BlockBytes / (nodes * sizeof(float))), 1, nrows + 1);
-  const std::int64_t blockCount = nrows / blockRows + 1;
-  std::vector<std::vector<float>> blocks(static_cast<std::size_t>(std::min<std::int64_t>(AheadBlocks, blockCount)),
-                                         std::vector<float>(static_cast<std::size_t>(blockRows) * nodes));
-  const auto blockFirst = [&](std::int64_t b) { return b * blockRows; };
-  const auto blockLast = [&](std::int64_t b) { return std::min(nrows, b * blockRows + blockRows - 1); };
+  work.Ahead = AheadBlocks;
+  std::vector<std::vector<float>> blocks(RowSlots(work), std::vector<float>(static_cast<std::size_t>(work.BlockRows) * nodes));
   // At the source's own spacing the columns are runs of neighbouring nodes
   // (two where the region crosses the grid's edge): those are read as runs.
   std::vector<std::pair<std::size_t, std::size_t>> runs;  // first node, count
@@ -121,43 +105,30 @@ TEngineResult MakeCustomGeoid(TSession& session, const std::string& FileName) {
     if (j > 0 && columns[j] >= 0 && columns[j - 1] >= 0 && columns[j] == columns[j - 1] + 1) ++runs.back().second;
     else runs.emplace_back(j, 1);
   const bool inRuns = runs.size() * 8 <= nodes;
-  const auto sample = [&](std::int64_t b, std::size_t slot) {
+  const auto rowsOf = [&](std::int64_t first, std::int64_t last) {
+    return static_cast<std::size_t>(last - first + 1) * nodes;
+  };
+  work.Compute = [&](std::int64_t first, std::int64_t last, std::size_t slot, const std::atomic<bool>&) {
     float* out = blocks[slot].data();
-    for (std::int64_t i = blockFirst(b); i <= blockLast(b); ++i, out += nodes) {
+    for (std::int64_t i = first; i <= last; ++i, out += nodes) {
       const std::int32_t row = NearestRow(source, N - static_cast<double>(i) * res);
       if (!inRuns) source.ReadRow(row, columns.data(), nodes, out);
-      else for (const auto& [first, count] : runs) source.ReadRun(row, columns[first], count, out + first);
+      else for (const auto& [from, count] : runs) source.ReadRun(row, columns[from], count, out + from);
     }
-    FloatsToLittle(blocks[slot].data(), static_cast<std::size_t>(blockLast(b) - blockFirst(b) + 1) * nodes);
+    FloatsToLittle(blocks[slot].data(), rowsOf(first, last));
+  };
+  work.TakeBlock = [&](std::int64_t first, std::int64_t last, std::size_t slot) {
+    return file.Write(blocks[slot].data(), rowsOf(first, last) * sizeof(float));
   };
   // The source rows are read once, north to south: through the mapping, unless
   // they are read as runs.
   const std::int32_t northRow = NearestRow(source, N), southRow = NearestRow(source, N - static_cast<double>(nrows) * res);
   if (!inRuns)
     source.AdviseRows(std::max(0, std::min(northRow, southRow)), std::min(source.nlat - 1, std::max(northRow, southRow)));
-  bool changed = false;
-  {
-    TFillAhead filler(blocks.size(), blockCount, sample);
-    for (std::int64_t b = 0; b < blockCount; ++b) {
-      const std::size_t slot = filler.Take(b);
-      changed = source.FileChanged();  // its nodes read as zeros: nothing of this is written
-      if (changed) break;
-      const std::size_t count = static_cast<std::size_t>(blockLast(b) - blockFirst(b) + 1) * nodes;
-      if (!file.Write(blocks[slot].data(), count * sizeof(float))) return result;
-      filler.Release(b);
-      for (std::int64_t i = blockFirst(b); i <= blockLast(b); ++i) {
-        ProgressStep(view, i, nrows);
-        view.ProcessMessages();
-        if (session.AbortRequested) {  // the temporary file goes with `file`
-          result.Outcome = TEngineOutcome::Aborted;
-          return result;
-        }
-      }
-    }
-  }  // the filler has stopped: nothing reads the source now
-  if (changed) {
-    session.SourceGrid.reset();
-    throw TError(SourceChangedText);
+  switch (WalkRows(session, work)) {
+    case TRowsEnd::Done: break;
+    case TRowsEnd::Aborted: result.Outcome = TEngineOutcome::Aborted; return result;  // the temporary file goes with `file`
+    case TRowsEnd::Stopped: return result;  // a write failed
   }
 
   // Rows run down from N in whole cells. Where the corners are not whole cells

@@ -1,23 +1,31 @@
-// The conversion engine: a region and a resolution from the main window become
-// a custom geoid file of nearest source nodes, written north to south.
+// The conversion engine: a region and a resolution become a custom geoid file
+// of nearest source nodes, written north to south.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "convert/Resolution.hpp"
 #include "grid/Check.hpp"
-#include "view/Session.hpp"
+#include "session/Session.hpp"
 
 namespace tessmar {
 
-// The output spacing in degrees: the first checked of RadioButton5, 10, 15, 20,
-// else the source grid's own latitude spacing.
-double OutputResolution(const TSession& session);
-// The same for a source of the given latitude spacing (degrees).
-double OutputResolution(const TView& view, double sourceSpacing);
+// The corners of a region as read from the window's EditLat1, EditLon1
+// (southwest) and EditLat2, EditLon2 (northeast), or from the command line:
+// degrees, NaN for a corner that does not read.
+struct TCorners {
+  double South, West, North, East;
+};
 
-// The region a conversion cuts, degrees: the corners of EditLat1/EditLon1
-// (southwest) and EditLat2/EditLon2 (northeast) snapped to a sixtieth of res,
+// What a conversion makes: the region and the output resolution in minutes
+// (0: the source's own spacing; see ResolutionChoices).
+struct TConversionPlan {
+  TCorners Corners;
+  int Resolution = 0;
+};
+
+// The region a conversion cuts, degrees: the corners snapped to a sixtieth of res,
 // longitudes below 0 taken 360 further east, widened by three cells (or the
 // whole circle of longitude: W = 0, E = 360 - res), latitudes held to -90..90.
 // W may lie below 0 and E beyond 360 after the widening; W > E for a region
@@ -29,7 +37,7 @@ struct TCutRegion {
   std::int64_t nrows, ncols;
   bool WholeCircle;
 };
-TCutRegion CutRegion(const TView& view, double res);
+TCutRegion CutRegion(const TCorners& corners, double res);
 
 // What the engine did. Size is the file's size in bytes when Written, else 0.
 enum class TEngineOutcome : std::uint8_t { Written, Aborted, RangeError, Failed };
@@ -39,14 +47,13 @@ struct TEngineResult {
   TCustomTrailer Trailer{};  // the geometry written, when Written
 };
 
-// Writes FileName from the region in EditLat1/EditLon1 (southwest) and
-// EditLat2/EditLon2 (northeast), widened by three cells (or the whole circle of
-// longitude), sampling the open SourceGrid. Shows progress and pumps messages
+// Writes FileName from the plan's region, widened by three cells (or the whole
+// circle of longitude), sampling the open SourceGrid. Shows progress and pumps messages
 // once per row; stops between rows when AbortRequested is set.
 // Aborted or Failed (a write failure) leave an existing file of that name
 // untouched; RangeError (a negative count, or a file of 2 GiB or more) touches
 // nothing. Throws TError "Invalid floating point operation" for a corner that
 // does not read as a coordinate, before any file is touched.
-TEngineResult MakeCustomGeoid(TSession& session, const std::string& FileName);
+TEngineResult MakeCustomGeoid(TSession& session, const TConversionPlan& plan, const std::string& FileName);
 
 }  // namespace tessmar

@@ -3,20 +3,19 @@
 #include "base/Numeric.hpp"
 #include "base/Path.hpp"
 #include "base/Text.hpp"
-#include "view/Grids.hpp"
-#include "view/RunHandler.hpp"
+#include "session/Grids.hpp"
 
 namespace tessmar {
 
-TConvertResult ConvertCustomGeoid(TSession& session) {
+TConvertResult ConvertCustomGeoid(TSession& session, const TSelection& selection, const TConversionPlan& plan) {
   TView& view = session.View;
   TConvertResult result;
   session.AbortRequested = false;
   if (session.Busy) return result;
   TBusyGuard busy(session);
 
-  if (TrimBlanks(view.Text(TControl::EditFname)).empty()) return result;
-  result.Path = CustomGeoidFileName(session);
+  if (TrimBlanks(selection.CustomName).empty()) return result;
+  result.Path = CustomGeoidFileName(session, selection.CustomName);
   const std::string& path = result.Path;
   if (PathExists(path) && view.CenteredMessageDlg("File exist :\r\n" + path + "\r\n\n Overwrite?", TMsgDlgType::Warning,
                                                   mbYes | mbNo, 0) != TModalResult::mrYes) {
@@ -24,19 +23,20 @@ TConvertResult ConvertCustomGeoid(TSession& session) {
     return result;
   }
 
-  OpenSelectedModel(session);
+  OpenSelectedModel(session, selection.Model);
+  const std::string& title = session.GeoidModels[selection.Model == 0 ? 0 : 1].title;  // as the combo box shows it now
   if (!session.SourceOpen()) {
-    view.ReportAppend("Cannot open: " + view.Text(TControl::ComboBoxGeoid));
+    view.ReportAppend("Cannot open: " + title);
     CloseSource(session);
     result.Outcome = TConvertOutcome::SourceMissing;
     return result;
   }
   view.ReportClear();
-  view.ReportAppend("Source Geoid model: " + view.Text(TControl::ComboBoxGeoid));
+  view.ReportAppend("Source Geoid model: " + title);
   view.ProcessMessages();
   view.ReportAppend("Output file name: " + path);
 
-  const TEngineResult engine = MakeCustomGeoid(session, path);
+  const TEngineResult engine = MakeCustomGeoid(session, plan, path);
   if (session.AbortRequested) {
     view.SetText(TControl::LabelMakeReport, "Aborted by user.");
     view.ReportAppend("Aborted by user.");
@@ -51,25 +51,14 @@ TConvertResult ConvertCustomGeoid(TSession& session) {
     view.ReportShow();
     result.Outcome = TConvertOutcome::Failed;
   } else {
-    view.SetText(TControl::LabelMakeReport, "Output size: " + IntToGroupedStr(engine.Size) + " bytes.");
-    view.ReportAppend(view.Text(TControl::LabelMakeReport));
+    const std::string size = "Output size: " + IntToGroupedStr(engine.Size) + " bytes.";
+    view.SetText(TControl::LabelMakeReport, size);
+    view.ReportAppend(size);
     result.Outcome = TConvertOutcome::Written;
     result.Size = engine.Size;
     result.Trailer = engine.Trailer;
   }
   CloseSource(session);
-  return result;
-}
-
-TConvertResult ButtonConvertClick(TSession& session) {
-  session.AbortRequested = false;
-  TConvertResult result;
-  bool left = true;  // an error left the command
-  RunHandler(session.View, [&] {
-    result = ConvertCustomGeoid(session);
-    left = false;
-  });
-  if (left) result = {TConvertOutcome::Failed, CustomGeoidFileName(session)};
   return result;
 }
 

@@ -6,7 +6,8 @@
 #include <string>
 
 #include "convert/Conversion.hpp"
-#include "view/Session.hpp"
+#include "session/Grids.hpp"
+#include "session/Session.hpp"
 
 namespace tessmar {
 
@@ -28,12 +29,10 @@ struct TConvertResult {
   TCustomTrailer Trailer{};  // rows, cols and geometry written, when Written
 };
 
-// The whole command; an error that leaves it (a corner that does not read)
-// propagates to the caller with Busy cleared.
-TConvertResult ConvertCustomGeoid(TSession& session);
-
-// The Convert button: clears AbortRequested, runs the command and shows an
-// error that leaves it with ShowGeneralError (the result then says Failed).
-TConvertResult ButtonConvertClick(TSession& session);
+// The whole command, as the Convert button runs it, on the model and the custom
+// file name of `selection` (nothing runs for a blank name). An error that
+// leaves it (a corner that does not read) propagates to the caller with Busy
+// cleared; the fronts show it as any handler's error (RunHandler).
+TConvertResult ConvertCustomGeoid(TSession& session, const TSelection& selection, const TConversionPlan& plan);
 
 }  // namespace tessmar

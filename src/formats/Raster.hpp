@@ -17,12 +17,11 @@
 // it; the format names below are its own, known before any module is loaded.
 #pragma once
 
-#include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "base/Text.hpp"
 #include "grid/GeoidGrid.hpp"
 #include "grid/SourceImport.hpp"
 
@@ -43,8 +42,7 @@ enum class TGridFormat { GTiff, GTX };
 // The format of a name as the CLI takes it ("GTiff", "GTX", any case); none for
 // another.
 inline std::optional<TGridFormat> GridFormatNamed(const std::string& name) {
-  std::string lower = name;
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  const std::string lower = AsciiLower(name);
   if (lower == "gtiff") return TGridFormat::GTiff;
   if (lower == "gtx") return TGridFormat::GTX;
   return std::nullopt;

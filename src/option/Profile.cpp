@@ -5,6 +5,7 @@
 
 #include "base/AtomicFile.hpp"
 #include "base/Path.hpp"
+#include "base/Text.hpp"
 
 namespace tessmar {
 
@@ -19,12 +20,10 @@ std::u16string_view Trim(std::u16string_view s) {
   return s;
 }
 
-char16_t Fold(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c; }
-
 bool SameName(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (Fold(a[i]) != Fold(b[i])) return false;
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
   return true;
 }
 

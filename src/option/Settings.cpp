@@ -8,7 +8,7 @@
 #include "base/CoordText.hpp"
 #include "base/Path.hpp"
 #include "base/Text.hpp"
-#include "view/Session.hpp"
+#include "session/Session.hpp"
 #include "option/Profile.hpp"
 
 namespace tessmar {
@@ -19,12 +19,6 @@ constexpr const char* Font = "Font";
 constexpr const char* ModelSections[2] = {"EGM2008_25", "EGM2008_10"};
 constexpr std::int32_t NoPosition = 2147483647;
 
-// The resolution buttons and the numbers they are saved as.
-constexpr std::pair<TControl, int> ResolutionButtons[] = {{TControl::RadioButton0, 0},
-                                                          {TControl::RadioButton5, 5},
-                                                          {TControl::RadioButton10, 10},
-                                                          {TControl::RadioButton15, 15},
-                                                          {TControl::RadioButton20, 20}};
 
 class TReader {
  public:
@@ -152,74 +146,91 @@ void ApplyFonts(TSession& session) {
   session.View.SetFonts(session.FontCharset, session.FontName, static_cast<int>(size));
 }
 
-void LoadSettings(TSession& session) {
-  TView& view = session.View;
+TInputs InitialInputs() {
+  return InputsFrom([](TControl c) { return std::string(InitialText(c)); }, [](TControl) { return false; });
+}
+
+std::optional<TLoadedSettings> ReadSettings(TSession& session, const TInputs& current) {
   UseEnglishFormats();
-  if (!TProfile::CreateIfMissing(session.SettingsPath)) return;
+  if (!TProfile::CreateIfMissing(session.SettingsPath)) return std::nullopt;
   TProfile profile(session.SettingsPath);
   profile.Load();
   const TReader in(profile);
 
-  std::int32_t top = in.Integer(Option, "MainTop", NoPosition);
-  std::int32_t left = in.Integer(Option, "MainLeft", NoPosition);
-  view.PlaceOnWorkArea(top, left);
-  view.SetWindowTopLeft(top, left);
+  TLoadedSettings loaded;
+  TInputs& inputs = loaded.Inputs;
+  loaded.Position = {in.Integer(Option, "MainTop", NoPosition), in.Integer(Option, "MainLeft", NoPosition)};
   in.Text(Option, "Version", "");
-
-  view.SetText(TControl::ComboBoxGeoid, in.Text(Option, "GeoidModel", view.Text(TControl::ComboBoxGeoid)));
-  view.SetText(TControl::EditFname, TrimBlanks(in.Text(Option, "OutputName", view.Text(TControl::EditFname))));
+  inputs.GeoidModel = in.Text(Option, "GeoidModel", current.GeoidModel);
+  inputs.OutputName = TrimBlanks(in.Text(Option, "OutputName", current.OutputName));
   session.OutputExt = in.Text(Option, "OutputExt", ".qdat");
 
   session.DataPath = in.Text(Option, "DataPath", "");
   session.DataPath = AsFolder(session.DataPath);
   session.DataDir = session.DataPath.empty() ? session.ExeDir : session.DataPath;
-  view.SetOpenDialog(session.DataDir, "Custom Geoid file (*" + session.OutputExt + ")|*" + session.OutputExt);
 
-  const std::int32_t resolution = in.Integer(Option, "Resolution", 0);
-  TControl checked = TControl::RadioButton0;
-  for (const auto& [button, minutes] : ResolutionButtons)
-    if (minutes == resolution) checked = button;
-  view.SetChecked(checked, true);
-
-  view.SetText(TControl::EditLat1, in.Text(Option, "Lat1", "20"));
-  view.SetText(TControl::EditLat2, in.Text(Option, "Lat2", "50"));
-  view.SetText(TControl::EditLon1, in.Text(Option, "Lon1", "120"));
-  view.SetText(TControl::EditLon2, in.Text(Option, "Lon2", "150"));
-  view.SetText(TControl::EditLat, in.Text(Option, "TestLat", view.Text(TControl::EditLat)));
-  view.SetText(TControl::EditLon, in.Text(Option, "TestLon", view.Text(TControl::EditLon)));
+  // Any value that is no choice is the source's own spacing.
+  inputs.Resolution = ResolutionChoice(in.Integer(Option, "Resolution", 0)).Minutes;
+  inputs.Lat1 = in.Text(Option, "Lat1", std::string(InitialText(TControl::EditLat1)));
+  inputs.Lat2 = in.Text(Option, "Lat2", std::string(InitialText(TControl::EditLat2)));
+  inputs.Lon1 = in.Text(Option, "Lon1", std::string(InitialText(TControl::EditLon1)));
+  inputs.Lon2 = in.Text(Option, "Lon2", std::string(InitialText(TControl::EditLon2)));
+  inputs.TestLat = in.Text(Option, "TestLat", current.TestLat);
+  inputs.TestLon = in.Text(Option, "TestLon", current.TestLon);
 
   const TGeoidModels defaults = DefaultGeoidModels();
   for (int i = 0; i < 2; ++i) LoadModel(in, ModelSections[i], defaults[i], session.GeoidModels[i]);
-  view.SetGeoidList(session.GeoidModels[0].title, session.GeoidModels[1].title);
 
   const bool japanese = UserLocaleIsJapanese();
   session.FontCharset =
       static_cast<std::uint8_t>(in.Integer(Font, "Charset", japanese ? 128 : session.FontCharset) & 0xFF);
   session.FontName = in.Text(Font, "FontName", japanese ? "Tahoma" : session.FontName);
   session.FontSize = in.Integer(Font, "FontSize", japanese ? 8 : session.FontSize);
-  ApplyFonts(session);
+  return loaded;
 }
 
-void SaveSettings(TSession& session) {
+std::optional<TInputs> LoadSettings(TSession& session, const TInputs& current) {
+  const std::optional<TLoadedSettings> loaded = ReadSettings(session, current);
+  if (!loaded) return std::nullopt;
+  TView& view = session.View;
+  const TInputs& inputs = loaded->Inputs;
+  std::int32_t top = loaded->Position.Top, left = loaded->Position.Left;
+  view.PlaceOnWorkArea(top, left);
+  view.SetWindowTopLeft(top, left);
+  view.SetText(TControl::ComboBoxGeoid, inputs.GeoidModel);
+  view.SetText(TControl::EditFname, inputs.OutputName);
+  view.SetOpenDialog(session.DataDir, "Custom Geoid file (*" + session.OutputExt + ")|*" + session.OutputExt);
+  view.SetChecked(ResolutionChoice(inputs.Resolution.value_or(0)).Button, true);
+  view.SetText(TControl::EditLat1, inputs.Lat1);
+  view.SetText(TControl::EditLat2, inputs.Lat2);
+  view.SetText(TControl::EditLon1, inputs.Lon1);
+  view.SetText(TControl::EditLon2, inputs.Lon2);
+  view.SetText(TControl::EditLat, inputs.TestLat);
+  view.SetText(TControl::EditLon, inputs.TestLon);
+  view.SetGeoidList(session.GeoidModels[0].title, session.GeoidModels[1].title);
+  ApplyFonts(session);
+  return inputs;
+}
+
+void SaveSettings(const TSession& session, const TInputs& inputs, const TWindowPosition& position) {
   if (session.SettingsPath.empty()) return;
-  const TView& view = session.View;
   TProfile out(session.SettingsPath);
   out.Load();
   out.Write(Option, "Version", session.VersionCaption);
-  out.Write(Option, "GeoidModel", view.Text(TControl::ComboBoxGeoid));
+  out.Write(Option, "GeoidModel", inputs.GeoidModel);
   out.Write(Option, "DataPath", session.DataPath);
-  out.Write(Option, "OutputName", view.Text(TControl::EditFname));
+  out.Write(Option, "OutputName", inputs.OutputName);
   out.Write(Option, "OutputExt", session.OutputExt);
-  for (const auto& [button, minutes] : ResolutionButtons)
-    if (view.Checked(button)) out.Write(Option, "Resolution", std::to_string(minutes));
-  out.Write(Option, "Lat1", view.Text(TControl::EditLat1));
-  out.Write(Option, "Lat2", view.Text(TControl::EditLat2));
-  out.Write(Option, "Lon1", view.Text(TControl::EditLon1));
-  out.Write(Option, "Lon2", view.Text(TControl::EditLon2));
-  out.Write(Option, "TestLat", view.Text(TControl::EditLat));
-  out.Write(Option, "TestLon", view.Text(TControl::EditLon));
-  out.Write(Option, "MainTop", std::to_string(view.WindowTop()));
-  out.Write(Option, "MainLeft", std::to_string(view.WindowLeft()));
+  // With no button checked the saved value stays as it is.
+  if (inputs.Resolution) out.Write(Option, "Resolution", std::to_string(*inputs.Resolution));
+  out.Write(Option, "Lat1", inputs.Lat1);
+  out.Write(Option, "Lat2", inputs.Lat2);
+  out.Write(Option, "Lon1", inputs.Lon1);
+  out.Write(Option, "Lon2", inputs.Lon2);
+  out.Write(Option, "TestLat", inputs.TestLat);
+  out.Write(Option, "TestLon", inputs.TestLon);
+  out.Write(Option, "MainTop", std::to_string(position.Top));
+  out.Write(Option, "MainLeft", std::to_string(position.Left));
   for (int i = 0; i < 2; ++i) SaveModel(out, i, session.GeoidModels[i]);
   out.Write(Font, "Charset", std::to_string(session.FontCharset));
   out.Write(Font, "FontName", session.FontName);

@@ -1,7 +1,8 @@
 // The settings file: the window's inputs, the window position, the data folder,
 // the custom file extension, the fonts and the source model catalogue, carried
 // from one run to the next in SettingsPath. Loading and saving report nothing;
-// values that do not read take their defaults.
+// values that do not read take their defaults. The window loads the file into
+// its controls; the CLI reads the same values as the defaults of its options.
 #pragma once
 
 #include <cstdint>
@@ -10,9 +11,41 @@
 #include <utility>
 #include <vector>
 
-#include "view/Session.hpp"
+#include "convert/Resolution.hpp"
+#include "session/Session.hpp"
 
 namespace tessmar {
+
+// The main window's inputs as typed, as the settings file carries them.
+struct TInputs {
+  std::string GeoidModel;  // ComboBoxGeoid
+  std::string OutputName;  // EditFname
+  // The checked resolution button's minutes (ResolutionChoices); nothing when
+  // none is checked.
+  std::optional<int> Resolution;
+  std::string Lat1, Lon1, Lat2, Lon2;  // EditLat1, EditLon1 (southwest), EditLat2, EditLon2 (northeast)
+  std::string TestLat, TestLon;        // EditLat, EditLon
+};
+
+// The inputs as a window's controls hold them: the text of each field
+// (text(control)) and the first checked resolution button (checked(control)).
+template <class Text, class Checked>
+TInputs InputsFrom(const Text& text, const Checked& checked) {
+  TInputs in{text(TControl::ComboBoxGeoid), text(TControl::EditFname), std::nullopt,
+             text(TControl::EditLat1),      text(TControl::EditLon1),  text(TControl::EditLat2),
+             text(TControl::EditLon2),      text(TControl::EditLat),   text(TControl::EditLon)};
+  for (const TResolutionChoice& choice : ResolutionChoices)
+    if (!in.Resolution && checked(choice.Button)) in.Resolution = choice.Minutes;
+  return in;
+}
+
+// The inputs of the window layout, before any settings are read.
+TInputs InitialInputs();
+
+// The window's position as saved: its top and left edges, 2147483647 when unknown.
+struct TWindowPosition {
+  std::int32_t Top = 2147483647, Left = 2147483647;
+};
 
 // Catalogue entry `index` (0 or 1) as the settings file holds it: its section
 // and its keys with their texts, in field order.
@@ -31,14 +64,26 @@ bool SaveModelEntry(const std::string& path, int index, const TGeoidModel& model
 // Fixes the process's number formats to "." decimals, whatever the user's locale.
 void UseEnglishFormats();
 
-// Reads SettingsPath into the window, the catalogue, DataPath, DataDir,
-// OutputExt and the fonts, and applies them. A missing file is first created
-// holding only the byte-order mark (the load ends if that fails).
-void LoadSettings(TSession& session);
+// What a settings file holds for the window.
+struct TLoadedSettings {
+  TInputs Inputs;
+  TWindowPosition Position;
+};
 
-// Writes every setting to SettingsPath, in one replacement of the file; nothing
-// when no settings path is set.
-void SaveSettings(TSession& session);
+// Reads SettingsPath into the session (the catalogue, DataPath, DataDir,
+// OutputExt and the fonts) and gives the window's inputs and position. Keys the
+// file lacks keep `current`'s value for the model, the output name and the
+// test point, and take their defaults for the others. Nothing when a missing
+// file cannot be created: one is first created holding only the byte-order mark.
+std::optional<TLoadedSettings> ReadSettings(TSession& session, const TInputs& current);
+
+// ReadSettings, and the window filled from it: its place on the work area, its
+// inputs, the model list, the file dialog and the fonts. The inputs now shown.
+std::optional<TInputs> LoadSettings(TSession& session, const TInputs& current);
+
+// Writes every setting to SettingsPath, the window's from `inputs` and
+// `position`, in one replacement of the file; nothing when no settings path is set.
+void SaveSettings(const TSession& session, const TInputs& inputs, const TWindowPosition& position);
 
 // Sets the font of both windows from FontCharset, FontName and FontSize, the
 // size scaled from 96 dots per inch to the display's.

@@ -5,13 +5,11 @@
 #include <cmath>
 #include <vector>
 
-#include "base/CoordText.hpp"
 #include "base/Path.hpp"
 #include "convert/Conversion.hpp"
 #include "grid/Check.hpp"
 #include "grid/Circle.hpp"
 #include "grid/Source.hpp"
-#include "view/Grids.hpp"
 
 namespace tessmar {
 
@@ -231,27 +229,25 @@ TImage RenderMap(const TMapScene& scene, int width) {
   return image;
 }
 
-TMapInputs MapInputsOf(const TSession& session, double sourceSpacing) {
+TMapInputs MapInputs(const TConversionPlan& plan, double sourceSpacing, const std::string& customPath, double lat,
+                     double lon) {
   TMapInputs inputs;
-  const TView& view = session.View;
-  const double res = OutputResolution(view, sourceSpacing);
+  const double res = OutputResolution(plan.Resolution, sourceSpacing);
   if (res > 0) {
     try {
-      const TCutRegion r = CutRegion(view, res);
+      const TCutRegion r = CutRegion(plan.Corners, res);
       if (r.nrows >= 0 && r.ncols >= 0) inputs.Region = TLatLonBox{r.S, r.W, r.N, r.E, r.WholeCircle};
     } catch (const TError&) {
       // corners being typed: no region yet
     }
   }
-  const std::string path = CustomGeoidFileName(session);
-  if (FileExists(path)) {
-    if (const TCustomOpen open = OpenCustomGrid(path); open.Grid) {
+  if (FileExists(customPath)) {
+    if (const TCustomOpen open = OpenCustomGrid(customPath); open.Grid) {
       const TGeoidGrid& g = *open.Grid;
       inputs.Custom =
           TLatLonBox{g.south, g.west, g.north, g.west + (g.nlon - 1) * g.dlon, LatticeIsWholeCircle(g.nlon, g.dlon)};
     }
   }
-  const double lat = ParseCoordinate(view.Text(TControl::EditLat)), lon = ParseCoordinate(view.Text(TControl::EditLon));
   if (std::isfinite(lat) && std::isfinite(lon)) inputs.Point = std::pair(lat, lon);
   return inputs;
 }

@@ -11,13 +11,14 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "accuracy/Scan.hpp"
 #include "grid/GeoidGrid.hpp"
 #include "picture/HeatMap.hpp"
 #include "picture/Png.hpp"
-#include "view/Session.hpp"
+#include "convert/Conversion.hpp"
 
 namespace tessmar {
 
@@ -72,13 +73,15 @@ double FrameWest(const TMapScene& scene);
 // must be of that width and frame.
 TImage RenderMap(const TMapScene& scene, int width);
 
-// What the window's fields and files add to a scene: the region when the
-// corners read (at the output resolution, the source's own for RadioButton0),
-// the custom geoid file's extent when it opens, the check point when it reads.
+// What the inputs of a conversion and a check add to a scene: the region a
+// conversion of `plan` would cut at `sourceSpacing` (degrees), when its corners
+// read and do not cross; the extent of the custom geoid file at
+// `customPath`, when it opens; the point (lat, lon) when both are numbers.
 struct TMapInputs {
   std::optional<TLatLonBox> Region, Custom;
   std::optional<std::pair<double, double>> Point;
 };
-TMapInputs MapInputsOf(const TSession& session, double sourceSpacing);
+TMapInputs MapInputs(const TConversionPlan& plan, double sourceSpacing, const std::string& customPath, double lat,
+                     double lon);
 
 }  // namespace tessmar

@@ -10,7 +10,9 @@
 #include "grid/Check.hpp"
 #include "grid/Interpolation.hpp"
 #include "grid/Source.hpp"
-#include "view/Grids.hpp"
+#include "base/CoordText.hpp"
+#include "session/Grids.hpp"
+#include "session/RunHandler.hpp"
 
 namespace tessmar {
 namespace {
@@ -31,11 +33,27 @@ struct ChecksTest : ::testing::Test {
   TRecorderView View;
   TSession Session{View};
 
+  TSelection Selection{0, "Tessmar.qdat"};
+
   ChecksTest() {
     test::UseRegionSource(Session, Dir, Smooth);
-    View.SetChecked(TControl::RadioButton5, true);
-    ButtonConvertClick(Session);
+    ConvertCustomGeoid(Session, Selection, {{20, 120, 50, 150}, 5});
     View.Lines.clear();
+  }
+  // The scan and the point check on what the fields hold, read as the window reads them.
+  TScanResult Scan(TScanRowSink* sink = nullptr) {
+    return MaximumErrorScan(Session, Selection, ParseNumber(View.Text(TControl::ComboBoxPrecision)), sink);
+  }
+  // The button: an error that leaves the scan is shown, and the result says Failed.
+  TScanResult ScanClick() {
+    TScanResult result;
+    result.Outcome = TScanOutcome::Failed;
+    RunHandler(View, [&] { result = Scan(); });
+    return result;
+  }
+  TPointCheck Calc() {
+    return PointCheck(Session, Selection, ParseCoordinate(View.Text(TControl::EditLat)),
+                      ParseCoordinate(View.Text(TControl::EditLon)));
   }
   std::string Path() const { return Dir.File("Tessmar.qdat"); }
   // A custom file of the given spacing in place of the converted one.
@@ -51,7 +69,7 @@ struct ChecksTest : ::testing::Test {
 
 TEST_F(ChecksTest, PointOnACommonNodeHasNoError) {
   SetPoint("35 30", "139 45");  // a node of both grids
-  ButtonCalcClick(Session);
+  Calc();
   const float node = Smooth((51 - 35.5) * 24, (139.75 - 119) * 24);
   EXPECT_EQ(Field(TControl::EditGeoid), FormatFixed(node, 6, 4));
   EXPECT_EQ(Field(TControl::EditCustomGeoid), FormatFixed(node, 6, 4));
@@ -62,7 +80,7 @@ TEST_F(ChecksTest, PointOnACommonNodeHasNoError) {
 
 TEST_F(ChecksTest, PointBetweenNodesShowsFloatCustomMinusSource) {
   SetPoint("35 40 37.8", "139 44 52.3");
-  ButtonCalcClick(Session);
+  Calc();
   const double lat = 35.677166666666665, lon = 139.74786111111112;
   const double src = SourceValue(Session, lat, lon);
   const double cus = CustomValue(Session, lat, lon);
@@ -77,12 +95,12 @@ TEST_F(ChecksTest, PointBetweenNodesShowsFloatCustomMinusSource) {
 
 TEST_F(ChecksTest, UnreadableOrOutsidePointsAreOutOfRange) {
   SetPoint("", "139");
-  ButtonCalcClick(Session);
+  Calc();
   EXPECT_EQ(Field(TControl::EditGeoid), "Out of range.");
   EXPECT_EQ(Field(TControl::EditCustomGeoid), "Out of range.");
   EXPECT_EQ(Field(TControl::EditError), "");
   SetPoint("50.8", "139");  // inside the source, outside the custom grid
-  ButtonCalcClick(Session);
+  Calc();
   EXPECT_NE(Field(TControl::EditGeoid), "Out of range.");
   EXPECT_EQ(Field(TControl::EditCustomGeoid), "Out of range.");
   EXPECT_EQ(Field(TControl::EditError), "");
@@ -93,8 +111,8 @@ TEST_F(ChecksTest, MissingCustomFileIsReportedAtEveryCheck) {
   fs::remove(Path());
   View.SetText(TControl::EditCustomGeoid, "old");
   View.SetText(TControl::EditError, "old");
-  ButtonCalcClick(Session);
-  ButtonCalcClick(Session);
+  Calc();
+  Calc();
   ASSERT_EQ(View.Dialogs.size(), 2u);
   EXPECT_EQ(View.Dialogs[1].Text, "Geoid file is not found: \r\n" + Path());
   EXPECT_NE(Field(TControl::EditGeoid), "");
@@ -105,14 +123,14 @@ TEST_F(ChecksTest, MissingCustomFileIsReportedAtEveryCheck) {
 TEST_F(ChecksTest, SourceThatDoesNotOpenLeavesTheFields) {
   fs::remove(Dir.File("source25"));
   View.SetText(TControl::EditGeoid, "1.0000");
-  ButtonCalcClick(Session);
+  Calc();
   EXPECT_EQ(Field(TControl::EditGeoid), "1.0000");
   EXPECT_EQ(View.Dialogs.size(), 1u);
   EXPECT_FALSE(CustomIsOpen(Session));
 }
 
 TEST_F(ChecksTest, ScanOfTheFiveMinuteRegion) {
-  const TScanResult r = MaximumErrorScan(Session);
+  const TScanResult r = Scan();
   EXPECT_EQ(r.Precision, 1);
   EXPECT_EQ(r.nr, 720);
   EXPECT_EQ(r.nc, 720);
@@ -163,7 +181,7 @@ TEST_F(ChecksTest, ParallelScanFindsWhatTheSequentialOneFinds) {
   for (const auto& [row, col] : {std::pair{100, 200}, {400, 401}, {18, 18}})
     test::PokeWord(Dir.File("source25"), std::int64_t{row} * 771 + col + 1, NoValue());
   View.SetText(TControl::ComboBoxPrecision, "2.0");
-  const TScanResult parallel = MaximumErrorScan(Session);
+  const TScanResult parallel = Scan();
   const TScanResult sequential = SequentialScan(Session, 2, parallel.nr, parallel.nc);
   EXPECT_EQ(parallel.Points, sequential.Points);
   EXPECT_LT(parallel.Points, (parallel.nr + 1) * (parallel.nc + 1));
@@ -185,7 +203,7 @@ TEST_F(ChecksTest, FirstOfEqualExtremesWins) {
   Session.GeoidModels[0].fname = "flat";
   TGeoidModel flat = Session.GeoidModels[0];
   test::WriteSourceGrid(Dir.File("flat"), flat, [](int, int) { return 0.5f; });
-  const TScanResult r = MaximumErrorScan(Session);
+  const TScanResult r = Scan();
   ASSERT_TRUE(r.Max && r.Min);
   EXPECT_EQ(r.Max->Diff, 0.5);
   EXPECT_EQ(r.Max->Lat, r.Min->Lat);
@@ -209,7 +227,7 @@ TEST_F(ChecksTest, PrecisionRules) {
     WriteCustom(c.spacing, 40, 40);
     View.SetText(TControl::ComboBoxPrecision, c.typed);
     View.OnPump = [&] { Session.AbortRequested = Session.Busy && View.ProgressVisible; };  // one row is enough
-    const TScanResult r = MaximumErrorScan(Session);
+    const TScanResult r = Scan();
     EXPECT_EQ(r.Precision, c.precision) << c.spacing << ' ' << c.typed;
     EXPECT_EQ(Field(TControl::ComboBoxPrecision), c.shown) << c.spacing << ' ' << c.typed;
   }
@@ -218,7 +236,7 @@ TEST_F(ChecksTest, PrecisionRules) {
 TEST_F(ChecksTest, NegativeLatticeScansNothingAndEndsWithEmptyLines) {
   WriteCustom(0.25, 40, 40);
   View.SetText(TControl::ComboBoxPrecision, "-1");
-  const TScanResult r = MaximumErrorScan(Session);
+  const TScanResult r = Scan();
   EXPECT_LT(r.nr, 0);
   EXPECT_LT(r.nc, 0);
   EXPECT_EQ(r.Points, 0);
@@ -230,7 +248,7 @@ TEST_F(ChecksTest, NegativeLatticeScansNothingAndEndsWithEmptyLines) {
 TEST_F(ChecksTest, FourTimesThePrecisionAndTheWholeCircle) {
   View.SetText(TControl::ComboBoxPrecision, "4.0");
   View.OnPump = [&] { Session.AbortRequested = Session.Busy && View.ProgressVisible; };
-  TScanResult r = MaximumErrorScan(Session);
+  TScanResult r = Scan();
   EXPECT_EQ(r.nr, 2880);
   EXPECT_EQ(r.nc, 2880);
 
@@ -245,7 +263,7 @@ TEST_F(ChecksTest, FourTimesThePrecisionAndTheWholeCircle) {
     std::fclose(f);
   }
   View.SetText(TControl::ComboBoxPrecision, "1.0");
-  r = MaximumErrorScan(Session);
+  r = Scan();
   EXPECT_EQ(r.nc, 8640);
   EXPECT_EQ(r.nr, 4308);
   EXPECT_EQ(View.Lines[1], "Range: 90.000000S,  0.000000E to 90.000000N,  0.083333W");
@@ -253,7 +271,7 @@ TEST_F(ChecksTest, FourTimesThePrecisionAndTheWholeCircle) {
 
 TEST_F(ChecksTest, SingleRowLatticeEndsNormally) {
   WriteCustom(1.0 / 12, 7, 40);  // nr = 0
-  const TScanResult r = MaximumErrorScan(Session);
+  const TScanResult r = Scan();
   EXPECT_EQ(r.nr, 0);
   EXPECT_GT(r.Points, 0);
   EXPECT_EQ(View.ProgressPosition, 1000);
@@ -267,7 +285,7 @@ TEST_F(ChecksTest, EscapeStopsAfterTheRow) {
   View.OnPump = [&] {
     if (View.ProgressPosition > 0 || ++rows > 40) Session.AbortRequested = true;
   };
-  MaximumErrorScan(Session);
+  Scan();
   EXPECT_EQ(Field(TControl::LabelReso), "Aborted.");
   EXPECT_EQ(View.Lines.back(), "Aborted by user.");
   EXPECT_EQ(View.Lines.size(), 4u);  // no Min and Max lines
@@ -286,7 +304,7 @@ TEST_F(ChecksTest, GridTruncatedDuringTheScanIsAnError) {
       if (++pumps == 20) test::TruncateFromAnotherProcess(path);
     };
     View.GeneralErrors.clear();
-    const TScanResult r = Button1Click(Session);
+    const TScanResult r = ScanClick();
     EXPECT_EQ(r.Outcome, TScanOutcome::Failed);
     EXPECT_EQ(View.GeneralErrors, std::vector<std::string>{source ? SourceChangedText : CustomChangedText});
     EXPECT_FALSE(Session.Busy);
@@ -296,27 +314,27 @@ TEST_F(ChecksTest, GridTruncatedDuringTheScanIsAnError) {
     // With the file back, the scan runs to its end.
     View.OnPump = nullptr;
     test::WriteBytes(path, bytes);
-    EXPECT_EQ(Button1Click(Session).Outcome, TScanOutcome::Done);
+    EXPECT_EQ(ScanClick().Outcome, TScanOutcome::Done);
   }
 }
 
 TEST_F(ChecksTest, NothingToScan) {
   WriteCustom(1.0 / 24, 40, 40);  // the source's own spacing
   View.Lines = {"old"};
-  MaximumErrorScan(Session);
+  Scan();
   ASSERT_EQ(View.Dialogs.size(), 1u);
   EXPECT_EQ(View.Dialogs[0].Text, "Check is unnecessary.\r\n\r\nBecause it is the same to original resolution.");
   EXPECT_EQ(View.Dialogs[0].Kind, TMsgDlgType::Information);
   EXPECT_EQ(View.Lines, std::vector<std::string>{"old"});
 
   fs::remove(Path());
-  MaximumErrorScan(Session);
+  Scan();
   EXPECT_EQ(View.Lines, (std::vector<std::string>{"old", "Can not found: " + Path()}));
   EXPECT_EQ(View.Dialogs.size(), 2u);
 
   Session.Busy = true;
   Session.AbortRequested = true;
-  Button1Click(Session);
+  ScanClick();
   EXPECT_TRUE(Session.AbortRequested);  // a click during a run changes nothing
   EXPECT_EQ(View.Dialogs.size(), 2u);
 }

@@ -20,7 +20,7 @@
 #include "app/FormMap.hpp"
 #include "app/FormReport.hpp"
 #include "grid/Check.hpp"
-#include "view/Grids.hpp"
+#include "session/Grids.hpp"
 #include "grid/Gtx.hpp"
 #include "option/Profile.hpp"
 #include "option/Settings.hpp"

@@ -23,7 +23,7 @@
 #include "TestGrids.hpp"
 #include "grid/Check.hpp"
 #include "grid/Source.hpp"
-#include "view/Grids.hpp"
+#include "session/Grids.hpp"
 
 namespace tessmar {
 namespace {

@@ -8,12 +8,13 @@
 #include <filesystem>
 
 #include "TestGrids.hpp"
+#include "base/CoordText.hpp"
 #include "convert/Conversion.hpp"
 #include "convert/ConvertCommand.hpp"
 #include "grid/Check.hpp"
 #include "grid/Source.hpp"
-#include "view/Grids.hpp"
-#include "view/RunHandler.hpp"
+#include "session/Grids.hpp"
+#include "session/RunHandler.hpp"
 
 namespace tessmar {
 namespace {
@@ -32,17 +33,20 @@ struct ConversionTest : ::testing::Test {
   TRecorderView View;
   TSession Session{View};
 
-  ConversionTest() {
-    test::UseRegionSource(Session, Dir, Field);
-    SetRegion("20", "120", "50", "150");
-    View.SetChecked(TControl::RadioButton5, true);
-  }
+  TSelection Selection{0, "Tessmar.qdat"};
+  TConversionPlan Plan{{20, 120, 50, 150}, 5};
 
+  ConversionTest() { test::UseRegionSource(Session, Dir, Field); }
+
+  // The corners as the window reads what was typed.
   void SetRegion(const char* south, const char* west, const char* north, const char* east) {
-    View.SetText(TControl::EditLat1, south);
-    View.SetText(TControl::EditLon1, west);
-    View.SetText(TControl::EditLat2, north);
-    View.SetText(TControl::EditLon2, east);
+    Plan.Corners = {ParseCoordinate(south), ParseCoordinate(west), ParseCoordinate(north), ParseCoordinate(east)};
+  }
+  // The Convert button: an error that leaves the command is shown, and the result says Failed.
+  TConvertResult Convert() {
+    TConvertResult result{TConvertOutcome::Failed};
+    RunHandler(View, [&] { result = ConvertCustomGeoid(Session, Selection, Plan); });
+    return result;
   }
   std::string Output() const { return Dir.File("Tessmar.qdat"); }
   TCustomTrailer Trailer() const {
@@ -65,7 +69,7 @@ TEST_F(ConversionTest, SourceTruncatedDuringTheConversionIsAnErrorAndNothingIsWr
   View.OnPump = [&] {
     if (++pumps == 1) test::TruncateFromAnotherProcess(Dir.File("source25"));
   };
-  const TConvertResult result = ButtonConvertClick(Session);
+  const TConvertResult result = Convert();
   EXPECT_EQ(result.Outcome, TConvertOutcome::Failed);
   EXPECT_EQ(View.GeneralErrors, std::vector<std::string>{SourceChangedText});
   EXPECT_FALSE(Session.Busy);
@@ -75,12 +79,12 @@ TEST_F(ConversionTest, SourceTruncatedDuringTheConversionIsAnErrorAndNothingIsWr
   // The program goes on: with the grid back, the same conversion is written.
   View.OnPump = nullptr;
   test::UseRegionSource(Session, Dir, Field);
-  EXPECT_EQ(ButtonConvertClick(Session).Outcome, TConvertOutcome::Written);
+  EXPECT_EQ(Convert().Outcome, TConvertOutcome::Written);
   EXPECT_EQ(Leftovers(), std::vector<std::string>{"Tessmar.qdat"});
 }
 
 TEST_F(ConversionTest, RegionAtFiveMinutesIsWrittenAndReported) {
-  const TConvertResult result = ButtonConvertClick(Session);
+  const TConvertResult result = Convert();
   EXPECT_EQ(result.Outcome, TConvertOutcome::Written);
   EXPECT_EQ(result.Path, Output());
   EXPECT_EQ(result.Size, 538796);
@@ -111,7 +115,7 @@ TEST_F(ConversionTest, RegionAtFiveMinutesIsWrittenAndReported) {
 }
 
 TEST_F(ConversionTest, EveryNodeIsTheNearestSourceNode) {
-  ButtonConvertClick(Session);
+  Convert();
   ASSERT_TRUE(OpenCustomFile(Session, Output()));
   const TGeoidGrid& c = *Session.CustomGrid;
   EXPECT_EQ(c.north, 50.25);
@@ -123,13 +127,13 @@ TEST_F(ConversionTest, EveryNodeIsTheNearestSourceNode) {
 }
 
 TEST_F(ConversionTest, ResolutionLineFollowsTheButtons) {
-  View.SetChecked(TControl::RadioButton0, true);
-  ButtonConvertClick(Session);
+  Plan.Resolution = 0;
+  Convert();
   EXPECT_EQ(View.Lines[2], "Output resolution:  2.5 minute");
   EXPECT_EQ(Trailer().dlat, 1.0 / 24);
-  View.SetChecked(TControl::RadioButton10, true);
+  Plan.Resolution = 10;
   View.Answers = {TModalResult::mrYes};
-  ButtonConvertClick(Session);
+  Convert();
   EXPECT_EQ(View.Lines[2], "Output resolution: 10.0 minute");
   EXPECT_EQ(Trailer().rows, 187);  // 30 degrees and six cells of margin at 10'
 }
@@ -151,7 +155,7 @@ TEST_F(ConversionTest, WholeCircleAndMarginsInLongitude) {
   for (const auto& c : cases) {
     SetRegion("30", c.west, "30", c.east);
     View.Answers = {TModalResult::mrYes};
-    ButtonConvertClick(Session);
+    Convert();
     const TCustomTrailer t = Trailer();
     EXPECT_EQ(t.west, c.W) << c.west << ' ' << c.east;
     EXPECT_EQ(t.cols, c.cols) << c.west << ' ' << c.east;
@@ -160,17 +164,17 @@ TEST_F(ConversionTest, WholeCircleAndMarginsInLongitude) {
   // Typed -180 .. 180 writes what 0 .. 360 writes, byte for byte.
   SetRegion("30", "-180", "30", "180");
   View.Answers = {TModalResult::mrYes};
-  ButtonConvertClick(Session);
+  Convert();
   const auto typedMinus180 = test::ReadBytes(Output());
   SetRegion("30", "0", "30", "360");
   View.Answers = {TModalResult::mrYes};
-  ButtonConvertClick(Session);
+  Convert();
   EXPECT_EQ(test::ReadBytes(Output()), typedMinus180);
 }
 
 TEST_F(ConversionTest, LatitudesClampAtThePoles) {
   SetRegion("-90", "120", "-89", "121");
-  ButtonConvertClick(Session);
+  Convert();
   EXPECT_EQ(Trailer().south, -90);
   EXPECT_EQ(Trailer().rows, 16);  // -90 .. -88.75
 }
@@ -179,7 +183,7 @@ TEST_F(ConversionTest, NegativeCountIsARangeErrorAndTouchesNothing) {
   test::WriteCustomFile(Dir.File("open.qdat"), {2, 2, 10, 10, 0.25, 0.25}, Field);
   ASSERT_TRUE(OpenCustomFile(Session, Dir.File("open.qdat")));
   SetRegion("50.6", "120", "50", "150");  // more than six and a half cells north of the north edge
-  EXPECT_EQ(ButtonConvertClick(Session).Outcome, TConvertOutcome::RangeError);
+  EXPECT_EQ(Convert().Outcome, TConvertOutcome::RangeError);
   ASSERT_EQ(View.Dialogs.size(), 1u);
   EXPECT_EQ(View.Dialogs[0].Text, "Range specification error in latitude longitude.");
   EXPECT_EQ(View.Dialogs[0].Kind, TMsgDlgType::Error);
@@ -193,7 +197,7 @@ TEST_F(ConversionTest, NegativeCountIsARangeErrorAndTouchesNothing) {
 
 TEST_F(ConversionTest, CountsThatWouldOverflowAreRangeErrors) {
   SetRegion("20", "357914303.5", "50", "10");  // passes as 100 columns in 32 bits
-  ButtonConvertClick(Session);
+  Convert();
   ASSERT_EQ(View.Dialogs.size(), 1u);
   EXPECT_EQ(View.Dialogs[0].Text, "Range specification error in latitude longitude.");
   EXPECT_TRUE(Leftovers().empty());
@@ -201,9 +205,9 @@ TEST_F(ConversionTest, CountsThatWouldOverflowAreRangeErrors) {
   // The whole globe at half a minute would be a 3.7 GB file.
   TGeoidModel& m = Session.GeoidModels[0];
   m.dgla = m.dglo = 1.0 / 120;
-  View.SetChecked(TControl::RadioButton0, true);
+  Plan.Resolution = 0;
   SetRegion("-90", "0", "90", "360");
-  ButtonConvertClick(Session);
+  Convert();
   EXPECT_EQ(View.Dialogs.size(), 2u);
   EXPECT_TRUE(Leftovers().empty());
 }
@@ -211,10 +215,9 @@ TEST_F(ConversionTest, CountsThatWouldOverflowAreRangeErrors) {
 TEST_F(ConversionTest, BlankCornerEndsWithTheGeneralErrorAndNoFile) {
   test::WriteCustomFile(Dir.File("open.qdat"), {2, 2, 10, 10, 0.25, 0.25}, Field);
   ASSERT_TRUE(OpenCustomFile(Session, Dir.File("open.qdat")));
-  View.SetText(TControl::EditLat2, "");
-  const TConvertResult failed = ButtonConvertClick(Session);
+  SetRegion("20", "120", "", "150");
+  const TConvertResult failed = Convert();
   EXPECT_EQ(failed.Outcome, TConvertOutcome::Failed);
-  EXPECT_EQ(failed.Path, Output());
   EXPECT_EQ(View.GeneralErrors, std::vector<std::string>{"Invalid floating point operation"});
   EXPECT_EQ(View.Lines.size(), 3u);
   EXPECT_EQ(View.Lines.back(), "Output resolution:  5.0 minute");
@@ -222,8 +225,8 @@ TEST_F(ConversionTest, BlankCornerEndsWithTheGeneralErrorAndNoFile) {
   EXPECT_FALSE(fs::exists(Output()));
   EXPECT_TRUE(CustomIsOpen(Session));
   EXPECT_FALSE(Session.Busy);
-  View.SetText(TControl::EditLat2, "50");  // and the next Convert works
-  ButtonConvertClick(Session);
+  SetRegion("20", "120", "50", "150");  // and the next Convert works
+  Convert();
   EXPECT_EQ(View.Text(TControl::LabelMakeReport), "Output size: 538,796 bytes.");
 }
 
@@ -231,7 +234,7 @@ TEST_F(ConversionTest, EscapeAfterTheFirstRowErasesOnlyTheNewFile) {
   test::WriteBytes(Output(), {1, 2, 3});
   View.Answers = {TModalResult::mrYes};
   View.OnPump = [&] { Session.AbortRequested = true; };  // Escape in the pump before the rows
-  EXPECT_EQ(ButtonConvertClick(Session).Outcome, TConvertOutcome::Aborted);
+  EXPECT_EQ(Convert().Outcome, TConvertOutcome::Aborted);
   EXPECT_EQ(View.Pumps, 2);  // the first row was still written
   EXPECT_EQ(View.Text(TControl::LabelMakeReport), "Aborted by user.");
   EXPECT_EQ(View.Lines.back(), "Aborted by user.");
@@ -246,7 +249,7 @@ TEST_F(ConversionTest, EscapeAfterTheFirstRowErasesOnlyTheNewFile) {
 TEST_F(ConversionTest, EscapeBeforeARangeErrorIsStillAnAbort) {
   SetRegion("50.6", "120", "50", "150");
   View.OnPump = [&] { Session.AbortRequested = true; };
-  EXPECT_EQ(ButtonConvertClick(Session).Outcome, TConvertOutcome::Aborted);
+  EXPECT_EQ(Convert().Outcome, TConvertOutcome::Aborted);
   EXPECT_TRUE(View.Dialogs.empty());
   EXPECT_EQ(View.Text(TControl::LabelMakeReport), "Aborted by user.");
 }
@@ -256,7 +259,7 @@ TEST_F(ConversionTest, OverwriteRefusedChangesNothing) {
   View.Lines = {"old"};
   View.SetText(TControl::LabelMakeReport, "Output size: 1 bytes.");
   View.Answers = {TModalResult::mrNo};
-  EXPECT_EQ(ButtonConvertClick(Session).Outcome, TConvertOutcome::Declined);
+  EXPECT_EQ(Convert().Outcome, TConvertOutcome::Declined);
   ASSERT_EQ(View.Dialogs.size(), 1u);
   EXPECT_EQ(View.Dialogs[0].Text, "File exist :\r\n" + Output() + "\r\n\n Overwrite?");
   EXPECT_EQ(View.Dialogs[0].Kind, TMsgDlgType::Warning);
@@ -271,7 +274,7 @@ TEST_F(ConversionTest, MissingSourceAppendsCannotOpen) {
   fs::remove(Dir.File("source25"));
   View.Lines = {"old"};
   View.SetText(TControl::LabelMakeReport, "Output size: 1 bytes.");
-  EXPECT_EQ(ButtonConvertClick(Session).Outcome, TConvertOutcome::SourceMissing);
+  EXPECT_EQ(Convert().Outcome, TConvertOutcome::SourceMissing);
   ASSERT_EQ(View.Dialogs.size(), 1u);
   EXPECT_EQ(View.Dialogs[0].Text, "Geoid file is not found: \r\nsource25");
   EXPECT_EQ(View.Lines, (std::vector<std::string>{"old", "Cannot open: EGM2008 2.5'x2.5'"}));
@@ -283,13 +286,13 @@ TEST_F(ConversionTest, MissingSourceAppendsCannotOpen) {
 TEST_F(ConversionTest, BusyOrNamelessDoesNothing) {
   Session.Busy = true;
   Session.AbortRequested = true;
-  EXPECT_EQ(ButtonConvertClick(Session).Outcome, TConvertOutcome::NotRun);
+  EXPECT_EQ(Convert().Outcome, TConvertOutcome::NotRun);
   EXPECT_TRUE(Session.Busy);
   EXPECT_FALSE(Session.AbortRequested);  // a click during a run forgets a pending Escape
   EXPECT_TRUE(View.Lines.empty());
   Session.Busy = false;
-  View.SetText(TControl::EditFname, "  \t");
-  ButtonConvertClick(Session);
+  Selection.CustomName = "  \t";
+  Convert();
   EXPECT_FALSE(Session.Busy);
   EXPECT_TRUE(View.Lines.empty());
   EXPECT_TRUE(Leftovers().empty());
@@ -297,7 +300,7 @@ TEST_F(ConversionTest, BusyOrNamelessDoesNothing) {
 
 TEST_F(ConversionTest, CornersOffTheLatticeRecordTheLastRowWritten) {
   SetRegion("20.1", "120", "50", "150");  // 30.4 degrees with the margins: 364.8 cells
-  ButtonConvertClick(Session);
+  Convert();
   const TCustomTrailer t = Trailer();
   EXPECT_EQ(t.rows, 366);
   EXPECT_EQ(t.south, 50.25 - 365 * (1.0 / 12));  // not 19.85, half a cell away from the last row
@@ -310,17 +313,17 @@ TEST_F(ConversionTest, CornersOffTheLatticeRecordTheLastRowWritten) {
   const double res = 1.0 / 12;
   SetRegion("20", "120.001", "50", "150");  // 86400.72 sixtieths: up
   View.Answers = {TModalResult::mrYes};
-  ButtonConvertClick(Session);
+  Convert();
   EXPECT_EQ(Trailer().west, 86401.0 * res / 60 - 3 * res);
   SetRegion("20", "120.0006", "50", "150");  // 86400.432: down
   View.Answers = {TModalResult::mrYes};
-  ButtonConvertClick(Session);
+  Convert();
   EXPECT_EQ(Trailer().west, 119.75);
 }
 
 TEST_F(ConversionTest, SingleRowCompletes) {
   SetRegion("50.5", "120", "50", "150");  // six cells north: S = N after the margins
-  ButtonConvertClick(Session);
+  Convert();
   EXPECT_EQ(Trailer().rows, 1);
   EXPECT_EQ(View.ProgressPosition, 1000);
   EXPECT_EQ(View.TaskbarValue, 128);
@@ -330,7 +333,7 @@ TEST_F(ConversionTest, SingleRowCompletes) {
 TEST_F(ConversionTest, FolderThatCannotBeWrittenIsDoneWithError) {
   if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
   fs::permissions(Dir.Path(), fs::perms::owner_write, fs::perm_options::remove);
-  ButtonConvertClick(Session);
+  Convert();
   fs::permissions(Dir.Path(), fs::perms::owner_write, fs::perm_options::add);
   EXPECT_EQ(View.Lines.back(), "Done with error.");
   EXPECT_TRUE(View.ReportVisible);
@@ -341,7 +344,7 @@ TEST_F(ConversionTest, FolderThatCannotBeWrittenIsDoneWithError) {
 TEST_F(ConversionTest, TargetThatCannotBeReplacedIsDoneWithError) {
   fs::create_directory(Output());  // a folder of that name
   View.Answers = {TModalResult::mrYes};
-  ButtonConvertClick(Session);
+  Convert();
   EXPECT_EQ(View.Lines.back(), "Done with error.");
   EXPECT_TRUE(View.ReportVisible);
   EXPECT_TRUE(fs::is_directory(Output()));
@@ -356,7 +359,7 @@ TEST_F(ConversionTest, FullDiskLeavesTheOldFileAndNoTemporaryFile) {
     const rlimit limit{100000, 100000};
     setrlimit(RLIMIT_FSIZE, &limit);
     View.Answers = {TModalResult::mrYes};
-    ButtonConvertClick(Session);
+    Convert();
     const bool ok = View.Lines.back() == "Done with error." && View.ReportVisible &&
                     test::ReadBytes(Output()) == std::vector<unsigned char>{9, 9} && Leftovers().size() == 1;
     std::exit(ok ? 0 : 1);
@@ -376,13 +379,9 @@ TEST(CustomGeoidFileName, KeepsTheFileNameAndReplacesTheExtension) {
       {"/other/place/area.txt", "/data/geoid/area.qdat"},
       {"D:\\other\\area.txt", "/data/geoid/area.qdat"},
   };
-  for (const auto& [typed, path] : cases) {
-    view.SetText(TControl::EditFname, typed);
-    EXPECT_EQ(CustomGeoidFileName(session), path) << typed;
-  }
+  for (const auto& [typed, path] : cases) EXPECT_EQ(CustomGeoidFileName(session, typed), path) << typed;
   session.DataDir = "/data/my.folder/";
-  view.SetText(TControl::EditFname, "area");
-  EXPECT_EQ(CustomGeoidFileName(session), "/data/my.folder/area.qdat");
+  EXPECT_EQ(CustomGeoidFileName(session, "area"), "/data/my.folder/area.qdat");
 }
 
 TEST(IntToGroupedStr, GroupsOfThreeFromTheRight) {

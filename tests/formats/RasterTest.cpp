@@ -14,7 +14,7 @@
 #include "formats/Raster.hpp"
 #include "grid/Circle.hpp"
 #include "grid/Gtx.hpp"
-#include "view/Grids.hpp"
+#include "session/Grids.hpp"
 
 namespace tessmar {
 namespace {

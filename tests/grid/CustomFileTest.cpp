@@ -7,7 +7,7 @@
 
 #include "TestGrids.hpp"
 #include "grid/Check.hpp"
-#include "view/Grids.hpp"
+#include "session/Grids.hpp"
 
 namespace tessmar {
 namespace {

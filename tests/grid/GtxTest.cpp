@@ -9,7 +9,7 @@
 #include "grid/Check.hpp"
 #include "grid/Gtx.hpp"
 #include "grid/Source.hpp"
-#include "view/Grids.hpp"
+#include "session/Grids.hpp"
 
 namespace tessmar {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "TestGrids.hpp"
 #include "grid/Source.hpp"
-#include "view/Grids.hpp"
+#include "session/Grids.hpp"
 
 namespace tessmar {
 namespace {
@@ -152,8 +152,7 @@ TEST_F(SourceGridTest, GeometryThatPointsOutsideTheFileReadsNaN) {
 }
 
 TEST_F(SourceGridTest, MissingFileIsReportedByNameAndLeavesTheGridClosed) {
-  View.SetText(TControl::ComboBoxGeoid, "EGM2008 2.5'x2.5'");
-  OpenSelectedModel(Session);
+  OpenSelectedModel(Session, SelectedModelIndex(Session.GeoidModels, "EGM2008 2.5'x2.5'"));
   ASSERT_EQ(View.Dialogs.size(), 1u);
   EXPECT_EQ(View.Dialogs[0].Text, "Geoid file is not found: \r\nUnd_min2.5x2.5_egm2008_isw=82_WGS84_TideFree_SE");
   EXPECT_EQ(View.Dialogs[0].Kind, TMsgDlgType::Error);
@@ -191,8 +190,7 @@ TEST_F(SourceGridTest, PathIsTrimmedOfBlanks) {
 TEST_F(SourceGridTest, SelectionIsTheExactTitleOfEntryZero) {
   Session.GeoidModels[1] = Globe10();
   Session.GeoidModels[1].title = "EGM2008 1'x1'";
-  View.SetText(TControl::ComboBoxGeoid, "egm2008 2.5'x2.5'");
-  OpenSelectedModel(Session);
+  OpenSelectedModel(Session, SelectedModelIndex(Session.GeoidModels, "egm2008 2.5'x2.5'"));
   EXPECT_TRUE(Session.SourceOpen());
   EXPECT_EQ(View.Text(TControl::ComboBoxGeoid), "EGM2008 1'x1'");
   EXPECT_EQ(View.Text(TControl::RadioButton0), "1.0'");
@@ -203,8 +201,7 @@ TEST_F(SourceGridTest, SelectionIsTheExactTitleOfEntryZero) {
 
 TEST_F(SourceGridTest, ReleaseClosesTheFile) {
   Session.GeoidModels[0] = Globe10();
-  View.SetText(TControl::ComboBoxGeoid, Session.GeoidModels[0].title);
-  OpenSelectedModel(Session);
+  OpenSelectedModel(Session, SelectedModelIndex(Session.GeoidModels, Session.GeoidModels[0].title));
   ASSERT_TRUE(Session.SourceOpen());
   ReleaseSource(Session);
   EXPECT_FALSE(Session.SourceOpen());

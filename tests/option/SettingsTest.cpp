@@ -197,13 +197,18 @@ struct SettingsTest : ::testing::Test {
   }
   void Load(const std::string& text) {
     test::WriteBytes(Ini, Utf16(text));
-    LoadSettings(Session);
+    LoadSettings(Session, test::InputsOf(View));
   }
 };
 
+// Saved as the window saves: what its fields hold, where it stands.
+void Save(const TSession& session, const TRecorderView& view) {
+  SaveSettings(session, test::InputsOf(view), {view.Top, view.Left});
+}
+
 TEST_F(SettingsTest, FirstRunCreatesTheFileAndTakesTheDefaults) {
   TEnv lang("LANG", "en_US.UTF-8"), all("LC_ALL", nullptr), messages("LC_MESSAGES", nullptr);
-  LoadSettings(Session);
+  LoadSettings(Session, test::InputsOf(View));
   EXPECT_EQ(test::ReadBytes(Ini), (std::vector<unsigned char>{0xFF, 0xFE}));
   EXPECT_TRUE(View.Checked(TControl::RadioButton0));
   EXPECT_EQ(View.Text(TControl::ComboBoxGeoid), "EGM2008 2.5'x2.5'");
@@ -221,7 +226,7 @@ TEST_F(SettingsTest, FirstRunCreatesTheFileAndTakesTheDefaults) {
   EXPECT_EQ(View.FontCharset, 0);
   EXPECT_EQ(View.FontSize, 8);
 
-  SaveSettings(Session);
+  Save(Session, View);
   const std::string text = ReadUtf16(Ini);
   EXPECT_EQ(text.rfind("[Option]\r\nVersion=Tessmar Ver2.05\r\nGeoidModel=EGM2008 2.5'x2.5'\r\nDataPath=\r\n"
                        "OutputName=Tessmar.qdat\r\nOutputExt=.qdat\r\nResolution=0\r\n",
@@ -243,18 +248,18 @@ TEST_F(SettingsTest, SavedValuesComeBack) {
   View.SetWindowTopLeft(120, -40);
   Session.DataPath = "/data/geoid/";
   Session.GeoidModels[1].dgla = 0.02;
-  SaveSettings(Session);
+  Save(Session, View);
 
   TRecorderView view;
   TSession next(view);
   next.SettingsPath = Ini;
-  LoadSettings(next);
+  LoadSettings(next, test::InputsOf(view));
   EXPECT_EQ(view.Text(TControl::ComboBoxGeoid), "EGM2008 1'x1'");
   EXPECT_EQ(view.Text(TControl::EditFname), "area");
   EXPECT_EQ(view.Text(TControl::EditLat1), "35 30 N");
   EXPECT_TRUE(view.Checked(TControl::RadioButton15));
-  EXPECT_EQ(view.WindowTop(), 120);
-  EXPECT_EQ(view.WindowLeft(), -40);
+  EXPECT_EQ(view.Top, 120);
+  EXPECT_EQ(view.Left, -40);
   EXPECT_EQ(next.DataDir, "/data/geoid/");
   EXPECT_EQ(next.GeoidModels[1].dgla, 0.02);
 
@@ -262,7 +267,7 @@ TEST_F(SettingsTest, SavedValuesComeBack) {
   // bytes: a CR LF read as two line ends would grow the file every session.
   const std::vector<unsigned char> saved = test::ReadBytes(Ini);
   next.VersionCaption = Session.VersionCaption;
-  SaveSettings(next);
+  Save(next, view);
   EXPECT_EQ(test::ReadBytes(Ini), saved);
 }
 
@@ -270,7 +275,7 @@ TEST_F(SettingsTest, DataPathGetsItsSeparator) {
   Load("[Option]\r\nDataPath=/data/geoid\r\n");
   EXPECT_EQ(Session.DataPath, "/data/geoid/");
   EXPECT_EQ(Session.DataDir, "/data/geoid/");
-  SaveSettings(Session);
+  Save(Session, View);
   EXPECT_NE(ReadUtf16(Ini).find("DataPath=/data/geoid/\r\n"), std::string::npos);
 }
 
@@ -302,9 +307,9 @@ TEST_F(SettingsTest, BadFilesNeverStopTheLoadOrTheNextSave) {
   };
   for (const auto& bytes : files) {
     test::WriteBytes(Ini, bytes);
-    LoadSettings(Session);
+    LoadSettings(Session, test::InputsOf(View));
     EXPECT_EQ(View.Text(TControl::EditLat1), "20");
-    SaveSettings(Session);
+    Save(Session, View);
     TProfile p(Ini);
     ASSERT_TRUE(p.Load());
     EXPECT_EQ(p.Read("Option", "Version"), "Tessmar Ver2.05");
@@ -315,7 +320,7 @@ TEST_F(SettingsTest, BadFilesNeverStopTheLoadOrTheNextSave) {
 TEST_F(SettingsTest, JapaneseLocaleChangesTheFontDefaults) {
   {
     TEnv lang("LANG", "ja_JP.UTF-8"), all("LC_ALL", nullptr), messages("LC_MESSAGES", nullptr);
-    LoadSettings(Session);
+    LoadSettings(Session, test::InputsOf(View));
     EXPECT_EQ(View.FontName, "Tahoma");
     EXPECT_EQ(View.FontCharset, 128);
   }
@@ -338,7 +343,7 @@ TEST_F(SettingsTest, JapaneseLocaleChangesTheFontDefaults) {
 
 TEST_F(SettingsTest, NoPathMeansNoSave) {
   Session.SettingsPath.clear();
-  SaveSettings(Session);
+  Save(Session, View);
   EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path()), fs::directory_iterator()), 0);
 }
 

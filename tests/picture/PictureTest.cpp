@@ -6,11 +6,12 @@
 
 #include "TestGrids.hpp"
 #include "accuracy/Scan.hpp"
+#include "base/CoordText.hpp"
 #include "convert/ConvertCommand.hpp"
 #include "grid/Source.hpp"
 #include "picture/HeatMap.hpp"
 #include "picture/Map.hpp"
-#include "view/Grids.hpp"
+#include "session/Grids.hpp"
 
 namespace tessmar {
 namespace {
@@ -82,13 +83,14 @@ struct ScanPicture : ::testing::Test {
     test::UseRegionSource(Session, Dir, [](int r, int c) {
       return static_cast<float>(30 * std::sin(r * 0.05) * std::cos(c * 0.07) + 5 * std::sin(c * 0.3));
     });
-    View.SetChecked(TControl::RadioButton5, true);
-    ButtonConvertClick(Session);
+    ConvertCustomGeoid(Session, Selection, {{20, 120, 50, 150}, 5});
   }
+  TSelection Selection{0, "Tessmar.qdat"};
+  TScanResult Scan() { return MaximumErrorScan(Session, Selection, 1, &Heat); }
 };
 
 TEST_F(ScanPicture, ThePictureOfAScanHoldsItsExtremesAndGeometry) {
-  const TScanResult r = MaximumErrorScan(Session, &Heat);
+  const TScanResult r = Scan();
   ASSERT_EQ(r.Outcome, TScanOutcome::Done);
   ASSERT_TRUE(r.Max && r.Min);
   EXPECT_EQ(Heat.Width(), 721);
@@ -128,7 +130,7 @@ TEST_F(ScanPicture, PointsWithoutAValueAreTransparent) {
   for (int r = 300; r < 320; ++r)
     for (int c = 300; c < 320; ++c)
       test::PokeWord(Dir.File(m.fname), static_cast<std::int64_t>(r) * m.ncols + c + m.PrePad, NAN);
-  MaximumErrorScan(Session, &Heat);
+  Scan();
   WriteHeatMap(Heat, Dir.File("holes.png"));
   const test::TPng read = test::ReadPng(Dir.File("holes.png"));
   // Node (310, 310) lies at 51 - 310/24 N, 119 + 310/24 E: lattice point ((50 - lat) * 24, (lon - 120) * 24).
@@ -154,19 +156,13 @@ TEST(HeatMap, WritingIntoAFolderThatIsNotThereFailsAndLeavesNothing) {
 // The map at 720 pixels: two a degree, row 0 at 90 N.
 struct MapTest : ::testing::Test {
   TTempDir Dir;
-  TRecorderView View;
-  TSession Session{View};
-  MapTest() {
-    Session.DataDir = Dir.Path();
-    View.SetChecked(TControl::RadioButton5, true);  // a margin of three 5' cells: 0.25 degrees
-    View.SetText(TControl::EditLat1, "10");
-    View.SetText(TControl::EditLat2, "20");
-  }
+  std::string North = "20";
+  // The region of 10 .. 20 N between the longitudes typed, at 5': a margin of
+  // three 5' cells, 0.25 degrees.
   TImage Render(const std::string& west, const std::string& east, TMapScene* scene = nullptr) {
-    View.SetText(TControl::EditLon1, west);
-    View.SetText(TControl::EditLon2, east);
+    const TConversionPlan plan{{10, ParseCoordinate(west), ParseCoordinate(North), ParseCoordinate(east)}, 5};
     TMapScene s;
-    s.Region = MapInputsOf(Session, 1.0 / 24).Region;
+    s.Region = MapInputs(plan, 1.0 / 24, Dir.File("none.qdat"), NoValue(), NoValue()).Region;
     if (scene) *scene = s;
     return RenderMap(s, 720);
   }
@@ -206,7 +202,7 @@ TEST_F(MapTest, TheRegionWithItsMarginAtItsPixels) {
 }
 
 TEST_F(MapTest, UnreadableCornersDrawNoRegion) {
-  View.SetText(TControl::EditLat2, "abc");
+  North = "abc";
   TMapScene scene;
   const TImage image = Render("120", "150", &scene);
   EXPECT_FALSE(scene.Region);

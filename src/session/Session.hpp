@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "grid/GeoidGrid.hpp"
-#include "view/View.hpp"
+#include "session/View.hpp"
 
 namespace tessmar {
 

@@ -1,13 +1,14 @@
-// TFieldView: a TView whose controls are plain fields, holding the window
-// layout's initial texts. The CLI and the tests derive from it and decide what
-// a message dialog does; ProcessMessages does nothing here.
+// TFieldView: a TView whose controls are plain fields that keep what was shown
+// in them, starting from the window layout's initial texts. The CLI and the
+// tests derive from it and decide what a message dialog does; ProcessMessages
+// does nothing here.
 #pragma once
 
 #include <array>
 #include <string>
 #include <vector>
 
-#include "view/View.hpp"
+#include "session/View.hpp"
 
 namespace tessmar {
 
@@ -15,10 +16,11 @@ class TFieldView : public TView {
  public:
   TFieldView();
 
-  std::string Text(TControl control) const override;
   void SetText(TControl control, const std::string& text) override;
-  bool Checked(TControl control) const override;
   void SetChecked(TControl control, bool checked) override;
+  // What was last shown in a control.
+  std::string Text(TControl control) const;
+  bool Checked(TControl control) const;
   void ProcessMessages() override {}
 
   void SetProgressPosition(int position) override { ProgressPosition = position; }
@@ -33,8 +35,6 @@ class TFieldView : public TView {
 
   void PlaceOnWorkArea(std::int32_t&, std::int32_t&) override {}  // no screen: any place will do
   void SetWindowTopLeft(std::int32_t top, std::int32_t left) override { Top = top, Left = left; }
-  std::int32_t WindowTop() const override { return Top; }
-  std::int32_t WindowLeft() const override { return Left; }
   void SetGeoidList(const std::string& first, const std::string& second) override { GeoidList = {first, second}; }
   void SetOpenDialog(const std::string& folder, const std::string& filter) override {
     DialogFolder = folder;

@@ -1,4 +1,4 @@
-#include "view/FieldView.hpp"
+#include "session/FieldView.hpp"
 
 namespace tessmar {
 
@@ -10,25 +10,8 @@ std::string DialogLine(TMsgDlgType kind, const std::string& text) {
   return std::string(MsgDlgCaption(kind)) + ": " + text;
 }
 
-// The window layout's initial texts and captions.
 TFieldView::TFieldView() {
-  const auto set = [this](TControl c, const char* text) { FTexts[Index(c)] = text; };
-  set(TControl::ComboBoxGeoid, "EGM2008 2.5'x2.5'");
-  set(TControl::RadioButton0, "2.5'");
-  set(TControl::RadioButton5, "5'");
-  set(TControl::RadioButton10, "10'");
-  set(TControl::RadioButton15, "15'");
-  set(TControl::RadioButton20, "20'");
-  set(TControl::EditLat1, "20");
-  set(TControl::EditLat2, "50");
-  set(TControl::EditLon1, "120");
-  set(TControl::EditLon2, "150");
-  set(TControl::EditFname, "Tessmar.qdat");
-  set(TControl::EditLat, "35 40 37.8");
-  set(TControl::EditLon, "139 44 52.3");
-  set(TControl::ComboBoxPrecision, "1.0");
-  set(TControl::LabelMinG, "Min:");
-  set(TControl::LabelMaxG, "Max:");
+  for (int c = 0; c < ControlCount; ++c) FTexts[static_cast<std::size_t>(c)] = InitialText(static_cast<TControl>(c));
 }
 
 std::string TFieldView::Text(TControl control) const { return FTexts.at(Index(control)); }

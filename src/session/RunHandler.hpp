@@ -1,20 +1,23 @@
 // How every event handler runs: an error that leaves it is shown by the view's
-// general error display, and the program goes on.
+// general error display, and the program goes on. True when the handler ran to
+// its end.
 #pragma once
 
 #include <exception>
 
 #include "base/Numeric.hpp"
-#include "view/View.hpp"
+#include "session/View.hpp"
 
 namespace tessmar {
 
 template <class Handler>
-void RunHandler(TView& view, Handler&& handler) {
+bool RunHandler(TView& view, Handler&& handler) {
   try {
     handler();
+    return true;
   } catch (const std::exception& e) {
     view.ShowGeneralError(ErrorText(e));
+    return false;
   }
 }
 

@@ -1,7 +1,10 @@
-// TView: the one narrow interface through which the core reads and writes the
-// main window. Controls are addressed by their layout names. The desktop program
-// implements it over widgets, the CLI over plain fields and the console, the
-// tests with a recorder. Called on one thread only.
+// TView: the one narrow interface through which the core shows what it does in
+// the main window: control texts and states, progress, report lines, dialogs
+// and the message pump. It only shows: an operation takes its inputs as values
+// (the window's handlers read their controls, the CLI parses its options), so
+// nothing here reads a control back. Controls are addressed by their layout
+// names. The desktop program implements it over widgets, the CLI over plain
+// fields and the console, the tests with a recorder. Called on one thread only.
 #pragma once
 
 #include <cstdint>
@@ -41,6 +44,10 @@ inline constexpr int ControlCount = static_cast<int>(TControl::Count);
 
 std::string_view ControlName(TControl control);
 
+// The text or caption a control has in the window layout, before the settings
+// are read ("" for one that starts empty).
+std::string_view InitialText(TControl control);
+
 enum class TMsgDlgType : std::uint8_t { Warning, Error, Information, Confirmation };
 
 // A set of buttons, as bits.
@@ -61,9 +68,8 @@ class TView {
  public:
   virtual ~TView() = default;
 
-  virtual std::string Text(TControl control) const = 0;
   virtual void SetText(TControl control, const std::string& text) = 0;
-  virtual bool Checked(TControl control) const = 0;
+  // Checks a radio button; the buttons of a group uncheck each other.
   virtual void SetChecked(TControl control, bool checked) = 0;
 
   // A modal message dialog centred on the main window; the help context is
@@ -94,8 +100,6 @@ class TView {
   // or centres the window there when either value is 2147483647.
   virtual void PlaceOnWorkArea(std::int32_t& top, std::int32_t& left) = 0;
   virtual void SetWindowTopLeft(std::int32_t top, std::int32_t left) = 0;
-  virtual std::int32_t WindowTop() const = 0;
-  virtual std::int32_t WindowLeft() const = 0;
 
   // ComboBoxGeoid's two list items; its text stays as it is.
   virtual void SetGeoidList(const std::string& first, const std::string& second) = 0;

@@ -1,4 +1,4 @@
-#include "view/Grids.hpp"
+#include "session/Grids.hpp"
 
 #include "base/Text.hpp"
 #include "grid/Interpolation.hpp"
@@ -13,12 +13,10 @@ bool OpenModel(TSession& session, const TGeoidModel& model) {
   return false;
 }
 
-int SelectedModelIndex(const TSession& session) {
-  return session.View.Text(TControl::ComboBoxGeoid) == session.GeoidModels[0].title ? 0 : 1;
-}
+int SelectedModelIndex(const TGeoidModels& models, std::string_view title) { return title == models[0].title ? 0 : 1; }
 
-void OpenSelectedModel(TSession& session) {
-  if (SelectedModelIndex(session) == 0) {
+void OpenSelectedModel(TSession& session, int model) {
+  if (model == 0) {
     OpenModel(session, session.GeoidModels[0]);
     session.View.SetText(TControl::RadioButton0, "2.5'");
   } else {
@@ -32,8 +30,8 @@ void CloseSource(TSession& session) { session.SourceGrid.reset(); }
 
 void ReleaseSource(TSession& session) { session.SourceGrid.reset(); }
 
-std::string CustomGeoidFileName(const TSession& session) {
-  return CustomFilePath(session.DataDir, session.View.Text(TControl::EditFname), session.OutputExt);
+std::string CustomGeoidFileName(const TSession& session, const std::string& name) {
+  return CustomFilePath(session.DataDir, name, session.OutputExt);
 }
 
 bool OpenCustomFile(TSession& session, const std::string& path) {

@@ -4,10 +4,11 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "grid/Check.hpp"
 #include "grid/Source.hpp"
-#include "view/Session.hpp"
+#include "session/Session.hpp"
 
 namespace tessmar {
 
@@ -15,18 +16,27 @@ namespace tessmar {
 // "Geoid file is not found: " CR LF fname; SourceGrid is then closed.
 bool OpenModel(TSession& session, const TGeoidModel& model);
 
-// Entry 0 when ComboBoxGeoid's text is its title exactly, else entry 1 (and the
-// combo box then shows entry 1's title). Opens it and sets RadioButton0's caption.
-void OpenSelectedModel(TSession& session);
+// What an operation works on, as the window's selection names it: a catalogue
+// entry (0 or 1, as SelectedModelIndex reads ComboBoxGeoid's text) and the
+// custom geoid file's name as typed in EditFname.
+struct TSelection {
+  int Model = 0;
+  std::string CustomName;
+};
 
-// The catalogue index that ComboBoxGeoid's text selects.
-int SelectedModelIndex(const TSession& session);
+// The catalogue entry a model's title selects: entry 0 when the title is its
+// title exactly, else entry 1.
+int SelectedModelIndex(const TGeoidModels& models, std::string_view title);
+
+// Opens catalogue entry `model` (0 or 1) and shows it: RadioButton0's caption
+// is its spacing, and ComboBoxGeoid shows entry 1's title when it is entry 1.
+void OpenSelectedModel(TSession& session, int model);
 
 void CloseSource(TSession& session);    // closes SourceGrid
 void ReleaseSource(TSession& session);  // closes SourceGrid at shutdown
 
-// The custom geoid file's path from DataDir, EditFname and OutputExt.
-std::string CustomGeoidFileName(const TSession& session);
+// The custom geoid file's path from DataDir, the name typed in EditFname and OutputExt.
+std::string CustomGeoidFileName(const TSession& session, const std::string& name);
 
 // Opens path as CustomGrid. False after "Illegal Custom geoid file: " CR LF CR LF
 // path (wrong size, or a trailer no conversion could have written) or

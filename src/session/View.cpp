@@ -1,4 +1,4 @@
-#include "view/View.hpp"
+#include "session/View.hpp"
 
 #include <array>
 
@@ -16,6 +16,28 @@ constexpr std::size_t Index(TControl control) { return static_cast<std::size_t>(
 
 std::string_view ControlName(TControl control) {
   return Index(control) < Names.size() ? Names[Index(control)] : std::string_view{};
+}
+
+std::string_view InitialText(TControl control) {
+  switch (control) {
+    case TControl::ComboBoxGeoid: return "EGM2008 2.5'x2.5'";
+    case TControl::RadioButton0: return "2.5'";
+    case TControl::RadioButton5: return "5'";
+    case TControl::RadioButton10: return "10'";
+    case TControl::RadioButton15: return "15'";
+    case TControl::RadioButton20: return "20'";
+    case TControl::EditLat1: return "20";
+    case TControl::EditLon1: return "120";
+    case TControl::EditLat2: return "50";
+    case TControl::EditLon2: return "150";
+    case TControl::EditFname: return "Tessmar.qdat";
+    case TControl::EditLat: return "35 40 37.8";
+    case TControl::EditLon: return "139 44 52.3";
+    case TControl::ComboBoxPrecision: return "1.0";
+    case TControl::LabelMinG: return "Min:";
+    case TControl::LabelMaxG: return "Max:";
+    default: return {};
+  }
 }
 
 std::string_view MsgDlgCaption(TMsgDlgType kind) {

@@ -1,0 +1,47 @@
+// TLineReader: a file, or standard input, read as it comes and handed out a
+// block of whole lines at a time, with the news a filter needs: whether the
+// input is idle (nothing more to read at once, so answers should go out now),
+// ended or failed. Owns the file it opened and closes it on every way out.
+// One thread.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessmar {
+
+class TLineReader {
+ public:
+  // path "-" is standard input. Opened() is false when the file cannot be opened.
+  explicit TLineReader(const std::string& path);
+  ~TLineReader();
+  TLineReader(const TLineReader&) = delete;
+  TLineReader& operator=(const TLineReader&) = delete;
+
+  bool Opened() const noexcept { return FFd >= 0; }
+
+  // Reads what the input has next, waiting for it (a signal cuts the wait
+  // short); false once the input has ended or failed. The lines handed out
+  // before stay valid until the next Read.
+  bool Read();
+  // Up to `most` whole lines of what has been read, without their line ends,
+  // and once the input has ended its last line without one; none when no
+  // whole line is at hand.
+  const std::vector<std::string_view>& Lines(std::size_t most);
+  bool Ended() const noexcept { return FEnded; }
+  bool Failed() const noexcept { return FFailed; }
+  // Nothing more can be read at once: a program at the other end of a pipe
+  // waits for its answers.
+  bool Idle() const;
+
+ private:
+  int FFd = -1;
+  bool FOwned = false, FEnded = false, FFailed = false;
+  std::string FInput;
+  std::size_t FStart = 0;  // the first byte not handed out
+  std::vector<std::string_view> FLines;
+};
+
+}  // namespace tessmar
