@@ -17,6 +17,7 @@
 #include "accuracy/Scan.hpp"
 #include "convert/ConvertCommand.hpp"
 #include "grid/Interpolation.hpp"
+#include "grid/WindowSpline.hpp"
 #include "grid/Source.hpp"
 #include "session/Grids.hpp"
 

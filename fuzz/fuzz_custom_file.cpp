@@ -11,6 +11,7 @@
 #include "grid/Check.hpp"
 #include "grid/Gtx.hpp"
 #include "grid/Interpolation.hpp"
+#include "grid/WindowSpline.hpp"
 #include "grid/Source.hpp"
 
 using namespace tessmar;

@@ -9,6 +9,7 @@
 
 #include "FuzzSupport.hpp"
 #include "grid/Interpolation.hpp"
+#include "grid/WindowSpline.hpp"
 #include "grid/Source.hpp"
 
 using namespace tessmar;

@@ -18,10 +18,7 @@ namespace tessmar {
 
 std::string FormatLatLon(double value, bool isLatitude) {
   if (isLatitude) return FormatFixed(std::fabs(value), 9, 6) + (value < 0 ? "S" : "N");
-  // Subtracting 360 at a time, with a shortcut for values so large that the
-  // subtraction would take forever or change nothing.
-  if (value > 1e9) value = std::fmod(value, 360.0);
-  while (value > 180) value -= 360;
+  value = ShownLongitude(value);
   return FormatFixed(std::fabs(value), 10, 6) + (value < 0 ? "W" : "E");
 }
 

@@ -43,15 +43,8 @@ QString DialogText(const std::string& text) {
   return q;
 }
 
-// The extension of a name: from its last "." on, when no folder follows it.
-std::string Extension(const std::string& name) {
-  const auto dot = name.rfind('.');
-  if (dot == std::string::npos || name.find('/', dot) != std::string::npos) return {};
-  std::string ext = name.substr(dot);
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return ext;
-}
+// Files named on the command line or dropped are told apart by extension.
+bool IsSettingsFile(const std::string& name) { return AsciiLower(ExtensionOf(name)) == ".ini"; }
 
 // "description|pattern" as a Qt name filter.
 QString QtFilter(const std::string& filter) {
@@ -567,7 +560,7 @@ void TFormMain::ShowScanPicture(const TScanResult& result, std::shared_ptr<THeat
   FHeat.reset();
   FScanMax.reset();
   FScanMin.reset();
-  if (result.Outcome == TScanOutcome::Done && heat->Width() > 0) {
+  if (HeatMapComplete(result, *heat)) {
     const std::string path = HeatMapPathFor(result.Path);
     RunHandler(FSession.View, [&] {
       WriteHeatMap(*heat, path);
@@ -709,7 +702,7 @@ void TFormMain::TakeCommandLineFiles() {
   std::string names;
   for (const QString& argument : FArguments) {
     const std::string a = argument.toStdString();
-    if (Extension(a) == ".ini") {
+    if (IsSettingsFile(a)) {
       FSession.SettingsPath = a;
       LoadSettings(FSession, Inputs());
     } else {
@@ -726,7 +719,7 @@ void TFormMain::WMDropFiles(const QStringList& paths) {
   std::string last;
   for (const QString& path : paths) {
     const std::string p = path.toStdString();
-    if (Extension(p) == ".ini") {
+    if (IsSettingsFile(p)) {
       FSession.SettingsPath = p;
       RunHandler(FSession.View, [this] { LoadSettings(FSession, Inputs()); });
     } else {

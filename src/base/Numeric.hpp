@@ -9,26 +9,11 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <new>
-#include <stdexcept>
 #include <string>
 
+#include "base/Error.hpp"
+
 namespace tessmar {
-
-// An error that leaves a user action; its text is what the user is shown.
-class TError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// The text the user is shown for an error that left an action: its own, but
-// words rather than the library's type name when memory ran out (a grid far
-// wider than memory holds).
-inline std::string ErrorText(const std::exception& e) {
-  return dynamic_cast<const std::bad_alloc*>(&e) ? "Out of memory" : e.what();
-}
-
-inline constexpr const char* InvalidOpText = "Invalid floating point operation";
 
 // x rounded to the nearest integer, an exact half to the even neighbour, as a
 // double; NaN and infinities pass through. Adding and taking away 2^52 leaves

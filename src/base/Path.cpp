@@ -1,5 +1,7 @@
 #include "base/Path.hpp"
 
+#include "base/Error.hpp"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +14,10 @@ namespace tessmar {
 bool PathExists(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0;
+}
+
+void RefuseToReplace(const std::string& path, const char* kind, bool overwrite) {
+  if (!overwrite && PathExists(path)) throw TError(std::string("The ") + kind + " already exists: " + path);
 }
 
 bool FileExists(const std::string& path) {

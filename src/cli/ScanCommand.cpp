@@ -31,9 +31,8 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
     std::cerr << "Note: precision raised to " << ShortestText(result.Precision)
               << ": a coarser lattice would miss nodes of the custom grid.\n";
 
-  // The picture only of a complete scan: a part of one would pass for the whole.
   std::string heatError;
-  const bool heatWritten = wantHeat && result.Outcome == TScanOutcome::Done && heat.Width() > 0;
+  const bool heatWritten = wantHeat && HeatMapComplete(result, heat);
   if (heatWritten) {
     WriteHeatMap(heat, options.Heatmap);
     for (const std::string& line : HeatMapReport(heat, options.Heatmap)) view.ReportAppend(line);

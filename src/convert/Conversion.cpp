@@ -24,8 +24,8 @@ TCutRegion CutRegion(const TCorners& corners, double res) {
   double E = corner(corners.East);
 
   const double typedW = W, typedE = E;
-  if (W < 0) W += 360;
-  if (E < 0) E += 360;
+  W = EastFromZero(W);
+  E = EastFromZero(E);
   const bool whole = RegionIsWholeCircle(typedW, typedE, W, E, res);
   if (whole) {
     W = 0;

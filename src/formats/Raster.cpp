@@ -232,7 +232,7 @@ TSourceImport ImportRaster(const std::string& path, const std::string& dataDir, 
 std::int64_t ExportGrid(const TGeoidGrid& grid, const std::string& path, TGridFormat format, const std::string& name,
                         bool overwrite) {
   if (format == TGridFormat::GTX) return ExportGtx(grid, path, overwrite);
-  if (!overwrite && PathExists(path)) throw TError("The GeoTIFF file already exists: " + path);
+  RefuseToReplace(path, "GeoTIFF file", overwrite);
   return ExportGeoTiff(grid, path, name);
 }
 

@@ -45,8 +45,7 @@ std::string CustomFilePath(const std::string& dataDir, const std::string& typedN
       break;
     }
   std::string path = FolderOf(dataDir) + name;
-  const auto mark = path.find_last_of("./");
-  if (mark != std::string::npos && path[mark] == '.') path.erase(mark);
+  if (const auto dot = ExtensionStart(path); dot != std::string::npos) path.erase(dot);
   return path + ext;
 }
 

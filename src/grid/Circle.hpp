@@ -30,6 +30,19 @@ inline double GridLongitude(double lon, double west, double east, bool shiftsEas
   return lon;
 }
 
+// A typed longitude as a conversion takes it: one turn added below 0 (once at
+// most), so a region's corners lie in 0 .. 360 as the source grids do.
+inline double EastFromZero(double lon) noexcept { return lon < 0 ? lon + 360 : lon; }
+
+// A longitude as it is shown: brought down to 180 or below, a turn at a time
+// (values below -180 stay), with a shortcut for values so large that turn by
+// turn would take forever or change nothing.
+inline double ShownLongitude(double lon) noexcept {
+  if (lon > 1e9) lon = std::fmod(lon, 360.0);
+  while (lon > 180) lon -= 360;
+  return lon;
+}
+
 // Any angle brought into [0, 360): a value a hair below 0 that would come to
 // 360 in the sum is 0, where it lies.
 inline double AngleInCircle(double degrees) noexcept {

@@ -59,7 +59,7 @@ TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, con
 }
 
 std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool overwrite) {
-  if (!overwrite && PathExists(path)) throw TError("The GTX file already exists: " + path);
+  RefuseToReplace(path, "GTX file", overwrite);
   TAtomicFile out(path);
   if (!out.Create()) throw TError("Cannot write in the folder of " + path);
   unsigned char header[GtxHeaderSize];

@@ -1,5 +1,8 @@
 #include "grid/Interpolation.hpp"
 
+#include "grid/Spline.hpp"
+#include "grid/WindowSpline.hpp"
+
 #include <algorithm>
 #include <cmath>
 
@@ -48,6 +51,18 @@ void SourceValues(const TGeoidGrid* grid, const double* lats, const double* lons
   if (grid) TWindowSpline(*grid, MaxWindow)(lats, lons, count, out);
   else std::fill_n(out, count, NoValue());
 }
+
+struct TLatticeSpline::TImpl {
+  TLatticeSplineOf<TGeoidGrid> Spline;
+};
+
+TLatticeSpline::TLatticeSpline(const TGeoidGrid& grid, int n, const double* lons, std::size_t count)
+    : FImpl(std::make_unique<TImpl>(TImpl{TLatticeSplineOf<TGeoidGrid>(grid, n, lons, count)})) {}
+TLatticeSpline::~TLatticeSpline() = default;
+TLatticeSpline::TLatticeSpline(TLatticeSpline&&) noexcept = default;
+TLatticeSpline& TLatticeSpline::operator=(TLatticeSpline&&) noexcept = default;
+
+void TLatticeSpline::Row(double lat, double* out) { FImpl->Spline.Row(lat, out); }
 
 void CustomValues(const TGeoidGrid* grid, const double* lats, const double* lons, std::size_t count, double* out) {
   SourceValues(grid, lats, lons, count, out);

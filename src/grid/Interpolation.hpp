@@ -1,488 +1,56 @@
 // Geoid undulation (metres) at any point of a grid: a natural cubic spline over
-// an n x n window of nodes (rows first, then down the column of row results),
-// with bilinear interpolation in the point's own cell where the window cannot be
-// used. Every stored intermediate is rounded to float32, all arithmetic is
-// float64, in the order written, so results are bit-exact and reproducible.
-// No value is NaN; nothing throws. Reads only; safe from several threads.
-//
-// The algorithm is written once, over any grid type with TGeoidGrid's geometry
-// fields and ReadNode (a benchmark runs it over plain positioned reads).
+// the 6 x 6 window of nodes around the point (rows first, then down the column
+// of row results), bilinear in the point's own cell near the poles and where a
+// node of the window is missing. Every stored intermediate is rounded to
+// float32, all arithmetic is float64, in the order written, so results are
+// bit-exact and reproducible. Latitudes and longitudes in degrees, any turn of
+// longitude. A value that does not exist (outside the grid, a missing node, no
+// grid) is NaN; nothing throws. Reads only: safe from several threads.
 #pragma once
 
-#include <algorithm>
-#include <array>
-#include <cmath>
-#include <cstdint>
-#include <limits>
-#include <vector>
+#include <cstddef>
+#include <memory>
 
-#include "grid/Circle.hpp"
 #include "grid/GeoidGrid.hpp"
 
 namespace tessmar {
 
+// The side of the node window.
 inline constexpr int MaxWindow = 6;
-
-// Spline work arrays, indexed 1 .. MaxWindow like the node window.
-using TSplineArray = std::array<float, MaxWindow + 1>;
-
-// Fills R (and the elimination factors Q) from Y[1..n]: second derivatives of the
-// natural cubic spline with unit spacing.
-void SplineInit(int n, const TSplineArray& Y, TSplineArray& R, TSplineArray& Q);
-// The spline through Y[1..n] at abscissa t (node k at k); linear beyond the ends.
-double SplineValue(int n, double t, const TSplineArray& Y, const TSplineArray& R);
-
-// The same two, written once over lanes: Wide is double and Store float for
-// one spline, or vectors of several splines (one per lane) that all take the
-// same float64 operations in the same order, so each lane's result is the bits
-// the one-spline form gives.
-namespace lanes {
-// Sixteen splines at a time: on x86-64's SSE2 eight pairs, whose divisions overlap.
-constexpr int Count = 16;
-using TWideN = double __attribute__((vector_size(8 * Count)));
-using TStoreN = float __attribute__((vector_size(4 * Count)));
-
-// The rows of one window side by side, one per lane (at most MaxWindow used).
-using TWide8 = double __attribute__((vector_size(64)));
-using TStore8 = float __attribute__((vector_size(32)));
-
-inline double Wide(float v) { return static_cast<double>(v); }
-inline TWideN Wide(TStoreN v) { return __builtin_convertvector(v, TWideN); }
-inline TWide8 Wide(TStore8 v) { return __builtin_convertvector(v, TWide8); }
-inline float Store(double v) { return static_cast<float>(v); }
-inline TStoreN Store(TWideN v) { return __builtin_convertvector(v, TStoreN); }
-inline TStore8 Store(TWide8 v) { return __builtin_convertvector(v, TStore8); }
-
-template <class Store>
-using TArray = std::array<Store, MaxWindow + 1>;
-
-// The elimination factors Q[n][k] and pivots P[n][k] of the unit-spacing
-// natural spline: they depend on k and n alone.
-struct TElimination {
-  std::array<TSplineArray, MaxWindow + 1> Q{};
-  std::array<std::array<double, MaxWindow + 1>, MaxWindow + 1> P{};
-  TElimination();
-};
-extern const TElimination Elimination;
-
-template <class Store>
-void SplineInit(int n, const TArray<Store>& Y, TArray<Store>& R) {
-  const TSplineArray& q = Elimination.Q[n];
-  const auto& p = Elimination.P[n];
-  R[1] = Store{};
-  for (int k = 2; k <= n - 1; ++k)
-    R[k] = lanes::Store((3 * ((Wide(Y[k + 1]) - 2 * Wide(Y[k])) + Wide(Y[k - 1])) - Wide(R[k - 1]) / 2) / p[k]);
-  R[n] = Store{};
-  for (int k = n - 1; k >= 2; --k) R[k] = lanes::Store(Wide(q[k]) * Wide(R[k + 1]) + Wide(R[k]));
-}
-
-// For t not NaN.
-template <class Store>
-auto SplineValue(int n, double t, const TArray<Store>& Y, const TArray<Store>& R) {
-  if (t < 1) return Wide(Y[1]) + (t - 1) * (Wide(Y[2]) - Wide(Y[1]) - Wide(R[2]) / 6);
-  if (t > n) return Wide(Y[n]) + (t - n) * (Wide(Y[n]) - Wide(Y[n - 1]) + Wide(R[n - 1]) / 6);
-  const auto j = static_cast<int>(std::floor(t));
-  if (j >= n) return Wide(Y[n]);  // t = n exactly: there is no node n + 1
-  const double u = t - j;
-  const auto yj = Wide(Y[j]), yk = Wide(Y[j + 1]), rj = Wide(R[j]), rk = Wide(R[j + 1]);
-  return yj + u * ((((yk - yj) - rj / 3) - rk / 6) + u * (rj / 2 + (u * (rk - rj)) / 6));
-}
-}  // namespace lanes
-
-namespace detail {
-// An index beyond 32 bits is outside every grid.
-inline bool FitsInt32(std::int64_t i) {
-  return i >= std::numeric_limits<std::int32_t>::min() && i <= std::numeric_limits<std::int32_t>::max();
-}
-// A node by 64-bit indexes.
-template <class Grid>
-float Node(const Grid& grid, std::int64_t row, std::int64_t column) {
-  if (!FitsInt32(row) || !FitsInt32(column)) return NoValue();
-  return grid.ReadNode(static_cast<std::int32_t>(row), static_cast<std::int32_t>(column));
-}
-// A column as Grid::ReadRow takes it (Grid::WrappedColumn) by a 64-bit index.
-template <class Grid>
-std::int32_t WrappedColumn(const Grid& grid, std::int64_t column) {
-  return FitsInt32(column) ? grid.WrappedColumn(static_cast<std::int32_t>(column)) : -1;
-}
-inline double Wide(float value) { return static_cast<double>(value); }
-}  // namespace detail
-
-// Bilinear value at grid coordinates (y rows south of row 0, x columns east of
-// column 0); a fraction within 1e-5 of a node row or column snaps onto it.
-template <class Grid>
-double BilinearValueOf(const Grid& grid, double y, double x) {
-  using detail::Node;
-  using detail::Wide;
-  if (!FitsInt64(x) || !FitsInt64(y)) return NoValue();
-  const std::int64_t c0 = Trunc(x), r0 = Trunc(y);
-  const double fx = x - static_cast<double>(c0), fy = y - static_cast<double>(r0);
-  if (c0 < 0 || c0 > grid.nlon || r0 < 0 || r0 > grid.nlat) return NoValue();
-
-  // -1: not snapped; 0 or 1: on the node row or column at that offset.
-  const auto snap = [](double f) { return std::fabs(f) < 1e-5 ? 0 : std::fabs(1 - f) < 1e-5 ? 1 : -1; };
-  const int h = snap(fx), m = snap(fy);
-
-  if (h >= 0 && m >= 0) return Wide(Node(grid, r0 + m, c0 + h));
-  if (m >= 0) {
-    const float a = Node(grid, r0 + m, c0), b = Node(grid, r0 + m, c0 + 1);
-    if (std::isnan(a) || std::isnan(b)) return NoValue();
-    return Wide(a) * (1 - fx) + Wide(b) * fx;
-  }
-  if (h >= 0) {
-    const float a = Node(grid, r0, c0 + h), b = Node(grid, r0 + 1, c0 + h);
-    if (std::isnan(a) || std::isnan(b)) return NoValue();
-    return Wide(a) * (1 - fy) + Wide(b) * fy;
-  }
-  const float nw = Node(grid, r0, c0), ne = Node(grid, r0, c0 + 1);
-  const float sw = Node(grid, r0 + 1, c0), se = Node(grid, r0 + 1, c0 + 1);
-  if (std::isnan(nw) || std::isnan(ne) || std::isnan(sw) || std::isnan(se)) return NoValue();
-  return Wide(nw) * (1 - fx) * (1 - fy) + Wide(sw) * fy * (1 - fx) + Wide(ne) * fx * (1 - fy) + Wide(se) * fx * fy;
-}
-
-// The pieces of the n x n window spline, n <= 6, shared by the single point
-// (TWindowSplineOf) and the lattice row (TLatticeSplineOf): a point's grid
-// coordinates, whether its latitude takes the window, the value of a node row's
-// spline at its column, and the column spline through those values. The row
-// splines themselves are set up by lanes::SplineInit, several side by side.
-template <class Grid>
-struct TWindowPieces {
-  // Grid column coordinate of a longitude, as the grid reads it (GridLongitude).
-  static double Column(const Grid& grid, double lon) {
-    return grid.ColPosition(GridLongitude(lon, grid.west, grid.east, grid.ShiftsEast));
-  }
-  // Whether a latitude is far enough from the poles for the window.
-  static bool WindowLatitude(const Grid& grid, int n, double clampedLat) {
-    return n > 2 && 90 - std::fabs(clampedLat) > grid.dlat * (n / 2.0 + 1);
-  }
-  // A row spline's value at the point's column offset tx = x - col0, stored.
-  static float RowValue(int n, double tx, const TSplineArray& Y, const TSplineArray& R) {
-    return static_cast<float>(SplineValue(n, tx, Y, R));
-  }
-  // The column spline through the row values C[1..n] at ty = y - row0, for
-  // one point or for one point per lane.
-  template <class Store>
-  static auto ColumnValue(int n, double ty, const lanes::TArray<Store>& C) {
-    lanes::TArray<Store> R{};
-    lanes::SplineInit(n, C, R);
-    return ColumnSplineValue(n, ty, C, R);
-  }
-  // The column spline's value once it is set up (R from lanes::SplineInit).
-  template <class Store>
-  static auto ColumnSplineValue(int n, double ty, const lanes::TArray<Store>& C, const lanes::TArray<Store>& R) {
-    if (std::isnan(ty)) return decltype(lanes::Wide(C[1])){} + NoValue();
-    return lanes::SplineValue(n, ty, C, R);
-  }
-};
-
-// The n x n window spline of one grid, n <= 6. It keeps the row splines of the
-// last window it used: they depend on the window's nodes alone, so a point that
-// falls in the same window as the one before costs no node read and no row
-// spline set-up, and gives exactly what a fresh evaluation gives. Points come
-// one at a time or in a batch; a batch sets up the column splines of its
-// points lanes::Count at a time, in the same operations, so each point gets
-// the bits it gets alone. Valid while the grid is unchanged; one per thread.
-template <class Grid>
-class TWindowSplineOf {
-  using P = TWindowPieces<Grid>;
-
- public:
-  TWindowSplineOf(const Grid& grid, int n) : FGrid(grid), FN(n) {}
-
-  double operator()(double lat, double lon) {
-    TColumnInput in;
-    if (!RowValues(lat, lon, in)) return in.Value;
-    return P::ColumnValue(FN, in.Ty, in.C);
-  }
-
-  // out[k] = (*this)(lats[k], lons[k]) for k < count.
-  void operator()(const double* lats, const double* lons, std::size_t count, double* out) {
-    constexpr int Lanes = lanes::Count;
-    std::size_t batch[Lanes];
-    double ty[Lanes];
-    lanes::TArray<lanes::TStoreN> C{};
-    int m = 0;
-    const auto flush = [&] {
-      lanes::TArray<lanes::TStoreN> R{};
-      lanes::SplineInit(FN, C, R);
-      for (int l = 0; l < m; ++l) {
-        TSplineArray c{}, r{};
-        for (int i = 1; i <= FN; ++i) {
-          c[i] = C[i][l];
-          r[i] = R[i][l];
-        }
-        out[batch[l]] = P::ColumnSplineValue(FN, ty[l], c, r);
-      }
-      m = 0;
-    };
-    for (std::size_t k = 0; k < count; ++k) {
-      TColumnInput in;
-      if (!RowValues(lats[k], lons[k], in)) {
-        out[k] = in.Value;
-        continue;
-      }
-      for (int i = 1; i <= FN; ++i) C[i][m] = in.C[i];
-      ty[m] = in.Ty;
-      batch[m++] = k;
-      if (m == Lanes) flush();
-    }
-    if (m > 0) flush();
-  }
-
- private:
-  // What the column spline of one point takes: its row values and its row offset.
-  struct TColumnInput {
-    TSplineArray C{};
-    double Ty = 0;
-    double Value = 0;  // the point's value when it needs no column spline
-  };
-
-  // A point's grid coordinates and, where the window applies, the window's
-  // origin: its nodes are rows row0 + 1 .. row0 + n, columns col0 + 1 .. col0 + n.
-  struct TPlace {
-    double X, Y;
-    bool Window;
-    std::int64_t Row0 = 0, Col0 = 0;
-  };
-  TPlace Place(double lat, double lon) const {
-    lat = ClampLatitude(lat);
-    TPlace p{P::Column(FGrid, lon), FGrid.RowPosition(lat), false};
-    const double half = FN / 2.0;
-    p.Window = P::WindowLatitude(FGrid, FN, lat) && FitsInt64(p.X - half) && FitsInt64(p.Y - half);
-    if (p.Window) {
-      p.Col0 = Trunc(p.X - half);
-      p.Row0 = Trunc(p.Y - half);
-    }
-    return p;
-  }
-
-  // The n row splines at the point's column, or (false) the point's value
-  // where the window does not apply.
-  bool RowValues(double lat, double lon, TColumnInput& in) {
-    if (FN > MaxWindow) {
-      in.Value = NoValue();
-      return false;
-    }
-    const TPlace p = Place(lat, lon);
-    if (!p.Window) {
-      in.Value = BilinearValueOf(FGrid, p.Y, p.X);
-      return false;
-    }
-    if (!FHave || p.Row0 != FRow0 || p.Col0 != FCol0) LoadWindow(p.Row0, p.Col0);
-    if (FMissing) {
-      in.Value = BilinearValueOf(FGrid, p.Y, p.X);
-      return false;
-    }
-    const lanes::TWide8 rows = lanes::SplineValue(FN, p.X - static_cast<double>(p.Col0), FY, FR);
-    for (int i = 1; i <= FN; ++i) in.C[i] = static_cast<float>(rows[i - 1]);
-    in.Ty = p.Y - static_cast<double>(p.Row0);
-    return true;
-  }
-
-  // Node i, j of the window goes to FY[j], lane i - 1: the row splines are set
-  // up side by side. Each node row is read in one go, its columns wrapped once
-  // for all rows. The first missing node gives the window up.
-  void LoadWindow(std::int64_t row0, std::int64_t col0) {
-    FHave = true;
-    FRow0 = row0;
-    FCol0 = col0;
-    FMissing = true;
-    FY = {};
-    std::int32_t columns[MaxWindow];
-    for (int j = 1; j <= FN; ++j) columns[j - 1] = detail::WrappedColumn(FGrid, col0 + j);
-    float nodes[MaxWindow];
-    for (int i = 1; i <= FN; ++i) {
-      if (!detail::FitsInt32(row0 + i)) return;
-      FGrid.ReadRow(static_cast<std::int32_t>(row0 + i), columns, static_cast<std::size_t>(FN), nodes);
-      for (int j = 1; j <= FN; ++j) {
-        if (std::isnan(nodes[j - 1])) return;
-        FY[j][i - 1] = nodes[j - 1];
-      }
-    }
-    FMissing = false;
-    lanes::SplineInit(FN, FY, FR);
-  }
-
-  const Grid& FGrid;
-  int FN;
-  bool FHave = false, FMissing = false;
-  std::int64_t FRow0 = 0, FCol0 = 0;
-  lanes::TArray<lanes::TStore8> FY{}, FR{};
-};
-
-// The window spline at every point of a lattice row: points at fixed
-// longitudes, rows of latitudes one after the other (a scan's chunk of
-// columns). Each point's column offset stays the same from row to row, so the
-// value of a node row's spline at a point is formed once and kept while that
-// node row stays in the point's window: a row costs each point one column
-// spline, plus one row value per node row that enters the window. Every value
-// is the one TWindowSplineOf gives at the same point, bit for bit. One per thread.
-template <class Grid>
-class TLatticeSplineOf {
-  using P = TWindowPieces<Grid>;
-
- public:
-  TLatticeSplineOf(const Grid& grid, int n, const double* lons, std::size_t count)
-      : FGrid(grid), FN(n), FX(count), FTx(count), FColumnOk(count), FSlot(count) {
-    const double half = n / 2.0;
-    for (std::size_t k = 0; k < count; ++k) {
-      FX[k] = P::Column(grid, lons[k]);
-      FColumnOk[k] = FitsInt64(FX[k] - half);
-      const std::int64_t col0 = FColumnOk[k] ? Trunc(FX[k] - half) : 0;
-      FTx[k] = FX[k] - static_cast<double>(col0);
-      // Neighbours in the same window columns share its row splines.
-      const bool same = k > 0 && FColumnOk[k] && FColumnOk[k - 1] && col0 == FSlotCol0.back();
-      FSlot[k] = same ? FSlot[k - 1] : static_cast<std::int32_t>(FSlotCol0.size());
-      if (!same) FSlotCol0.push_back(col0);
-    }
-    for (auto& row : FRows) {
-      row.Values.resize(count);
-      row.Complete.resize(FSlotCol0.size());
-    }
-    // Neighbouring windows overlap: where they span few columns, a node row's
-    // nodes are read once into a segment and the windows take theirs from it.
-    if (n > 2 && n <= MaxWindow && !FSlotCol0.empty()) {
-      const auto [lo, hi] = std::minmax_element(FSlotCol0.begin(), FSlotCol0.end());
-      if (*hi - *lo <= static_cast<std::int64_t>(4 * FSlotCol0.size() + 64)) {
-        FSegmentFirst = *lo + 1;
-        FSegment.resize(static_cast<std::size_t>(*hi - *lo + n));
-      }
-    }
-  }
-
-  // out[k] = TWindowSplineOf(grid, n)(lat, lons[k]) for every point.
-  void Row(double lat, double* out) {
-    const Grid& grid = FGrid;
-    const int n = FN;
-    const std::size_t count = FX.size();
-    if (n > MaxWindow) {
-      for (std::size_t k = 0; k < count; ++k) out[k] = NoValue();
-      return;
-    }
-    lat = ClampLatitude(lat);
-    const double y = grid.RowPosition(lat);
-    const double half = n / 2.0;
-    if (!P::WindowLatitude(grid, n, lat) || !FitsInt64(y - half)) {
-      for (std::size_t k = 0; k < count; ++k) out[k] = BilinearValueOf(grid, y, FX[k]);
-      return;
-    }
-    const std::int64_t row0 = Trunc(y - half);
-    const double ty = y - static_cast<double>(row0);
-    std::array<const TNodeRow*, MaxWindow + 1> rows{};
-    for (int i = 1; i <= n; ++i) rows[i] = &NodeRow(row0 + i, row0);
-    // Points whose windows are complete go several at a time, one per lane.
-    constexpr int Lanes = lanes::Count;
-    std::size_t batch[Lanes];
-    int m = 0;
-    for (std::size_t k = 0; k < count; ++k) {
-      bool complete = FColumnOk[k];
-      for (int i = 1; i <= n && complete; ++i) complete = rows[i]->Complete[FSlot[k]];
-      if (!complete) {
-        out[k] = BilinearValueOf(grid, y, FX[k]);
-        continue;
-      }
-      batch[m++] = k;
-      if (m < Lanes) continue;
-      m = 0;
-      lanes::TArray<lanes::TStoreN> C{};
-      for (int i = 1; i <= n; ++i)
-        for (int l = 0; l < Lanes; ++l) C[i][l] = rows[i]->Values[batch[l]];
-      const lanes::TWideN v = P::ColumnValue(n, ty, C);
-      for (int l = 0; l < Lanes; ++l) out[batch[l]] = v[l];
-    }
-    for (int l = 0; l < m; ++l) {
-      TSplineArray C{};
-      for (int i = 1; i <= n; ++i) C[i] = rows[i]->Values[batch[l]];
-      out[batch[l]] = P::ColumnValue(n, ty, C);
-    }
-  }
-
- private:
-  // One node row's spline values at every point, and whether each window's
-  // nodes on that row all exist.
-  struct TNodeRow {
-    std::int64_t Row = 0;
-    bool Have = false;
-    std::vector<float> Values;
-    std::vector<char> Complete;
-  };
-
-  // The node row's values, formed unless kept; a kept row outside the window
-  // starting below row0 gives its place.
-  const TNodeRow& NodeRow(std::int64_t row, std::int64_t row0) {
-    TNodeRow* spare = nullptr;
-    for (auto& r : FRows) {
-      if (r.Have && r.Row == row) return r;
-      if (!spare && (!r.Have || r.Row <= row0 || r.Row > row0 + FN)) spare = &r;
-    }
-    TNodeRow& r = *spare;
-    r.Have = true;
-    r.Row = row;
-    // The windows' row splines set up several at a time, one per lane; then
-    // each point takes its window's spline at its own column.
-    constexpr int Lanes = lanes::Count;
-    const std::size_t slots = FSlotCol0.size();
-    for (std::size_t c = 0; c < FSegment.size(); ++c)
-      FSegment[c] = detail::Node(FGrid, row, FSegmentFirst + static_cast<std::int64_t>(c));
-    const auto node = [&](std::int64_t column) {
-      return FSegment.empty() ? detail::Node(FGrid, row, column)
-                              : FSegment[static_cast<std::size_t>(column - FSegmentFirst)];
-    };
-    std::size_t k = 0;
-    for (std::size_t first = 0; first < slots; first += Lanes) {
-      const int m = static_cast<int>(std::min<std::size_t>(Lanes, slots - first));
-      lanes::TArray<lanes::TStoreN> Y{}, R{};
-      for (int l = 0; l < m; ++l) {
-        bool complete = true;
-        for (int j = 1; j <= FN && complete; ++j) {
-          const float value = node(FSlotCol0[first + l] + j);
-          complete = !std::isnan(value);
-          if (complete) Y[j][l] = value;
-        }
-        r.Complete[first + l] = complete;
-      }
-      lanes::SplineInit(FN, Y, R);
-      for (int l = 0; l < m; ++l) {
-        const auto s = static_cast<std::int32_t>(first + l);
-        TSplineArray y{}, q{};
-        for (int j = 1; j <= FN; ++j) {
-          y[j] = Y[j][l];
-          q[j] = R[j][l];
-        }
-        for (; k < FX.size() && FSlot[k] == s; ++k)
-          r.Values[k] = r.Complete[first + l] && FColumnOk[k] ? P::RowValue(FN, FTx[k], y, q) : 0.0f;
-      }
-    }
-    return r;
-  }
-
-  const Grid& FGrid;
-  int FN;
-  std::vector<double> FX, FTx;
-  std::vector<char> FColumnOk;
-  std::vector<std::int32_t> FSlot;
-  std::vector<std::int64_t> FSlotCol0;
-  std::int64_t FSegmentFirst = 0;
-  std::vector<float> FSegment;  // nodes FSegmentFirst .. of the node row being read
-  std::array<TNodeRow, MaxWindow> FRows;
-};
-
-using TWindowSpline = TWindowSplineOf<TGeoidGrid>;
-using TLatticeSpline = TLatticeSplineOf<TGeoidGrid>;
-
-double BilinearValue(const TGeoidGrid& grid, double y, double x);
-
-// The n x n window spline at (lat, lon), n <= 6; the bilinear value near the
-// poles, for n <= 2, or when a window node is missing.
-double WindowSpline(const TGeoidGrid& grid, int n, double lat, double lon);
 
 // A source grid's value at a point, unrounded; NaN without a grid.
 double SourceValue(const TGeoidGrid* grid, double lat, double lon);
-// A custom grid's value at a point, rounded to float32; NaN without a grid.
+// A custom grid's value at a point, rounded to float32 as the file stores its
+// nodes; NaN without a grid.
 float CustomValue(const TGeoidGrid* grid, double lat, double lon);
 // The two at count points: out[k] for (lats[k], lons[k]), the bits the
 // one-point forms give (CustomValues' rounded to float32, then widened).
 void SourceValues(const TGeoidGrid* grid, const double* lats, const double* lons, std::size_t count, double* out);
 void CustomValues(const TGeoidGrid* grid, const double* lats, const double* lons, std::size_t count, double* out);
+
+// The n x n window spline at (lat, lon), n <= 6; the bilinear value near the
+// poles, for n <= 2, or when a window node is missing.
+double WindowSpline(const TGeoidGrid& grid, int n, double lat, double lon);
+// The bilinear value at grid coordinates (y rows south of row 0, x columns
+// east of column 0); a fraction within 1e-5 of a node snaps onto it.
+double BilinearValue(const TGeoidGrid& grid, double y, double x);
+
+// The window spline at fixed longitudes, a lattice row after the other (a
+// scan's chunk of columns), each value the bits WindowSpline gives at the same
+// point, at much less cost: a node row's spline value at a point is kept while
+// that node row stays in its window. Valid while the grid is open; one per thread.
+class TLatticeSpline {
+ public:
+  TLatticeSpline(const TGeoidGrid& grid, int n, const double* lons, std::size_t count);
+  ~TLatticeSpline();
+  TLatticeSpline(TLatticeSpline&&) noexcept;
+  TLatticeSpline& operator=(TLatticeSpline&&) noexcept;
+  // out[k] for the k-th longitude, at latitude lat.
+  void Row(double lat, double* out);
+
+ private:
+  struct TImpl;
+  std::unique_ptr<TImpl> FImpl;
+};
 
 }  // namespace tessmar

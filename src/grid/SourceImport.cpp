@@ -101,7 +101,7 @@ TSourcePlan PlanSourceGrid(const TRasterNodes& h, const std::string& refused) {
 TSourceImport WriteSourceGrid(const TSourcePlan& plan, const std::string& rasterPath, const std::string& target,
                               const std::string& title, bool overwrite, const TRasterRowReader& readRow) {
   if (SameFile(rasterPath, target)) throw TError("The grid file would replace the file it is made from: " + target);
-  if (!overwrite && PathExists(target)) throw TError("The grid file already exists: " + target);
+  RefuseToReplace(target, "grid file", overwrite);
 
   const std::int32_t rows = static_cast<std::int32_t>(plan.Nodes.rows), nlon = plan.nlon;
   TAtomicFile out(target);

@@ -64,6 +64,12 @@ void WriteHeatMap(const THeatMap& heat, const std::string& path);
 // The lines that report a written picture and its geometry.
 std::vector<std::string> HeatMapReport(const THeatMap& heat, const std::string& path);
 
+// The picture of a scan is shown and written only when the scan was complete
+// and its lattice had points: a part of one would pass for the whole.
+inline bool HeatMapComplete(const TScanResult& scan, const THeatMap& heat) {
+  return scan.Outcome == TScanOutcome::Done && heat.Width() > 0;
+}
+
 // The picture written beside a custom geoid file: NAME_error.png.
 std::string HeatMapPathFor(const std::string& customPath);
 

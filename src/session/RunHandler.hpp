@@ -5,7 +5,7 @@
 
 #include <exception>
 
-#include "base/Numeric.hpp"
+#include "base/Error.hpp"
 #include "session/View.hpp"
 
 namespace tessmar {

@@ -9,6 +9,7 @@
 #include "convert/ConvertCommand.hpp"
 #include "grid/Check.hpp"
 #include "grid/Interpolation.hpp"
+#include "grid/WindowSpline.hpp"
 #include "grid/Source.hpp"
 #include "base/CoordText.hpp"
 #include "session/Grids.hpp"

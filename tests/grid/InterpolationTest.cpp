@@ -8,6 +8,7 @@
 #include "TestGrids.hpp"
 #include "grid/Check.hpp"
 #include "grid/Interpolation.hpp"
+#include "grid/WindowSpline.hpp"
 #include "grid/Source.hpp"
 #include "session/Grids.hpp"
 

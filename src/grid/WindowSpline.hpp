@@ -1,0 +1,406 @@
+// The window spline behind the point functions of grid/Interpolation.hpp: a
+// natural cubic spline over an n x n window of nodes (rows first, then down the
+// column of row results), with bilinear interpolation in the point's own cell
+// where the window cannot be used, for one point (TWindowSplineOf) or a lattice
+// row (TLatticeSplineOf). Results are bit-exact and reproducible; no value is
+// NaN; nothing throws. Written once over any grid type with TGeoidGrid's
+// geometry fields, ReadNode and ReadRow (a benchmark runs it over plain
+// positioned reads). Internal to the grid layer, its tests, fuzz targets and
+// benchmarks.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "base/Numeric.hpp"
+#include "grid/Circle.hpp"
+#include "grid/GeoidGrid.hpp"
+#include "grid/Spline.hpp"
+
+namespace tessmar {
+
+namespace detail {
+// An index beyond 32 bits is outside every grid.
+inline bool FitsInt32(std::int64_t i) {
+  return i >= std::numeric_limits<std::int32_t>::min() && i <= std::numeric_limits<std::int32_t>::max();
+}
+// A node by 64-bit indexes.
+template <class Grid>
+float Node(const Grid& grid, std::int64_t row, std::int64_t column) {
+  if (!FitsInt32(row) || !FitsInt32(column)) return NoValue();
+  return grid.ReadNode(static_cast<std::int32_t>(row), static_cast<std::int32_t>(column));
+}
+// A column as Grid::ReadRow takes it (Grid::WrappedColumn) by a 64-bit index.
+template <class Grid>
+std::int32_t WrappedColumn(const Grid& grid, std::int64_t column) {
+  return FitsInt32(column) ? grid.WrappedColumn(static_cast<std::int32_t>(column)) : -1;
+}
+inline double Wide(float value) { return static_cast<double>(value); }
+}  // namespace detail
+
+// Bilinear value at grid coordinates (y rows south of row 0, x columns east of
+// column 0); a fraction within 1e-5 of a node row or column snaps onto it.
+template <class Grid>
+double BilinearValueOf(const Grid& grid, double y, double x) {
+  using detail::Node;
+  using detail::Wide;
+  if (!FitsInt64(x) || !FitsInt64(y)) return NoValue();
+  const std::int64_t c0 = Trunc(x), r0 = Trunc(y);
+  const double fx = x - static_cast<double>(c0), fy = y - static_cast<double>(r0);
+  if (c0 < 0 || c0 > grid.nlon || r0 < 0 || r0 > grid.nlat) return NoValue();
+
+  // -1: not snapped; 0 or 1: on the node row or column at that offset.
+  const auto snap = [](double f) { return std::fabs(f) < 1e-5 ? 0 : std::fabs(1 - f) < 1e-5 ? 1 : -1; };
+  const int h = snap(fx), m = snap(fy);
+
+  if (h >= 0 && m >= 0) return Wide(Node(grid, r0 + m, c0 + h));
+  if (m >= 0) {
+    const float a = Node(grid, r0 + m, c0), b = Node(grid, r0 + m, c0 + 1);
+    if (std::isnan(a) || std::isnan(b)) return NoValue();
+    return Wide(a) * (1 - fx) + Wide(b) * fx;
+  }
+  if (h >= 0) {
+    const float a = Node(grid, r0, c0 + h), b = Node(grid, r0 + 1, c0 + h);
+    if (std::isnan(a) || std::isnan(b)) return NoValue();
+    return Wide(a) * (1 - fy) + Wide(b) * fy;
+  }
+  const float nw = Node(grid, r0, c0), ne = Node(grid, r0, c0 + 1);
+  const float sw = Node(grid, r0 + 1, c0), se = Node(grid, r0 + 1, c0 + 1);
+  if (std::isnan(nw) || std::isnan(ne) || std::isnan(sw) || std::isnan(se)) return NoValue();
+  return Wide(nw) * (1 - fx) * (1 - fy) + Wide(sw) * fy * (1 - fx) + Wide(ne) * fx * (1 - fy) + Wide(se) * fx * fy;
+}
+
+// The pieces of the n x n window spline, n <= 6, shared by the single point
+// (TWindowSplineOf) and the lattice row (TLatticeSplineOf): a point's grid
+// coordinates, whether its latitude takes the window, the value of a node row's
+// spline at its column, and the column spline through those values. The row
+// splines themselves are set up by lanes::SplineInit, several side by side.
+template <class Grid>
+struct TWindowPieces {
+  // Grid column coordinate of a longitude, as the grid reads it (GridLongitude).
+  static double Column(const Grid& grid, double lon) {
+    return grid.ColPosition(GridLongitude(lon, grid.west, grid.east, grid.ShiftsEast));
+  }
+  // Whether a latitude is far enough from the poles for the window.
+  static bool WindowLatitude(const Grid& grid, int n, double clampedLat) {
+    return n > 2 && 90 - std::fabs(clampedLat) > grid.dlat * (n / 2.0 + 1);
+  }
+  // A row spline's value at the point's column offset tx = x - col0, stored.
+  static float RowValue(int n, double tx, const TSplineArray& Y, const TSplineArray& R) {
+    return static_cast<float>(SplineValue(n, tx, Y, R));
+  }
+  // The column spline through the row values C[1..n] at ty = y - row0, for
+  // one point or for one point per lane.
+  template <class Store>
+  static auto ColumnValue(int n, double ty, const lanes::TArray<Store>& C) {
+    lanes::TArray<Store> R{};
+    lanes::SplineInit(n, C, R);
+    return ColumnSplineValue(n, ty, C, R);
+  }
+  // The column spline's value once it is set up (R from lanes::SplineInit).
+  template <class Store>
+  static auto ColumnSplineValue(int n, double ty, const lanes::TArray<Store>& C, const lanes::TArray<Store>& R) {
+    if (std::isnan(ty)) return decltype(lanes::Wide(C[1])){} + NoValue();
+    return lanes::SplineValue(n, ty, C, R);
+  }
+};
+
+// The n x n window spline of one grid, n <= 6. It keeps the row splines of the
+// last window it used: they depend on the window's nodes alone, so a point that
+// falls in the same window as the one before costs no node read and no row
+// spline set-up, and gives exactly what a fresh evaluation gives. Points come
+// one at a time or in a batch; a batch sets up the column splines of its
+// points lanes::Count at a time, in the same operations, so each point gets
+// the bits it gets alone. Valid while the grid is unchanged; one per thread.
+template <class Grid>
+class TWindowSplineOf {
+  using P = TWindowPieces<Grid>;
+
+ public:
+  TWindowSplineOf(const Grid& grid, int n) : FGrid(grid), FN(n) {}
+
+  double operator()(double lat, double lon) {
+    TColumnInput in;
+    if (!RowValues(lat, lon, in)) return in.Value;
+    return P::ColumnValue(FN, in.Ty, in.C);
+  }
+
+  // out[k] = (*this)(lats[k], lons[k]) for k < count.
+  void operator()(const double* lats, const double* lons, std::size_t count, double* out) {
+    constexpr int Lanes = lanes::Count;
+    std::size_t batch[Lanes];
+    double ty[Lanes];
+    lanes::TArray<lanes::TStoreN> C{};
+    int m = 0;
+    const auto flush = [&] {
+      lanes::TArray<lanes::TStoreN> R{};
+      lanes::SplineInit(FN, C, R);
+      for (int l = 0; l < m; ++l) {
+        TSplineArray c{}, r{};
+        for (int i = 1; i <= FN; ++i) {
+          c[i] = C[i][l];
+          r[i] = R[i][l];
+        }
+        out[batch[l]] = P::ColumnSplineValue(FN, ty[l], c, r);
+      }
+      m = 0;
+    };
+    for (std::size_t k = 0; k < count; ++k) {
+      TColumnInput in;
+      if (!RowValues(lats[k], lons[k], in)) {
+        out[k] = in.Value;
+        continue;
+      }
+      for (int i = 1; i <= FN; ++i) C[i][m] = in.C[i];
+      ty[m] = in.Ty;
+      batch[m++] = k;
+      if (m == Lanes) flush();
+    }
+    if (m > 0) flush();
+  }
+
+ private:
+  // What the column spline of one point takes: its row values and its row offset.
+  struct TColumnInput {
+    TSplineArray C{};
+    double Ty = 0;
+    double Value = 0;  // the point's value when it needs no column spline
+  };
+
+  // A point's grid coordinates and, where the window applies, the window's
+  // origin: its nodes are rows row0 + 1 .. row0 + n, columns col0 + 1 .. col0 + n.
+  struct TPlace {
+    double X, Y;
+    bool Window;
+    std::int64_t Row0 = 0, Col0 = 0;
+  };
+  TPlace Place(double lat, double lon) const {
+    lat = ClampLatitude(lat);
+    TPlace p{P::Column(FGrid, lon), FGrid.RowPosition(lat), false};
+    const double half = FN / 2.0;
+    p.Window = P::WindowLatitude(FGrid, FN, lat) && FitsInt64(p.X - half) && FitsInt64(p.Y - half);
+    if (p.Window) {
+      p.Col0 = Trunc(p.X - half);
+      p.Row0 = Trunc(p.Y - half);
+    }
+    return p;
+  }
+
+  // The n row splines at the point's column, or (false) the point's value
+  // where the window does not apply.
+  bool RowValues(double lat, double lon, TColumnInput& in) {
+    if (FN > MaxWindow) {
+      in.Value = NoValue();
+      return false;
+    }
+    const TPlace p = Place(lat, lon);
+    if (!p.Window) {
+      in.Value = BilinearValueOf(FGrid, p.Y, p.X);
+      return false;
+    }
+    if (!FHave || p.Row0 != FRow0 || p.Col0 != FCol0) LoadWindow(p.Row0, p.Col0);
+    if (FMissing) {
+      in.Value = BilinearValueOf(FGrid, p.Y, p.X);
+      return false;
+    }
+    const lanes::TWide8 rows = lanes::SplineValue(FN, p.X - static_cast<double>(p.Col0), FY, FR);
+    for (int i = 1; i <= FN; ++i) in.C[i] = static_cast<float>(rows[i - 1]);
+    in.Ty = p.Y - static_cast<double>(p.Row0);
+    return true;
+  }
+
+  // Node i, j of the window goes to FY[j], lane i - 1: the row splines are set
+  // up side by side. Each node row is read in one go, its columns wrapped once
+  // for all rows. The first missing node gives the window up.
+  void LoadWindow(std::int64_t row0, std::int64_t col0) {
+    FHave = true;
+    FRow0 = row0;
+    FCol0 = col0;
+    FMissing = true;
+    FY = {};
+    std::int32_t columns[MaxWindow];
+    for (int j = 1; j <= FN; ++j) columns[j - 1] = detail::WrappedColumn(FGrid, col0 + j);
+    float nodes[MaxWindow];
+    for (int i = 1; i <= FN; ++i) {
+      if (!detail::FitsInt32(row0 + i)) return;
+      FGrid.ReadRow(static_cast<std::int32_t>(row0 + i), columns, static_cast<std::size_t>(FN), nodes);
+      for (int j = 1; j <= FN; ++j) {
+        if (std::isnan(nodes[j - 1])) return;
+        FY[j][i - 1] = nodes[j - 1];
+      }
+    }
+    FMissing = false;
+    lanes::SplineInit(FN, FY, FR);
+  }
+
+  const Grid& FGrid;
+  int FN;
+  bool FHave = false, FMissing = false;
+  std::int64_t FRow0 = 0, FCol0 = 0;
+  lanes::TArray<lanes::TStore8> FY{}, FR{};
+};
+
+// The window spline at every point of a lattice row: points at fixed
+// longitudes, rows of latitudes one after the other (a scan's chunk of
+// columns). Each point's column offset stays the same from row to row, so the
+// value of a node row's spline at a point is formed once and kept while that
+// node row stays in the point's window: a row costs each point one column
+// spline, plus one row value per node row that enters the window. Every value
+// is the one TWindowSplineOf gives at the same point, bit for bit. One per thread.
+template <class Grid>
+class TLatticeSplineOf {
+  using P = TWindowPieces<Grid>;
+
+ public:
+  TLatticeSplineOf(const Grid& grid, int n, const double* lons, std::size_t count)
+      : FGrid(grid), FN(n), FX(count), FTx(count), FColumnOk(count), FSlot(count) {
+    const double half = n / 2.0;
+    for (std::size_t k = 0; k < count; ++k) {
+      FX[k] = P::Column(grid, lons[k]);
+      FColumnOk[k] = FitsInt64(FX[k] - half);
+      const std::int64_t col0 = FColumnOk[k] ? Trunc(FX[k] - half) : 0;
+      FTx[k] = FX[k] - static_cast<double>(col0);
+      // Neighbours in the same window columns share its row splines.
+      const bool same = k > 0 && FColumnOk[k] && FColumnOk[k - 1] && col0 == FSlotCol0.back();
+      FSlot[k] = same ? FSlot[k - 1] : static_cast<std::int32_t>(FSlotCol0.size());
+      if (!same) FSlotCol0.push_back(col0);
+    }
+    for (auto& row : FRows) {
+      row.Values.resize(count);
+      row.Complete.resize(FSlotCol0.size());
+    }
+    // Neighbouring windows overlap: where they span few columns, a node row's
+    // nodes are read once into a segment and the windows take theirs from it.
+    if (n > 2 && n <= MaxWindow && !FSlotCol0.empty()) {
+      const auto [lo, hi] = std::minmax_element(FSlotCol0.begin(), FSlotCol0.end());
+      if (*hi - *lo <= static_cast<std::int64_t>(4 * FSlotCol0.size() + 64)) {
+        FSegmentFirst = *lo + 1;
+        FSegment.resize(static_cast<std::size_t>(*hi - *lo + n));
+      }
+    }
+  }
+
+  // out[k] = TWindowSplineOf(grid, n)(lat, lons[k]) for every point.
+  void Row(double lat, double* out) {
+    const Grid& grid = FGrid;
+    const int n = FN;
+    const std::size_t count = FX.size();
+    if (n > MaxWindow) {
+      for (std::size_t k = 0; k < count; ++k) out[k] = NoValue();
+      return;
+    }
+    lat = ClampLatitude(lat);
+    const double y = grid.RowPosition(lat);
+    const double half = n / 2.0;
+    if (!P::WindowLatitude(grid, n, lat) || !FitsInt64(y - half)) {
+      for (std::size_t k = 0; k < count; ++k) out[k] = BilinearValueOf(grid, y, FX[k]);
+      return;
+    }
+    const std::int64_t row0 = Trunc(y - half);
+    const double ty = y - static_cast<double>(row0);
+    std::array<const TNodeRow*, MaxWindow + 1> rows{};
+    for (int i = 1; i <= n; ++i) rows[i] = &NodeRow(row0 + i, row0);
+    // Points whose windows are complete go several at a time, one per lane.
+    constexpr int Lanes = lanes::Count;
+    std::size_t batch[Lanes];
+    int m = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+      bool complete = FColumnOk[k];
+      for (int i = 1; i <= n && complete; ++i) complete = rows[i]->Complete[FSlot[k]];
+      if (!complete) {
+        out[k] = BilinearValueOf(grid, y, FX[k]);
+        continue;
+      }
+      batch[m++] = k;
+      if (m < Lanes) continue;
+      m = 0;
+      lanes::TArray<lanes::TStoreN> C{};
+      for (int i = 1; i <= n; ++i)
+        for (int l = 0; l < Lanes; ++l) C[i][l] = rows[i]->Values[batch[l]];
+      const lanes::TWideN v = P::ColumnValue(n, ty, C);
+      for (int l = 0; l < Lanes; ++l) out[batch[l]] = v[l];
+    }
+    for (int l = 0; l < m; ++l) {
+      TSplineArray C{};
+      for (int i = 1; i <= n; ++i) C[i] = rows[i]->Values[batch[l]];
+      out[batch[l]] = P::ColumnValue(n, ty, C);
+    }
+  }
+
+ private:
+  // One node row's spline values at every point, and whether each window's
+  // nodes on that row all exist.
+  struct TNodeRow {
+    std::int64_t Row = 0;
+    bool Have = false;
+    std::vector<float> Values;
+    std::vector<char> Complete;
+  };
+
+  // The node row's values, formed unless kept; a kept row outside the window
+  // starting below row0 gives its place.
+  const TNodeRow& NodeRow(std::int64_t row, std::int64_t row0) {
+    TNodeRow* spare = nullptr;
+    for (auto& r : FRows) {
+      if (r.Have && r.Row == row) return r;
+      if (!spare && (!r.Have || r.Row <= row0 || r.Row > row0 + FN)) spare = &r;
+    }
+    TNodeRow& r = *spare;
+    r.Have = true;
+    r.Row = row;
+    // The windows' row splines set up several at a time, one per lane; then
+    // each point takes its window's spline at its own column.
+    constexpr int Lanes = lanes::Count;
+    const std::size_t slots = FSlotCol0.size();
+    for (std::size_t c = 0; c < FSegment.size(); ++c)
+      FSegment[c] = detail::Node(FGrid, row, FSegmentFirst + static_cast<std::int64_t>(c));
+    const auto node = [&](std::int64_t column) {
+      return FSegment.empty() ? detail::Node(FGrid, row, column)
+                              : FSegment[static_cast<std::size_t>(column - FSegmentFirst)];
+    };
+    std::size_t k = 0;
+    for (std::size_t first = 0; first < slots; first += Lanes) {
+      const int m = static_cast<int>(std::min<std::size_t>(Lanes, slots - first));
+      lanes::TArray<lanes::TStoreN> Y{}, R{};
+      for (int l = 0; l < m; ++l) {
+        bool complete = true;
+        for (int j = 1; j <= FN && complete; ++j) {
+          const float value = node(FSlotCol0[first + l] + j);
+          complete = !std::isnan(value);
+          if (complete) Y[j][l] = value;
+        }
+        r.Complete[first + l] = complete;
+      }
+      lanes::SplineInit(FN, Y, R);
+      for (int l = 0; l < m; ++l) {
+        const auto s = static_cast<std::int32_t>(first + l);
+        TSplineArray y{}, q{};
+        for (int j = 1; j <= FN; ++j) {
+          y[j] = Y[j][l];
+          q[j] = R[j][l];
+        }
+        for (; k < FX.size() && FSlot[k] == s; ++k)
+          r.Values[k] = r.Complete[first + l] && FColumnOk[k] ? P::RowValue(FN, FTx[k], y, q) : 0.0f;
+      }
+    }
+    return r;
+  }
+
+  const Grid& FGrid;
+  int FN;
+  std::vector<double> FX, FTx;
+  std::vector<char> FColumnOk;
+  std::vector<std::int32_t> FSlot;
+  std::vector<std::int64_t> FSlotCol0;
+  std::int64_t FSegmentFirst = 0;
+  std::vector<float> FSegment;  // nodes FSegmentFirst .. of the node row being read
+  std::array<TNodeRow, MaxWindow> FRows;
+};
+
+using TWindowSpline = TWindowSplineOf<TGeoidGrid>;
+
+}  // namespace tessmar
