@@ -212,26 +212,61 @@ TEST_F(ChecksTest, FirstOfEqualExtremesWins) {
   EXPECT_EQ(r.Max->Lat, 30 + 19.0 / 12 - 0.25);
 }
 
-TEST_F(ChecksTest, PrecisionRules) {
+TEST_F(ChecksTest, PlanOfTheLattice) {
+  // The precision rules and the lattice of a custom grid against the 2.5'
+  // source, without a scan. shown: the precision box's new text (none: as typed).
   struct TCase {
     double spacing;
+    int rows, cols;
+    double west;
     const char* typed;
     double precision;
     const char* shown;
+    std::int64_t nr, nc;
+    double north, lonOf1;  // the north-west point; the longitude of column 1
   } cases[] = {
-      {1.0 / 12, "0.25", 1, "1.0"},    {1.0 / 12, "", 1, "1.0"},     {1.0 / 12, "0", 1, "1.0"},
-      {1.0 / 12, "abc", 1, "1.0"},     {1.0 / 12, "-1", 1, "1.0"},   {1.0 / 12, "4.0", 4, "4.0"},
-      {1.0 / 6, "0.25", 0.5, "0.5"},   {1.0 / 6, "1.0", 1, "1.0"},   {0.25, "0.25", 0.25, "0.25"},
-      {1.0 / 3, "0.25", 0.25, "0.25"}, {1.0 / 60, "0.25", 4, "4.0"}, {0.25, "-1", -1, "-1"},
+      {1.0 / 12, 40, 40, 130, "0.25", 1, "1.0", 66, 66, 30 + 39.0 / 12 - 0.25, 130.25 + 1.0 / 24},
+      {1.0 / 12, 40, 40, 130, "", 1, "1.0", 66, 66, 30 + 39.0 / 12 - 0.25, 130.25 + 1.0 / 24},
+      {1.0 / 12, 40, 40, 130, "0", 1, "1.0", 66, 66, 30 + 39.0 / 12 - 0.25, 130.25 + 1.0 / 24},
+      {1.0 / 12, 40, 40, 130, "abc", 1, "1.0", 66, 66, 30 + 39.0 / 12 - 0.25, 130.25 + 1.0 / 24},
+      {1.0 / 12, 40, 40, 130, "-1", 1, "1.0", 66, 66, 30 + 39.0 / 12 - 0.25, 130.25 + 1.0 / 24},
+      {1.0 / 12, 40, 40, 130, "4.0", 4, nullptr, 264, 264, 30 + 39.0 / 12 - 0.25, 130.25 + 1.0 / 96},
+      {1.0 / 6, 40, 40, 130, "0.25", 0.5, "0.5", 66, 66, 30 + 39.0 / 6 - 0.5, 130.5 + 1.0 / 12},
+      {1.0 / 6, 40, 40, 130, "1.0", 1, nullptr, 132, 132, 30 + 39.0 / 6 - 0.5, 130.5 + 1.0 / 24},
+      {0.25, 40, 40, 130, "0.25", 0.25, nullptr, 50, 50, 30 + 39.0 / 4 - 0.75, 130.75 + 1.0 / 6},
+      {1.0 / 3, 40, 40, 130, "0.25", 0.25, nullptr, 66, 66, 30 + 13 - 1, 131 + 1.0 / 6},
+      {1.0 / 60, 40, 40, 130, "0.25", 4, "4.0", 53, 53, 30 + 39.0 / 60 - 0.05, 130.05 + 1.0 / 96},
+      {0.25, 40, 40, 130, "-1", -1, nullptr, -198, -198, 30 + 39.0 / 4 - 0.75, 130.75 - 1.0 / 24},
+      // The whole circle: no margin in longitude, its columns from west to west + 360.
+      {1.0 / 12, 40, 4320, 0, "1.0", 1, nullptr, 66, 8640, 30 + 39.0 / 12 - 0.25, 1.0 / 24},
   };
   for (const auto& c : cases) {
-    WriteCustom(c.spacing, 40, 40);
-    View.SetText(TControl::ComboBoxPrecision, c.typed);
-    View.OnPump = [&] { Session.AbortRequested = Session.Busy && View.ProgressVisible; };  // one row is enough
-    const TScanResult r = Scan();
-    EXPECT_EQ(r.Precision, c.precision) << c.spacing << ' ' << c.typed;
-    EXPECT_EQ(Field(TControl::ComboBoxPrecision), c.shown) << c.spacing << ' ' << c.typed;
+    WriteCustom(c.spacing, c.rows, c.cols, 30, c.west);
+    const TCustomOpen custom = OpenCustomGrid(Path());
+    ASSERT_TRUE(custom.Grid);
+    OpenSelectedModel(Session, 0);
+    const TScanPlan plan = PlanScan(*Session.SourceGrid, *custom.Grid, ParseNumber(c.typed));
+    SCOPED_TRACE(std::to_string(c.spacing) + " " + c.typed);
+    EXPECT_FALSE(plan.Unnecessary);
+    EXPECT_EQ(plan.Precision, c.precision);
+    EXPECT_STREQ(plan.PrecisionText, c.shown);
+    EXPECT_EQ(plan.nr, c.nr);
+    EXPECT_EQ(plan.nc, c.nc);
+    EXPECT_DOUBLE_EQ(plan.Lat(0), c.north);
+    EXPECT_DOUBLE_EQ(plan.Lon(1), c.lonOf1);
+    EXPECT_DOUBLE_EQ(plan.Lattice().DLat, 1.0 / 24 / c.precision);
   }
+  // The source's own spacing: nothing to scan, but an unreadable precision still shows as 1.0.
+  WriteCustom(1.0 / 24, 40, 40);
+  const TScanPlan same = PlanScan(*Session.SourceGrid, *OpenCustomGrid(Path()).Grid, 0);
+  EXPECT_TRUE(same.Unnecessary);
+  EXPECT_STREQ(same.PrecisionText, "1.0");
+
+  // What the scan shows of its plan: the box's new text.
+  WriteCustom(1.0 / 60, 40, 40);
+  View.SetText(TControl::ComboBoxPrecision, "0.25");
+  EXPECT_EQ(Scan().Precision, 4);
+  EXPECT_EQ(Field(TControl::ComboBoxPrecision), "4.0");
 }
 
 TEST_F(ChecksTest, NegativeLatticeScansNothingAndEndsWithEmptyLines) {
@@ -355,23 +390,6 @@ TEST(FormatLatLon, SixDecimalsAndAHemisphere) {
   EXPECT_EQ(FormatLatLon(180, false), "180.000000E");
   EXPECT_EQ(FormatLatLon(-200, false), "200.000000W");  // only values above 180 are brought back
   EXPECT_EQ(FormatLatLon(1e300, false).size(), 11u);    // never loops for ever
-}
-
-TEST(WindowSpline, ReusedWindowsGiveFreshResults) {
-  TTempDir dir;
-  TRecorderView view;
-  TSession session(view);
-  test::WriteCustomFile(dir.File("c"), {30, 30, 35, 139, 1.0 / 12, 1.0 / 12},
-                        [](int r, int c) { return (r + c) % 13 == 0 ? NoValue() : Smooth(r, c); });
-  ASSERT_TRUE(OpenCustomFile(session, dir.File("c")));
-  TWindowSpline reused(*session.CustomGrid, MaxWindow);
-  for (int i = 0; i < 200; ++i)
-    for (int j = 0; j < 200; ++j) {
-      const double lat = 37.5 - i * 0.0123, lon = 139.1 + j * 0.0117;
-      const double fresh = WindowSpline(*session.CustomGrid, MaxWindow, lat, lon);
-      const double again = reused(lat, lon);
-      ASSERT_EQ(std::bit_cast<std::uint64_t>(fresh), std::bit_cast<std::uint64_t>(again)) << lat << ' ' << lon;
-    }
 }
 
 }  // namespace

@@ -16,6 +16,8 @@
 #include <filesystem>
 
 #include "TestGrids.hpp"
+#include "base/CoordText.hpp"
+#include "base/Numeric.hpp"
 #include "app/FormMain.hpp"
 #include "app/FormMap.hpp"
 #include "app/FormReport.hpp"
@@ -99,6 +101,15 @@ void SaveScreenshots(TFormMain& form) {
 class FormMainTest : public QObject {
   Q_OBJECT
  private slots:
+  void controlsStartWithTheLayoutsTexts() {
+    TFormMain form(TWorld().Exe);  // not shown: no settings read yet
+    for (int c = 0; c < ControlCount; ++c) {
+      const auto control = static_cast<TControl>(c);
+      QCOMPARE(form.Text(control), std::string(InitialText(control)));
+    }
+    QVERIFY(!form.Checked(TControl::RadioButton0));  // none until the settings say
+  }
+
   void everyControlSitsWhereTheLayoutPutsIt() {
     TWorld world;
     TForm f(world);
@@ -169,12 +180,15 @@ class FormMainTest : public QObject {
     f.Child<QLineEdit>("EditLat")->setText("35 30");
     f.Child<QLineEdit>("EditLon")->setText("139 45");
     QTest::mouseClick(f.Child<QPushButton>("ButtonCalc"), Qt::LeftButton);
-    QVERIFY(!f.Text(TControl::EditGeoid).empty());
+    // 35.5 N, 139.75 E is a node of both grids: row (51 - 35.5) x 24, column (139.75 - 119) x 24.
+    const std::string node = FormatFixed(Smooth(372, 498), 6, 4);
+    QCOMPARE(f.Text(TControl::EditGeoid), node);
+    QCOMPARE(f.Text(TControl::EditCustomGeoid), node);
     QCOMPARE(f.Text(TControl::EditError), std::string("0.0000"));
 
     f.Child<QLineEdit>("EditGeoid")->clear();
     QTest::keyClick(f.Child<QLineEdit>("EditLat1"), Qt::Key_Return);  // Enter in a region field: the point check
-    QVERIFY(!f.Text(TControl::EditGeoid).empty());
+    QCOMPARE(f.Text(TControl::EditGeoid), node);
     QCOMPARE(f.Text(TControl::EditLat1), std::string("20"));
 
     QTest::mouseClick(f.Child<QPushButton>("Button1"), Qt::LeftButton);
@@ -190,9 +204,15 @@ class FormMainTest : public QObject {
     QVERIFY(f.Form.FormMap()->isVisible());
     const QImage& map = f.Form.FormMap()->Image();
     QCOMPARE(map.size(), QSize(720, 360));
-    // The maximum's marker, in the red of the ramp's end, at 2 pixels a degree.
-    const std::string maxText = f.Text(TControl::LabelMaxG);
-    QVERIFY(map.pixelColor(0, 0) != QColor(178, 24, 43));
+    // The maximum's marker, in the red of the ramp's end, at its place: two
+    // pixels a degree from 180 W and 90 N.
+    const QStringList words = QString::fromStdString(f.Text(TControl::LabelMaxG)).split(' ', Qt::SkipEmptyParts);
+    QCOMPARE(words.size(), 4);  // "Max:", the difference, "35.675000N", "139.725000E"
+    QVERIFY(words[2].endsWith('N') && words[3].endsWith('E'));
+    const double lat = words[2].chopped(1).toDouble(), lon = words[3].chopped(1).toDouble();
+    const QPoint marker(static_cast<int>((lon + 180) * 2), static_cast<int>((90 - lat) * 2));
+    QCOMPARE(map.pixelColor(marker), QColor(178, 24, 43));
+    QVERIFY(map.pixelColor(marker + QPoint(40, 0)) != QColor(178, 24, 43));
     SaveScreenshots(f.Form);
   }
 
@@ -356,8 +376,8 @@ class FormMainTest : public QObject {
     f.Child<QLineEdit>("EditLat")->setText("35 30");
     f.Child<QLineEdit>("EditLon")->setText("139 45");
     QTest::mouseClick(f.Child<QPushButton>("ButtonCalc"), Qt::LeftButton);
-    QVERIFY(!f.Text(TControl::EditGeoid).empty());
-    QVERIFY(f.Text(TControl::EditCustomGeoid) != "Out of range.");
+    for (const TControl value : {TControl::EditGeoid, TControl::EditCustomGeoid, TControl::EditError})
+      QVERIFY2(ReadNumber(f.Text(value)), f.Text(value).c_str());  // numbers, not "Out of range."
     QTest::mouseClick(f.Child<QPushButton>("Button1"), Qt::LeftButton);
     QVERIFY(f.Text(TControl::LabelMaxG).rfind("Max: ", 0) == 0);
     QVERIFY(f.Errors.empty());

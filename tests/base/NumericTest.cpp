@@ -54,5 +54,15 @@ TEST(FormatFixed, PadsLeftAndUsesAPoint) {
   EXPECT_EQ(FormatFixed(0.0625, 4, 3), "0.062");  // ties to even, as printf does
 }
 
+TEST(IntToGroupedStr, GroupsOfThreeFromTheRight) {
+  EXPECT_EQ(IntToGroupedStr(538796), "538,796");
+  EXPECT_EQ(IntToGroupedStr(1234567), "1,234,567");
+  EXPECT_EQ(IntToGroupedStr(999), "999");
+  EXPECT_EQ(IntToGroupedStr(1000), "1,000");
+  EXPECT_EQ(IntToGroupedStr(0), "0");
+  EXPECT_EQ(IntToGroupedStr(933206440), "933,206,440");
+  EXPECT_EQ(IntToGroupedStr(-1234), "-1,234");
+}
+
 }  // namespace
 }  // namespace tessmar

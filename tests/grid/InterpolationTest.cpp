@@ -246,5 +246,22 @@ TEST(Spline, NaturalEndsAndNodeValues) {
   EXPECT_TRUE(std::isnan(SplineValue(6, std::nan(""), Y, R)));
 }
 
+TEST(WindowSpline, ReusedWindowsGiveFreshResults) {
+  test::TTempDir dir;
+  test::TRecorderView view;
+  TSession session(view);
+  test::WriteCustomFile(dir.File("c"), {30, 30, 35, 139, 1.0 / 12, 1.0 / 12},
+                        [](int r, int c) { return (r + c) % 13 == 0 ? NoValue() : static_cast<float>(30 * std::sin(r * 0.05) * std::cos(c * 0.07) + 5 * std::sin(c * 0.3)); });
+  ASSERT_TRUE(OpenCustomFile(session, dir.File("c")));
+  TWindowSpline reused(*session.CustomGrid, MaxWindow);
+  for (int i = 0; i < 200; ++i)
+    for (int j = 0; j < 200; ++j) {
+      const double lat = 37.5 - i * 0.0123, lon = 139.1 + j * 0.0117;
+      const double fresh = WindowSpline(*session.CustomGrid, MaxWindow, lat, lon);
+      const double again = reused(lat, lon);
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(fresh), std::bit_cast<std::uint64_t>(again)) << lat << ' ' << lon;
+    }
+}
+
 }  // namespace
 }  // namespace tessmar

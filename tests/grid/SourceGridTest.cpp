@@ -151,18 +151,6 @@ TEST_F(SourceGridTest, GeometryThatPointsOutsideTheFileReadsNaN) {
   EXPECT_TRUE(std::isnan(Session.SourceGrid->ReadNode(18, 35)));
 }
 
-TEST_F(SourceGridTest, MissingFileIsReportedByNameAndLeavesTheGridClosed) {
-  OpenSelectedModel(Session, SelectedModelIndex(Session.GeoidModels, "EGM2008 2.5'x2.5'"));
-  ASSERT_EQ(View.Dialogs.size(), 1u);
-  EXPECT_EQ(View.Dialogs[0].Text, "Geoid file is not found: \r\nUnd_min2.5x2.5_egm2008_isw=82_WGS84_TideFree_SE");
-  EXPECT_EQ(View.Dialogs[0].Kind, TMsgDlgType::Error);
-  EXPECT_EQ(View.Dialogs[0].Buttons, mbOK);
-  EXPECT_FALSE(Session.SourceOpen());
-  EXPECT_FALSE(Session.SourceOpen());
-  EXPECT_EQ(View.Text(TControl::RadioButton0), "2.5'");
-  EXPECT_TRUE(std::isnan(NearestNode(Session, 35, 139)));
-}
-
 TEST_F(SourceGridTest, OpenFailuresCloseThePreviousFile) {
   TGeoidModel m = Globe10();
   ASSERT_TRUE(OpenModel(Session, m));
@@ -185,26 +173,6 @@ TEST_F(SourceGridTest, PathIsTrimmedOfBlanks) {
   m.fname += "  \t";
   Session.DataDir = " " + Session.DataDir;
   EXPECT_TRUE(OpenModel(Session, m));
-}
-
-TEST_F(SourceGridTest, SelectionIsTheExactTitleOfEntryZero) {
-  Session.GeoidModels[1] = Globe10();
-  Session.GeoidModels[1].title = "EGM2008 1'x1'";
-  OpenSelectedModel(Session, SelectedModelIndex(Session.GeoidModels, "egm2008 2.5'x2.5'"));
-  EXPECT_TRUE(Session.SourceOpen());
-  EXPECT_EQ(View.Text(TControl::ComboBoxGeoid), "EGM2008 1'x1'");
-  EXPECT_EQ(View.Text(TControl::RadioButton0), "1.0'");
-  CloseSource(Session);
-  EXPECT_FALSE(Session.SourceOpen());
-  EXPECT_FALSE(Session.SourceOpen());
-}
-
-TEST_F(SourceGridTest, ReleaseClosesTheFile) {
-  Session.GeoidModels[0] = Globe10();
-  OpenSelectedModel(Session, SelectedModelIndex(Session.GeoidModels, Session.GeoidModels[0].title));
-  ASSERT_TRUE(Session.SourceOpen());
-  ReleaseSource(Session);
-  EXPECT_FALSE(Session.SourceOpen());
 }
 
 // The full 2.5' layout as a sparse file: only the poked nodes are non-zero, and

@@ -1,0 +1,205 @@
+// tessmar-cli convert, and what every command shares: help, options, settings, failures, Ctrl-C and progress.
+#include "CliSupport.hpp"
+
+namespace tessmar {
+namespace {
+
+TEST_F(CliTest, HelpAndVersion) {
+  TRun help = Run({"--help"});
+  EXPECT_EQ(help.Status, 0);
+  EXPECT_NE(help.Out.find("custom geoid"), std::string::npos);
+  EXPECT_NE(help.Out.find("convert"), std::string::npos);
+  TRun convertHelp = Run({"convert", "--help"});
+  EXPECT_NE(convertHelp.Out.find("Example:"), std::string::npos);
+  EXPECT_EQ(Run({"--version"}).Out, "tessmar-cli 2.5.0.0\n");
+  EXPECT_EQ(Run({"--no-such-option"}).Status, 2);
+  EXPECT_EQ(Run({"convert", "--res", "7"}).Status, 2);
+}
+
+TEST_F(CliTest, ConvertPrintsTheReportAndRefusesToOverwrite) {
+  const std::string path = Dir.File("Tessmar.qdat");
+  TRun run = Run({"convert", "--res", "5"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, "Source Geoid model: EGM2008 2.5'x2.5'\nOutput file name: " + path +
+                         "\nOutput resolution:  5.0 minute\nOutput size: 538,796 bytes.\n");
+  EXPECT_EQ(run.Err, "");
+  EXPECT_EQ(fs::file_size(path), 538796u);
+
+  TRun again = Run({"convert", "--res", "5", "--south", "30"});
+  EXPECT_EQ(again.Status, 1);
+  EXPECT_EQ(again.Out, "");
+  EXPECT_NE(again.Err.find("Warning: File exist : " + path), std::string::npos) << again.Err;
+  EXPECT_EQ(fs::file_size(path), 538796u);
+
+  TRun forced = Run({"convert", "--res", "5", "--south", "30", "--overwrite"});
+  EXPECT_EQ(forced.Status, 0) << forced.Err;
+  EXPECT_LT(fs::file_size(path), 538796u);
+}
+
+TEST_F(CliTest, ConvertJsonDescribesTheFile) {
+  TRun run = Run({"--json", "--output", "/elsewhere/tokyo.txt", "convert", "--south", "35 30 N", "--west", "-10",
+                  "--north", "36", "--east", "10", "--res", "10"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const auto json = nlohmann::ordered_json::parse(run.Out);
+  EXPECT_EQ(json.begin().key(), "path");
+  EXPECT_EQ(json["path"], Dir.File("tokyo.qdat"));
+  EXPECT_EQ(json["size"], fs::file_size(Dir.File("tokyo.qdat")));
+  EXPECT_EQ(json["rows"], 10);
+  EXPECT_EQ(json["cols"], 127);
+  EXPECT_EQ(json["south"], 35.0);
+  EXPECT_EQ(json["west"], 349.5);
+  EXPECT_EQ(json["dlat"], 1.0 / 6);  // full precision
+  EXPECT_EQ(json["dlon"], 1.0 / 6);
+  EXPECT_EQ(json["report"].size(), 4u);
+}
+
+TEST_F(CliTest, FailuresExitWithOneAndSayWhy) {
+
+  TRun range = Run({"convert", "--south", "60"});
+  EXPECT_EQ(range.Status, 1);
+  EXPECT_EQ(range.Err, "Error: Range specification error in latitude longitude.\n");
+
+  TTempDir empty;
+  TRun missing = Run({"--data-dir", empty.Path(), "--model", "1", "convert"});
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_EQ(missing.Out, "Cannot open: EGM2008 1'x1'\n");
+  EXPECT_EQ(missing.Err, "Error: Geoid file is not found: Und_min1x1_egm2008_isw=82_WGS84_TideFree_SE\n");
+
+  TRun json = Run({"--json", "--data-dir", empty.Path(), "convert"});
+  EXPECT_EQ(json.Status, 1);
+  EXPECT_TRUE(nlohmann::json::parse(json.Out)["size"].is_null());
+
+  EXPECT_EQ(Run({"--output", " ", "convert"}).Status, 2);
+}
+
+TEST_F(CliTest, InterruptAbortsAfterTheRowInProgress) {
+  // The whole globe at 2.5': long enough to be interrupted while it writes.
+  const auto interrupt = [&](pid_t pid) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (bool writing = false; !writing && std::chrono::steady_clock::now() < deadline;) {
+      for (const auto& e : fs::directory_iterator(Dir.Path())) writing = writing || e.path().extension() == ".part";
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    ::kill(pid, SIGINT);
+  };
+  TRun run = Run({"convert", "--south", "-90", "--north", "90", "--west", "0", "--east", "360"}, interrupt);
+  EXPECT_EQ(run.Status, 130) << run.Out << run.Err;
+  EXPECT_NE(run.Out.find("\nAborted by user.\n"), std::string::npos) << run.Out;
+  EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path()), fs::directory_iterator()), 1);  // the source only
+}
+
+TEST_F(CliTest, ProgressBarShowsOnATerminalOnly) {
+  // On a pseudo-terminal the bar and its percentage show; the report still comes whole.
+  int terminal = -1;
+  const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::execl(TESSMAR_CLI, TESSMAR_CLI, "--no-settings", "--data-dir", Dir.Path().c_str(), "convert", nullptr);
+    ::_exit(127);
+  }
+  std::string screen;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
+    screen.append(buffer, static_cast<std::size_t>(n));
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(terminal);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << screen;
+  EXPECT_NE(screen.find("] 100%"), std::string::npos) << screen;
+  EXPECT_NE(screen.find("[########################################]"), std::string::npos);
+  EXPECT_NE(screen.find("Output size: "), std::string::npos);
+  EXPECT_EQ(Run({"convert", "--overwrite"}).Err.find('%'), std::string::npos);  // not into a file
+}
+
+// Options that cannot be what the user meant are refused, naming the option and
+// what it takes, before anything is done.
+TEST_F(CliTest, OptionsThatCannotBeMeantAreRefused) {
+  const struct {
+    std::vector<std::string> args;
+    const char* message;  // on stderr, after "Error: "
+  } refused[] = {
+      {{"check", "--lat", "35d40m37.8s", "--lon", "139d44m52.3s"}, "--lat: \"35d40m37.8s\" is not a latitude"},
+      {{"check", "--lat", "abc"}, "--lat: \"abc\" is not a latitude"},
+      {{"check", "--lat", "91"}, "a latitude lies within -90..90"},
+      {{"check", "--lat", "35 61 0"}, "minutes must be below 60"},
+      {{"check", "--lat", "35 E"}, "\"E\" is no hemisphere of a latitude (N or S)"},
+      {{"check", "--lon", "35 N"}, "--lon: "},
+      {{"convert", "--west", "abc"}, "--west: \"abc\" is not a longitude"},
+      {{"convert", "--north", ""}, "--north: \"\" is not a latitude: it is empty"},
+      {{"--model", "foo", "check"}, "--model: \"foo\" names no model of the catalogue. Choose 0 or 2.5"},
+      {{"--model", "2,5", "check"}, "--model: \"2,5\" names no model"},
+      {{"scan", "--precision", "0"}, "--precision: \"0\" is not a precision"},
+      {{"scan", "--precision", "-1"}, "--precision: \"-1\""},
+      {{"scan", "--precision", "abc"}, "--precision: \"abc\""},
+      {{"scan", "--precision", "1e9"}, "at most 100"},
+      {{"convert", "--res", "7"}, "--res: \"7\" is not a resolution for EGM2008 2.5'x2.5'. Choose 5, 10, 15 or 20"},
+      {{"--model", "1", "convert", "--res", "2.5"}, "--res: \"2.5\" is not a resolution for EGM2008 1'x1'"},
+  };
+  for (const auto& r : refused) {
+    SCOPED_TRACE(r.args[0] + " " + r.args[1] + " " + r.args[2]);
+    TRun run = Run(r.args);
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_EQ(run.Err.rfind("Error: ", 0), 0u) << run.Err;
+    EXPECT_NE(run.Err.find(r.message), std::string::npos) << run.Err;
+    EXPECT_EQ(run.Out, "");
+  }
+  EXPECT_NE(Run({"check", "--lat", "35d"}).Err.find("35 40 37.8 N, 35:40:37.8"), std::string::npos);  // the spellings
+  EXPECT_TRUE(fs::is_empty(Dir.Path()) || !fs::exists(Dir.File("Tessmar.qdat")));
+
+  // Accepted: the model by entry, spacing or title in any case; the model's own spacing as --res.
+  for (const auto& model : {"0", "2.5", "egm2008 2.5'X2.5'"}) {
+    TRun run = Run({"--model", model, "--json", "convert", "--res", "2.5", "--overwrite"});
+    EXPECT_EQ(run.Status, 0) << model << run.Err;
+    EXPECT_EQ(nlohmann::json::parse(run.Out)["dlat"], 1.0 / 24) << model;
+  }
+  // A precision the lattice rules raise says so.
+  ASSERT_EQ(Run({"convert", "--res", "5", "--south", "49", "--north", "50", "--west", "120", "--east", "121", "--overwrite"}).Status, 0);
+  TRun raised = Run({"scan", "--precision", "0.3"});
+  EXPECT_EQ(raised.Status, 0);
+  EXPECT_NE(raised.Err.find("Note: precision raised to 1: a coarser lattice"), std::string::npos) << raised.Err;
+}
+
+TEST_F(CliTest, DataFolderIsTheOptionTheSettingsOrTheProgramsOwn) {
+  const std::string programFolder = fs::path(TESSMAR_CLI).parent_path().string() + "/";
+  EXPECT_EQ(Shell(std::string(TESSMAR_CLI) + " --no-settings models 2>/dev/null || true").rfind("Data folder: " + programFolder, 0),
+            0u);
+  std::ofstream(Logs.File("data.ini")) << "[Option]\nDataPath=" << Logs.Path() << "\n";
+  EXPECT_EQ(Shell(std::string(TESSMAR_CLI) + " --settings " + Logs.File("data.ini") + " models 2>/dev/null || true")
+                .rfind("Data folder: " + Logs.Path(), 0),
+            0u);
+  EXPECT_EQ(Run({"--settings", Logs.File("data.ini"), "--data-dir", Dir.Path(), "models"}).Out.rfind("Data folder: " + Dir.Path(), 0),
+            0u);
+}
+
+TEST_F(CliTest, SettingsFileGivesTheDefaults) {
+  // A catalogue whose 2.5' entry is a small grid, a data folder, a name and a region.
+  TTempDir data;
+  const TGeoidModel small = test::SmallModel("small25", 1.0 / 24, 30, 130, 97, 97);
+  test::WriteSourceGrid(data.File("small25"), small, [](int, int) { return 2.5f; });
+  const std::string ini = Logs.File("my.ini");
+  {
+    std::ofstream out(ini, std::ios::binary);
+    out << "[Option]\r\nGeoidModel=EGM2008 2.5'x2.5'\r\nDataPath=" << data.Path()
+        << "\r\nOutputName=fromini\r\nResolution=10\r\nLat1=31\r\nLat2=33\r\nLon1=131\r\nLon2=133\r\n"
+        << "[EGM2008_25]\r\nfname=small25\r\nnrows=97\r\nncols=99\r\nglamn=30\r\nglomn=130\r\nnlat=97\r\nnlon=97\r\n";
+  }
+  const auto before = fs::last_write_time(ini);
+  TRun run = Run({"--settings", ini, "convert"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_NE(run.Out.find("Output file name: " + data.File("fromini.qdat")), std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find("Output resolution: 10.0 minute"), std::string::npos);
+  EXPECT_TRUE(fs::exists(data.File("fromini.qdat")));
+  EXPECT_EQ(fs::last_write_time(ini), before);  // read, never written
+
+  // Options override the file.
+  TRun overridden = Run({"--settings", ini, "--data-dir", data.Path(), "--output", "other", "convert", "--res", "5"});
+  EXPECT_EQ(overridden.Status, 0) << overridden.Err;
+  EXPECT_NE(overridden.Out.find("Output resolution:  5.0 minute"), std::string::npos);
+
+  TRun missing = Run({"--settings", Logs.File("none.ini"), "convert"});
+  EXPECT_EQ(missing.Status, 2);
+  EXPECT_EQ(missing.Err, "Error: settings file not found: " + Logs.File("none.ini") + "\n");
+}
+
+}  // namespace
+}  // namespace tessmar

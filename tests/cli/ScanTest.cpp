@@ -1,0 +1,131 @@
+// tessmar-cli scan and map: the report, the heat map and the map picture.
+#include "CliSupport.hpp"
+
+namespace tessmar {
+namespace {
+
+TEST_F(CliTest, ScanPrintsTheReport) {
+  ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
+  TRun run = Run({"scan", "--precision", "0.25"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  std::istringstream lines(run.Out);
+  std::vector<std::string> report;
+  for (std::string line; std::getline(lines, line);) report.push_back(line);
+  ASSERT_EQ(report.size(), 5u);
+  EXPECT_EQ(report[1], "Range: 19.750000N,119.750000E to 50.250000N,150.250000E");
+  EXPECT_EQ(report[2], "Resolution:  5.0 minute    Size: 538,796 bytes.");
+  EXPECT_EQ(report[3].rfind("Min: ", 0), 0u);
+
+  const auto json = nlohmann::ordered_json::parse(Run({"--json", "scan", "--precision", "0.25"}).Out);
+  EXPECT_EQ(json["precision"], 1.0);  // raised for a 5' file against the 2.5' source
+  EXPECT_EQ(json["nr"], 720);
+  EXPECT_EQ(json["nc"], 720);
+  EXPECT_EQ(json["points"], 721 * 721);
+  EXPECT_GT(json["max"]["diff"].get<double>(), 0.0);
+  EXPECT_EQ(json["report"].size(), 5u);
+
+  ASSERT_EQ(Run({"convert", "--res", "0", "--output", "same"}).Status, 0);
+  TRun same = Run({"--output", "same", "scan"});
+  EXPECT_EQ(same.Status, 0);
+  EXPECT_EQ(same.Err, "Information: Check is unnecessary. Because it is the same to original resolution.\n");
+
+  TRun missing = Run({"--output", "none", "scan"});
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_EQ(missing.Out, "Can not found: " + Dir.File("none.qdat") + "\n");
+}
+
+TEST_F(CliTest, ScanWritesAHeatMapAndSaysWhereItLies) {
+  // A degree square at 5': a lattice of 25 x 25 points from 50 N, 120 E.
+  ASSERT_EQ(Run({"convert", "--res", "5", "--south", "49", "--north", "50", "--west", "120", "--east", "121"}).Status, 0);
+  const std::string png = Logs.File("heat.png");
+  TRun run = Run({"--json", "scan", "--heatmap", png});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const auto json = nlohmann::ordered_json::parse(run.Out);
+  const auto& heat = json["heatmap"];
+  EXPECT_EQ(heat["path"], png);
+  EXPECT_EQ(heat["width"], 25);
+  EXPECT_EQ(heat["height"], 25);
+  EXPECT_EQ(heat["block"], 1);
+  EXPECT_EQ(heat["north"], 50.0);
+  EXPECT_EQ(heat["west"], 120.0);
+  EXPECT_EQ(heat["dlat"], 1.0 / 24);
+  const double scale = std::max(json["max"]["diff"].get<double>(), -json["min"]["diff"].get<double>());
+  EXPECT_EQ(heat["scale"], scale);
+  EXPECT_EQ(json["report"].back().get<std::string>().rfind("Heat map north-west: 50.000000N,120.000000E", 0), 0u);
+
+  const test::TPng read = test::ReadPng(png);
+  ASSERT_EQ(read.Width, 25);
+  EXPECT_EQ(read.Text.at("North"), "50");
+  EXPECT_EQ(read.Text.at("Scale"), ShortestText(scale));
+  const auto& max = json["max"];
+  const auto at = read.At(static_cast<int>(std::lround((max["lon"].get<double>() - 120) * 24)),
+                          static_cast<int>(std::lround((50 - max["lat"].get<double>()) * 24)));
+  if (max["diff"].get<double>() == scale) {
+    EXPECT_EQ(at, (std::array<std::uint8_t, 4>{178, 24, 43, 255}));
+  }
+
+  TRun text = Run({"scan", "--heatmap", png});
+  EXPECT_NE(text.Out.find("\nHeat map: " + png + "\nHeat map size: 25 x 25 pixels, 1 x 1 points a pixel\n"),
+            std::string::npos)
+      << text.Out;
+
+  // No scan, no picture, and the command says so.
+  ASSERT_EQ(Run({"convert", "--res", "0", "--output", "same"}).Status, 0);
+  TRun same = Run({"--output", "same", "scan", "--heatmap", Logs.File("same.png")});
+  EXPECT_EQ(same.Status, 1);
+  EXPECT_NE(same.Err.find("Error: no heat map: no scan was made"), std::string::npos);
+  EXPECT_FALSE(fs::exists(Logs.File("same.png")));
+  TRun unwritable = Run({"scan", "--heatmap", Logs.File("no/such/folder.png")});
+  EXPECT_EQ(unwritable.Status, 1);
+  EXPECT_NE(unwritable.Err.find("Error: Cannot write the picture: "), std::string::npos) << unwritable.Err;
+}
+
+TEST_F(CliTest, InterruptStopsAScan) {
+  // A whole-circle file at four points per source spacing: far too long to finish.
+  ASSERT_EQ(Run({"convert", "--res", "5", "--south", "-10", "--north", "10", "--west", "0", "--east", "360"}).Status,
+            0);
+  TRun run = Run({"scan", "--precision", "4", "--heatmap", Logs.File("part.png")}, [](pid_t pid) {
+    // Once the program catches Ctrl-C (starting takes a while on a loaded
+    // machine), 300 ms into its work.
+    for (int wait = 0; wait < 1000 && !CatchesSigint(pid); ++wait)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ::kill(pid, SIGINT);
+  });
+  EXPECT_EQ(run.Status, 130) << run.Err;
+  EXPECT_NE(run.Out.find("\nAborted by user.\n"), std::string::npos) << run.Out;
+  EXPECT_FALSE(fs::exists(Logs.File("part.png")));  // a part of a scan is no picture of it
+}
+
+TEST_F(CliTest, MapDrawsTheRegionOnTheModel) {
+  const std::string png = Logs.File("map.png");
+  TRun run = Run({"--json", "map", "--png", png, "--width", "720", "--south", "10", "--north", "20", "--west", "170",
+                  "--east", "-170", "--res", "5"});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const auto json = nlohmann::ordered_json::parse(run.Out);
+  EXPECT_EQ(json["west"], 0.0);  // across 180: one rectangle from 0
+  EXPECT_EQ(json["region"]["west"], 169.75);
+  EXPECT_EQ(json["region"]["east"], 190.25);
+  EXPECT_EQ(json["custom"], nullptr);
+  const test::TPng read = test::ReadPng(png);
+  ASSERT_EQ(read.Width, 720);
+  ASSERT_EQ(read.Height, 360);
+  const std::array<std::uint8_t, 4> black{0, 0, 0, 255};
+  EXPECT_EQ(read.At(339, 150), black);
+  EXPECT_EQ(read.At(380, 150), black);
+  EXPECT_EQ(read.At(360, 139), black);
+  EXPECT_NE(read.At(338, 150), black);
+
+  ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
+  TRun withCustom = Run({"map", "--png", png, "--lat", "35", "--lon", "1.2.3"});
+  EXPECT_EQ(withCustom.Status, 2);
+  withCustom = Run({"map", "--png", png});
+  EXPECT_EQ(withCustom.Status, 0) << withCustom.Err;
+  EXPECT_NE(withCustom.Out.find("Custom geoid: " + Dir.File("Tessmar.qdat")), std::string::npos) << withCustom.Out;
+  EXPECT_EQ(Run({"map", "--png", png, "--width", "8"}).Status, 2);
+  EXPECT_EQ(Run({"map", "--png", png, "--lat", "35"}).Status, 2);  // a point needs both
+  EXPECT_EQ(Run({"map"}).Status, 2);
+}
+
+}  // namespace
+}  // namespace tessmar
