@@ -17,8 +17,8 @@
 #include "accuracy/Scan.hpp"
 #include "convert/ConvertCommand.hpp"
 #include "grid/Interpolation.hpp"
-#include "grid/WindowSpline.hpp"
 #include "grid/Source.hpp"
+#include "grid/WindowSpline.hpp"
 #include "session/Grids.hpp"
 
 namespace {

@@ -11,8 +11,8 @@
 #include "grid/Check.hpp"
 #include "grid/Gtx.hpp"
 #include "grid/Interpolation.hpp"
-#include "grid/WindowSpline.hpp"
 #include "grid/Source.hpp"
+#include "grid/WindowSpline.hpp"
 
 using namespace tessmar;
 

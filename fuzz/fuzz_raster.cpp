@@ -34,9 +34,9 @@ constexpr std::size_t ColsAt = 1, RowsAt = 2, FlagsAt = 3, TypeAt = 4, Transform
                       OffsetAt = 69, PixelsAt = 77;
 // Flags: bits 0-1 three for two bands, bit 2 a no-data value, bit 3 a scale and
 // offset, bit 4 pixel-is-point, bits 5-7 the coordinate reference system.
-constexpr GDALDataType Types[] = {GDT_Byte,  GDT_UInt16, GDT_Int16,   GDT_UInt32, GDT_Int32,
-                                  GDT_Int64, GDT_UInt64, GDT_Float32, GDT_Float64, GDT_Float32,
-                                  GDT_Float64, GDT_CInt16, GDT_CInt32, GDT_CFloat32, GDT_CFloat64};
+constexpr GDALDataType Types[] = {GDT_Byte,    GDT_UInt16, GDT_Int16,   GDT_UInt32,   GDT_Int32,
+                                  GDT_Int64,   GDT_UInt64, GDT_Float32, GDT_Float64,  GDT_Float32,
+                                  GDT_Float64, GDT_CInt16, GDT_CInt32,  GDT_CFloat32, GDT_CFloat64};
 constexpr const char* Crs[] = {"EPSG:4326", "EPSG:4979", "EPSG:4269", "EPSG:4267",
                                "EPSG:4258", "EPSG:3857", "",          "EPSG:4326"};
 constexpr const char* Extensions[] = {".tif", ".gtx", ".nc", ".asc"};
@@ -203,10 +203,9 @@ void DescribedRaster(const std::uint8_t* data, std::size_t size) {
       const std::size_t index = static_cast<std::size_t>(line) * static_cast<std::size_t>(cols) + c;
       const double raw = PixelValue(pixels, type, index);
       // No-data before scale and offset; a float32 band's compared as float32.
-      const bool missing =
-          hasNoData && (std::isnan(noData)          ? std::isnan(raw)
-                        : type == GDT_Float32 ? static_cast<float>(raw) == static_cast<float>(noData)
-                                                    : raw == noData);
+      const bool missing = hasNoData && (std::isnan(noData)    ? std::isnan(raw)
+                                         : type == GDT_Float32 ? static_cast<float>(raw) == static_cast<float>(noData)
+                                                               : raw == noData);
       float value = missing ? NoValue() : asStored ? static_cast<float>(raw) : static_cast<float>(raw * scale + offset);
       if (!(std::fabs(static_cast<double>(value)) < 200.0)) value = NoValue();
       const double lat = south + static_cast<double>(r) * dlat;

@@ -9,8 +9,8 @@
 
 #include "FuzzSupport.hpp"
 #include "grid/Interpolation.hpp"
-#include "grid/WindowSpline.hpp"
 #include "grid/Source.hpp"
+#include "grid/WindowSpline.hpp"
 
 using namespace tessmar;
 

@@ -2,15 +2,15 @@
 // target, valid files from the tests' own generators and a few crafted ones,
 // each a few kilobytes at most. The regression inputs of past findings are
 // among them, so every fuzz run tries them first.
+#include <cpl_conv.h>
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 #include <optional>
-
-#include <cpl_conv.h>
-#include <gdal_priv.h>
-#include <ogr_spatialref.h>
 
 #include "FuzzSupport.hpp"
 #include "grid/Gtx.hpp"
@@ -207,16 +207,15 @@ void Rasters() {
   described("region_south_up", {.Cols = 5, .Rows = 7, .Transform = {-130.25, 0.5, 0, 19.875, 0, 0.25}, .Crs = 1});
   described("across_zero_no_data",
             {.Cols = 19, .Rows = 7, .Transform = {-5.25, 0.5, 0, 43.25, 0, -0.5}, .NoData = -29.0});
-  described("scaled",
-            {.Cols = 6, .Rows = 4, .Transform = {10, 0.25, 0, 50, 0, -0.25}, .Scale = 0.5, .Offset = -3});
+  described("scaled", {.Cols = 6, .Rows = 4, .Transform = {10, 0.25, 0, 50, 0, -0.25}, .Scale = 0.5, .Offset = -3});
   described("nad83", {.Cols = 6, .Rows = 4, .Transform = {10, 0.25, 0, 50, 0, -0.25}, .Crs = 2});
   // Found by fuzz_raster in GDAL itself: an all-zero 64-bit integer band whose
   // no-data value 0.5078 GeoTIFF reports as 0 but fills its unwritten blocks
   // with as 1; the target gives integer bands integral no-data values.
   Seed("raster", "gdal_fractional_no_data_integer_band",
-       Described({.Cols = 38, .Rows = 7, .Transform = {-2, 0.5, 0, 43.25, 0, -0.5}, .NoData = 0.5078456997871399,
-                  .Type = 6},
-                 [](int, int) { return 0.0f; }));
+       Described(
+           {.Cols = 38, .Rows = 7, .Transform = {-2, 0.5, 0, 43.25, 0, -0.5}, .NoData = 0.5078456997871399, .Type = 6},
+           [](int, int) { return 0.0f; }));
   described("projected", {.Cols = 4, .Rows = 4, .Transform = {500000, 1000, 0, 5000000, 0, -1000}, .Crs = 5});
 
   // A GeoTIFF as GDAL writes it, and a GTX, whole; 0xF0 + the extension's index.
@@ -228,8 +227,8 @@ void Rasters() {
   GDALAllRegister();
   const std::string tif = fuzz::Scratch().File("seed.tif");
   {
-    GDALDatasetUniquePtr ds(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(tif.c_str(), 6, 4, 1,
-                                                                                       GDT_Float32, nullptr));
+    GDALDatasetUniquePtr ds(
+        GetGDALDriverManager()->GetDriverByName("GTiff")->Create(tif.c_str(), 6, 4, 1, GDT_Float32, nullptr));
     OGRSpatialReference wgs84;
     wgs84.SetWellKnownGeogCS("WGS84");
     ds->SetSpatialRef(&wgs84);

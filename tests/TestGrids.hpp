@@ -1,18 +1,18 @@
 // Small generated grids and a recording view for the core tests.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <deque>
-#include <array>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "grid/Check.hpp"
-#include "session/FieldView.hpp"
 #include "grid/GeoidGrid.hpp"
 #include "option/Settings.hpp"
+#include "session/FieldView.hpp"
 #include "session/Session.hpp"
 
 namespace tessmar::test {

@@ -24,8 +24,7 @@ struct TPointValues {
 TPointValues CheckPoint(const TSession& session, double lat, double lon);
 // CheckPoint at count points: out[k] for (lats[k], lons[k]), the same values
 // and texts, with the splines of the points set up side by side.
-void CheckPoints(const TSession& session, const double* lats, const double* lons, std::size_t count,
-                 TPointValues* out);
+void CheckPoints(const TSession& session, const double* lats, const double* lons, std::size_t count, TPointValues* out);
 
 // What the Check button did.
 struct TPointCheck {

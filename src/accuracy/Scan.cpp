@@ -120,8 +120,9 @@ TScanResult MaximumErrorScan(TSession& session, const TSelection& selection, dou
   view.ReportClear();
   view.ReportAppend("File name: " + path);
   const double northc = custom.north, westc = custom.west, dlatc = custom.dlat, dlonc = custom.dlon;
-  view.ReportAppend("Range: " + FormatLatLon(northc - (custom.nlat - 1) * dlatc, true) + "," + FormatLatLon(westc, false) +
-                    " to " + FormatLatLon(northc, true) + "," + FormatLatLon(westc + (custom.nlon - 1) * dlonc, false));
+  view.ReportAppend("Range: " + FormatLatLon(northc - (custom.nlat - 1) * dlatc, true) + "," +
+                    FormatLatLon(westc, false) + " to " + FormatLatLon(northc, true) + "," +
+                    FormatLatLon(westc + (custom.nlon - 1) * dlonc, false));
   const std::string resolution = "Resolution: " + FormatFixed(dlatc * 60, 4, 1) +
                                  " minute    Size: " + IntToGroupedStr(CustomFileSize(session)) + " bytes.";
   view.SetText(TControl::LabelReso, resolution);
@@ -152,9 +153,10 @@ TScanResult MaximumErrorScan(TSession& session, const TSelection& selection, dou
   const std::size_t chunkCount = std::min<std::size_t>(4 * threads, (width + ChunkColumns - 1) / ChunkColumns);
   for (std::size_t c = 0; c < chunkCount; ++c) {
     const std::size_t first = width * c / chunkCount, count = width * (c + 1) / chunkCount - first;
-    chunks.push_back(std::make_unique<TChunk>(TChunk{first, count, TLatticeSpline(source, MaxWindow, &lons[first], count),
-                                                     TLatticeSpline(custom, MaxWindow, &lons[first], count),
-                                                     std::vector<double>(count), std::vector<double>(count)}));
+    chunks.push_back(
+        std::make_unique<TChunk>(TChunk{first, count, TLatticeSpline(source, MaxWindow, &lons[first], count),
+                                        TLatticeSpline(custom, MaxWindow, &lons[first], count),
+                                        std::vector<double>(count), std::vector<double>(count)}));
   }
   TRowWork work;
   work.LastRow = plan.nr;

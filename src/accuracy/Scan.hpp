@@ -60,11 +60,11 @@ struct TScanLattice {
 // precision asked for (lattice points per source spacing; 0 for a text that
 // does not read). Pure.
 struct TScanPlan {
-  bool Unnecessary = false;  // the custom grid has the source's own spacing: nothing to scan
-  double Precision = 0;      // after the rules: 0 becomes 1, too coarse a lattice is refined
+  bool Unnecessary = false;             // the custom grid has the source's own spacing: nothing to scan
+  double Precision = 0;                 // after the rules: 0 becomes 1, too coarse a lattice is refined
   const char* PrecisionText = nullptr;  // ComboBoxPrecision's new text, when a rule changed it
   std::int64_t nr = -1, nc = -1;        // the last row and column (none when negative)
-  double North = 0, West = 0;           // the north-west point, three custom cells in (none in longitude for a whole circle)
+  double North = 0, West = 0;  // the north-west point, three custom cells in (none in longitude for a whole circle)
   double SourceDLat = 0, SourceDLon = 0;  // the source's spacings, Precision lattice steps each
 
   // Point (i, j), each from i and j afresh, the product divided first.

@@ -14,21 +14,20 @@
 #include <QTimer>
 #include <algorithm>
 
-
 #include "Version.hpp"
 #include "accuracy/PointCheck.hpp"
 #include "accuracy/Scan.hpp"
 #include "app/FormMap.hpp"
 #include "app/FormReport.hpp"
 #include "base/CoordText.hpp"
-#include "convert/ConvertCommand.hpp"
-#include "grid/Source.hpp"
 #include "base/Path.hpp"
 #include "base/Text.hpp"
-#include "session/Grids.hpp"
-#include "session/RunHandler.hpp"
+#include "convert/ConvertCommand.hpp"
+#include "grid/Source.hpp"
 #include "option/Settings.hpp"
 #include "option/SettingsPath.hpp"
+#include "session/Grids.hpp"
+#include "session/RunHandler.hpp"
 
 namespace tessmar {
 
@@ -346,8 +345,9 @@ TSelection TFormMain::Selection() const {
 
 TConversionPlan TFormMain::Plan() const {
   const auto corner = [this](TControl field) { return ParseCoordinate(Text(field)); };
-  return {{corner(TControl::EditLat1), corner(TControl::EditLon1), corner(TControl::EditLat2), corner(TControl::EditLon2)},
-          Inputs().Resolution.value_or(0)};
+  return {
+      {corner(TControl::EditLat1), corner(TControl::EditLon1), corner(TControl::EditLat2), corner(TControl::EditLon2)},
+      Inputs().Resolution.value_or(0)};
 }
 
 TWindowPosition TFormMain::Position() const { return {frameGeometry().top(), frameGeometry().left()}; }

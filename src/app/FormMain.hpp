@@ -20,11 +20,11 @@
 #include <optional>
 #include <string>
 
-#include "placement/Placement.hpp"
 #include "accuracy/Scan.hpp"
 #include "app/Taskbar.hpp"
 #include "option/Settings.hpp"
 #include "picture/Map.hpp"
+#include "placement/Placement.hpp"
 #include "session/Session.hpp"
 #include "session/View.hpp"
 
@@ -58,9 +58,9 @@ class TFormMain : public QWidget, public TView {
   // What the controls hold: the window's own reading of them, for its handlers.
   std::string Text(TControl control) const;
   bool Checked(TControl control) const;
-  TInputs Inputs() const;          // as the settings file carries them
-  TSelection Selection() const;    // the model and the custom file name
-  TConversionPlan Plan() const;    // the corners (ParseCoordinate) and the resolution
+  TInputs Inputs() const;        // as the settings file carries them
+  TSelection Selection() const;  // the model and the custom file name
+  TConversionPlan Plan() const;  // the corners (ParseCoordinate) and the resolution
   TWindowPosition Position() const;
 
   // TView.
@@ -125,7 +125,9 @@ class TFormMain : public QWidget, public TView {
   std::optional<std::string> RunFileDialog(const std::string& file, const std::string& filter);
   QWidget* Control(TControl control) const { return FControls[static_cast<std::size_t>(control)]; }
   // The six coordinate fields: Enter in any of them runs the point check.
-  std::array<QLineEdit*, 6> CoordinateFields() const { return {EditLat1, EditLon1, EditLat2, EditLon2, EditLat, EditLon}; }
+  std::array<QLineEdit*, 6> CoordinateFields() const {
+    return {EditLat1, EditLon1, EditLat2, EditLon2, EditLat, EditLon};
+  }
 
   std::string FExePath;
   QStringList FArguments;

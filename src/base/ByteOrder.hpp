@@ -39,13 +39,21 @@ void StoreAs(T value, unsigned char* p) noexcept {
 }
 
 template <class T>
-T LoadLittle(const unsigned char* p) noexcept { return LoadAs<std::endian::little, T>(p); }
+T LoadLittle(const unsigned char* p) noexcept {
+  return LoadAs<std::endian::little, T>(p);
+}
 template <class T>
-void StoreLittle(T value, unsigned char* p) noexcept { StoreAs<std::endian::little>(value, p); }
+void StoreLittle(T value, unsigned char* p) noexcept {
+  StoreAs<std::endian::little>(value, p);
+}
 template <class T>
-T LoadBig(const unsigned char* p) noexcept { return LoadAs<std::endian::big, T>(p); }
+T LoadBig(const unsigned char* p) noexcept {
+  return LoadAs<std::endian::big, T>(p);
+}
 template <class T>
-void StoreBig(T value, unsigned char* p) noexcept { StoreAs<std::endian::big>(value, p); }
+void StoreBig(T value, unsigned char* p) noexcept {
+  StoreAs<std::endian::big>(value, p);
+}
 
 // Values stored one after the other in the given order, as a fixed header or
 // trailer holds them.
@@ -56,7 +64,9 @@ void StoreFields(unsigned char* out, T... values) noexcept {
 
 // A 32-bit word between the machine's order and the given one (both ways).
 template <std::endian Order>
-constexpr std::uint32_t SwapTo(std::uint32_t bits) noexcept { return detail::ToOrder<Order>(bits); }
+constexpr std::uint32_t SwapTo(std::uint32_t bits) noexcept {
+  return detail::ToOrder<Order>(bits);
+}
 
 // float32 values turned in place into little-endian words, for a write.
 inline void FloatsToLittle(float* values, std::size_t count) noexcept {

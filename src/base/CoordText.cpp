@@ -153,7 +153,8 @@ TStrictCoordinate ReadStrictCoordinate(std::string_view text, TAxis axis) {
       letter = true;
       letterBeforeNumbers = count == 0;
     } else if (upper == 'N' || upper == 'S' || upper == 'E' || upper == 'W') {
-      return refuse(std::string("\"") + c + "\" is no hemisphere of a " + (latitude ? "latitude (N or S)" : "longitude (E or W)"));
+      return refuse(std::string("\"") + c + "\" is no hemisphere of a " +
+                    (latitude ? "latitude (N or S)" : "longitude (E or W)"));
     } else if (static_cast<unsigned char>(c) == 0xC2 && i + 1 < text.size() &&
                static_cast<unsigned char>(text[i + 1]) == 0xB0) {
       ++i;  // the degree sign, in UTF-8

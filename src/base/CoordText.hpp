@@ -32,7 +32,9 @@ struct TStrictCoordinate {
 TStrictCoordinate ReadStrictCoordinate(std::string_view text, TAxis axis);
 
 // How a refused coordinate may be written instead (for messages).
-inline constexpr const char* CoordinateSpellings = "35 40 37.8 N, 35:40:37.8 or 35\xC2\xB0" "40'37.8\"";
+inline constexpr const char* CoordinateSpellings =
+    "35 40 37.8 N, 35:40:37.8 or 35\xC2\xB0"
+    "40'37.8\"";
 
 // A plain decimal number ("2.0", "-1", "1e1") between blanks; nothing when the
 // text is empty, blank or does not read.

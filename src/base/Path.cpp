@@ -1,13 +1,13 @@
 #include "base/Path.hpp"
 
-#include "base/Error.hpp"
-
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+
+#include "base/Error.hpp"
 
 namespace tessmar {
 

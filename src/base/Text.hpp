@@ -20,12 +20,12 @@ inline std::string TrimBlanks(std::string_view text) { return std::string(TrimBl
 // ASCII letters in one case; every other code unit (of UTF-8 or UTF-16 text
 // too) stays as it is, whatever the user's locale.
 template <class Char>
-  requires std::is_integral_v<Char>
+requires std::is_integral_v<Char>
 constexpr Char AsciiUpper(Char c) noexcept {
   return c >= Char('a') && c <= Char('z') ? static_cast<Char>(c - Char('a') + Char('A')) : c;
 }
 template <class Char>
-  requires std::is_integral_v<Char>
+requires std::is_integral_v<Char>
 constexpr Char AsciiLower(Char c) noexcept {
   return c >= Char('A') && c <= Char('Z') ? static_cast<Char>(c - Char('A') + Char('a')) : c;
 }

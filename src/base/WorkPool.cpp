@@ -119,8 +119,10 @@ void TFillAhead::Loop() {
     bool wake = false;
     {
       std::lock_guard lock(FMutex);
-      if (error) FError = error;
-      else FReady = b + 1;
+      if (error)
+        FError = error;
+      else
+        FReady = b + 1;
       wake = FTakerSleeps;
     }
     if (wake) FFilled.notify_one();

@@ -1,10 +1,8 @@
 // tessmar-cli check: one point, or a file of points.
-#include "cli/Commands.hpp"
-
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <iostream>
 #include <vector>
@@ -14,6 +12,7 @@
 #include "base/LineReader.hpp"
 #include "base/PointLine.hpp"
 #include "base/WorkPool.hpp"
+#include "cli/Commands.hpp"
 #include "cli/Context.hpp"
 #include "session/Grids.hpp"
 #include "session/RunHandler.hpp"
@@ -36,14 +35,16 @@ struct TJob {
   std::vector<double> Lats, Lons;    // the points among them, in order
   std::vector<TPointValues> Values;  // and their values
   std::string Text;
-  std::vector<std::size_t> Ends;     // where each line's answer ends in Text
+  std::vector<std::size_t> Ends;  // where each line's answer ends in Text
   std::size_t Answered = 0, Refused = 0;
 };
 
 void AppendText(std::string& out, const TPointLine& p, const TPointValues& v, bool custom) {
   if (p.Kind == TPointLine::TKind::Refused) {
-    if (p.Lat.data()) out.append(p.Lat).append("\t").append(p.Lon);
-    else out.append(p.Text);
+    if (p.Lat.data())
+      out.append(p.Lat).append("\t").append(p.Lon);
+    else
+      out.append(p.Text);
     out.append("\tERROR: ").append(p.Reason);
   } else {
     out.append(p.Lat).append("\t").append(p.Lon).append("\t").append(v.SourceText).append("\t");
@@ -209,7 +210,8 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
     std::cerr << "Error: cannot read " << path << " past line " << answers.Lines << "\n";
     return ExitFailed;
   }
-  if (answers.Refused) std::cerr << "Error: " << answers.Refused << " of " << answers.Points << " point lines were refused.\n";
+  if (answers.Refused)
+    std::cerr << "Error: " << answers.Refused << " of " << answers.Points << " point lines were refused.\n";
   return answers.Refused || !custom ? ExitFailed : ExitDone;
 }
 

@@ -37,8 +37,8 @@ int ModelIndex(const std::string& text, const TGeoidModels& models) {
   for (int i = 0; i < 2; ++i)
     if (AsciiLower(text) == AsciiLower(models[i].title)) found = i, ++matches;
   if (matches == 1) return found;
-  throw TUsageError("--model: \"" + text + "\" names no model of the catalogue. Choose 0 or 2.5 (\"" +
-                    models[0].title + "\"), 1 (\"" + models[1].title + "\"), or a title");
+  throw TUsageError("--model: \"" + text + "\" names no model of the catalogue. Choose 0 or 2.5 (\"" + models[0].title +
+                    "\"), 1 (\"" + models[1].title + "\"), or a title");
 }
 
 double ReadCoordinate(const std::optional<std::string>& given, const std::string& fallback, TAxis axis,

@@ -1,11 +1,11 @@
 // tessmar-cli convert: the Convert command, its result printed.
-#include "cli/Commands.hpp"
+#include "convert/ConvertCommand.hpp"
 
 #include <iostream>
 
 #include "base/Text.hpp"
+#include "cli/Commands.hpp"
 #include "cli/Context.hpp"
-#include "convert/ConvertCommand.hpp"
 #include "session/RunHandler.hpp"
 
 namespace tessmar::cli {
@@ -26,8 +26,8 @@ int RunConvert(const TGlobalOptions& global, const TConvertOptions& options) {
 
   const bool written = result.Outcome == TConvertOutcome::Written;
   if (global.Json) {
-    TJson out = {{"path", result.Path},  {"size", nullptr}, {"rows", nullptr}, {"cols", nullptr},
-                 {"south", nullptr}, {"west", nullptr}, {"dlat", nullptr}, {"dlon", nullptr}};
+    TJson out = {{"path", result.Path}, {"size", nullptr}, {"rows", nullptr}, {"cols", nullptr},
+                 {"south", nullptr},    {"west", nullptr}, {"dlat", nullptr}, {"dlon", nullptr}};
     if (written) {
       const TCustomTrailer& t = result.Trailer;
       out["size"] = result.Size;

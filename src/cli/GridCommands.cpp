@@ -1,12 +1,11 @@
 // tessmar-cli import (import-gtx), export (export-gtx) and models: source
 // models and grid files.
-#include "cli/Commands.hpp"
-
 #include <filesystem>
 #include <iostream>
 
 #include "base/Numeric.hpp"
 #include "base/Path.hpp"
+#include "cli/Commands.hpp"
 #include "cli/Context.hpp"
 #include "cli/Formats.hpp"
 #include "grid/Circle.hpp"

@@ -19,13 +19,16 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
   TSession& session = context.Session;
   const std::optional<double> precision = ReadNumber(options.Precision);
   if (!precision || !(*precision > 0) || *precision > MaxPrecision)
-    throw TUsageError("--precision: \"" + options.Precision + "\" is not a precision. Give lattice points per source "
-                      "spacing, above 0 and at most " + ShortestText(MaxPrecision) + " (4.0, 2.0, 1.0, 0.5, 0.25, ...)");
+    throw TUsageError("--precision: \"" + options.Precision +
+                      "\" is not a precision. Give lattice points per source "
+                      "spacing, above 0 and at most " +
+                      ShortestText(MaxPrecision) + " (4.0, 2.0, 1.0, 0.5, 0.25, ...)");
   const bool wantHeat = !options.Heatmap.empty();
   THeatMap heat;
   TScanResult result;
   result.Outcome = TScanOutcome::Failed;  // unless the scan returns
-  RunHandler(view, [&] { result = MaximumErrorScan(session, context.Selection(), *precision, wantHeat ? &heat : nullptr); });
+  RunHandler(view,
+             [&] { result = MaximumErrorScan(session, context.Selection(), *precision, wantHeat ? &heat : nullptr); });
   view.EndProgress();
   if (result.Scanned && result.Precision != *precision)
     std::cerr << "Note: precision raised to " << ShortestText(result.Precision)

@@ -134,7 +134,8 @@ int main(int argc, char** argv) {
   optional(mapCommand, "--res", map.Resolution,
            "Output resolution in minutes, for the three-cell margin: as convert's --res (default: as convert)");
   CLI::Option* mapLat = optional(mapCommand, "--lat", map.Lat, "Latitude of a point to mark with a cross (with --lon)");
-  CLI::Option* mapLon = optional(mapCommand, "--lon", map.Lon, "Longitude of a point to mark with a cross (with --lat)");
+  CLI::Option* mapLon =
+      optional(mapCommand, "--lon", map.Lon, "Longitude of a point to mark with a cross (with --lat)");
   mapLat->needs(mapLon);
   mapLon->needs(mapLat);
   mapCommand->footer(

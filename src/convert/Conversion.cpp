@@ -97,13 +97,16 @@ TEngineResult MakeCustomGeoid(TSession& session, const TConversionPlan& plan, co
   work.BlockRows =
       std::clamp<std::int64_t>(static_cast<std::int64_t>(BlockBytes / (nodes * sizeof(float))), 1, nrows + 1);
   work.Ahead = AheadBlocks;
-  std::vector<std::vector<float>> blocks(RowSlots(work), std::vector<float>(static_cast<std::size_t>(work.BlockRows) * nodes));
+  std::vector<std::vector<float>> blocks(RowSlots(work),
+                                         std::vector<float>(static_cast<std::size_t>(work.BlockRows) * nodes));
   // At the source's own spacing the columns are runs of neighbouring nodes
   // (two where the region crosses the grid's edge): those are read as runs.
   std::vector<std::pair<std::size_t, std::size_t>> runs;  // first node, count
   for (std::size_t j = 0; j < nodes; ++j)
-    if (j > 0 && columns[j] >= 0 && columns[j - 1] >= 0 && columns[j] == columns[j - 1] + 1) ++runs.back().second;
-    else runs.emplace_back(j, 1);
+    if (j > 0 && columns[j] >= 0 && columns[j - 1] >= 0 && columns[j] == columns[j - 1] + 1)
+      ++runs.back().second;
+    else
+      runs.emplace_back(j, 1);
   const bool inRuns = runs.size() * 8 <= nodes;
   const auto rowsOf = [&](std::int64_t first, std::int64_t last) {
     return static_cast<std::size_t>(last - first + 1) * nodes;
@@ -112,8 +115,10 @@ TEngineResult MakeCustomGeoid(TSession& session, const TConversionPlan& plan, co
     float* out = blocks[slot].data();
     for (std::int64_t i = first; i <= last; ++i, out += nodes) {
       const std::int32_t row = NearestRow(source, N - static_cast<double>(i) * res);
-      if (!inRuns) source.ReadRow(row, columns.data(), nodes, out);
-      else for (const auto& [from, count] : runs) source.ReadRun(row, columns[from], count, out + from);
+      if (!inRuns)
+        source.ReadRow(row, columns.data(), nodes, out);
+      else
+        for (const auto& [from, count] : runs) source.ReadRun(row, columns[from], count, out + from);
     }
     FloatsToLittle(blocks[slot].data(), rowsOf(first, last));
   };
@@ -122,12 +127,16 @@ TEngineResult MakeCustomGeoid(TSession& session, const TConversionPlan& plan, co
   };
   // The source rows are read once, north to south: through the mapping, unless
   // they are read as runs.
-  const std::int32_t northRow = NearestRow(source, N), southRow = NearestRow(source, N - static_cast<double>(nrows) * res);
+  const std::int32_t northRow = NearestRow(source, N),
+                     southRow = NearestRow(source, N - static_cast<double>(nrows) * res);
   if (!inRuns)
-    source.AdviseRows(std::max(0, std::min(northRow, southRow)), std::min(source.nlat - 1, std::max(northRow, southRow)));
+    source.AdviseRows(std::max(0, std::min(northRow, southRow)),
+                      std::min(source.nlat - 1, std::max(northRow, southRow)));
   switch (WalkRows(session, work)) {
     case TRowsEnd::Done: break;
-    case TRowsEnd::Aborted: result.Outcome = TEngineOutcome::Aborted; return result;  // the temporary file goes with `file`
+    case TRowsEnd::Aborted:
+      result.Outcome = TEngineOutcome::Aborted;
+      return result;                        // the temporary file goes with `file`
     case TRowsEnd::Stopped: return result;  // a write failed
   }
 

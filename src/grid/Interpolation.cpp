@@ -1,10 +1,10 @@
 #include "grid/Interpolation.hpp"
 
-#include "grid/Spline.hpp"
-#include "grid/WindowSpline.hpp"
-
 #include <algorithm>
 #include <cmath>
+
+#include "grid/Spline.hpp"
+#include "grid/WindowSpline.hpp"
 
 namespace tessmar {
 
@@ -48,8 +48,10 @@ float CustomValue(const TGeoidGrid* grid, double lat, double lon) {
 }
 
 void SourceValues(const TGeoidGrid* grid, const double* lats, const double* lons, std::size_t count, double* out) {
-  if (grid) TWindowSpline(*grid, MaxWindow)(lats, lons, count, out);
-  else std::fill_n(out, count, NoValue());
+  if (grid)
+    TWindowSpline(*grid, MaxWindow)(lats, lons, count, out);
+  else
+    std::fill_n(out, count, NoValue());
 }
 
 struct TLatticeSpline::TImpl {

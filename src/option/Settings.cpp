@@ -8,8 +8,8 @@
 #include "base/CoordText.hpp"
 #include "base/Path.hpp"
 #include "base/Text.hpp"
-#include "session/Session.hpp"
 #include "option/Profile.hpp"
+#include "session/Session.hpp"
 
 namespace tessmar {
 
@@ -18,7 +18,6 @@ constexpr const char* Option = "Option";
 constexpr const char* Font = "Font";
 constexpr const char* ModelSections[2] = {"EGM2008_25", "EGM2008_10"};
 constexpr std::int32_t NoPosition = 2147483647;
-
 
 class TReader {
  public:

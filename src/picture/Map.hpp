@@ -15,10 +15,10 @@
 #include <utility>
 
 #include "accuracy/Scan.hpp"
+#include "convert/Conversion.hpp"
 #include "grid/GeoidGrid.hpp"
 #include "picture/HeatMap.hpp"
 #include "picture/Png.hpp"
-#include "convert/Conversion.hpp"
 
 namespace tessmar {
 

@@ -56,9 +56,7 @@ void CloseCustomFile(TSession& session) {
 
 bool CustomIsOpen(const TSession& session) { return session.CustomGrid != nullptr; }
 
-std::int64_t CustomFileSize(const TSession& session) {
-  return session.CustomGrid ? session.CustomGrid->FileSize() : 0;
-}
+std::int64_t CustomFileSize(const TSession& session) { return session.CustomGrid ? session.CustomGrid->FileSize() : 0; }
 
 double SourceValue(const TSession& session, double lat, double lon) {
   return SourceValue(session.SourceGrid.get(), lat, lon);

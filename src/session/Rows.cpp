@@ -35,8 +35,10 @@ TRowsEnd WalkRows(TSession& session, const TRowWork& work) {
     for (std::int64_t b = 0; b < blockCount && end == TRowsEnd::Done && !changed; ++b) {
       const std::size_t slot = filler.Take(b);
       const auto changedGrid = [](const std::unique_ptr<const TGeoidGrid>& g) { return g && g->FileChanged(); };
-      if (changedGrid(session.SourceGrid)) changed = SourceChangedText;
-      else if (changedGrid(session.CustomGrid)) changed = CustomChangedText;
+      if (changedGrid(session.SourceGrid))
+        changed = SourceChangedText;
+      else if (changedGrid(session.CustomGrid))
+        changed = CustomChangedText;
       if (changed) break;
       if (work.TakeBlock && !work.TakeBlock(first(b), last(b), slot)) {
         end = TRowsEnd::Stopped;

@@ -4,9 +4,8 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-
 #include <memory>
+#include <string>
 
 #include "grid/GeoidGrid.hpp"
 #include "session/View.hpp"
@@ -22,8 +21,8 @@ struct TSession {
   TGeoidModels GeoidModels = DefaultGeoidModels();
   std::unique_ptr<const TGeoidGrid> SourceGrid;  // the selected model, once opened
   std::unique_ptr<const TGeoidGrid> CustomGrid;  // the custom geoid file, once opened
-  std::string DataDir;              // folder of the grid files, ending in the path separator
-  std::string OutputExt = ".qdat";  // extension of custom geoid files, dot included
+  std::string DataDir;                           // folder of the grid files, ending in the path separator
+  std::string OutputExt = ".qdat";               // extension of custom geoid files, dot included
 
   // Settings (module Option).
   std::string ExeDir;        // the executable's folder, ending in "/"

@@ -5,27 +5,27 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
 
 #include "TestGrids.hpp"
-#include "base/CoordText.hpp"
-#include "base/Numeric.hpp"
 #include "app/FormMain.hpp"
 #include "app/FormMap.hpp"
 #include "app/FormReport.hpp"
+#include "base/CoordText.hpp"
+#include "base/Numeric.hpp"
 #include "grid/Check.hpp"
-#include "session/Grids.hpp"
 #include "grid/Gtx.hpp"
 #include "option/Profile.hpp"
 #include "option/Settings.hpp"
+#include "session/Grids.hpp"
 
 using namespace tessmar;
 namespace fs = std::filesystem;
@@ -278,7 +278,8 @@ class FormMainTest : public QObject {
   void escapeAbortsAConversionAfterItsRow() {
     TWorld world;
     TForm f(world);
-    QCoreApplication::postEvent(f.Child<QPushButton>("ButtonConvert"), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    QCoreApplication::postEvent(f.Child<QPushButton>("ButtonConvert"),
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
     f.Form.ButtonConvertClick();
     QCOMPARE(f.Text(TControl::LabelMakeReport), std::string("Aborted by user."));
     QCOMPARE(f.Form.FormReport()->Lines().back(), std::string("Aborted by user."));
@@ -453,7 +454,7 @@ class FormMainTest : public QObject {
       if (acted || !f.Form.Session().Busy || !CustomIsOpen(f.Form.Session())) return;
       acted = true;
       f.Child<QLineEdit>("EditFname")->setText("other.qdat");  // would close the custom grid
-      f.Form.ComboBoxGeoidSelect();             // would close the source grid
+      f.Form.ComboBoxGeoidSelect();                            // would close the source grid
       openDuringScan = CustomIsOpen(f.Form.Session()) && f.Form.Session().SourceOpen();
     });
     during.start(0);

@@ -99,7 +99,9 @@ TEST(ReadStrictCoordinate, AcceptsWhatCannotBeATypoAndRefusesTheRest) {
       {"35 40 37.8 N", lat, 35.677166666666665, ""},
       {"n35 40", lat, 35 + 40.0 / 60, ""},
       {"35:40:37.8", lat, 35.677166666666665, ""},
-      {"35\xC2\xB0" "40'37.8\"", lat, 35.677166666666665, ""},
+      {"35\xC2\xB0"
+       "40'37.8\"",
+       lat, 35.677166666666665, ""},
       {"-35.5", lat, -35.5, ""},
       {"+35.5", lat, 35.5, ""},
       {"35 30 s", lat, -35.5, ""},
@@ -130,7 +132,9 @@ TEST(ReadStrictCoordinate, AcceptsWhatCannotBeATypoAndRefusesTheRest) {
       {"35.5 30", lat, NAN, "only its last number may have a fraction"},
       {"35,5", lat, NAN, "\",\" is not part of a coordinate"},
       {"1.2.3", lat, NAN, "\"1.2.3\" is not a number"},
-      {"35\x01" "30", lat, NAN, "it holds a character that is not part of a coordinate"},
+      {"35\x01"
+       "30",
+       lat, NAN, "it holds a character that is not part of a coordinate"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);

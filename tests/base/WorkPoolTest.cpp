@@ -1,5 +1,3 @@
-#include "base/WorkPool.hpp"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,6 +5,8 @@
 #include <stdexcept>
 #include <thread>
 #include <vector>
+
+#include "base/WorkPool.hpp"
 
 namespace tessmar {
 namespace {

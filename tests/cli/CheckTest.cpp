@@ -55,18 +55,18 @@ TEST_F(CliTest, CheckPrintsTheThreeFields) {
 TEST_F(CliTest, CheckPointsAnswersEveryLineInOrder) {
   ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
   const std::string input =
-      "lat;lon;height\n"         // a header
-      "# survey 2026-12\n"       // a comment
-      "50;120;12.3\n"            // the height is kept, never read
-      "\n"                       // blank
-      "50 N;120 0 0 E\r\n"       // degrees, minutes and seconds; CR LF
-      "10\t120\tBM-7\n"          // tab
-      "50.0 120.0 12.3 name\n"   // blanks: decimal degrees
-      "50,120\n"                 // comma
-      "35d40m37.8s;120\n"        // a typo: refused, named
+      "lat;lon;height\n"        // a header
+      "# survey 2026-12\n"      // a comment
+      "50;120;12.3\n"           // the height is kept, never read
+      "\n"                      // blank
+      "50 N;120 0 0 E\r\n"      // degrees, minutes and seconds; CR LF
+      "10\t120\tBM-7\n"         // tab
+      "50.0 120.0 12.3 name\n"  // blanks: decimal degrees
+      "50,120\n"                // comma
+      "35d40m37.8s;120\n"       // a typo: refused, named
       "  \n"
-      "91 120\n"                 // out of range
-      "50, 120, 4\n";            // comma and blanks
+      "91 120\n"       // out of range
+      "50, 120, 4\n";  // comma and blanks
   std::ofstream(Logs.File("points")) << input;
   const std::string expected =
       "lat;lon;height\n"
@@ -93,7 +93,8 @@ TEST_F(CliTest, CheckPointsAnswersEveryLineInOrder) {
   std::vector<nlohmann::json> objects;
   for (std::string line; std::getline(lines, line);) objects.push_back(nlohmann::json::parse(line));
   ASSERT_EQ(objects.size(), 8u);
-  EXPECT_EQ(objects[0], nlohmann::json::parse(R"({"line":3,"lat":50,"lon":120,"source":36.5,"custom":36.5,"error":0})"));
+  EXPECT_EQ(objects[0],
+            nlohmann::json::parse(R"({"line":3,"lat":50,"lon":120,"source":36.5,"custom":36.5,"error":0})"));
   EXPECT_EQ(objects[2]["line"], 6);
   EXPECT_EQ(objects[2]["custom"], nullptr);
   EXPECT_EQ(objects[5]["line"], 9);
@@ -163,7 +164,8 @@ TEST_F(CliTest, CheckPointsStopsOnCtrlC) {
   const auto lines = std::count(run.Out.begin(), run.Out.end(), '\n');
   EXPECT_GT(lines, 0);
   EXPECT_LT(lines, 3000000);
-  EXPECT_EQ(run.Out.size(), static_cast<std::size_t>(lines) * std::string("50\t120\t36.5000\t36.5000\t0.0000\n").size());
+  EXPECT_EQ(run.Out.size(),
+            static_cast<std::size_t>(lines) * std::string("50\t120\t36.5000\t36.5000\t0.0000\n").size());
   EXPECT_NE(run.Err.find("Stopped by Ctrl-C"), std::string::npos);
 }
 

@@ -54,7 +54,6 @@ TEST_F(CliTest, ConvertJsonDescribesTheFile) {
 }
 
 TEST_F(CliTest, FailuresExitWithOneAndSayWhy) {
-
   TRun range = Run({"convert", "--south", "60"});
   EXPECT_EQ(range.Status, 1);
   EXPECT_EQ(range.Err, "Error: Range specification error in latitude longitude.\n");
@@ -153,7 +152,10 @@ TEST_F(CliTest, OptionsThatCannotBeMeantAreRefused) {
     EXPECT_EQ(nlohmann::json::parse(run.Out)["dlat"], 1.0 / 24) << model;
   }
   // A precision the lattice rules raise says so.
-  ASSERT_EQ(Run({"convert", "--res", "5", "--south", "49", "--north", "50", "--west", "120", "--east", "121", "--overwrite"}).Status, 0);
+  ASSERT_EQ(
+      Run({"convert", "--res", "5", "--south", "49", "--north", "50", "--west", "120", "--east", "121", "--overwrite"})
+          .Status,
+      0);
   TRun raised = Run({"scan", "--precision", "0.3"});
   EXPECT_EQ(raised.Status, 0);
   EXPECT_NE(raised.Err.find("Note: precision raised to 1: a coarser lattice"), std::string::npos) << raised.Err;
@@ -161,13 +163,15 @@ TEST_F(CliTest, OptionsThatCannotBeMeantAreRefused) {
 
 TEST_F(CliTest, DataFolderIsTheOptionTheSettingsOrTheProgramsOwn) {
   const std::string programFolder = fs::path(TESSMAR_CLI).parent_path().string() + "/";
-  EXPECT_EQ(Shell(std::string(TESSMAR_CLI) + " --no-settings models 2>/dev/null || true").rfind("Data folder: " + programFolder, 0),
+  EXPECT_EQ(Shell(std::string(TESSMAR_CLI) + " --no-settings models 2>/dev/null || true")
+                .rfind("Data folder: " + programFolder, 0),
             0u);
   std::ofstream(Logs.File("data.ini")) << "[Option]\nDataPath=" << Logs.Path() << "\n";
   EXPECT_EQ(Shell(std::string(TESSMAR_CLI) + " --settings " + Logs.File("data.ini") + " models 2>/dev/null || true")
                 .rfind("Data folder: " + Logs.Path(), 0),
             0u);
-  EXPECT_EQ(Run({"--settings", Logs.File("data.ini"), "--data-dir", Dir.Path(), "models"}).Out.rfind("Data folder: " + Dir.Path(), 0),
+  EXPECT_EQ(Run({"--settings", Logs.File("data.ini"), "--data-dir", Dir.Path(), "models"})
+                .Out.rfind("Data folder: " + Dir.Path(), 0),
             0u);
 }
 

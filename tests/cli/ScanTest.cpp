@@ -36,7 +36,8 @@ TEST_F(CliTest, ScanPrintsTheReport) {
 
 TEST_F(CliTest, ScanWritesAHeatMapAndSaysWhereItLies) {
   // A degree square at 5': a lattice of 25 x 25 points from 50 N, 120 E.
-  ASSERT_EQ(Run({"convert", "--res", "5", "--south", "49", "--north", "50", "--west", "120", "--east", "121"}).Status, 0);
+  ASSERT_EQ(Run({"convert", "--res", "5", "--south", "49", "--north", "50", "--west", "120", "--east", "121"}).Status,
+            0);
   const std::string png = Logs.File("heat.png");
   TRun run = Run({"--json", "scan", "--heatmap", png});
   ASSERT_EQ(run.Status, 0) << run.Err;

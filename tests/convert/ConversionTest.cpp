@@ -44,7 +44,8 @@ struct ConversionTest : ::testing::Test {
   }
   // The Convert button: an error that leaves the command is shown, and the result says Failed.
   TConvertResult Convert() {
-    TConvertResult result{TConvertOutcome::Failed};
+    TConvertResult result;
+    result.Outcome = TConvertOutcome::Failed;
     RunHandler(View, [&] { result = ConvertCustomGeoid(Session, Selection, Plan); });
     return result;
   }
@@ -144,13 +145,12 @@ TEST_F(ConversionTest, WholeCircleAndMarginsInLongitude) {
     double W;
     int cols;
   } cases[] = {
-      {"10.5", "10", 0, 4320},     // west edge six cells east of the east edge
-      {"0", "359.9", 0, 4320},     // misses less than eight cells of the circle
-      {"-10", "10", 349.75, 247},  // across 0 degrees: margins, west not brought back
-      {"350", "10", 349.75, 247},
-      {"-180", "180", 0, 4320},      // "the whole world" as typed: not a strip at 180
-      {"-179.7", "180", 0, 4320},    // 359.7 degrees as typed: less than eight cells short
-      {"-170", "180", 189.75, 4207},  // 350: a region, across 180
+      {"10.5", "10", 0, 4320},                                  // west edge six cells east of the east edge
+      {"0", "359.9", 0, 4320},                                  // misses less than eight cells of the circle
+      {"-10", "10", 349.75, 247},                               // across 0 degrees: margins, west not brought back
+      {"350", "10", 349.75, 247},    {"-180", "180", 0, 4320},  // "the whole world" as typed: not a strip at 180
+      {"-179.7", "180", 0, 4320},                               // 359.7 degrees as typed: less than eight cells short
+      {"-170", "180", 189.75, 4207},                            // 350: a region, across 180
   };
   for (const auto& c : cases) {
     SetRegion("30", c.west, "30", c.east);

@@ -120,7 +120,8 @@ TEST_F(GtxTest, WholeCircleFromAnyWestEdgeImportsToTheSameGrid) {
     std::filesystem::remove(Data.File("grid"));
     // Column k lies at west + 20 k: the node the -180 grid has there.
     const int shift = static_cast<int>((west + 180) / 20);
-    const TGtxImport turned = Import({-90, west, 20, 20, 10, 18}, [&](int r, int c) { return GtxTag(r, (c + shift) % 18); });
+    const TGtxImport turned =
+        Import({-90, west, 20, 20, 10, 18}, [&](int r, int c) { return GtxTag(r, (c + shift) % 18); });
     EXPECT_EQ(turned.Model.glomn, 0.0);
     EXPECT_EQ(test::ReadBytes(turned.Path), fromMinus180);
   }

@@ -8,8 +8,8 @@
 #include "TestGrids.hpp"
 #include "grid/Check.hpp"
 #include "grid/Interpolation.hpp"
-#include "grid/WindowSpline.hpp"
 #include "grid/Source.hpp"
+#include "grid/WindowSpline.hpp"
 #include "session/Grids.hpp"
 
 namespace tessmar {
@@ -214,8 +214,8 @@ TEST_F(InterpolationTest, LatticeRowsAndBatchesGiveTheSinglePointValuesBitForBit
             << n << ' ' << batchLats[k] << ' ' << batchLons[k];
     }
   };
-  const std::vector<double> globe = {89.99, 85, 50.3, 47.1, 47.1, 46.9, 12.34, 3.3, 2.9,          -1,
-                                     -60,   20, 21,   -89.99, 90, -95,  std::nan(""), 1e300};
+  const std::vector<double> globe = {89.99, 85,  50.3, 47.1, 47.1,   46.9, 12.34, 3.3,          2.9,
+                                     -1,    -60, 20,   21,   -89.99, 90,   -95,   std::nan(""), 1e300};
   compare(OpenSource(test::SmallModel("globe", 10, -90, 0, 19, 36), missing), globe, lons);
   // A custom grid across 0 degrees, at its own spacing and finer.
   const TGeoidGrid& c = OpenCustom({20, 200, 40, 349.75, 1.0 / 12, 1.0 / 12}, missing);
@@ -250,8 +250,10 @@ TEST(WindowSpline, ReusedWindowsGiveFreshResults) {
   test::TTempDir dir;
   test::TRecorderView view;
   TSession session(view);
-  test::WriteCustomFile(dir.File("c"), {30, 30, 35, 139, 1.0 / 12, 1.0 / 12},
-                        [](int r, int c) { return (r + c) % 13 == 0 ? NoValue() : static_cast<float>(30 * std::sin(r * 0.05) * std::cos(c * 0.07) + 5 * std::sin(c * 0.3)); });
+  test::WriteCustomFile(dir.File("c"), {30, 30, 35, 139, 1.0 / 12, 1.0 / 12}, [](int r, int c) {
+    return (r + c) % 13 == 0 ? NoValue()
+                             : static_cast<float>(30 * std::sin(r * 0.05) * std::cos(c * 0.07) + 5 * std::sin(c * 0.3));
+  });
   ASSERT_TRUE(OpenCustomFile(session, dir.File("c")));
   TWindowSpline reused(*session.CustomGrid, MaxWindow);
   for (int i = 0; i < 200; ++i)
