@@ -165,6 +165,12 @@ TGeoidModel SmallModel(const std::string& fname, double spacing, double south, d
   return {"Small", fname, nlat, nlon + 2, south, west, spacing, spacing, nlat, nlon, 1};
 }
 
+TGeoidModel WriteGlobe10(const TTempDir& dir, const TNodeFunction& value) {
+  const TGeoidModel m = SmallModel("globe10", 10, -90, 0, 19, 36);
+  WriteSourceGrid(dir.File(m.fname), m, value);
+  return m;
+}
+
 void UseRegionSource(TSession& session, const TTempDir& dir, const TNodeFunction& value) {
   session.DataDir = dir.Path();
   TGeoidModel& m = session.GeoidModels[0];

@@ -74,6 +74,10 @@ TPng ReadPng(const std::string& path);  // throws when it is no PNG file
 // A model of the given spacing and extent; `west` column 0, rows from `south`.
 TGeoidModel SmallModel(const std::string& fname, double spacing, double south, double west, int nlat, int nlon);
 
+// A whole-globe model at 10 degrees, 19 rows of 36 nodes, written into dir
+// (file "globe10") from value.
+TGeoidModel WriteGlobe10(const TTempDir& dir, const TNodeFunction& value);
+
 // Entry 0 of the session's catalogue becomes a 2.5' source over 19..51 N,
 // 119..151 E (769 x 769 nodes, file "source25" in dir, with the real title), and
 // DataDir becomes dir.

@@ -41,12 +41,8 @@ struct SourceGridTest : ::testing::Test {
 
   SourceGridTest() { Session.DataDir = Dir.Path(); }
 
-  // A whole-globe grid at 10 degrees: 19 rows of 36 nodes, records of 38 words.
-  TGeoidModel Globe10() {
-    TGeoidModel m = test::SmallModel("globe10", 10, -90, 0, 19, 36);
-    test::WriteSourceGrid(Dir.File(m.fname), m, Tag);
-    return m;
-  }
+  // Records of 38 words: the nodes between two record words.
+  TGeoidModel Globe10() { return test::WriteGlobe10(Dir, Tag); }
 };
 
 TEST_F(SourceGridTest, DefaultModelsDeriveTheWholeGlobe) {

@@ -25,12 +25,8 @@ struct SessionTest : ::testing::Test {
   TSession Session{View};
 
   SessionTest() { Session.DataDir = Dir.Path(); }
-
-  // A whole-globe grid at 10 degrees: 19 rows of 36 nodes.
   TGeoidModel Globe10() {
-    TGeoidModel m = test::SmallModel("globe10", 10, -90, 0, 19, 36);
-    test::WriteSourceGrid(Dir.File(m.fname), m, [](int r, int c) { return static_cast<float>(r * 36 + c); });
-    return m;
+    return test::WriteGlobe10(Dir, [](int r, int c) { return static_cast<float>(r * 36 + c); });
   }
 };
 
