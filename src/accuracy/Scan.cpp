@@ -62,7 +62,14 @@ TScanPlan PlanScan(const TGeoidGrid& source, const TGeoidGrid& custom, double pr
     plan.PrecisionText = "1.0";
   }
   plan.Precision = precision;
-  if (std::fabs(dlons - dlonc) < 1e-5 && std::fabs(dlats - dlatc) < 1e-5) {
+  // Nothing to find only where the custom grid is a cut of the source's own
+  // nodes: its spacing, and its nodes on the source's. A grid of that spacing
+  // placed between them (an older version's cut, another program's) is scanned.
+  const auto onNodes = [](double offset, double spacing) {
+    return std::fabs(offset - RoundToEven(offset / spacing) * spacing) < 1e-6;
+  };
+  if (std::fabs(dlons - dlonc) < 1e-5 && std::fabs(dlats - dlatc) < 1e-5 &&
+      onNodes(source.north - custom.north, dlats) && onNodes(AngleInCircle(custom.west - source.west), dlons)) {
     plan.Unnecessary = true;
     return plan;
   }

@@ -32,7 +32,7 @@ enum class TScanOutcome : std::uint8_t {
   NotRun,         // busy
   SourceMissing,  // the selected model's grid file did not open
   CustomMissing,  // the custom geoid file did not open
-  Unnecessary,    // the custom grid has the source's own spacing
+  Unnecessary,    // the custom grid has the source's spacing and nodes
   Done,
   Aborted,
   Failed,  // an error left the scan
@@ -60,7 +60,7 @@ struct TScanLattice {
 // precision asked for (lattice points per source spacing; 0 for a text that
 // does not read). Pure.
 struct TScanPlan {
-  bool Unnecessary = false;             // the custom grid has the source's own spacing: nothing to scan
+  bool Unnecessary = false;             // the custom grid has the source's spacing and nodes: nothing to scan
   double Precision = 0;                 // after the rules: 0 becomes 1, too coarse a lattice is refined
   const char* PrecisionText = nullptr;  // ComboBoxPrecision's new text, when a rule changed it
   std::int64_t nr = -1, nc = -1;        // the last row and column (none when negative)

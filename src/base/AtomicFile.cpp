@@ -5,14 +5,22 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 #include "base/Path.hpp"
 
 namespace tessmar {
 
+void TAtomicFile::Failed(int error) {
+  // A folder under the target's name is the one failure whose words the
+  // system does not say plainly.
+  FError = error == EISDIR ? "it is a folder" : std::strerror(error);
+}
+
 bool TAtomicFile::Create() {
   Discard();
+  FError.clear();
   const std::string folder = FolderOf(FTarget), name = FileNameOf(FTarget);
   std::random_device entropy;
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -23,6 +31,7 @@ bool TAtomicFile::Create() {
     if (FFd >= 0) return true;
     if (errno != EEXIST) break;
   }
+  Failed(errno);
   FTemp.clear();
   return false;
 }
@@ -33,7 +42,10 @@ bool TAtomicFile::Write(const void* data, std::size_t size) {
   while (size > 0) {
     const ssize_t n = ::write(FFd, p, size);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) {
+      Failed(n < 0 ? errno : ENOSPC);  // a write of nothing: the disk is full
+      return false;
+    }
     p += n;
     size -= static_cast<std::size_t>(n);
     FSize += n;
@@ -46,6 +58,7 @@ bool TAtomicFile::Commit() {
   const bool closed = ::close(FFd) == 0;
   FFd = -1;
   if (!closed || std::rename(FTemp.c_str(), FTarget.c_str()) != 0) {
+    Failed(errno);
     Discard();
     return false;
   }

@@ -29,10 +29,18 @@ class TAtomicFile {
   void Discard() noexcept;
 
   const std::string& TempPath() const { return FTemp; }
+  // Why the last step failed, in the operating system's words ("No space left
+  // on device", "Permission denied"); empty while nothing has failed.
+  const std::string& Error() const { return FError; }
+  // "Cannot write TARGET: " and Error(): what a writer says when a step failed.
+  std::string Failure() const { return "Cannot write " + FTarget + ": " + FError; }
 
  private:
+  void Failed(int error);
+
   std::string FTarget;
   std::string FTemp;
+  std::string FError;
   int FFd = -1;
   std::int64_t FSize = 0;
 };

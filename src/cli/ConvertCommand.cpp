@@ -20,9 +20,12 @@ int RunConvert(const TGlobalOptions& global, const TConvertOptions& options) {
   view.AnswerYes = options.Overwrite;
 
   TConvertResult result;
-  if (!RunHandler(view, [&] { result = ConvertCustomGeoid(session, context.Selection(), plan); }))
-    result = {TConvertOutcome::Failed, CustomGeoidFileName(session, context.Inputs.OutputName)};
+  if (!RunHandler(view, [&] { result = ConvertCustomGeoid(session, context.Selection(), plan); })) {
+    result.Outcome = TConvertOutcome::Failed;
+    result.Path = CustomGeoidFileName(session, context.Inputs.OutputName);
+  }
   view.EndProgress();
+  if (!result.Reason.empty()) std::cerr << "Error: " << result.Reason << "\n";
 
   const bool written = result.Outcome == TConvertOutcome::Written;
   if (global.Json) {

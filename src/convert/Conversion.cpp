@@ -14,10 +14,23 @@
 
 namespace tessmar {
 
+namespace {
+// The count of sixtieths of a cell rounded, an exact half to the even
+// neighbour, to whole cells of sixty: every corner on a node of the output
+// lattice, so each node of a cut at a multiple of the source spacing lies on a
+// source node. (A count already whole is kept as it is, bit for bit.)
+double WholeCells(std::int64_t sixtieths) {
+  std::int64_t cells = sixtieths / 60, rest = sixtieths % 60;
+  if (rest < 0) rest += 60, --cells;
+  if (rest > 30 || (rest == 30 && cells % 2 != 0)) ++cells;
+  return static_cast<double>(cells) * 60;
+}
+}  // namespace
+
 TCutRegion CutRegion(const TCorners& corners, double res) {
-  // Corners snapped to a sixtieth of the spacing; a corner that does not read
-  // throws here, before any file is touched.
-  const auto corner = [&](double v) { return static_cast<double>(Round(v * 60 / res)) * res / 60; };
+  // Corners snapped to whole cells; a corner that does not read throws here,
+  // before any file is touched.
+  const auto corner = [&](double v) { return WholeCells(Round(v * 60 / res)) * res / 60; };
   double S = corner(corners.South);
   double W = corner(corners.West);
   double N = corner(corners.North);
@@ -81,7 +94,11 @@ TEngineResult MakeCustomGeoid(TSession& session, const TConversionPlan& plan, co
 
   result.Outcome = TEngineOutcome::Failed;
   TAtomicFile file(FileName);
-  if (!file.Create()) return result;
+  const auto failed = [&] {
+    result.Reason = file.Failure();
+    return result;
+  };
+  if (!file.Create()) return failed();
   // NearestNode node by node, its row taken once per row and its columns once
   // for all rows: they depend on j alone.
   const TGeoidGrid& source = *session.SourceGrid;
@@ -111,6 +128,7 @@ TEngineResult MakeCustomGeoid(TSession& session, const TConversionPlan& plan, co
   const auto rowsOf = [&](std::int64_t first, std::int64_t last) {
     return static_cast<std::size_t>(last - first + 1) * nodes;
   };
+  std::atomic<bool> anyValue{false};  // a file of no-value nodes only is no custom geoid
   work.Compute = [&](std::int64_t first, std::int64_t last, std::size_t slot, const std::atomic<bool>&) {
     float* out = blocks[slot].data();
     for (std::int64_t i = first; i <= last; ++i, out += nodes) {
@@ -120,6 +138,9 @@ TEngineResult MakeCustomGeoid(TSession& session, const TConversionPlan& plan, co
       else
         for (const auto& [from, count] : runs) source.ReadRun(row, columns[from], count, out + from);
     }
+    const float* block = blocks[slot].data();
+    if (!anyValue && std::any_of(block, block + rowsOf(first, last), [](float v) { return !std::isnan(v); }))
+      anyValue = true;
     FloatsToLittle(blocks[slot].data(), rowsOf(first, last));
   };
   work.TakeBlock = [&](std::int64_t first, std::int64_t last, std::size_t slot) {
@@ -136,8 +157,12 @@ TEngineResult MakeCustomGeoid(TSession& session, const TConversionPlan& plan, co
     case TRowsEnd::Done: break;
     case TRowsEnd::Aborted:
       result.Outcome = TEngineOutcome::Aborted;
-      return result;                        // the temporary file goes with `file`
-    case TRowsEnd::Stopped: return result;  // a write failed
+      return result;                          // the temporary file goes with `file`
+    case TRowsEnd::Stopped: return failed();  // a write failed
+  }
+  if (!anyValue) {  // the temporary file goes with `file`
+    result.Reason = "Nothing written to " + FileName + ": no node of the region has a value in the source grid";
+    return result;
   }
 
   // Rows run down from N in whole cells. Where the corners are not whole cells
@@ -152,10 +177,10 @@ TEngineResult MakeCustomGeoid(TSession& session, const TConversionPlan& plan, co
                                res};
   unsigned char bytes[CustomTrailerSize];
   EncodeTrailer(trailer, bytes);
-  if (!file.Write(bytes, sizeof bytes)) return result;
+  if (!file.Write(bytes, sizeof bytes)) return failed();
   const std::int64_t size = file.Size();
-  if (!file.Commit()) return result;
-  result = {TEngineOutcome::Written, size, trailer};
+  if (!file.Commit()) return failed();
+  result = {TEngineOutcome::Written, size, trailer, {}};
   return result;
 }
 

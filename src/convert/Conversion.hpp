@@ -25,7 +25,7 @@ struct TConversionPlan {
   int Resolution = 0;
 };
 
-// The region a conversion cuts, degrees: the corners snapped to a sixtieth of res,
+// The region a conversion cuts, degrees: the corners snapped to whole cells of res,
 // longitudes below 0 taken 360 further east, widened by three cells (or the
 // whole circle of longitude: W = 0, E = 360 - res), latitudes held to -90..90.
 // W may lie below 0 and E beyond 360 after the widening; W > E for a region
@@ -45,6 +45,7 @@ struct TEngineResult {
   TEngineOutcome Outcome = TEngineOutcome::Failed;
   std::int64_t Size = 0;
   TCustomTrailer Trailer{};  // the geometry written, when Written
+  std::string Reason;        // Failed: why, with the path, in the system's words where it has some
 };
 
 // Writes FileName from the plan's region, widened by three cells (or the whole

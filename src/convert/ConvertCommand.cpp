@@ -48,8 +48,10 @@ TConvertResult ConvertCustomGeoid(TSession& session, const TSelection& selection
     result.Outcome = TConvertOutcome::RangeError;
   } else if (engine.Outcome != TEngineOutcome::Written) {
     view.ReportAppend("Done with error.");
+    if (!engine.Reason.empty()) view.ReportAppend(engine.Reason);
     view.ReportShow();
     result.Outcome = TConvertOutcome::Failed;
+    result.Reason = engine.Reason;
   } else {
     const std::string size = "Output size: " + IntToGroupedStr(engine.Size) + " bytes.";
     view.SetText(TControl::LabelMakeReport, size);

@@ -99,7 +99,7 @@ std::int64_t ExportGeoTiff(const TGeoidGrid& grid, const std::string& path, cons
   if (!driver) throw TError("GDAL has no GeoTIFF driver");
 
   TAtomicFile out(path);
-  if (!out.Create()) throw TError("Cannot write in the folder of " + path);
+  if (!out.Create()) throw TError(out.Failure());
   CPLStringList options;
   options.SetNameValue("COMPRESS", "DEFLATE");
   options.SetNameValue("PREDICTOR", "3");
@@ -143,7 +143,7 @@ std::int64_t ExportGeoTiff(const TGeoidGrid& grid, const std::string& path, cons
   if (!done || CPLGetLastErrorType() >= CE_Failure)
     throw TError(failed + ": the disk is full or the file too large" + TGdalErrors::Why());
   const std::int64_t size = FileSizeOf(out.TempPath());
-  if (!out.Commit()) throw TError(failed);
+  if (!out.Commit()) throw TError(out.Failure());
   return size;
 }
 

@@ -61,7 +61,7 @@ TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, con
 std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool overwrite) {
   RefuseToReplace(path, "GTX file", overwrite);
   TAtomicFile out(path);
-  if (!out.Create()) throw TError("Cannot write in the folder of " + path);
+  if (!out.Create()) throw TError(out.Failure());
   unsigned char header[GtxHeaderSize];
   EncodeGtxHeader(
       {grid.south, ExchangeWest(grid.west, grid.nlon, grid.dlon), grid.dlat, grid.dlon, grid.nlat, grid.nlon}, header);
@@ -79,7 +79,7 @@ std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool ove
     written = out.Write(row.data(), row.size() * 4);
   }
   const std::int64_t size = out.Size();
-  if (!written || !out.Commit()) throw TError("Cannot write " + path + ": the disk is full or the file too large");
+  if (!written || !out.Commit()) throw TError(out.Failure());
   return size;
 }
 

@@ -105,7 +105,7 @@ TSourceImport WriteSourceGrid(const TSourcePlan& plan, const std::string& raster
 
   const std::int32_t rows = static_cast<std::int32_t>(plan.Nodes.rows), nlon = plan.nlon;
   TAtomicFile out(target);
-  if (!out.Create()) throw TError("Cannot write in the data folder " + FolderOf(target));
+  if (!out.Create()) throw TError(out.Failure());
   // One record at a time: record word, nodes, record word (little-endian).
   std::vector<float> values(static_cast<std::size_t>(plan.Nodes.cols));
   std::vector<std::uint32_t> record(static_cast<std::size_t>(plan.RecordWords));
@@ -119,11 +119,10 @@ TSourceImport WriteSourceGrid(const TSourcePlan& plan, const std::string& raster
     readRow(std::int64_t{rows} - 1 - row, values.data());
     store(plan.Rotation, nlon - plan.Rotation, &record[1]);
     store(0, plan.Rotation, &record[static_cast<std::size_t>(1 + nlon - plan.Rotation)]);
-    if (!out.Write(record.data(), record.size() * 4))
-      throw TError("Cannot write " + target + ": the disk is full or the file too large");
+    if (!out.Write(record.data(), record.size() * 4)) throw TError(out.Failure());
   }
   const std::int64_t size = out.Size();
-  if (!out.Commit()) throw TError("Cannot write " + target);
+  if (!out.Commit()) throw TError(out.Failure());
 
   TGeoidModel model{title,
                     FileNameOf(target),

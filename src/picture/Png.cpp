@@ -18,7 +18,7 @@ struct TPngOut {
 
 void WriteData(png_structp png, png_bytep data, png_size_t size) {
   auto* out = static_cast<TPngOut*>(png_get_io_ptr(png));
-  if (!out->File->Write(data, size)) png_error(png, "the disk is full or the file too large");
+  if (!out->File->Write(data, size)) png_error(png, out->File->Error().c_str());
 }
 
 void FlushData(png_structp) {}
@@ -61,7 +61,7 @@ void WritePng(const std::string& path, int width, int height, const TPngText& te
   };
   if (width <= 0 || height <= 0 || width > 1000000 || height > 1000000) fail("no pixels");
   TAtomicFile file(path);
-  if (!file.Create()) fail("the folder cannot be written");
+  if (!file.Create()) fail(file.Error());
   TPngOut out{&file};
   std::vector<TRgba> row(static_cast<std::size_t>(width));
   std::vector<png_text> texts(text.size());
@@ -80,7 +80,7 @@ void WritePng(const std::string& path, int width, int height, const TPngText& te
       Encode(png, info, out, width, height, texts.data(), static_cast<int>(texts.size()), rows, row.data());
   png_destroy_write_struct(&png, &info);
   if (!encoded) fail(out.Message);
-  if (!file.Commit()) fail("the file cannot be put in place");
+  if (!file.Commit()) fail(file.Error());
 }
 
 void WritePng(const std::string& path, const TImage& image, const TPngText& text) {

@@ -237,6 +237,9 @@ TEST_F(ChecksTest, PlanOfTheLattice) {
       {1.0 / 3, 40, 40, 130, "0.25", 0.25, nullptr, 66, 66, 30 + 13 - 1, 131 + 1.0 / 6},
       {1.0 / 60, 40, 40, 130, "0.25", 4, "4.0", 53, 53, 30 + 39.0 / 60 - 0.05, 130.05 + 1.0 / 96},
       {0.25, 40, 40, 130, "-1", -1, nullptr, -198, -198, 30 + 39.0 / 4 - 0.75, 130.75 - 1.0 / 24},
+      // The source's spacing with the nodes between the source's (a cut of an
+      // older version): scanned, twice as finely as the source.
+      {1.0 / 24, 40, 40, 130 + 1.0 / 48, "1.0", 2, "2.0", 66, 66, 30 + 36.0 / 24, 130 + 8.0 / 48},
       // The whole circle: no margin in longitude, its columns from west to west + 360.
       {1.0 / 12, 40, 4320, 0, "1.0", 1, nullptr, 66, 8640, 30 + 39.0 / 12 - 0.25, 1.0 / 24},
   };
@@ -256,11 +259,16 @@ TEST_F(ChecksTest, PlanOfTheLattice) {
     EXPECT_DOUBLE_EQ(plan.Lon(1), c.lonOf1);
     EXPECT_DOUBLE_EQ(plan.Lattice().DLat, 1.0 / 24 / c.precision);
   }
-  // The source's own spacing: nothing to scan, but an unreadable precision still shows as 1.0.
-  WriteCustom(1.0 / 24, 40, 40);
-  const TScanPlan same = PlanScan(*Session.SourceGrid, *OpenCustomGrid(Path()).Grid, 0);
-  EXPECT_TRUE(same.Unnecessary);
-  EXPECT_STREQ(same.PrecisionText, "1.0");
+  // The source's own spacing and nodes (to within a micro-degree): nothing to
+  // scan, but an unreadable precision still shows as 1.0.
+  for (const double west : {130.0, 130 + 1e-8, 130 - 1e-8 - 360}) {
+    WriteCustom(1.0 / 24, 40, 40, 30, west);
+    const TScanPlan same = PlanScan(*Session.SourceGrid, *OpenCustomGrid(Path()).Grid, 0);
+    EXPECT_TRUE(same.Unnecessary) << west;
+    EXPECT_STREQ(same.PrecisionText, "1.0");
+  }
+  WriteCustom(1.0 / 24, 40, 40, 30 + 1.0 / 48);
+  EXPECT_FALSE(PlanScan(*Session.SourceGrid, *OpenCustomGrid(Path()).Grid, 1).Unnecessary);
 
   // What the scan shows of its plan: the box's new text.
   WriteCustom(1.0 / 60, 40, 40);

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "TestGrids.hpp"
 #include "base/CoordText.hpp"
@@ -38,6 +39,11 @@ struct ConversionTest : ::testing::Test {
 
   ConversionTest() { test::UseRegionSource(Session, Dir, Field); }
 
+  // The 2.5' model of the whole globe, every node 0: each region has values.
+  void UseGlobeSource() {
+    Session.GeoidModels[0] = DefaultGeoidModels()[0];
+    test::WriteSparseFile(Dir.File(Session.GeoidModels[0].fname), std::int64_t{4321} * 8642 * 4);
+  }
   // The corners as the window reads what was typed.
   void SetRegion(const char* south, const char* west, const char* north, const char* east) {
     Plan.Corners = {ParseCoordinate(south), ParseCoordinate(west), ParseCoordinate(north), ParseCoordinate(east)};
@@ -58,7 +64,8 @@ struct ConversionTest : ::testing::Test {
   std::vector<std::string> Leftovers() const {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(Dir.Path()))
-      if (e.path().filename() != "source25") names.push_back(e.path().filename().string());
+      if (e.path().filename() != "source25" && e.path().filename() != Session.GeoidModels[0].fname)
+        names.push_back(e.path().filename().string());
     return names;
   }
 };
@@ -127,6 +134,40 @@ TEST_F(ConversionTest, EveryNodeIsTheNearestSourceNode) {
       ASSERT_EQ(Bits(c.ReadNode(i, j)), Bits(Field(2 * i + 18, 2 * j + 18))) << i << ',' << j;
 }
 
+// FNV-1a of a file's bytes: a fingerprint to pin a file to the bytes an earlier
+// build wrote.
+std::uint64_t Fingerprint(const std::vector<unsigned char>& bytes) {
+  std::uint64_t h = 14695981039346656037u;
+  for (const unsigned char b : bytes) h = (h ^ b) * 1099511628211u;
+  return h;
+}
+
+TEST_F(ConversionTest, CornersOnTheLatticeWriteTheSameBytesAsEver) {
+  // Corners on whole multiples of the output spacing: each file is the bytes
+  // the conversion has always written for them.
+  struct TCase {
+    const char *south, *west, *north, *east;
+    int minutes;
+    std::uint64_t bytes;
+  } cases[] = {
+      {"20", "120", "50", "150", 5, 5805941850388410755u},
+      {"30", "10.5", "30", "10", 5, 8744234247763140827u},  // the whole circle
+      {"35.25", "139.25", "35.875", "139.875", 0, 12228662745988671764u},
+      {"30", "-180", "30", "180", 5, 8744234247763140827u},
+      {"50.5", "120", "50", "150", 5, 12082761779545162604u},  // a single row
+      {"35 30 N", "139 45", "36 15", "140 30 E", 15, 15355256521796206720u},
+      {"40 20", "130 40", "45", "140", 20, 16768143683896975074u},
+  };
+  for (const auto& c : cases) {
+    SetRegion(c.south, c.west, c.north, c.east);
+    Plan.Resolution = c.minutes;
+    View.Answers = {TModalResult::mrYes};
+    ASSERT_EQ(Convert().Outcome, TConvertOutcome::Written) << c.south << ' ' << c.west;
+    EXPECT_EQ(Fingerprint(test::ReadBytes(Output())), c.bytes)
+        << c.south << ' ' << c.west << ' ' << c.north << ' ' << c.east;
+  }
+}
+
 TEST_F(ConversionTest, ResolutionLineFollowsTheButtons) {
   Plan.Resolution = 0;
   Convert();
@@ -152,6 +193,7 @@ TEST_F(ConversionTest, WholeCircleAndMarginsInLongitude) {
       {"-179.7", "180", 0, 4320},                               // 359.7 degrees as typed: less than eight cells short
       {"-170", "180", 189.75, 4207},                            // 350: a region, across 180
   };
+  UseGlobeSource();
   for (const auto& c : cases) {
     SetRegion("30", c.west, "30", c.east);
     View.Answers = {TModalResult::mrYes};
@@ -173,6 +215,7 @@ TEST_F(ConversionTest, WholeCircleAndMarginsInLongitude) {
 }
 
 TEST_F(ConversionTest, LatitudesClampAtThePoles) {
+  UseGlobeSource();
   SetRegion("-90", "120", "-89", "121");
   Convert();
   EXPECT_EQ(Trailer().south, -90);
@@ -298,27 +341,48 @@ TEST_F(ConversionTest, BusyOrNamelessDoesNothing) {
   EXPECT_TRUE(Leftovers().empty());
 }
 
-TEST_F(ConversionTest, CornersOffTheLatticeRecordTheLastRowWritten) {
-  SetRegion("20.1", "120", "50", "150");  // 30.4 degrees with the margins: 364.8 cells
-  Convert();
-  const TCustomTrailer t = Trailer();
-  EXPECT_EQ(t.rows, 366);
-  EXPECT_EQ(t.south, 50.25 - 365 * (1.0 / 12));  // not 19.85, half a cell away from the last row
-  ASSERT_TRUE(OpenCustomFile(Session, Output()));
-  EXPECT_NEAR(Session.CustomGrid->north, 50.25, 1e-12);
-  EXPECT_EQ(Bits(Session.CustomGrid->ReadNode(365, 0)), Bits(Field(18 + 2 * 365, 18)));
-
-  // A corner typed between two points of its lattice (a sixtieth of the spacing)
-  // snaps to the nearer one, above as well as below.
-  const double res = 1.0 / 12;
-  SetRegion("20", "120.001", "50", "150");  // 86400.72 sixtieths: up
-  View.Answers = {TModalResult::mrYes};
-  Convert();
-  EXPECT_EQ(Trailer().west, 86401.0 * res / 60 - 3 * res);
-  SetRegion("20", "120.0006", "50", "150");  // 86400.432: down
-  View.Answers = {TModalResult::mrYes};
-  Convert();
-  EXPECT_EQ(Trailer().west, 119.75);
+// Corners between the nodes of the output lattice snap to the nearest whole
+// cell (an exact half to the even cell), so every node of the cut lies on a
+// source node and carries its value to the bit. (They once snapped to a
+// sixtieth of a cell, and the nodes took values up to half a cell away.)
+TEST_F(ConversionTest, CornersOffTheLatticeSnapToWholeCells) {
+  struct TCase {
+    const char *south, *west, *north, *east;
+    int minutes;
+    double S, W;  // the corners snapped, before the three-cell margins
+    int rows, cols;
+  } cases[] = {
+      {"20.1", "120", "50", "150", 5, 20 + 1.0 / 12, 120, 366, 367},                 // 241.2 cells: down
+      {"20", "120.001", "50", "150", 5, 20, 120, 367, 367},                          // 1440.012: down
+      {"20", "120 02 30", "50", "150", 5, 20, 120, 367, 367},                        // 1440.5: to the even cell
+      {"20", "120 07 30", "50", "150", 5, 20, 120 + 2.0 / 12, 367, 365},             // 1441.5: to the even cell
+      {"35.3", "139.3", "35.9", "139.9", 0, 35 + 7.0 / 24, 139 + 7.0 / 24, 22, 22},  // the 2.5' cut of a user's report
+      {"35 36 10 N", "139 42 20 E", "35 50", "140 10", 15, 35.5, 139.75, 8, 9},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.south) + " " + c.west);
+    SetRegion(c.south, c.west, c.north, c.east);
+    Plan.Resolution = c.minutes;
+    View.Answers = {TModalResult::mrYes};
+    ASSERT_EQ(Convert().Outcome, TConvertOutcome::Written);
+    const TCustomTrailer t = Trailer();
+    const double res = OutputResolution(c.minutes, 1.0 / 24);
+    EXPECT_DOUBLE_EQ(t.south, c.S - 3 * res);
+    EXPECT_DOUBLE_EQ(t.west, c.W - 3 * res);
+    EXPECT_EQ(t.rows, c.rows);
+    EXPECT_EQ(t.cols, c.cols);
+    ASSERT_TRUE(OpenCustomFile(Session, Output()));
+    const TGeoidGrid& g = *Session.CustomGrid;
+    const int step = static_cast<int>(std::lround(res * 24));
+    const int row0 = static_cast<int>(std::lround((51 - g.north) * 24)),
+              col0 = static_cast<int>(std::lround((g.west - 119) * 24));
+    EXPECT_NEAR((51 - g.north) * 24, row0, 1e-9);  // on a source row
+    EXPECT_NEAR((g.west - 119) * 24, col0, 1e-9);  // on a source column
+    for (int i = 0; i < g.nlat; ++i)
+      for (int j = 0; j < g.nlon; ++j)
+        ASSERT_EQ(Bits(g.ReadNode(i, j)), Bits(Field(row0 + step * i, col0 + step * j))) << i << ',' << j;
+    CloseCustomFile(Session);
+  }
 }
 
 TEST_F(ConversionTest, SingleRowCompletes) {
@@ -330,25 +394,59 @@ TEST_F(ConversionTest, SingleRowCompletes) {
   EXPECT_EQ(View.Text(TControl::LabelMakeReport), "Output size: " + IntToGroupedStr(367 * 4 + 40) + " bytes.");
 }
 
+// A conversion that cannot be written is "Done with error." and the report's
+// next line says why, in the system's words, with the path; the report shows;
+// nothing is left behind and an existing file stays as it was.
+TEST_F(ConversionTest, FailuresAreDoneWithErrorAndSayWhy) {
+  const std::string tooLong(300, 'n');
+  struct TCase {
+    const char* name;
+    std::function<void()> before;
+    std::string name_, reason;
+    std::vector<std::string> left;
+  } cases[] = {
+      {"a folder of that name",
+       [&] { fs::create_directory(Output()); },
+       "Tessmar.qdat",
+       "Cannot write " + Output() + ": it is a folder",
+       {"Tessmar.qdat"}},
+      {"a name too long", [] {}, tooLong, "Cannot write " + Dir.File(tooLong + ".qdat") + ": File name too long", {}},
+      {"no value in the region",
+       [&] { SetRegion("-10", "350", "10", "10"); },
+       "Tessmar.qdat",
+       "Nothing written to " + Output() + ": no node of the region has a value in the source grid",
+       {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    View.Lines.clear();
+    View.ReportVisible = false;
+    SetRegion("20", "120", "50", "150");
+    Selection.CustomName = c.name_;
+    c.before();
+    View.Answers = {TModalResult::mrYes};
+    const TConvertResult r = Convert();
+    EXPECT_EQ(r.Outcome, TConvertOutcome::Failed);
+    ASSERT_GE(View.Lines.size(), 2u);
+    EXPECT_EQ(View.Lines[View.Lines.size() - 2], "Done with error.");
+    EXPECT_EQ(View.Lines.back(), c.reason);
+    EXPECT_EQ(r.Reason, c.reason);
+    EXPECT_TRUE(View.ReportVisible);
+    EXPECT_EQ(View.Text(TControl::LabelMakeReport), "");
+    EXPECT_EQ(Leftovers(), c.left);
+    std::error_code ignored;
+    fs::remove_all(Output(), ignored);
+  }
+}
+
 TEST_F(ConversionTest, FolderThatCannotBeWrittenIsDoneWithError) {
   if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
   fs::permissions(Dir.Path(), fs::perms::owner_write, fs::perm_options::remove);
   Convert();
   fs::permissions(Dir.Path(), fs::perms::owner_write, fs::perm_options::add);
-  EXPECT_EQ(View.Lines.back(), "Done with error.");
+  EXPECT_EQ(View.Lines.back(), "Cannot write " + Output() + ": Permission denied");
   EXPECT_TRUE(View.ReportVisible);
-  EXPECT_EQ(View.Text(TControl::LabelMakeReport), "");
   EXPECT_TRUE(Leftovers().empty());
-}
-
-TEST_F(ConversionTest, TargetThatCannotBeReplacedIsDoneWithError) {
-  fs::create_directory(Output());  // a folder of that name
-  View.Answers = {TModalResult::mrYes};
-  Convert();
-  EXPECT_EQ(View.Lines.back(), "Done with error.");
-  EXPECT_TRUE(View.ReportVisible);
-  EXPECT_TRUE(fs::is_directory(Output()));
-  EXPECT_EQ(Leftovers(), std::vector<std::string>{"Tessmar.qdat"});
 }
 
 TEST_F(ConversionTest, FullDiskLeavesTheOldFileAndNoTemporaryFile) {
@@ -360,7 +458,8 @@ TEST_F(ConversionTest, FullDiskLeavesTheOldFileAndNoTemporaryFile) {
     setrlimit(RLIMIT_FSIZE, &limit);
     View.Answers = {TModalResult::mrYes};
     Convert();
-    const bool ok = View.Lines.back() == "Done with error." && View.ReportVisible &&
+    const bool ok = View.Lines[View.Lines.size() - 2] == "Done with error." &&
+                    View.Lines.back() == "Cannot write " + Output() + ": File too large" && View.ReportVisible &&
                     test::ReadBytes(Output()) == std::vector<unsigned char>{9, 9} && Leftovers().size() == 1;
     std::exit(ok ? 0 : 1);
   };
