@@ -17,7 +17,8 @@ if(TARGET tessmar)
 endif()
 
 # Man pages made from the programs' own --help at build time, so they cannot
-# drift from what the programs say.
+# drift from what the programs say; what --help cannot show (the examples of
+# tessmar-cli(1)) is added from cmake/*.h2m.
 find_program(TESSMAR_HELP2MAN help2man)
 find_program(TESSMAR_GZIP gzip)
 if(TESSMAR_HELP2MAN AND TESSMAR_GZIP)
@@ -28,9 +29,10 @@ if(TESSMAR_HELP2MAN AND TESSMAR_GZIP)
     OUTPUT ${man_dir}/tessmar-cli.1.gz
     COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:tessmar-cli>
             "-DNAME_LINE=cut, check and scan regional custom geoids from the command line"
-            "-DSEE_ALSO=.BR tessmar (1)" -DHELP2MAN=${TESSMAR_HELP2MAN} -DGZIP=${TESSMAR_GZIP}
+            "-DSEE_ALSO=.BR tessmar (1)" -DEXTRA=${CMAKE_CURRENT_LIST_DIR}/tessmar-cli.h2m
+            -DHELP2MAN=${TESSMAR_HELP2MAN} -DGZIP=${TESSMAR_GZIP}
             -DOUTPUT=${man_dir}/tessmar-cli.1.gz -P ${CMAKE_CURRENT_LIST_DIR}/ManPage.cmake
-    DEPENDS tessmar-cli ${CMAKE_CURRENT_LIST_DIR}/ManPage.cmake
+    DEPENDS tessmar-cli ${CMAKE_CURRENT_LIST_DIR}/ManPage.cmake ${CMAKE_CURRENT_LIST_DIR}/tessmar-cli.h2m
     COMMENT "Man page tessmar-cli(1) from tessmar-cli --help"
     VERBATIM)
   if(TARGET tessmar)
