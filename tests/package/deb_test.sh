@@ -31,6 +31,10 @@ if ((release)); then
   tags=$(grep -E '^[A-Z]: ' "$work/lintian.log" || true)
   [ "$status" -eq 0 ] && [ -z "$tags" ] || { cat "$work/lintian.log"; fail "lintian --pedantic (status $status)"; }
   echo "lintian --pedantic: no tags"
+  # Every override under the comment that gives its reason (lintian shows it with the override).
+  dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/lintian/overrides/tessmar >"$work/overrides"
+  awk 'NF == 0 { why = 0; next } /^#/ { why = 1; next } !why { print "no reason above: " $0; bad = 1 } END { exit bad }' \
+    "$work/overrides" || fail "a lintian override without its reason"
 fi
 
 # The control fields; the libraries computed from the programs, not listed by hand.
