@@ -1,12 +1,13 @@
 # Where `cmake --install` puts the programs, the CLI's formats module, their man
-# pages, the desktop entry and the icon (the usual places, GNUInstallDirs), and
-# the Debian package that `cpack -G DEB` makes of them. Refers to the targets by
-# name only.
+# pages, the desktop entry, the icon and the .qdat file type (the usual places,
+# GNUInstallDirs), the licence and the folder for the source grids. Refers to
+# the targets by name only; cmake/Package.cmake makes the Debian package of them.
 include(GNUInstallDirs)
+set(TESSMAR_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/tessmar)  # Debian's name: the package's
 
 install(TARGETS tessmar-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The grid formats module, where tessmar-cli looks for it (src/CMakeLists.txt).
-install(TARGETS tessmar_formats_module LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/tessmar)
+install(TARGETS tessmar_formats_module LIBRARY DESTINATION ${TESSMAR_MODULE_DIR})
 if(TARGET tessmar)
   install(TARGETS tessmar RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # The build tree's copies (share/ beside bin/), wherever the sources keep them.
@@ -14,10 +15,39 @@ if(TARGET tessmar)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${CMAKE_BINARY_DIR}/share/icons/hicolor/scalable/apps/tessmar.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  # The file type the desktop entry opens, so that file managers know a .qdat.
+  install(FILES ${CMAKE_BINARY_DIR}/share/mime/packages/tessmar.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
 endif()
+# The system's folder for the source grids, empty: an administrator places the
+# EGM2008 grids there once for every user.
+install(DIRECTORY DESTINATION ${CMAKE_INSTALL_DATADIR}/tessmar)
+
+# The licence, in the machine-readable form Debian asks for (DEP-5), made from
+# LICENSE, which stays its one home: its copyright line and its text.
+set(license_file ${PROJECT_SOURCE_DIR}/LICENSE)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${license_file})
+file(READ ${license_file} license)
+if(NOT license MATCHES "\nCopyright \\(c\\) ([^\n]+)\n\n(Permission is hereby granted.*)$")
+  message(FATAL_ERROR "LICENSE: no copyright line followed by the MIT licence's text")
+endif()
+set(holder "${CMAKE_MATCH_1}")
+string(STRIP "${CMAKE_MATCH_2}" text)
+string(REGEX REPLACE "\n\n" "\n.\n" text "${text}")
+string(REGEX REPLACE "\n" "\n " text "${text}")
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/share/doc/tessmar/copyright @ONLY CONTENT [[
+Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: Tessmar
+
+Files: *
+Copyright: @holder@
+License: Expat
+ @text@
+]])
+install(FILES ${CMAKE_BINARY_DIR}/share/doc/tessmar/copyright DESTINATION ${TESSMAR_DOC_DIR})
 
 # Man pages made from the programs' own --help at build time, so they cannot
-# drift from what the programs say.
+# drift from what the programs say; what --help cannot show (the examples of
+# tessmar-cli(1)) is added from cmake/*.h2m.
 find_program(TESSMAR_HELP2MAN help2man)
 find_program(TESSMAR_GZIP gzip)
 if(TESSMAR_HELP2MAN AND TESSMAR_GZIP)
@@ -28,9 +58,10 @@ if(TESSMAR_HELP2MAN AND TESSMAR_GZIP)
     OUTPUT ${man_dir}/tessmar-cli.1.gz
     COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:tessmar-cli>
             "-DNAME_LINE=cut, check and scan regional custom geoids from the command line"
-            "-DSEE_ALSO=.BR tessmar (1)" -DHELP2MAN=${TESSMAR_HELP2MAN} -DGZIP=${TESSMAR_GZIP}
+            "-DSEE_ALSO=.BR tessmar (1)" -DEXTRA=${CMAKE_CURRENT_LIST_DIR}/tessmar-cli.h2m
+            -DHELP2MAN=${TESSMAR_HELP2MAN} -DGZIP=${TESSMAR_GZIP}
             -DOUTPUT=${man_dir}/tessmar-cli.1.gz -P ${CMAKE_CURRENT_LIST_DIR}/ManPage.cmake
-    DEPENDS tessmar-cli ${CMAKE_CURRENT_LIST_DIR}/ManPage.cmake
+    DEPENDS tessmar-cli ${CMAKE_CURRENT_LIST_DIR}/ManPage.cmake ${CMAKE_CURRENT_LIST_DIR}/tessmar-cli.h2m
     COMMENT "Man page tessmar-cli(1) from tessmar-cli --help"
     VERBATIM)
   if(TARGET tessmar)
@@ -50,32 +81,3 @@ if(TESSMAR_HELP2MAN AND TESSMAR_GZIP)
 else()
   message(WARNING "help2man or gzip not found (scripts/deps installs them): no man pages are made or installed")
 endif()
-
-# cpack -G DEB: the package's library dependencies are computed from the
-# programs (dpkg-shlibdeps), not listed by hand.
-set(TESSMAR_PACKAGE_MAINTAINER "Tessmar maintainers <maintainers@tessmar.invalid>"
-    CACHE STRING "The Maintainer field of the Debian package")
-set(CPACK_PACKAGE_NAME tessmar)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "${TESSMAR_PACKAGE_MAINTAINER}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "regional custom geoids cut from global geoid grids, and checked")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "Tessmar cuts a regional custom geoid out of a global geoid-undulation grid
-(EGM2008, 2.5' or 1'), checks the cut grid at a point against its source and
-scans it for its largest error. Surveyors and geodesists use the files it
-writes in field software. Geoid grids GDAL reads (GeoTIFF, GTX, ...) become
-source models; custom geoids are written as GeoTIFF grids for PROJ, or as GTX.
-
-The package holds the desktop program (Qt 6), tessmar, and its command-line
-twin, tessmar-cli, which runs the same operations headless.")
-set(CPACK_GENERATOR DEB)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION science)
-set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_STRIP_FILES ON)
-if(TARGET tessmar)
-  # A plugin, which dpkg-shlibdeps cannot see: without it the window cannot open.
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-endif()
-include(CPack)

@@ -96,7 +96,8 @@ int main(int argc, char** argv) {
       "programs; Ctrl-C stops it after the lines in hand (exit status 130). Exit\n"
       "status 1 when any line was refused.\n"
       "Example:\n"
-      "  tessmar-cli --data-dir /data/egm2008 --output tokyo check --lat \"35 40 37.8\" --lon \"139 44 52.3\"");
+      "  tessmar-cli --data-dir /data/egm2008 --output tokyo check \\\n"
+      "      --lat \"35 40 37.8\" --lon \"139 44 52.3\"");
 
   TScanOptions scan;
   CLI::App* scanCommand =
@@ -118,7 +119,8 @@ int main(int argc, char** argv) {
       "largest and the most negative difference, custom - source (the custom value\n"
       "rounded to float32), in metres, with their places.\n"
       "Example:\n"
-      "  tessmar-cli --data-dir /data/egm2008 --output tokyo scan --precision 2.0 --heatmap tokyo_error.png");
+      "  tessmar-cli --data-dir /data/egm2008 --output tokyo scan \\\n"
+      "      --precision 2.0 --heatmap tokyo_error.png");
 
   TMapOptions map;
   CLI::App* mapCommand = app.add_subcommand(
@@ -142,7 +144,8 @@ int main(int argc, char** argv) {
       "The region is drawn in black with its three-cell margin, the custom geoid file's extent in magenta;\n"
       "longitudes run from -180, or from 0 for a region across 180 degrees.\n"
       "Example:\n"
-      "  tessmar-cli --data-dir /data/egm2008 --output tokyo map --png tokyo_map.png --width 1440");
+      "  tessmar-cli --data-dir /data/egm2008 --output tokyo map \\\n"
+      "      --png tokyo_map.png --width 1440");
 
   // import and import-gtx take the same options.
   const auto importOptions = [&](CLI::App* command, TImportOptions& import, const std::string& file) {
@@ -171,7 +174,8 @@ int main(int argc, char** argv) {
       "Refused: more than one band, projected or rotated rasters, datums other than WGS 84, spacings\n"
       "that are not 100/n degrees, source grids of 2 GiB or more.\n"
       "Example:\n"
-      "  tessmar-cli --settings demo.ini --data-dir demo import us_nga_egm96_15.tif --title \"EGM96 15'x15'\"");
+      "  tessmar-cli --settings demo.ini --data-dir demo import \\\n"
+      "      us_nga_egm96_15.tif --title \"EGM96 15'x15'\"");
 
   TImportOptions importGtx;
   importGtx.GtxOnly = true;
@@ -182,8 +186,8 @@ int main(int argc, char** argv) {
       "As import, for GTX files only. A whole-circle grid is turned to start at 0 degrees east;\n"
       "-88.8888 nodes have no value.\n"
       "Example:\n"
-      "  tessmar-cli --settings demo.ini --data-dir demo import-gtx /usr/share/proj/egm96_15.gtx \\\n"
-      "      --title \"EGM96 15'x15'\"");
+      "  tessmar-cli --settings demo.ini --data-dir demo import-gtx \\\n"
+      "      /usr/share/proj/egm96_15.gtx --title \"EGM96 15'x15'\"");
 
   TExportOptions exportGrid;
   CLI::App* exportCommand = app.add_subcommand(
@@ -199,7 +203,8 @@ int main(int argc, char** argv) {
       "as -32768. A GTX has them as -88.8888. A grid that fits in -180..180 degrees of longitude is\n"
       "written there, one across 180 degrees in 0..360.\n"
       "Example:\n"
-      "  tessmar-cli --data-dir /data/egm2008 --output tokyo export --format GTiff\n"
+      "  tessmar-cli --data-dir /data/egm2008 --output tokyo export \\\n"
+      "      --format GTiff\n"
       "  cct +proj=vgridshift +grids=/data/egm2008/tokyo.tif");
 
   TExportOptions exportGtx;

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# deb_test.sh CPACK BUILD_DIR VERSION WITH_WINDOW(0|1): builds the Debian
-# package from the build tree, unpacks it into a scratch root and runs the
-# programs from there: what `apt install ./tessmar_*.deb` would put in /usr.
+# deb_test.sh CPACK SOURCE_DIR BUILD_DIR VERSION WITH_WINDOW(0|1) RELEASE_BUILD(0|1):
+# builds the Debian package from the build tree, has lintian judge it (a release
+# build's: optimised, no sanitizers), unpacks it into a scratch root and runs
+# the programs from there: what `apt install ./tessmar_*.deb` would put in /usr.
 set -euo pipefail
-cpack=$1 build=$2 version=$3 window=$4
+cpack=$1 source=$2 build=$3 version=$4 window=$5 release=$6
 work=$build/package-test
 rm -rf "$work"
 mkdir -p "$work"
@@ -20,6 +21,21 @@ debs=("$work"/out/tessmar_"$version"_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "no single tessmar_${version}_*.deb in $(ls "$work/out")"
 deb=${debs[0]}
 echo "package: $(basename "$deb")"
+
+# Debian's own checks, pedantic: no error, no warning, and an informational tag
+# only where cmake/lintian-overrides says why it is overridden.
+if ((release)); then
+  command -v lintian >/dev/null || fail "lintian is missing: run scripts/deps"
+  status=0
+  lintian --pedantic --display-info --fail-on error,warning,info,pedantic "$deb" >"$work/lintian.log" 2>&1 || status=$?
+  tags=$(grep -E '^[A-Z]: ' "$work/lintian.log" || true)
+  [ "$status" -eq 0 ] && [ -z "$tags" ] || { cat "$work/lintian.log"; fail "lintian --pedantic (status $status)"; }
+  echo "lintian --pedantic: no tags"
+  # Every override under the comment that gives its reason (lintian shows it with the override).
+  dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/lintian/overrides/tessmar >"$work/overrides"
+  awk 'NF == 0 { why = 0; next } /^#/ { why = 1; next } !why { print "no reason above: " $0; bad = 1 } END { exit bad }' \
+    "$work/overrides" || fail "a lintian override without its reason"
+fi
 
 # The control fields; the libraries computed from the programs, not listed by hand.
 field() { dpkg-deb -f "$deb" "$1"; }
@@ -57,6 +73,39 @@ for exe in "$root"/usr/bin/* "$module"; do
   ! LC_ALL=C readelf -d "$exe" | grep -Eq "R(UN)?PATH" || fail "$(basename "$exe") keeps a run path"
 done
 
+# Hardened and stripped as Debian's own, beyond what lintian sees: the stack
+# protector in every binary, no symbol table, no debug information.
+for exe in "$root"/usr/bin/* "$module"; do
+  ((!release)) || grep -q __stack_chk_fail <<<"$(LC_ALL=C readelf -W --dyn-syms "$exe")" ||
+    fail "$(basename "$exe") lacks the stack protector"
+  ! grep -Eq '\.(symtab|debug_[a-z]+|comment) ' <<<"$(LC_ALL=C readelf -W -S "$exe")" || fail "$(basename "$exe") is not stripped"
+done
+# No maintainer scripts: the module is private, found by the program's path to it, and needs no ldconfig.
+dpkg-deb -e "$deb" "$work/control"
+scripts=$(ls "$work/control" | grep -Evx 'control|md5sums' || true)
+[ -z "$scripts" ] || fail "maintainer scripts in the package: $scripts"
+
+# The licence as Debian reads it (DEP-5), to the letter LICENSE's.
+copyright=$root/usr/share/doc/tessmar/copyright
+grep -qx "Copyright: $(sed -n 's/^Copyright (c) //p' "$source/LICENSE")" "$copyright" || fail "copyright: $(cat "$copyright")"
+diff <(sed -n '/^Permission/,$p' "$source/LICENSE") <(sed -n '/^License: Expat$/,$p' "$copyright" | sed '1d; s/^ //; s/^\.$//') ||
+  fail "the licence text in usr/share/doc/tessmar/copyright is not LICENSE's"
+grep -q "^tessmar ($version) " <<<"$(zcat "$root/usr/share/doc/tessmar/changelog.gz")" || fail "changelog.gz"
+# The system's folder for the source grids, the package's and empty.
+[ -d "$root/usr/share/tessmar" ] && [ -z "$(ls -A "$root/usr/share/tessmar")" ] || fail "no empty usr/share/tessmar/"
+
+# The man pages fit 80 columns, as man sets them.
+for p in "$root"/usr/share/man/man1/*.1.gz; do
+  text=$(MANWIDTH=80 LC_ALL=C man -l "$p" 2>/dev/null)
+  grep -q "^NAME" <<<"$text" || fail "man -l $(basename "$p") shows no page"
+  wide=$(awk 'length > 80' <<<"$text")
+  [ -z "$wide" ] || fail "$(basename "$p") runs past 80 columns:"$'\n'"$wide"
+done
+examples=$(MANWIDTH=80 LC_ALL=C man -l "$root/usr/share/man/man1/tessmar-cli.1.gz" 2>/dev/null | sed -n '/^EXAMPLES/,/^[A-Z]/p')
+for example in "--output tokyo convert" "check --points - >" "--heatmap tokyo_error.png" "cct +proj=vgridshift"; do
+  grep -qF -- "$example" <<<"$examples" || fail "tessmar-cli.1's EXAMPLES lack \"$example\": $examples"
+done
+
 # The man pages: made from the programs' help, every subcommand in its page.
 cli=$root/usr/bin/tessmar-cli
 page=$(zcat "$root/usr/share/man/man1/tessmar-cli.1.gz")
@@ -74,7 +123,13 @@ if ((window)); then
   grep -q "version" <<<"$page" || fail "tessmar.1 lacks --version"
   desktop=$root/usr/share/applications/tessmar.desktop
   grep -qx "Exec=tessmar %F" "$desktop" && grep -qx "Icon=tessmar" "$desktop" || fail "tessmar.desktop: $(cat "$desktop")"
-  if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$desktop" || fail "tessmar.desktop"; fi
+  desktop-file-validate "$desktop" || fail "tessmar.desktop"
+  # The file type it opens, as shared-mime-info builds its database: by name.
+  grep -qx "MimeType=application/x-tessmar-qdat;" "$desktop" || fail "tessmar.desktop: $(cat "$desktop")"
+  mkdir -p "$work/mime/packages"
+  cp "$root/usr/share/mime/packages/tessmar.xml" "$work/mime/packages/"
+  update-mime-database "$work/mime" >"$work/mime.log" 2>&1 || { cat "$work/mime.log"; fail "update-mime-database"; }
+  grep -qxF "50:application/x-tessmar-qdat:*.qdat" "$work/mime/globs2" || fail "no *.qdat: $(cat "$work/mime/globs2")"
   # No display here: --version must be answered without the window system.
   [ "$(QT_QPA_PLATFORM=none-here "$root/usr/bin/tessmar" --version)" = "tessmar $version" ] || fail "tessmar --version"
 fi
