@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const double value = WindowSpline(g, MaxWindow, lat, lon);
     FUZZ_CHECK(fuzz::SameValue(spline(lat, lon), value));  // the kept window gives what a fresh one does
     (void)CustomValue(&g, lat, lon);
-    (void)BilinearValue(g, g.RowPosition(ClampLatitude(lat)), g.ColPosition(WrapLongitude(lon)));
+    (void)BilinearValue(g, g.RowPosition(ClampLatitude(lat)), g.ColPosition(g.GridLongitude(lon)));
   }
 
   // The export writes the header and every node, nothing more.

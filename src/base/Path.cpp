@@ -20,6 +20,11 @@ void RefuseToReplace(const std::string& path, const char* kind, bool overwrite) 
   if (!overwrite && PathExists(path)) throw TError(std::string("The ") + kind + " already exists: " + path);
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 bool FileExists(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);

@@ -43,6 +43,8 @@ inline std::string AsFolder(std::string folder) {
 bool PathExists(const std::string& path);
 // A regular file is at path (what a grid or settings file must be).
 bool FileExists(const std::string& path);
+// A folder is at path.
+bool IsFolder(const std::string& path);
 
 // Throws TError "The <kind> already exists: <path>" when something is at path
 // and may not be replaced: the one refusal of every writer that asks first.

@@ -117,17 +117,29 @@ int RunModels(const TGlobalOptions& global) {
   for (int i = 0; i < 2; ++i) {
     const TGeoidModel& m = session.GeoidModels[i];
     const std::string path = ModelFilePath(session.DataDir, m);
-    const bool found = FileExists(path);
-    any = any || found;
+    // Opened as a command would open it: a file of the wrong size is no model.
+    const TSourceOpen opened = OpenSource(session.DataDir, m);
+    const bool found = opened.Failure != TSourceFailure::NotFound;
+    const bool usable = opened.Grid != nullptr;
+    any = any || usable;
+    const std::string why = usable ? "" : found ? opened.Reason : "missing";
     if (global.Json)
-      models.push_back(
-          {{"entry", i}, {"title", m.title}, {"path", path}, {"found", found}, {"selected", i == selected}});
+      models.push_back({{"entry", i},
+                        {"title", m.title},
+                        {"path", path},
+                        {"found", found},
+                        {"usable", usable},
+                        {"reason", usable ? TJson(nullptr) : TJson(why.empty() ? "no grid geometry" : why)},
+                        {"selected", i == selected}});
     else
       std::cout << (i == selected ? "* " : "  ") << i << "  " << m.title << "\n     " << path
-                << (found ? "" : "  (missing)") << '\n';
+                << (usable  ? ""
+                    : found ? "  (unusable: " + (why.empty() ? "no grid geometry" : why) + ")"
+                            : "  (missing)")
+                << '\n';
   }
   if (global.Json) std::cout << TJson{{"dataDir", session.DataDir}, {"models", models}}.dump() << '\n';
-  if (!any) std::cerr << "No source grid file is in the data folder " << session.DataDir << "\n";
+  if (!any) std::cerr << "No usable source grid file is in the data folder " << session.DataDir << "\n";
   return any ? ExitDone : ExitFailed;
 }
 

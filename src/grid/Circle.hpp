@@ -12,24 +12,6 @@
 
 namespace tessmar {
 
-// A longitude as the grids take it: one turn added below 0, one taken away
-// above 360; anything else stays (a grid past 360 reads it there).
-inline double WrapLongitude(double lon) noexcept {
-  if (lon < 0) return lon + 360;
-  if (lon > 360) return lon - 360;
-  return lon;
-}
-
-// A longitude as a grid from west to east (one spacing past its last column)
-// reads it: wrapped, and on a grid that crosses 0 degrees and so runs past 360,
-// one west of the grid taken 360 further east, where its nodes are. shiftsEast:
-// the grid may run past 360 (TGridLayout).
-inline double GridLongitude(double lon, double west, double east, bool shiftsEast) noexcept {
-  lon = WrapLongitude(lon);
-  if (shiftsEast && east > 360 && lon < west) lon += 360;
-  return lon;
-}
-
 // A typed longitude as a conversion takes it: one turn added below 0 (once at
 // most), so a region's corners lie in 0 .. 360 as the source grids do.
 inline double EastFromZero(double lon) noexcept { return lon < 0 ? lon + 360 : lon; }
@@ -44,11 +26,23 @@ inline double ShownLongitude(double lon) noexcept {
 }
 
 // Any angle brought into [0, 360): a value a hair below 0 that would come to
-// 360 in the sum is 0, where it lies.
+// 360 in the sum is 0, where it lies. Exact: a turn taken away or added is
+// the same subtraction or addition done once.
 inline double AngleInCircle(double degrees) noexcept {
   double d = std::fmod(degrees, 360.0);
   if (d < 0) d += 360;
   return d >= 360 ? 0 : d;
+}
+
+// A longitude as a grid from west to east (one spacing past its last column)
+// reads it: any turn of it (360 and -360 are 0, 720 is 0) brought into
+// [0, 360), and on a grid that crosses 0 degrees and so runs past 360, one
+// west of the grid taken 360 further east, where its nodes are. shiftsEast:
+// the grid may run past 360 (TGridLayout).
+inline double GridLongitude(double lon, double west, double east, bool shiftsEast) noexcept {
+  lon = AngleInCircle(lon);
+  if (shiftsEast && east > 360 && lon < west) lon += 360;
+  return lon;
 }
 
 // A latitude as the grids take it: beyond 90 is 90, below -90 (by more than a

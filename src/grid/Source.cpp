@@ -1,15 +1,45 @@
 #include "grid/Source.hpp"
 
+#include <cstdint>
 #include <limits>
 
+#include "base/Numeric.hpp"
+#include "base/Path.hpp"
 #include "grid/Circle.hpp"
 
 namespace tessmar {
 
-std::unique_ptr<TGeoidGrid> OpenSourceGrid(const std::string& dataDir, const TGeoidModel& model) {
+TSourceOpen OpenSource(const std::string& dataDir, const TGeoidModel& model) {
+  TSourceOpen result;
+  const std::string path = ModelFilePath(dataDir, model);
   TMappedFile file;
-  if (!file.Open(ModelFilePath(dataDir, model))) return nullptr;
-  return TGeoidGrid::Make(std::move(file), ModelLayout(model));
+  if (!file.Open(path)) {
+    result.Failure = IsFolder(path) ? TSourceFailure::NotUsable : TSourceFailure::NotFound;
+    if (result.Failure == TSourceFailure::NotUsable) result.Reason = "it is a folder";
+    return result;
+  }
+  // Counts below 2^31 each: the product of the two and 4 fits in 64 unsigned bits.
+  if (model.nrows >= 0 && model.ncols >= 0) {
+    const std::uint64_t expected =
+        static_cast<std::uint64_t>(model.nrows) * static_cast<std::uint64_t>(model.ncols) * 4;
+    if (static_cast<std::uint64_t>(file.Size()) != expected) {
+      result.Failure = TSourceFailure::NotUsable;
+      result.Reason =
+          "it is " + IntToGroupedStr(file.Size()) + " bytes where its catalogue entry gives " +
+          std::to_string(model.nrows) + " records of " + std::to_string(model.ncols) + " words, " +
+          (expected <= static_cast<std::uint64_t>(INT64_MAX) ? IntToGroupedStr(static_cast<std::int64_t>(expected))
+                                                             : std::to_string(expected)) +
+          " bytes: a download that did not finish, or another file under this name";
+      return result;
+    }
+  }
+  result.Grid = TGeoidGrid::Make(std::move(file), ModelLayout(model));
+  if (!result.Grid) result.Failure = TSourceFailure::NoGeometry;
+  return result;
+}
+
+std::unique_ptr<TGeoidGrid> OpenSourceGrid(const std::string& dataDir, const TGeoidModel& model) {
+  return OpenSource(dataDir, model).Grid;
 }
 
 namespace {

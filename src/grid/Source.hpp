@@ -10,8 +10,25 @@
 
 namespace tessmar {
 
-// The model's grid file in dataDir, opened; null when it cannot be mapped or
-// the model's spacings give no grid geometry.
+// Why a source grid did not open.
+enum class TSourceFailure : std::uint8_t {
+  None,
+  NotFound,    // no file at the path, or it cannot be read
+  NotUsable,   // a folder, or a file whose size is not what the catalogue entry gives
+  NoGeometry,  // the entry's spacings give no grid
+};
+
+struct TSourceOpen {
+  std::unique_ptr<TGeoidGrid> Grid;  // null on failure
+  TSourceFailure Failure = TSourceFailure::None;
+  std::string Reason;  // NotUsable: why, with the sizes, for the user
+};
+
+// The model's grid file in dataDir, opened and checked against its catalogue
+// entry: exactly nrows records of ncols 4-byte words, so that no node of it
+// is read from a file of another grid or from an unfinished download.
+TSourceOpen OpenSource(const std::string& dataDir, const TGeoidModel& model);
+// OpenSource's grid; null on any failure.
 std::unique_ptr<TGeoidGrid> OpenSourceGrid(const std::string& dataDir, const TGeoidModel& model);
 
 // The grid's value at the node nearest to (lat, lon), degrees; NaN when none.

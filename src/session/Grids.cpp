@@ -7,10 +7,17 @@ namespace tessmar {
 
 bool OpenModel(TSession& session, const TGeoidModel& model) {
   session.SourceGrid.reset();  // one open file per grid: the old one goes first
-  session.SourceGrid = OpenSourceGrid(session.DataDir, model);
+  TSourceOpen opened = OpenSource(session.DataDir, model);
+  session.SourceGrid = std::move(opened.Grid);
   if (session.SourceGrid) return true;
-  session.View.CenteredMessageDlg("Geoid file is not found: \r\n" + model.fname, TMsgDlgType::Error, mbOK, 0);
+  session.View.CenteredMessageDlg(SourceOpenText(model, opened), TMsgDlgType::Error, mbOK, 0);
   return false;
+}
+
+std::string SourceOpenText(const TGeoidModel& model, const TSourceOpen& opened) {
+  if (opened.Failure == TSourceFailure::NotUsable)
+    return "Geoid file is not usable: \r\n" + model.fname + "\r\n\r\n" + opened.Reason;
+  return "Geoid file is not found: \r\n" + model.fname;
 }
 
 int SelectedModelIndex(const TGeoidModels& models, std::string_view title) { return title == models[0].title ? 0 : 1; }

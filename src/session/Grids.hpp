@@ -13,8 +13,13 @@
 namespace tessmar {
 
 // Opens SourceGrid from DataDir + model.fname. False after the message
-// "Geoid file is not found: " CR LF fname; SourceGrid is then closed.
+// (SourceOpenText); SourceGrid is then closed.
 bool OpenModel(TSession& session, const TGeoidModel& model);
+
+// Why a model's grid did not open, as the user is told: "Geoid file is not
+// found: " CR LF fname; for a file that is there but cannot serve (a folder,
+// the wrong size), "Geoid file is not usable: " CR LF fname CR LF CR LF and why.
+std::string SourceOpenText(const TGeoidModel& model, const TSourceOpen& opened);
 
 // What an operation works on, as the window's selection names it: a catalogue
 // entry (0 or 1, as SelectedModelIndex reads ComboBoxGeoid's text) and the

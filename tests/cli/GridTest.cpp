@@ -264,7 +264,7 @@ TEST_F(CliTest, ImportAndExportFailuresSayWhyAndWriteNothing) {
   // No source grid in the folder: models says so.
   TRun models = Run({"--data-dir", data.Path(), "models"});
   EXPECT_EQ(models.Status, 1);
-  EXPECT_NE(models.Err.find("No source grid file is in the data folder " + data.Path()), std::string::npos);
+  EXPECT_NE(models.Err.find("No usable source grid file is in the data folder " + data.Path()), std::string::npos);
 
   // No custom geoid file to export.
   TRun none = Run({"--output", "none", "export-gtx"});

@@ -140,6 +140,21 @@ TEST_F(InterpolationTest, CustomGridAcrossZeroTakesEasternLongitudes) {
   EXPECT_TRUE(std::isnan(WindowSpline(*plain, 6, lat, 5)));
 }
 
+// 360, -360 and 720 are the angle they are on every grid: a regional grid
+// whose west edge is 0 reads them at its first column (360 once read nothing).
+TEST_F(InterpolationTest, EveryTurnOfALongitudeReadsTheSameValue) {
+  for (const double west : {0.0, 349.75}) {
+    const TGeoidGrid& g = OpenCustom({20, 200, 40, west, 1.0 / 12, 1.0 / 12});
+    const double lat = g.north - 5.0 / 12;
+    for (const double lon : {west, west + 0.3, 3.3})
+      for (const double turns : {360.0, -360.0, 720.0, -720.0}) {
+        const float once = CustomValue(Session, lat, lon), turned = CustomValue(Session, lat, lon + turns);
+        EXPECT_FALSE(std::isnan(once)) << west << ' ' << lon;
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(turned), std::bit_cast<std::uint32_t>(once)) << lon << ' ' << turns;
+      }
+  }
+}
+
 TEST_F(InterpolationTest, CustomGridStartingWestOfZeroMissesNegativeLongitudes) {
   OpenCustom({20, 40, 40, -0.25, 1.0 / 12, 1.0 / 12});
   EXPECT_TRUE(std::isnan(CustomValue(Session, 40.5, -0.1)));  // read as 359.9
