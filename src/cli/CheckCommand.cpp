@@ -2,7 +2,6 @@
 #include "cli/Commands.hpp"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +12,7 @@
 
 #include "accuracy/PointCheck.hpp"
 #include "base/CoordText.hpp"
+#include "base/Platform.hpp"
 #include "base/PointLine.hpp"
 #include "base/WorkPool.hpp"
 #include "cli/Context.hpp"
@@ -124,8 +124,7 @@ bool WriteAll(const std::string& text) {
 
 // Nothing more to read at once: a coprocess waits for its answers.
 bool InputIdle(int fd) {
-  pollfd p{fd, POLLIN, 0};
-  return ::poll(&p, 1, 0) == 0;
+  return !InputPending(fd);
 }
 
 // Reads the points file (or standard input) as it comes and answers every
@@ -140,7 +139,7 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
   // missing file was reported once, by the open.
   const bool custom = OpenCustomFile(session, CustomGeoidFileName(session));
 
-  const int fd = source == "-" ? STDIN_FILENO : ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = source == "-" ? STDIN_FILENO : OpenForReading(source);
   if (fd < 0) {
     std::cerr << "Error: cannot read " << source << "\n";
     return ExitUsage;

@@ -228,6 +228,7 @@ int main(int argc, char** argv) {
     return ExitUsage;
   }
   tessmar::cli::InstallInterruptHandler();
+  tessmar::UseBinaryStandardStreams();
   // Whatever leaves a command (a full disk, memory) is its failure, reported.
   try {
     if (convertCommand->parsed()) return RunConvert(global, convert);

@@ -3,9 +3,11 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <stdexcept>
 #include <vector>
 
 #include "TestGrids.hpp"
+#include "base/Platform.hpp"
 #include "grid/Source.hpp"
 #include "view/Grids.hpp"
 
@@ -137,6 +139,32 @@ TEST_F(SourceGridTest, TruncatedFileReadsNaNPastItsEnd) {
   EXPECT_TRUE(std::isnan(Session.SourceGrid->ReadNode(5, 9)));
   EXPECT_TRUE(std::isnan(Session.SourceGrid->ReadNode(18, 0)));
   ExpectRunsReadAsNodes(*Session.SourceGrid);
+}
+
+// A grid that another program changes while it is open never feeds wrong
+// nodes. Replaced (a new file renamed over it, as every writer here does), it
+// keeps reading the bytes it opened, on both systems. Linux lets a mapped file
+// shrink: the bus error guard catches that (the scan and conversion tests of a
+// truncated grid). Windows refuses both the truncation and a write in place.
+TEST_F(SourceGridTest, FileChangedByAnotherProgramWhileOpenKeepsItsNodes) {
+  TGeoidModel m = Globe10();
+  const std::string path = Dir.File(m.fname);
+  ASSERT_TRUE(OpenModel(Session, m));
+  const TGeoidGrid& g = *Session.SourceGrid;
+
+  const std::string other = Dir.File("other");
+  test::WriteSourceGrid(other, m, [](int, int) { return 99.0f; });
+  ASSERT_TRUE(MoveIntoPlace(other, path));
+  EXPECT_EQ(g.ReadNode(18, 35), Tag(18, 35));
+  ExpectRunsReadAsNodes(g);
+
+  if (!test::MappedFilesCanShrink) {
+    ASSERT_TRUE(OpenModel(Session, m));  // the new file, 99 everywhere
+    EXPECT_FALSE(test::TruncateFromAnotherProcess(path));
+    EXPECT_THROW(test::PokeWord(path, 0, 1.0f), std::runtime_error);
+    EXPECT_EQ(Session.SourceGrid->ReadNode(18, 35), 99.0f);
+    EXPECT_FALSE(Session.SourceGrid->FileChanged());
+  }
 }
 
 TEST_F(SourceGridTest, GeometryThatPointsOutsideTheFileReadsNaN) {
