@@ -26,7 +26,9 @@ TTempDir::TTempDir() {
     std::snprintf(name, sizeof name, "tessmar-test-%08x", static_cast<unsigned>(entropy()));
     std::error_code error;
     if (fs::create_directory(root / name, error)) {  // false when it was there already
-      FPath = AsFolder(Utf8Path(root / name));
+      // "/"-separated on Windows too, as paths typed there may be.
+      const std::u8string path = (root / name).generic_u8string();
+      FPath = AsFolder(std::string(path.begin(), path.end()));
       return;
     }
   }

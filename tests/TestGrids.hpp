@@ -56,8 +56,9 @@ float GtxValue(const std::vector<unsigned char>& bytes, const TGtxLayout& layout
 // would while this one has it mapped: true when done, false when the system
 // refuses (Windows, while the file is open here). Throws for other failures.
 bool TruncateFromAnotherProcess(const std::string& path);
-// Another program can truncate a file this one has mapped (Linux, not Windows).
-extern const bool MappedFilesCanShrink;
+// The system refuses another program's truncation, write or replacement of a
+// grid file while this one has it open (Windows), or allows all three (Linux).
+extern const bool OpenFilesAreLocked;
 // Sets an environment variable of this process; null removes it.
 void SetEnvironment(const char* name, const char* value);
 

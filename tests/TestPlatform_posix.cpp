@@ -9,7 +9,7 @@
 
 namespace tessmar::test {
 
-const bool MappedFilesCanShrink = true;
+const bool OpenFilesAreLocked = false;
 
 bool TruncateFromAnotherProcess(const std::string& path) {
   const pid_t child = ::fork();

@@ -11,7 +11,7 @@
 
 namespace tessmar::test {
 
-const bool MappedFilesCanShrink = false;
+const bool OpenFilesAreLocked = true;
 
 // The system checks sharing and mappings for every process alike, so this one
 // stands in for the other program: it asks for the file as an editor would.

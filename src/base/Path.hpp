@@ -29,10 +29,14 @@ inline std::string BaseName(std::string_view path) {
   return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-// folder as a folder's text: a separator added when it does not end in one;
+// folder as a folder's text: a separator added when it does not end in one,
+// the one it already uses ("/data/geoid" stays "/"-separated on Windows too);
 // an empty folder stays empty (the current folder, as a prefix).
 inline std::string AsFolder(std::string folder) {
-  if (!folder.empty() && PathSeparators.find(folder.back()) == std::string_view::npos) folder += PreferredSeparator;
+  if (folder.empty()) return folder;
+  const std::size_t last = folder.find_last_of(PathSeparators);
+  if (last == folder.size() - 1) return folder;
+  folder += last != std::string::npos && folder[last] != ':' ? folder[last] : PreferredSeparator;
   return folder;
 }
 
