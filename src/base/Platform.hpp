@@ -103,6 +103,7 @@ std::string UserSettingsRoot();
 void CatchConsoleInterrupt();
 bool ConsoleInterrupted() noexcept;
 // Input is waiting on fd (a pipe, a terminal, a file): a read would not block.
+// (A Windows console says no: its reads come a line at a time.)
 bool InputPending(int fd);
 // Standard input, output and error pass bytes as they are (on Windows no CR
 // before LF, no end at Ctrl-Z).

@@ -247,7 +247,9 @@ bool InputPending(int fd) {
       return !::PeekNamedPipe(h, nullptr, 0, nullptr, &available, nullptr) || available > 0;
     }
     case FILE_TYPE_CHAR:
-      return ::WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
+      // A console signals every event (a key let go, a click), not only a
+      // line: a read returns a line at a time, so each is answered at once.
+      return false;
     default:
       return true;  // a file's read never waits
   }
