@@ -56,6 +56,8 @@ float GtxValue(const std::vector<unsigned char>& bytes, const TGtxLayout& layout
 // would while this one has it mapped: true when done, false when the system
 // refuses (Windows, while the file is open here). Throws for other failures.
 bool TruncateFromAnotherProcess(const std::string& path);
+// The tests run on Windows (where "\\" and a drive's ":" separate paths too).
+extern const bool OnWindows;
 // The system refuses another program's truncation, write or replacement of a
 // grid file while this one has it open (Windows), or allows all three (Linux).
 extern const bool OpenFilesAreLocked;

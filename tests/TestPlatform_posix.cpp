@@ -9,6 +9,7 @@
 
 namespace tessmar::test {
 
+const bool OnWindows = false;
 const bool OpenFilesAreLocked = false;
 
 bool TruncateFromAnotherProcess(const std::string& path) {

@@ -11,6 +11,7 @@
 
 namespace tessmar::test {
 
+const bool OnWindows = true;
 const bool OpenFilesAreLocked = true;
 
 // The system checks sharing and mappings for every process alike, so this one
