@@ -1,32 +1,44 @@
 #include "TestGrids.hpp"
 
-#include <fcntl.h>
 #include <png.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
+
+#include "base/Path.hpp"
 
 namespace tessmar::test {
 
 namespace fs = std::filesystem;
 
 TTempDir::TTempDir() {
-  std::string pattern = (fs::temp_directory_path() / "tessmar-test-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
-  FPath = pattern + "/";
+  const fs::path root = fs::temp_directory_path();
+  std::random_device entropy;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "tessmar-test-%08x", static_cast<unsigned>(entropy()));
+    std::error_code error;
+    if (fs::create_directory(root / name, error)) {  // false when it was there already
+      // "/"-separated on Windows too, as paths typed there may be.
+      const std::u8string path = (root / name).generic_u8string();
+      FPath = AsFolder(std::string(path.begin(), path.end()));
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a temporary folder");
 }
 
 TTempDir::~TTempDir() {
   std::error_code ignored;
-  fs::permissions(FPath, fs::perms::owner_all, fs::perm_options::add, ignored);
-  fs::remove_all(FPath, ignored);
+  fs::permissions(NativePath(FPath), fs::perms::owner_all, fs::perm_options::add, ignored);
+  fs::remove_all(NativePath(FPath), ignored);
 }
 
 namespace {
@@ -38,13 +50,13 @@ void AppendFloat(std::vector<unsigned char>& out, float value) {
 }  // namespace
 
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(NativePath(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 std::vector<unsigned char> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(NativePath(path), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
@@ -109,13 +121,15 @@ float GtxValue(const std::vector<unsigned char>& bytes, const TGtxLayout& g, int
 
 void WriteSparseFile(const std::string& path, std::int64_t size) {
   WriteBytes(path, {});
-  fs::resize_file(path, static_cast<std::uintmax_t>(size));
+  fs::resize_file(NativePath(path), static_cast<std::uintmax_t>(size));
 }
 
 void PokeWord(const std::string& path, std::int64_t word, float value) {
-  const int fd = ::open(path.c_str(), O_WRONLY);
-  if (fd < 0 || ::pwrite(fd, &value, 4, word * 4) != 4) throw std::runtime_error("cannot poke " + path);
-  ::close(fd);
+  std::fstream file(NativePath(path), std::ios::in | std::ios::out | std::ios::binary);
+  file.seekp(word * 4);
+  file.write(reinterpret_cast<const char*>(&value), 4);
+  file.close();
+  if (!file) throw std::runtime_error("cannot poke " + path);
 }
 
 TPng ReadPng(const std::string& path) {
@@ -150,15 +164,6 @@ TPng ReadPng(const std::string& path) {
   png_destroy_read_struct(&png, &info, nullptr);
   std::fclose(file);
   return out;
-}
-
-void TruncateFromAnotherProcess(const std::string& path) {
-  const pid_t child = ::fork();
-  if (child < 0) throw std::runtime_error("cannot start a process");
-  if (child == 0) _exit(::truncate(path.c_str(), 0) == 0 ? 0 : 1);
-  int status = 0;
-  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    throw std::runtime_error("cannot truncate " + path);
 }
 
 TGeoidModel SmallModel(const std::string& fname, double spacing, double south, double west, int nlat, int nlon) {

@@ -51,9 +51,19 @@ void WriteGtx(const std::string& path, const TGtxLayout& layout, const TNodeFunc
 TGtxLayout GtxLayoutOf(const std::vector<unsigned char>& bytes);
 float GtxValue(const std::vector<unsigned char>& bytes, const TGtxLayout& layout, int row, int column);
 
+// What differs between the systems, in TestPlatform_posix.cpp and
+// TestPlatform_windows.cpp.
 // Truncates the file to nothing from a child process, as another program
-// would while this one has it mapped.
-void TruncateFromAnotherProcess(const std::string& path);
+// would while this one has it mapped: true when done, false when the system
+// refuses (Windows, while the file is open here). Throws for other failures.
+bool TruncateFromAnotherProcess(const std::string& path);
+// The tests run on Windows (where "\\" and a drive's ":" separate paths too).
+extern const bool OnWindows;
+// The system refuses another program's truncation, write or replacement of a
+// grid file while this one has it open (Windows), or allows all three (Linux).
+extern const bool OpenFilesAreLocked;
+// Sets an environment variable of this process; null removes it.
+void SetEnvironment(const char* name, const char* value);
 
 // A sparse file of the given size (reads as zeros) and single words poked into it.
 void WriteSparseFile(const std::string& path, std::int64_t size);

@@ -1,14 +1,12 @@
 #include "base/AtomicFile.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <random>
 
 #include "base/Path.hpp"
+#include "base/Platform.hpp"
 
 namespace tessmar {
 
@@ -27,9 +25,10 @@ bool TAtomicFile::Create() {
     char suffix[16];
     std::snprintf(suffix, sizeof suffix, ".%08x", static_cast<unsigned>(entropy()));
     FTemp = folder + "." + name + suffix + ".part";
-    FFd = ::open(FTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    bool taken = false;
+    FFd = CreateNewFile(FTemp, taken);
     if (FFd >= 0) return true;
-    if (errno != EEXIST) break;
+    if (!taken) break;
   }
   Failed(errno);
   FTemp.clear();
@@ -38,26 +37,19 @@ bool TAtomicFile::Create() {
 
 bool TAtomicFile::Write(const void* data, std::size_t size) {
   if (FFd < 0) return false;
-  const auto* p = static_cast<const unsigned char*>(data);
-  while (size > 0) {
-    const ssize_t n = ::write(FFd, p, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      Failed(n < 0 ? errno : ENOSPC);  // a write of nothing: the disk is full
-      return false;
-    }
-    p += n;
-    size -= static_cast<std::size_t>(n);
-    FSize += n;
+  if (!WriteAll(FFd, data, size)) {
+    Failed(errno);
+    return false;
   }
+  FSize += static_cast<std::int64_t>(size);
   return true;
 }
 
 bool TAtomicFile::Commit() {
   if (FFd < 0) return false;
-  const bool closed = ::close(FFd) == 0;
+  const bool closed = CloseFile(FFd);
   FFd = -1;
-  if (!closed || std::rename(FTemp.c_str(), FTarget.c_str()) != 0) {
+  if (!closed || !MoveIntoPlace(FTemp, FTarget)) {
     Failed(errno);
     Discard();
     return false;
@@ -67,9 +59,9 @@ bool TAtomicFile::Commit() {
 }
 
 void TAtomicFile::Discard() noexcept {
-  if (FFd >= 0) ::close(FFd);
+  if (FFd >= 0) CloseFile(FFd);
   FFd = -1;
-  if (!FTemp.empty()) ::unlink(FTemp.c_str());
+  if (!FTemp.empty()) RemoveFile(FTemp);
   FTemp.clear();
   FSize = 0;
 }

@@ -1,11 +1,9 @@
 #include "base/LineReader.hpp"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
+
+#include "base/Platform.hpp"
 
 namespace tessmar {
 
@@ -16,15 +14,15 @@ constexpr std::size_t ReadSize = 1 << 20;
 
 TLineReader::TLineReader(const std::string& path) {
   if (path == "-") {
-    FFd = STDIN_FILENO;
+    FFd = StandardInput;
   } else {
-    FFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    FFd = OpenForReading(path);
     FOwned = FFd >= 0;
   }
 }
 
 TLineReader::~TLineReader() {
-  if (FOwned) ::close(FFd);
+  if (FOwned) CloseFile(FFd);
 }
 
 bool TLineReader::Read() {
@@ -35,8 +33,8 @@ bool TLineReader::Read() {
   const std::size_t had = FInput.size();
   FInput.resize(had + ReadSize);
   // An interrupted read (Ctrl-C) reads nothing: the caller looks at the interrupt.
-  const ssize_t n = ::read(FFd, FInput.data() + had, ReadSize);
-  FInput.resize(had + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+  const std::ptrdiff_t n = ReadSome(FFd, FInput.data() + had, ReadSize);
+  FInput.resize(had + static_cast<std::size_t>(std::max<std::ptrdiff_t>(n, 0)));
   if (n < 0 && errno != EINTR) FFailed = FEnded = true;
   if (n == 0) FEnded = true;
   return true;
@@ -56,9 +54,6 @@ const std::vector<std::string_view>& TLineReader::Lines(std::size_t most) {
   return FLines;
 }
 
-bool TLineReader::Idle() const {
-  pollfd p{FFd, POLLIN, 0};
-  return ::poll(&p, 1, 0) == 0;
-}
+bool TLineReader::Idle() const { return !InputPending(FFd); }
 
 }  // namespace tessmar

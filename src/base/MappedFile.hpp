@@ -2,12 +2,14 @@
 // a node read is a bounds-checked load, not a system call. Move-only RAII handle;
 // concurrent reads are safe. Opening fails (returns false, the handle stays
 // closed) for a missing or unreadable path and for anything but a regular file.
-// Another program may truncate the file while it is mapped (the platform offers
+// On Linux another program may truncate the file while it is mapped (there is
 // no deny-write sharing): a read past the file's new end would end the process
 // with SIGBUS. A handler for it puts a page of zeros where the file's page was
 // and marks the mapping Changed, so the read goes on; the operations check
 // Changed once per row and report the file as changed. The guard costs nothing
-// until a page is missing.
+// until a page is missing. On Windows the file is open deny-write and a mapped
+// file cannot be truncated, so it never changes under the mapping; it may be
+// deleted or replaced, and the mapping keeps the bytes it had.
 #pragma once
 
 #include <cstddef>
@@ -36,8 +38,8 @@ class TMappedFile {
   // zeros instead. Stays set until the file is closed.
   bool Changed() const noexcept;
 
-  // Copies bytes [offset, offset + size) of the file to out with read calls, a
-  // kernel copy that beats touching the mapping for data read once; false
+  // Copies bytes [offset, offset + size) of the file to out with positioned
+  // reads, a kernel copy that beats touching the mapping for data read once; false
   // (out undefined) when the file no longer holds them.
   bool ReadAt(std::int64_t offset, void* out, std::size_t size) const noexcept;
 
@@ -50,7 +52,7 @@ class TMappedFile {
   const unsigned char* FData = nullptr;
   std::int64_t FSize = 0;
   bool FOpen = false;
-  int FFd = -1;     // kept open for ReadAt
+  int FFd = -1;     // kept open for ReadAt (the platform's descriptor)
   int FGuard = -1;  // the mapping's slot in the bus error guard; -1 unguarded
 };
 

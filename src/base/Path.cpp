@@ -1,9 +1,5 @@
 #include "base/Path.hpp"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -11,32 +7,8 @@
 
 namespace tessmar {
 
-bool PathExists(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0;
-}
-
 void RefuseToReplace(const std::string& path, const char* kind, bool overwrite) {
   if (!overwrite && PathExists(path)) throw TError(std::string("The ") + kind + " already exists: " + path);
-}
-
-bool IsFolder(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool FileExists(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-bool FolderIsWritable(const std::string& folder) {
-  std::string probe = (folder.empty() ? "./" : AsFolder(folder)) + "$$$XXXXXX";
-  const int fd = ::mkstemp(probe.data());
-  if (fd < 0) return false;
-  ::close(fd);
-  ::unlink(probe.c_str());
-  return true;
 }
 
 std::optional<std::string> ReadWholeStream(std::istream& in) {
@@ -46,7 +18,7 @@ std::optional<std::string> ReadWholeStream(std::istream& in) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(NativePath(path), std::ios::binary);
   if (!in) return std::nullopt;
   return ReadWholeStream(in);
 }

@@ -1,6 +1,4 @@
 // tessmar-cli check: one point, or a file of points.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -10,6 +8,7 @@
 #include "accuracy/PointCheck.hpp"
 #include "base/CoordText.hpp"
 #include "base/LineReader.hpp"
+#include "base/Platform.hpp"
 #include "base/PointLine.hpp"
 #include "base/WorkPool.hpp"
 #include "cli/Commands.hpp"
@@ -112,16 +111,6 @@ void RunJob(TJob& job, const TSession& session, const std::vector<std::string_vi
   }
 }
 
-bool WriteAll(const std::string& text) {
-  for (std::size_t done = 0; done < text.size();) {
-    const ssize_t n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // The answers of a points file in the order of its lines, job after job: every
 // line's answer as the job made it, but for a header. A first line that is no
 // point (the first refusal before any point) is a header, copied as it is
@@ -192,13 +181,13 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
       pool.Wait();
       for (std::size_t j = 0; j < jobCount; ++j) answers.Add(jobs[j]);
       if (answers.Output.size() >= WriteSize) {
-        if (!WriteAll(answers.Output)) return ExitFailed;
+        if (!WriteAll(StandardOutput, answers.Output.data(), answers.Output.size())) return ExitFailed;
         answers.Output.clear();
       }
       interrupted = InterruptRequested();
     }
     if (!answers.Output.empty() && (reader.Ended() || interrupted || reader.Idle())) {
-      if (!WriteAll(answers.Output)) return ExitFailed;
+      if (!WriteAll(StandardOutput, answers.Output.data(), answers.Output.size())) return ExitFailed;
       answers.Output.clear();
     }
   }

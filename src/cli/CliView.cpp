@@ -2,16 +2,13 @@
 
 #include <unistd.h>
 
-#include <csignal>
 #include <iostream>
+
+#include "base/Platform.hpp"
 
 namespace tessmar::cli {
 
 namespace {
-volatile std::sig_atomic_t Interrupted = 0;
-
-extern "C" void OnInterrupt(int) { Interrupted = 1; }
-
 // Dialog texts are one line on the console: CR LF and the like become " ".
 std::string OneLine(const std::string& text) {
   std::string line;
@@ -26,16 +23,9 @@ std::string OneLine(const std::string& text) {
 }
 }  // namespace
 
-void InstallInterruptHandler() {
-  struct sigaction action {};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  // A file-size limit then shows as a failed write, not a killed process.
-  std::signal(SIGXFSZ, SIG_IGN);
-}
+void InstallInterruptHandler() { CatchConsoleInterrupt(); }
 
-bool InterruptRequested() { return Interrupted != 0; }
+bool InterruptRequested() { return ConsoleInterrupted(); }
 
 TCliView::TCliView() : FTerminal(::isatty(STDERR_FILENO) == 1) { TaskbarMax = 0; }
 

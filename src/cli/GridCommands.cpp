@@ -35,7 +35,7 @@ int RunImport(const TGlobalOptions& global, const TImportOptions& options) {
   // theirs, and so does the folder used when they are new (they have none).
   std::optional<std::string> dataPath;
   if (global.DataDir || session.SettingsPath.empty())
-    dataPath = std::filesystem::absolute(session.DataDir).lexically_normal().string();
+    dataPath = Utf8Path(std::filesystem::absolute(NativePath(session.DataDir)).lexically_normal());
   const bool saved = global.Settings && SaveModelEntry(*global.Settings, options.Entry, imported.Model, dataPath);
 
   std::cerr << "Wrote " << imported.Path << " (" << IntToGroupedStr(imported.Size) << " bytes"
@@ -75,8 +75,7 @@ int RunExport(const TGlobalOptions& global, const TExportOptions& options) {
   std::string to = options.To.value_or("");
   if (to.empty()) to = FolderOf(custom) + BaseName(custom) + GridFormatExtension(*format);
   if (!OpenCustomFile(session, custom)) return ExitFailed;
-  std::error_code unknown;
-  if (std::filesystem::equivalent(to, custom, unknown)) {
+  if (SameFile(to, custom)) {
     std::cerr << "Error: the grid file would replace the custom geoid file itself: " << to << "\n";
     return ExitFailed;
   }

@@ -228,6 +228,7 @@ int main(int argc, char** argv) {
     return app.exit(e) == 0 ? 0 : ExitUsage;
   }
   tessmar::cli::InstallInterruptHandler();
+  tessmar::UseBinaryStandardStreams();
   // Whatever leaves a command (a full disk, memory) is its failure, reported.
   try {
     // import creates the settings file it is to write to.

@@ -1,7 +1,5 @@
 #include "grid/SourceImport.hpp"
 
-#include <sys/stat.h>
-
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -11,6 +9,7 @@
 #include "base/ByteOrder.hpp"
 #include "base/Numeric.hpp"
 #include "base/Path.hpp"
+#include "base/Platform.hpp"
 #include "base/Text.hpp"
 #include "grid/Circle.hpp"
 
@@ -30,12 +29,6 @@ std::int64_t ExactNodeFactor(double spacing) {
   return n > 0 && std::fabs(spacing * static_cast<double>(n) / 100 - 1) <= 1e-6 ? n : 0;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat sa {
-  }, sb{};
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
-
 // The source grid's byte limit: node offsets are formed in 32 bits.
 constexpr std::int64_t RecordLayoutLimit = std::int64_t{1} << 31;
 
@@ -43,7 +36,7 @@ constexpr std::int64_t RecordLayoutLimit = std::int64_t{1} << 31;
 
 std::string SourceGridTarget(const std::string& dataDir, const std::string& fname) {
   const std::string name = TrimBlanks(fname);
-  if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+  if (name.empty() || HasFolder(name) || name == "." || name == "..")
     throw TError("The grid file name must be a file name without a folder: \"" + fname + "\"");
   return dataDir + name;
 }

@@ -1,16 +1,16 @@
 // Where the settings file lives: beside the executable as "<name>.ini" when
-// that folder can be written, else in the per-user folder ($APPDATA/<name>/,
-// $XDG_CONFIG_HOME/<name>/ or ~/.config/<name>/), where the copy beside the
-// executable serves as a template copied in whenever it is newer.
+// that folder can be written, else in the per-user folder (UserSettingsRoot's
+// <name>/: $APPDATA/<name>/, $XDG_CONFIG_HOME/<name>/ or ~/.config/<name>/),
+// where the copy beside the executable serves as a template copied in whenever
+// it is newer. (ExecutablePath and FileStamp are the platform's: Platform.hpp.)
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-namespace tessmar {
+#include "base/Platform.hpp"
 
-// The executable's full path (from /proc/self/exe).
-std::string ExecutablePath();
+namespace tessmar {
 
 // The settings path for an optional file name: empty gives the executable's
 // path with ".ini"; a name with a folder is taken against the current folder;
@@ -29,9 +29,5 @@ std::string UserSettingsPath(const std::string& path, const std::string& exePath
 // not write: the per-user copy when it exists and is not older than the file
 // beside the executable, else that file.
 std::string FindSettingsPath(const std::string& exePath);
-
-// The later of the file's creation and last-write times (nanoseconds since
-// 1970); 0 when it cannot be read.
-std::int64_t FileStamp(const std::string& path);
 
 }  // namespace tessmar

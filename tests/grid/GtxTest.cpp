@@ -137,6 +137,7 @@ TEST_F(GtxTest, ClosingColumnIsDroppedAndRegionalGridsKeepTheirColumns) {
   EXPECT_EQ(Bits(NearestNode(Session, -90, 359.9)), Bits(GtxTag(0, 0)));
 
   // A regional grid west of Greenwich: west edge brought into 0..360, columns kept.
+  CloseSource(Session);  // Windows keeps a deleted file's name while it is open
   std::filesystem::remove(Data.File("grid"));
   const TGtxImport regional = Import({20, -130, 0.25, 0.5, 7, 5});
   EXPECT_FALSE(regional.Rotated);

@@ -29,12 +29,15 @@ struct InterpolationTest : ::testing::Test {
 
   InterpolationTest() { Session.DataDir = Dir.Path(); }
 
+  // The grid open before is closed first: Windows refuses to rewrite a file in use.
   const TGeoidGrid& OpenSource(const TGeoidModel& m, const test::TNodeFunction& f = Field) {
+    CloseSource(Session);
     test::WriteSourceGrid(Dir.File(m.fname), m, f);
     EXPECT_TRUE(OpenModel(Session, m));
     return *Session.SourceGrid;
   }
   const TGeoidGrid& OpenCustom(const TCustomTrailer& t, const test::TNodeFunction& f = Field) {
+    Session.CustomGrid.reset();  // the source stays open
     test::WriteCustomFile(Dir.File("c.qdat"), t, f);
     EXPECT_TRUE(OpenCustomFile(Session, Dir.File("c.qdat")));
     return *Session.CustomGrid;

@@ -3,9 +3,11 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <stdexcept>
 #include <vector>
 
 #include "TestGrids.hpp"
+#include "base/Platform.hpp"
 #include "grid/Source.hpp"
 #include "session/Grids.hpp"
 
@@ -177,6 +179,29 @@ TEST_F(SourceGridTest, TruncatedFileReadsNaNPastItsEnd) {
   EXPECT_TRUE(std::isnan(g->ReadNode(5, 9)));
   EXPECT_TRUE(std::isnan(g->ReadNode(18, 0)));
   ExpectRunsReadAsNodes(*g);
+}
+
+// A grid that another program changes while it is open never feeds wrong
+// nodes. Linux lets the file be replaced (the mapping keeps the bytes it
+// opened) or shrink (the bus error guard catches it: the scan and conversion
+// tests of a truncated grid). Windows refuses the replacement, the truncation
+// and a write in place while the grid is open.
+TEST_F(SourceGridTest, FileChangedByAnotherProgramWhileOpenKeepsItsNodes) {
+  TGeoidModel m = Globe10();
+  const std::string path = Dir.File(m.fname);
+  ASSERT_TRUE(OpenModel(Session, m));
+  const TGeoidGrid& g = *Session.SourceGrid;
+
+  const std::string other = Dir.File("other");
+  test::WriteSourceGrid(other, m, [](int, int) { return 99.0f; });
+  EXPECT_EQ(MoveIntoPlace(other, path), !test::OpenFilesAreLocked);
+  if (test::OpenFilesAreLocked) {
+    EXPECT_FALSE(test::TruncateFromAnotherProcess(path));
+    EXPECT_THROW(test::PokeWord(path, 0, 1.0f), std::runtime_error);
+  }
+  EXPECT_EQ(g.ReadNode(18, 35), Tag(18, 35));
+  EXPECT_FALSE(g.FileChanged());
+  ExpectRunsReadAsNodes(g);
 }
 
 TEST_F(SourceGridTest, GeometryThatPointsOutsideTheFileReadsNaN) {

@@ -44,9 +44,9 @@ class TEnv {  // sets an environment variable for a scope
  public:
   TEnv(const char* name, const char* value) : FName(name) {
     if (const char* old = std::getenv(name)) FOld = old;
-    value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    test::SetEnvironment(name, value);
   }
-  ~TEnv() { FOld ? ::setenv(FName, FOld->c_str(), 1) : ::unsetenv(FName); }
+  ~TEnv() { test::SetEnvironment(FName, FOld ? FOld->c_str() : nullptr); }
 
  private:
   const char* FName;

@@ -1,0 +1,118 @@
+// Every call into the operating system, each in one named function, so the code
+// above base compiles unchanged for Linux and for Windows: Platform_posix.cpp or
+// Platform_windows.cpp implements them, chosen by the build. Paths are UTF-8
+// text; a file descriptor is the C runtime's (on Windows it wraps a HANDLE and
+// never translates line ends). Thread-safe; nothing throws.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace tessmar {
+
+// The characters that end a path's folder part: "/" on Linux; on Windows also
+// "\" and the ":" of a drive ("C:name" lies in drive C's current folder). The
+// separator a folder's text is given when it ends in none.
+#ifdef _WIN32
+inline constexpr std::string_view PathSeparators = "/\\:";
+inline constexpr char PreferredSeparator = '\\';
+#else
+inline constexpr std::string_view PathSeparators = "/";
+inline constexpr char PreferredSeparator = '/';
+#endif
+
+// The file system's form of a UTF-8 path (on Windows UTF-16: a path made from
+// a plain std::string there would be read in the ANSI code page), and back.
+std::filesystem::path NativePath(const std::string& utf8);
+std::string Utf8Path(const std::filesystem::path& path);
+
+// --- Files -------------------------------------------------------------------
+
+// Something, a file or a folder, is at path; a regular file is at path.
+bool PathExists(const std::string& path);
+bool FileExists(const std::string& path);
+// A folder is at path.
+bool IsFolder(const std::string& path);
+// Both paths name the same existing file (device and inode; on Windows, where
+// inode numbers are 0, the volume serial number and the file index).
+bool SameFile(const std::string& a, const std::string& b);
+// The later of the file's creation and last-write times (nanoseconds since
+// 1970); 0 when it cannot be read.
+std::int64_t FileStamp(const std::string& path);
+
+// Opens a file to read from front to back (a pipe or a FIFO too); -1 when it
+// cannot be opened. Standard input is StandardInput.
+int OpenForReading(const std::string& path);
+inline constexpr int StandardInput = 0, StandardOutput = 1;
+// Reads what fd has next, up to size bytes, waiting for some: the count, 0 at
+// its end, -1 on failure with errno (EINTR: a signal cut the wait short).
+std::ptrdiff_t ReadSome(int fd, void* out, std::size_t size);
+// Opens a file to map and read at offsets, never blocking (a FIFO given by
+// mistake opens and then fails MappableSize). On Windows other programs may
+// read, delete or rename it, but not write it, while it is open.
+int OpenForMapping(const std::string& path);
+// The size of the regular file open as fd; false for anything else.
+bool MappableSize(int fd, std::int64_t& size);
+// Maps size > 0 bytes of the file read-only; null when it cannot.
+const unsigned char* MapFile(int fd, std::int64_t size);
+void UnmapFile(const unsigned char* data, std::int64_t size) noexcept;
+// Tells the system that [data, data + size) of a mapping is about to be read
+// once, front to back. A hint; data needs no alignment.
+void AdviseSequentialRead(const unsigned char* data, std::int64_t size) noexcept;
+// Copies bytes [offset, offset + size) of the file to out, without moving the
+// file's position; false when the file no longer holds them.
+bool ReadFileAt(int fd, std::int64_t offset, void* out, std::size_t size) noexcept;
+
+// A mapping other programs may shrink under it (Linux: a truncated file's pages
+// vanish and a read would end the process). GuardMapping watches the range and
+// gives a slot (-1 when it needs none or none is free); a read of a vanished
+// page then reads zeros and MappingChanged(slot) turns true. Windows refuses to
+// truncate a mapped file and OpenForMapping denies writes: nothing to guard.
+int GuardMapping(const unsigned char* data, std::int64_t size);
+bool MappingChanged(int slot) noexcept;
+void UnguardMapping(int slot) noexcept;
+
+// Creates a new file to write (permissions as for any new file, not inherited
+// by child processes); -1 when it cannot, with alreadyExists telling whether
+// something already had the name.
+int CreateNewFile(const std::string& path, bool& alreadyExists);
+// Writes all of data to fd; false on any failure (disk full, file too large).
+bool WriteAll(int fd, const void* data, std::size_t size);
+// Closes fd; false when the system reports data not written.
+bool CloseFile(int fd) noexcept;
+// Puts the file at from in place of the file at to, which may exist, in one
+// step (on Windows written through to the disk before it returns).
+bool MoveIntoPlace(const std::string& from, const std::string& to);
+void RemoveFile(const std::string& path) noexcept;
+
+// --- Folders -----------------------------------------------------------------
+
+// A file can be created in folder (empty: the current folder), tried by
+// creating one and removing it: permission bits alone do not tell (a read-only
+// mount, a folder of the kernel's).
+bool FolderIsWritable(const std::string& folder);
+// The running program's full path.
+std::string ExecutablePath();
+// The user's folder for settings, ending in "/": $APPDATA (on Windows, when it
+// is not set, the known folder RoamingAppData), else $XDG_CONFIG_HOME, else
+// ~/.config. Empty when none can be found.
+std::string UserSettingsRoot();
+
+// --- The console -------------------------------------------------------------
+
+// Ctrl-C (SIGINT; on Windows also Ctrl-Break and closing the console) sets a
+// flag instead of ending the process; and a write past a file-size limit fails
+// instead of killing it (SIGXFSZ).
+void CatchConsoleInterrupt();
+bool ConsoleInterrupted() noexcept;
+// Input is waiting on fd (a pipe, a terminal, a file): a read would not block.
+// (A Windows console says no: its reads come a line at a time.)
+bool InputPending(int fd);
+// Standard input, output and error pass bytes as they are (on Windows no CR
+// before LF, no end at Ctrl-Z).
+void UseBinaryStandardStreams();
+
+}  // namespace tessmar

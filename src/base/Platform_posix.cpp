@@ -1,0 +1,261 @@
+// The platform's calls on Linux (POSIX and a few of Linux's own).
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+#include "base/Path.hpp"
+#include "base/Platform.hpp"
+
+namespace tessmar {
+
+std::filesystem::path NativePath(const std::string& utf8) { return utf8; }
+std::string Utf8Path(const std::filesystem::path& path) { return path.string(); }
+
+bool PathExists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa {
+  }, sb{};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::int64_t FileStamp(const std::string& path) {
+  struct statx info {};
+  if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_MTIME, &info) != 0) return 0;
+  const auto ns = [](const statx_timestamp& t) { return std::int64_t{t.tv_sec} * 1000000000 + t.tv_nsec; };
+  const std::int64_t written = (info.stx_mask & STATX_MTIME) ? ns(info.stx_mtime) : 0;
+  const std::int64_t created = (info.stx_mask & STATX_BTIME) ? ns(info.stx_btime) : 0;
+  return std::max(written, created);
+}
+
+int OpenForReading(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
+
+// O_NONBLOCK keeps a FIFO given by mistake from hanging the open.
+int OpenForMapping(const std::string& path) {
+  return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+}
+
+bool MappableSize(int fd, std::int64_t& size) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return false;
+  size = info.st_size;
+  return true;
+}
+
+const unsigned char* MapFile(int fd, std::int64_t size) {
+  void* map = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_SHARED, fd, 0);
+  return map == MAP_FAILED ? nullptr : static_cast<const unsigned char*>(map);
+}
+
+void UnmapFile(const unsigned char* data, std::int64_t size) noexcept {
+  ::munmap(const_cast<unsigned char*>(data), static_cast<std::size_t>(size));
+}
+
+void AdviseSequentialRead(const unsigned char* data, std::int64_t size) noexcept {
+  // madvise takes whole pages.
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto from = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t start = page > 0 ? from / page * page : from;
+  void* at = reinterpret_cast<void*>(start);
+  const auto length = static_cast<std::size_t>(from - start + static_cast<std::uintptr_t>(size));
+  ::madvise(at, length, MADV_SEQUENTIAL);
+  ::madvise(at, length, MADV_WILLNEED);
+}
+
+bool ReadFileAt(int fd, std::int64_t offset, void* out, std::size_t size) noexcept {
+  auto* at = static_cast<unsigned char*>(out);
+  while (size > 0) {
+    const ssize_t n = ::pread(fd, at, size, offset);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    at += n;
+    offset += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// --- The bus error guard -------------------------------------------------------
+
+namespace {
+
+// The mapped ranges the SIGBUS handler may mend. A slot's Begin is 0 when it is
+// free and 1 while it is being filled, so the handler sees a range only once it
+// is complete; all it touches are lock-free atomics.
+struct TGuardSlot {
+  std::atomic<std::uintptr_t> Begin{0}, End{0};
+  std::atomic<bool> Changed{false};
+};
+constexpr int GuardSlots = 64;  // mappings open at once; more go unguarded
+TGuardSlot Slots[GuardSlots];
+static_assert(std::atomic<std::uintptr_t>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
+
+std::uintptr_t PageSize = 4096;
+struct sigaction Previous {};
+
+// A bus error in a guarded mapping: the file's page is gone (the file was
+// truncated). A private page of zeros takes its place and the load that faulted
+// runs again; the mapping is marked. Any other bus error goes where it went
+// before.
+void OnBusError(int signal, siginfo_t* info, void* context) {
+  const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
+  for (TGuardSlot& slot : Slots) {
+    const std::uintptr_t begin = slot.Begin.load(std::memory_order_acquire);
+    if (begin > 1 && at >= begin && at < slot.End.load(std::memory_order_acquire)) {
+      void* page = reinterpret_cast<void*>(at & ~(PageSize - 1));
+      if (::mmap(page, PageSize, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+        slot.Changed.store(true, std::memory_order_release);
+        return;
+      }
+    }
+  }
+  if ((Previous.sa_flags & SA_SIGINFO) && Previous.sa_sigaction) {
+    Previous.sa_sigaction(signal, info, context);
+  } else if (Previous.sa_handler != SIG_DFL && Previous.sa_handler != SIG_IGN) {
+    Previous.sa_handler(signal);
+  } else {
+    ::signal(signal, SIG_DFL);  // the fault repeats on return, and now ends the process as it would have
+  }
+}
+
+void InstallGuard() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    PageSize = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    struct sigaction action {};
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGBUS, &action, &Previous);
+  });
+}
+
+}  // namespace
+
+int GuardMapping(const unsigned char* data, std::int64_t size) {
+  InstallGuard();
+  for (int k = 0; k < GuardSlots; ++k) {
+    std::uintptr_t expected = 0;
+    if (Slots[k].Begin.compare_exchange_strong(expected, 1, std::memory_order_acq_rel)) {
+      Slots[k].Changed.store(false, std::memory_order_relaxed);
+      Slots[k].End.store(reinterpret_cast<std::uintptr_t>(data) + static_cast<std::uintptr_t>(size),
+                         std::memory_order_relaxed);
+      Slots[k].Begin.store(reinterpret_cast<std::uintptr_t>(data), std::memory_order_release);
+      return k;
+    }
+  }
+  return -1;
+}
+
+bool MappingChanged(int slot) noexcept { return slot >= 0 && Slots[slot].Changed.load(std::memory_order_acquire); }
+
+void UnguardMapping(int slot) noexcept {
+  if (slot >= 0) Slots[slot].Begin.store(0, std::memory_order_release);
+}
+
+// --- Writing -------------------------------------------------------------------
+
+int CreateNewFile(const std::string& path, bool& alreadyExists) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  alreadyExists = fd < 0 && errno == EEXIST;
+  return fd;
+}
+
+std::ptrdiff_t ReadSome(int fd, void* out, std::size_t size) { return ::read(fd, out, size); }
+
+bool WriteAll(int fd, const void* data, std::size_t size) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;  // nothing written: the disk is full
+      return false;
+    }
+    p += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool CloseFile(int fd) noexcept { return ::close(fd) == 0; }
+
+bool MoveIntoPlace(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+void RemoveFile(const std::string& path) noexcept { ::unlink(path.c_str()); }
+
+// --- Folders -------------------------------------------------------------------
+
+bool FolderIsWritable(const std::string& folder) {
+  std::string probe = (folder.empty() ? "./" : AsFolder(folder)) + "$$$XXXXXX";
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+std::string ExecutablePath() {
+  std::error_code error;
+  const std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string("./tessmar") : path.string();
+}
+
+std::string UserSettingsRoot() {
+  if (const char* appData = std::getenv("APPDATA"); appData && *appData) return AsFolder(appData);
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config) return AsFolder(config);
+  const char* home = std::getenv("HOME");
+  return std::string(home ? home : "") + "/.config/";
+}
+
+// --- The console ---------------------------------------------------------------
+
+namespace {
+volatile std::sig_atomic_t Interrupted = 0;
+
+extern "C" void OnInterrupt(int) { Interrupted = 1; }
+}  // namespace
+
+void CatchConsoleInterrupt() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  // A file-size limit then shows as a failed write, not a killed process.
+  std::signal(SIGXFSZ, SIG_IGN);
+}
+
+bool ConsoleInterrupted() noexcept { return Interrupted != 0; }
+
+bool InputPending(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  return ::poll(&p, 1, 0) != 0;
+}
+
+void UseBinaryStandardStreams() {}  // POSIX streams are bytes already
+
+}  // namespace tessmar

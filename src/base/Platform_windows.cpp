@@ -1,0 +1,283 @@
+// The platform's calls on Windows (Win32 and the C runtime's descriptors).
+// Names go to the system as UTF-16: the program's UTF-8 manifest makes the
+// ANSI calls UTF-8 too, but only on Windows 10 1903 and later.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+// After windows.h:
+#include <fcntl.h>
+#include <io.h>
+#include <knownfolders.h>
+#include <shlobj.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cwchar>
+#include <random>
+
+#include "base/Path.hpp"
+#include "base/Platform.hpp"
+
+namespace tessmar {
+
+namespace {
+
+std::wstring Wide(const std::string& utf8) { return NativePath(utf8).native(); }
+
+HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
+
+// A FILETIME (100 ns since 1601) in nanoseconds since 1970.
+std::int64_t Nanoseconds(const FILETIME& t) {
+  const std::int64_t ticks = (std::int64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
+  return ticks == 0 ? 0 : (ticks - 116444736000000000) * 100;
+}
+
+bool Attributes(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
+  return ::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data) != 0;
+}
+
+// A name no other file in the folder has yet: "$$$" and eight hex digits.
+std::string ProbeName(const std::string& folder) {
+  static thread_local std::minstd_rand random{std::random_device{}()};
+  char name[16];
+  std::snprintf(name, sizeof name, "$$$%08x", static_cast<unsigned>(random()));
+  return (folder.empty() ? "./" : AsFolder(folder)) + name;
+}
+
+}  // namespace
+
+std::filesystem::path NativePath(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8Path(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+bool PathExists(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  return Attributes(path, data);
+}
+
+bool FileExists(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  return Attributes(path, data) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsFolder(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  return Attributes(path, data) && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  // Inode numbers are 0 here: the file index within its volume stands in.
+  const auto identity = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    const HANDLE h = ::CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const bool ok = ::GetFileInformationByHandle(h, &info) != 0;
+    ::CloseHandle(h);
+    return ok;
+  };
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  return identity(a, ia) && identity(b, ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+std::int64_t FileStamp(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!Attributes(path, data)) return 0;
+  return std::max(Nanoseconds(data.ftLastWriteTime), Nanoseconds(data.ftCreationTime));
+}
+
+int OpenForReading(const std::string& path) {
+  return ::_wopen(Wide(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+
+// Others may read, and delete or rename (the view keeps the old bytes), but
+// not write: an edit in place would change nodes under a running operation,
+// and a truncation is refused anyway while the file is mapped.
+int OpenForMapping(const std::string& path) {
+  const HANDLE h = ::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return -1;
+  const int fd = ::_open_osfhandle(reinterpret_cast<std::intptr_t>(h), _O_RDONLY | _O_BINARY);
+  if (fd < 0) ::CloseHandle(h);
+  return fd;
+}
+
+bool MappableSize(int fd, std::int64_t& size) {
+  const HANDLE h = HandleOf(fd);
+  BY_HANDLE_FILE_INFORMATION info;
+  LARGE_INTEGER bytes;
+  if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !::GetFileSizeEx(h, &bytes) || bytes.QuadPart < 0)
+    return false;
+  size = bytes.QuadPart;
+  return true;
+}
+
+const unsigned char* MapFile(int fd, std::int64_t size) {
+  const HANDLE mapping = ::CreateFileMappingW(HandleOf(fd), nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (!mapping) return nullptr;
+  void* view = ::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(size));
+  ::CloseHandle(mapping);  // the view keeps the mapping
+  return static_cast<const unsigned char*>(view);
+}
+
+void UnmapFile(const unsigned char* data, std::int64_t) noexcept { ::UnmapViewOfFile(data); }
+
+void AdviseSequentialRead(const unsigned char* data, std::int64_t size) noexcept {
+  WIN32_MEMORY_RANGE_ENTRY range{const_cast<unsigned char*>(data), static_cast<SIZE_T>(size)};
+  ::PrefetchVirtualMemory(::GetCurrentProcess(), 1, &range, 0);
+}
+
+// ReadFile at an offset given in the OVERLAPPED block, on a handle opened for
+// synchronous reads: the system serialises concurrent calls, each at its own
+// offset.
+bool ReadFileAt(int fd, std::int64_t offset, void* out, std::size_t size) noexcept {
+  const HANDLE h = HandleOf(fd);
+  auto* at = static_cast<unsigned char*>(out);
+  while (size > 0) {
+    OVERLAPPED position{};
+    position.Offset = static_cast<DWORD>(offset);
+    position.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, DWORD{1} << 30));
+    DWORD got = 0;
+    if (!::ReadFile(h, at, want, &got, &position) || got == 0) return false;
+    at += got;
+    offset += got;
+    size -= got;
+  }
+  return true;
+}
+
+int GuardMapping(const unsigned char*, std::int64_t) { return -1; }
+bool MappingChanged(int) noexcept { return false; }
+void UnguardMapping(int) noexcept {}
+
+int CreateNewFile(const std::string& path, bool& alreadyExists) {
+  const int fd =
+      ::_wopen(Wide(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+  alreadyExists = fd < 0 && errno == EEXIST;
+  return fd;
+}
+
+std::ptrdiff_t ReadSome(int fd, void* out, std::size_t size) {
+  return ::_read(fd, out, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30)));
+}
+
+bool WriteAll(int fd, const void* data, std::size_t size) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    const int n = ::_write(fd, p, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30)));
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;  // nothing written: the disk is full
+      return false;
+    }
+    p += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool CloseFile(int fd) noexcept { return ::_close(fd) == 0; }
+
+// std::rename does not replace an existing file here.
+bool MoveIntoPlace(const std::string& from, const std::string& to) {
+  if (::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return true;
+  // The reason as errno, as the C runtime's calls leave it.
+  const DWORD error = ::GetLastError();
+  const DWORD attributes = ::GetFileAttributesW(Wide(to).c_str());
+  errno = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR
+          : error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL                    ? ENOSPC
+          : error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION               ? EACCES
+          : error == ERROR_FILENAME_EXCED_RANGE                                            ? ENAMETOOLONG
+                                                                                           : EIO;
+  return false;
+}
+
+void RemoveFile(const std::string& path) noexcept { ::DeleteFileW(Wide(path).c_str()); }
+
+bool FolderIsWritable(const std::string& folder) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const HANDLE h = ::CreateFileW(Wide(ProbeName(folder)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(h);  // and so removes it
+      return true;
+    }
+    if (::GetLastError() != ERROR_FILE_EXISTS) return false;
+  }
+  return false;
+}
+
+std::string ExecutablePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return "./tessmar";
+    if (n < path.size()) {
+      path.resize(n);
+      return Utf8Path(path);
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+// %APPDATA% first, as on Linux, so a test or a portable set-up can move it.
+std::string UserSettingsRoot() {
+  if (const wchar_t* appData = ::_wgetenv(L"APPDATA"); appData && *appData)
+    return AsFolder(Utf8Path(std::filesystem::path(appData)));
+  PWSTR known = nullptr;
+  std::string root;
+  if (::SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &known) == S_OK)
+    root = AsFolder(Utf8Path(std::filesystem::path(known)));
+  ::CoTaskMemFree(known);
+  return root;
+}
+
+namespace {
+std::atomic<bool> Interrupted{false};
+
+// Runs on a thread of its own, which the system starts for the event.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  Interrupted.store(true);
+  return TRUE;
+}
+}  // namespace
+
+// Windows has no file-size signal: a write past a limit fails as it is.
+void CatchConsoleInterrupt() { ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
+
+bool ConsoleInterrupted() noexcept { return Interrupted.load(); }
+
+bool InputPending(int fd) {
+  const HANDLE h = HandleOf(fd);
+  switch (::GetFileType(h)) {
+    case FILE_TYPE_PIPE: {
+      DWORD available = 0;
+      // A pipe whose writer is gone reads its end at once.
+      return !::PeekNamedPipe(h, nullptr, 0, nullptr, &available, nullptr) || available > 0;
+    }
+    case FILE_TYPE_CHAR:
+      // A console signals every event (a key let go, a click), not only a
+      // line: a read returns a line at a time, so each is answered at once.
+      return false;
+    default: return true;  // a file's read never waits
+  }
+}
+
+void UseBinaryStandardStreams() {
+  for (FILE* stream : {stdin, stdout, stderr}) ::_setmode(::_fileno(stream), _O_BINARY);
+}
+
+}  // namespace tessmar

@@ -1,0 +1,27 @@
+// The test support's calls that differ between the systems: Linux.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "TestGrids.hpp"
+
+namespace tessmar::test {
+
+const bool OnWindows = false;
+const bool OpenFilesAreLocked = false;
+
+bool TruncateFromAnotherProcess(const std::string& path) {
+  const pid_t child = ::fork();
+  if (child < 0) throw std::runtime_error("cannot start a process");
+  if (child == 0) _exit(::truncate(path.c_str(), 0) == 0 ? 0 : 1);
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    throw std::runtime_error("cannot truncate " + path);
+  return true;
+}
+
+void SetEnvironment(const char* name, const char* value) { value ? ::setenv(name, value, 1) : ::unsetenv(name); }
+
+}  // namespace tessmar::test

@@ -1,0 +1,37 @@
+// The test support's calls that differ between the systems: Windows.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+
+#include "TestGrids.hpp"
+#include "base/Platform.hpp"
+
+namespace tessmar::test {
+
+const bool OnWindows = true;
+const bool OpenFilesAreLocked = true;
+
+// The system checks sharing and mappings for every process alike, so this one
+// stands in for the other program: it asks for the file as an editor would.
+bool TruncateFromAnotherProcess(const std::string& path) {
+  const HANDLE h =
+      ::CreateFileW(NativePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    if (::GetLastError() == ERROR_SHARING_VIOLATION) return false;
+    throw std::runtime_error("cannot open " + path + " to truncate it");
+  }
+  LARGE_INTEGER start{};
+  const bool done = ::SetFilePointerEx(h, start, nullptr, FILE_BEGIN) && ::SetEndOfFile(h);
+  const DWORD error = ::GetLastError();
+  ::CloseHandle(h);
+  if (!done && error != ERROR_USER_MAPPED_FILE) throw std::runtime_error("cannot truncate " + path);
+  return done;
+}
+
+void SetEnvironment(const char* name, const char* value) { ::_putenv_s(name, value ? value : ""); }
+
+}  // namespace tessmar::test
