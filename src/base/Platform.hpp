@@ -46,7 +46,7 @@ std::int64_t FileStamp(const std::string& path);
 // Opens a file to read from front to back (a pipe or a FIFO too); -1 when it
 // cannot be opened. Standard input is StandardInput.
 int OpenForReading(const std::string& path);
-inline constexpr int StandardInput = 0, StandardOutput = 1;
+inline constexpr int StandardInput = 0, StandardOutput = 1, StandardError = 2;
 // Reads what fd has next, up to size bytes, waiting for some: the count, 0 at
 // its end, -1 on failure with errno (EINTR: a signal cut the wait short).
 std::ptrdiff_t ReadSome(int fd, void* out, std::size_t size);
@@ -100,6 +100,19 @@ std::string ExecutablePath();
 // is not set, the known folder RoamingAppData), else $XDG_CONFIG_HOME, else
 // ~/.config. Empty when none can be found.
 std::string UserSettingsRoot();
+// The user's folder for data kept on this machine, ending in a separator: on
+// Windows the known folder LocalAppData (%LOCALAPPDATA%), else $XDG_DATA_HOME,
+// else ~/.local/share. Empty when none can be found.
+std::string UserDataRoot();
+
+// --- Modules -----------------------------------------------------------------
+
+// Loads the shared module at path with every name it needs bound now, so a
+// module that does not fit fails here; it stays loaded for the rest of the run.
+// Null with the system's reason in why when it cannot.
+void* LoadModule(const std::string& path, std::string& why);
+// The address of the function the module gives under name; null when none.
+void* ModuleFunction(void* module, const char* name);
 
 // --- The console -------------------------------------------------------------
 
@@ -108,8 +121,12 @@ std::string UserSettingsRoot();
 // instead of killing it (SIGXFSZ).
 void CatchConsoleInterrupt();
 bool ConsoleInterrupted() noexcept;
+// fd is a terminal (on Windows a console) that a person watches: a progress
+// line may be drawn on it.
+bool IsTerminal(int fd);
 // Input is waiting on fd (a pipe, a terminal, a file): a read would not block.
-// (A Windows console says no: its reads come a line at a time.)
+// (A Windows console says no: its reads come a line at a time; so does a
+// pipe that cannot be peeked.)
 bool InputPending(int fd);
 // Standard input, output and error pass bytes as they are (on Windows no CR
 // before LF, no end at Ctrl-Z).

@@ -1,4 +1,5 @@
 // The platform's calls on Linux (POSIX and a few of Linux's own).
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/mman.h>
@@ -232,6 +233,25 @@ std::string UserSettingsRoot() {
   return std::string(home ? home : "") + "/.config/";
 }
 
+std::string UserDataRoot() {
+  if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return AsFolder(data);
+  const char* home = std::getenv("HOME");
+  return home && *home ? std::string(home) + "/.local/share/" : std::string();
+}
+
+// --- Modules -------------------------------------------------------------------
+
+void* LoadModule(const std::string& path, std::string& why) {
+  void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!module) {
+    why = ::dlerror();
+    if (why.starts_with(path + ": ")) why.erase(0, path.size() + 2);  // the caller names the file
+  }
+  return module;
+}
+
+void* ModuleFunction(void* module, const char* name) { return ::dlsym(module, name); }
+
 // --- The console ---------------------------------------------------------------
 
 namespace {
@@ -250,6 +270,8 @@ void CatchConsoleInterrupt() {
 }
 
 bool ConsoleInterrupted() noexcept { return Interrupted != 0; }
+
+bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
 
 bool InputPending(int fd) {
   pollfd p{fd, POLLIN, 0};

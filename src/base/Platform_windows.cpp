@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <random>
+#include <system_error>
 
 #include "base/Path.hpp"
 #include "base/Platform.hpp"
@@ -232,16 +233,36 @@ std::string ExecutablePath() {
   }
 }
 
-// %APPDATA% first, as on Linux, so a test or a portable set-up can move it.
-std::string UserSettingsRoot() {
-  if (const wchar_t* appData = ::_wgetenv(L"APPDATA"); appData && *appData)
-    return AsFolder(Utf8Path(std::filesystem::path(appData)));
-  PWSTR known = nullptr;
+namespace {
+// A user's folder: the environment variable first, as on Linux, so a test or a
+// portable set-up can move it; else the known folder.
+std::string UserFolder(const wchar_t* variable, REFKNOWNFOLDERID known) {
+  if (const wchar_t* value = ::_wgetenv(variable); value && *value)
+    return AsFolder(Utf8Path(std::filesystem::path(value)));
+  PWSTR path = nullptr;
   std::string root;
-  if (::SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &known) == S_OK)
-    root = AsFolder(Utf8Path(std::filesystem::path(known)));
-  ::CoTaskMemFree(known);
+  if (::SHGetKnownFolderPath(known, KF_FLAG_DEFAULT, nullptr, &path) == S_OK)
+    root = AsFolder(Utf8Path(std::filesystem::path(path)));
+  ::CoTaskMemFree(path);
   return root;
+}
+}  // namespace
+
+std::string UserSettingsRoot() { return UserFolder(L"APPDATA", FOLDERID_RoamingAppData); }
+
+std::string UserDataRoot() { return UserFolder(L"LOCALAPPDATA", FOLDERID_LocalAppData); }
+
+void* LoadModule(const std::string& path, std::string& why) {
+  // No search beside the program or on PATH for what the module needs: its
+  // own folder and the system's.
+  const HMODULE module =
+      ::LoadLibraryExW(Wide(path).c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!module) why = std::system_category().message(static_cast<int>(::GetLastError()));
+  return reinterpret_cast<void*>(module);
+}
+
+void* ModuleFunction(void* module, const char* name) {
+  return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(module), name));
 }
 
 namespace {
@@ -260,13 +281,22 @@ void CatchConsoleInterrupt() { ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
 
 bool ConsoleInterrupted() noexcept { return Interrupted.load(); }
 
+// A console answers GetConsoleMode; the NUL device, also a character device,
+// does not.
+bool IsTerminal(int fd) {
+  DWORD mode = 0;
+  return ::GetConsoleMode(HandleOf(fd), &mode) != 0;
+}
+
 bool InputPending(int fd) {
   const HANDLE h = HandleOf(fd);
   switch (::GetFileType(h)) {
     case FILE_TYPE_PIPE: {
+      // A pipe that cannot be peeked (one whose writer is gone, a POSIX pipe
+      // that Wine hands on) says no: what is in hand goes out before the read,
+      // which then ends or waits.
       DWORD available = 0;
-      // A pipe whose writer is gone reads its end at once.
-      return !::PeekNamedPipe(h, nullptr, 0, nullptr, &available, nullptr) || available > 0;
+      return ::PeekNamedPipe(h, nullptr, 0, nullptr, &available, nullptr) && available > 0;
     }
     case FILE_TYPE_CHAR:
       // A console signals every event (a key let go, a click), not only a

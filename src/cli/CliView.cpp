@@ -1,7 +1,5 @@
 #include "cli/CliView.hpp"
 
-#include <unistd.h>
-
 #include <iostream>
 
 #include "base/Platform.hpp"
@@ -27,7 +25,7 @@ void InstallInterruptHandler() { CatchConsoleInterrupt(); }
 
 bool InterruptRequested() { return ConsoleInterrupted(); }
 
-TCliView::TCliView() : FTerminal(::isatty(STDERR_FILENO) == 1) { TaskbarMax = 0; }
+TCliView::TCliView() : FTerminal(IsTerminal(StandardError)) { TaskbarMax = 0; }
 
 TModalResult TCliView::CenteredMessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons, int) {
   EndProgress();

@@ -13,6 +13,7 @@
 using namespace tessmar::cli;
 
 int main(int argc, char** argv) {
+  tessmar::UseBinaryStandardStreams();  // before any output: --help too ends its lines in LF alone
   CLI::App app{
       "Tessmar cuts a regional custom geoid out of a global geoid-undulation grid\n"
       "(EGM2008, 2.5' or 1'), checks it at a point and scans it for its largest\n"
@@ -228,7 +229,6 @@ int main(int argc, char** argv) {
     return app.exit(e) == 0 ? 0 : ExitUsage;
   }
   tessmar::cli::InstallInterruptHandler();
-  tessmar::UseBinaryStandardStreams();
   // Whatever leaves a command (a full disk, memory) is its failure, reported.
   try {
     // import creates the settings file it is to write to.
