@@ -14,7 +14,7 @@ TContext::TContext(const TGlobalOptions& options) {
   View.Session = &Session;
   const std::string exe = ExecutablePath();
   Session.ExeDir = FolderOf(exe);
-  Session.DataDir = Session.ExeDir;  // unless the settings or --data-dir say otherwise
+  Session.DataDir = DefaultDataFolder(Session.ExeDir);  // unless the settings or --data-dir say otherwise
   if (!options.NoSettings) {
     const std::string path = options.Settings ? *options.Settings : FindSettingsPath(Session.ExeDir + "tessmar");
     if (FileExists(path)) {

@@ -37,6 +37,14 @@ std::string UserSettingsPath(const std::string& path, const std::string& exePath
   return copy;
 }
 
+std::string DefaultDataFolder(const std::string& exeDir) {
+  if (FolderIsWritable(exeDir)) return exeDir;
+  const std::string user = AsFolder(UserDataRoot() + "tessmar");
+  std::error_code error;
+  fs::create_directories(NativePath(user), error);  // a failure shows when a file is written there
+  return user;
+}
+
 std::string ResolveSettingsPath(const std::string& name, const std::string& exePath) {
   std::string path;
   if (name.empty()) {

@@ -25,6 +25,14 @@ std::string WritableSettingsPath(const std::string& path, const std::string& exe
 // copied over it when newer. Throws as ResolveSettingsPath.
 std::string UserSettingsPath(const std::string& path, const std::string& exePath);
 
+// The data folder when the settings name none (an empty DataPath): the
+// executable's folder when it can be written (a program unpacked into a folder
+// of its own), else the per-user data folder UserDataRoot()/tessmar/
+// (%LOCALAPPDATA%\tessmar\ on Windows, ~/.local/share/tessmar/ on Linux),
+// created when missing, so custom geoid files never go beside installed
+// programs.
+std::string DefaultDataFolder(const std::string& exeDir);
+
 // The same choice without creating or copying anything, for readers that must
 // not write: the per-user copy when it exists and is not older than the file
 // beside the executable, else that file.

@@ -27,7 +27,7 @@ struct TSession {
   // Settings (module Option).
   std::string ExeDir;        // the executable's folder, ending in "/"
   std::string SettingsPath;  // the settings file in use; empty before start-up
-  std::string DataPath;      // DataDir as saved: empty means ExeDir
+  std::string DataPath;      // DataDir as saved: empty means the default (ExeDir when it can be written)
   std::string VersionCaption = "Tessmar";
   std::uint8_t FontCharset = 0;
   std::string FontName = "Arial";

@@ -409,6 +409,18 @@ TEST_F(SettingsPathTest, WindowAndCliChooseTheSameFile) {
   }
 }
 
+// Custom geoid files go beside the program when it is a folder of its own,
+// and to the user's data folder when the program is installed where the user
+// cannot write.
+TEST_F(SettingsPathTest, DataFolderIsTheProgramsUnlessItCannotBeWritten) {
+  TTempDir data;
+  TEnv dataRoot(test::OnWindows ? "LOCALAPPDATA" : "XDG_DATA_HOME", data.Path().c_str());
+  EXPECT_EQ(DefaultDataFolder(Exe.Path()), Exe.Path());
+  EXPECT_EQ(DefaultDataFolder(Exe.File("gone/")), data.File("tessmar/"));
+  EXPECT_TRUE(fs::is_directory(data.File("tessmar")));
+  EXPECT_EQ(DefaultDataFolder(Exe.File("gone/")), data.File("tessmar/"));  // and found there again
+}
+
 TEST_F(SettingsPathTest, AppDataThatCannotBeCreated) {
   WriteText(User.File("file"), "");
   TEnv appData("APPDATA", User.File("file").c_str());  // a file where the folder should go
