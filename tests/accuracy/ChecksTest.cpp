@@ -344,11 +344,18 @@ TEST_F(ChecksTest, GridTruncatedDuringTheScanIsAnError) {
     const std::string path = source ? Dir.File("source25") : Path();
     const std::vector<unsigned char> bytes = test::ReadBytes(path);
     int pumps = 0;
+    bool truncated = false;
     View.OnPump = [&] {
-      if (++pumps == 20) test::TruncateFromAnotherProcess(path);
+      if (++pumps == 20) truncated = test::TruncateFromAnotherProcess(path);
     };
     View.GeneralErrors.clear();
     const TScanResult r = ScanClick();
+    if (!truncated) {  // Windows refuses while the grid is open: the scan reads the nodes it opened
+      EXPECT_TRUE(test::OpenFilesAreLocked);
+      EXPECT_EQ(r.Outcome, TScanOutcome::Done);
+      EXPECT_EQ(test::ReadBytes(path), bytes);
+      continue;
+    }
     EXPECT_EQ(r.Outcome, TScanOutcome::Failed);
     EXPECT_EQ(View.GeneralErrors, std::vector<std::string>{source ? SourceChangedText : CustomChangedText});
     EXPECT_FALSE(Session.Busy);

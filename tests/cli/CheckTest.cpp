@@ -102,9 +102,9 @@ TEST_F(CliTest, CheckPointsAnswersEveryLineInOrder) {
 
   // Standard input, and a file with no header and no line end at its end.
   std::ofstream(Logs.File("plain")) << "50;120\n10;120";
-  EXPECT_EQ(Shell(std::string(TESSMAR_CLI) + " --no-settings --data-dir " + Dir.Path() + " check --points - < " +
-                  Logs.File("plain")),
-            "50\t120\t36.5000\t36.5000\t0.0000\n10\t120\t0.0000\tOut of range.\t\n");
+  EXPECT_EQ(
+      Shell(Program.Line() + " --no-settings --data-dir " + Dir.Path() + " check --points - < " + Logs.File("plain")),
+      "50\t120\t36.5000\t36.5000\t0.0000\n10\t120\t0.0000\tOut of range.\t\n");
   EXPECT_EQ(Run({"check", "--points", Logs.File("absent")}).Status, 2);
 }
 
@@ -120,9 +120,7 @@ TEST_F(CliTest, CheckPointsAnswersACoprocessLineByLine) {
     ::dup2(out[1], 1);
     ::close(in[1]);
     ::close(out[0]);
-    ::execl(TESSMAR_CLI, TESSMAR_CLI, "--no-settings", "--data-dir", Dir.Path().c_str(), "check", "--points", "-",
-            nullptr);
-    ::_exit(127);
+    Exec(Command({"check", "--points", "-"}));
   }
   ::close(in[0]);
   ::close(out[1]);
@@ -137,10 +135,8 @@ TEST_F(CliTest, CheckPointsAnswersACoprocessLineByLine) {
   EXPECT_EQ(answer("50 120\n"), "50\t120\t36.5000\t36.5000\t0.0000\n");
   EXPECT_EQ(answer("10 120\n"), "10\t120\t0.0000\tOut of range.\t\n");
   ::close(in[1]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
+  EXPECT_EQ(WaitFor(pid), 0);
   ::close(out[0]);
-  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 // Ctrl-C stops a long points run after the lines in hand: what was computed is
