@@ -158,6 +158,8 @@ TStrictCoordinate ReadStrictCoordinate(std::string_view text, TAxis axis) {
     } else if (static_cast<unsigned char>(c) == 0xC2 && i + 1 < text.size() &&
                static_cast<unsigned char>(text[i + 1]) == 0xB0) {
       ++i;  // the degree sign, in UTF-8
+    } else if (c == ',') {
+      return refuse("a comma is no decimal separator here");
     } else if (!(c == ' ' || c == '\t' || c == ':' || c == '\'' || c == '"')) {
       const bool printable = static_cast<unsigned char>(c) >= 32 && static_cast<unsigned char>(c) < 127;
       return refuse(printable ? std::string("\"") + c + "\" is not part of a coordinate"

@@ -104,8 +104,8 @@ std::string UserSettingsRoot();
 // --- The console -------------------------------------------------------------
 
 // Ctrl-C (SIGINT; on Windows also Ctrl-Break and closing the console) sets a
-// flag instead of ending the process; and a write past a file-size limit fails
-// instead of killing it (SIGXFSZ).
+// flag instead of ending the process; a write past a file-size limit fails
+// instead of killing it (SIGXFSZ); a closed pipe ends it quietly (SIGPIPE).
 void CatchConsoleInterrupt();
 bool ConsoleInterrupted() noexcept;
 // Input is waiting on fd (a pipe, a terminal, a file): a read would not block.

@@ -247,6 +247,9 @@ void CatchConsoleInterrupt() {
   sigaction(SIGINT, &action, nullptr);
   // A file-size limit then shows as a failed write, not a killed process.
   std::signal(SIGXFSZ, SIG_IGN);
+  // A reader that goes away ends the program quietly, as it does any filter,
+  // even when whoever started it had set that signal aside.
+  std::signal(SIGPIPE, SIG_DFL);
 }
 
 bool ConsoleInterrupted() noexcept { return Interrupted != 0; }

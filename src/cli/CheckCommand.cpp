@@ -57,7 +57,7 @@ void AppendText(std::string& out, const TPointLine& p, const TPointValues& v, bo
 void AppendJson(std::string& out, const TPointLine& p, const TPointValues& v, std::size_t lineNumber) {
   out += "{\"line\":" + std::to_string(lineNumber);
   if (p.Kind == TPointLine::TKind::Refused) {
-    out += ",\"error\":" + TJson(p.Reason).dump();
+    out += ",\"error\":" + JsonDump(TJson(p.Reason));
   } else {
     out += ",\"lat\":";
     AppendNumber(out, p.LatValue);
@@ -112,9 +112,10 @@ void RunJob(TJob& job, const TSession& session, const std::vector<std::string_vi
 }
 
 // The answers of a points file in the order of its lines, job after job: every
-// line's answer as the job made it, but for a header. A first line that is no
-// point (the first refusal before any point) is a header, copied as it is
-// (text only, nothing in JSON); blank lines and comments before it stay.
+// line's answer as the job made it, but for a header. The first line that is
+// neither blank nor a comment is a header when it is refused and neither of its
+// first two fields begins as a number or a coordinate would ("lat;lon", not
+// "99;1" nor a mistyped point): copied as it is, text only, nothing in JSON.
 class TAnswerOrder {
  public:
   explicit TAnswerOrder(bool json) : FJson(json) {}
@@ -131,7 +132,7 @@ class TAnswerOrder {
     for (std::size_t k = 0, from = 0; k < job.Lines.size(); from = job.Ends[k++]) {
       const TKind kind = job.Lines[k].Kind;
       ++Lines;
-      const bool header = !FContent && kind == TKind::Refused;
+      const bool header = !FContent && kind == TKind::Refused && !job.Lines[k].LooksLikePoint;
       FContent = FContent || kind == TKind::Point || kind == TKind::Refused;
       if (header) {
         if (!FJson) Output.append(job.Lines[k].Text).append("\n");
@@ -150,6 +151,15 @@ class TAnswerOrder {
   bool FJson;
   bool FContent = false;  // a line other than blank or comment has been seen
 };
+
+// The answers could not be written: a closed pipe ends it quietly, anything
+// else is said.
+int OutputFailed() {
+  const int error = errno;
+  if (error == EPIPE) return ExitPipeClosed;
+  std::cerr << "Error: " << CannotWriteOutput(error) << "\n";
+  return ExitFailed;
+}
 
 // Reads the points file (or standard input) as it comes and answers every
 // line in order. Answers go out whenever the input pauses, so the CLI can
@@ -181,13 +191,13 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
       pool.Wait();
       for (std::size_t j = 0; j < jobCount; ++j) answers.Add(jobs[j]);
       if (answers.Output.size() >= WriteSize) {
-        if (!WriteAll(StandardOutput, answers.Output.data(), answers.Output.size())) return ExitFailed;
+        if (!WriteAll(StandardOutput, answers.Output.data(), answers.Output.size())) return OutputFailed();
         answers.Output.clear();
       }
       interrupted = InterruptRequested();
     }
     if (!answers.Output.empty() && (reader.Ended() || interrupted || reader.Idle())) {
-      if (!WriteAll(StandardOutput, answers.Output.data(), answers.Output.size())) return ExitFailed;
+      if (!WriteAll(StandardOutput, answers.Output.data(), answers.Output.size())) return OutputFailed();
       answers.Output.clear();
     }
   }
@@ -224,7 +234,7 @@ int RunCheck(const TGlobalOptions& global, const TCheckOptions& options) {
                        {"source", Number(v.Source)},
                        {"custom", Number(v.Custom)},
                        {"error", Number(v.Error)}};
-    std::cout << out.dump() << '\n';
+    std::cout << JsonDump(out) << '\n';
   } else {
     std::cout << "Original(m): " << v.SourceText << '\n'
               << "Custom(m): " << v.CustomText << '\n'

@@ -1,8 +1,11 @@
 #include "cli/Context.hpp"
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <iostream>
 
+#include "base/Error.hpp"
 #include "base/Numeric.hpp"
 #include "base/Path.hpp"
 #include "base/Text.hpp"
@@ -76,6 +79,17 @@ TConversionPlan ReadPlan(const TContext& context, const std::optional<std::strin
                                : in.Resolution.value_or(0);
   return plan;
 }
+
+int FinishOutput(int status) {
+  std::cout.flush();
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout) return status;
+  const int error = errno;
+  if (error == EPIPE) return ExitPipeClosed;
+  std::cerr << "Error: " << CannotWriteOutput(error) << "\n";
+  return ExitFailed;
+}
+
+std::string CannotWriteOutput(int error) { return "Cannot write the output: " + SystemReason(error); }
 
 // A number in full precision (shortest text that reads back the same), or null.
 TJson Number(double value) { return std::isfinite(value) ? TJson(value) : TJson(nullptr); }

@@ -21,6 +21,12 @@ namespace tessmar::cli {
 
 using TJson = nlohmann::ordered_json;
 
+// JSON as the CLI prints it, on one line. A text that is not UTF-8 (a Latin-1
+// name, a stray byte in a refused line) never costs an answer: each byte that
+// is not part of a valid UTF-8 sequence is shown as U+FFFD, the rest as it is.
+// Every JSON text the CLI writes goes through here.
+inline std::string JsonDump(const TJson& value) { return value.dump(-1, ' ', false, TJson::error_handler_t::replace); }
+
 // A command line that asks for what cannot be: exit status 2, with the text.
 // The one route of a usage error: main prints it.
 class TUsageError : public std::runtime_error {
@@ -61,6 +67,14 @@ double ReadCoordinate(const std::optional<std::string>& given, const std::string
 TConversionPlan ReadPlan(const TContext& context, const std::optional<std::string>& south,
                          const std::optional<std::string>& west, const std::optional<std::string>& north,
                          const std::optional<std::string>& east, const std::optional<std::string>& resolution);
+
+// The exit status once what was printed has reached standard output: output
+// that could not be written is a failure, "Cannot write the output: " and why
+// (exit 1); a reader that went away (a closed pipe) ends it quietly, with the
+// status of a filter stopped by SIGPIPE (141).
+int FinishOutput(int status);
+std::string CannotWriteOutput(int error);  // "Cannot write the output: " and why
+inline constexpr int ExitPipeClosed = 141;
 
 // A number in full precision (shortest text that reads back the same), or null.
 TJson Number(double value);

@@ -51,7 +51,7 @@ int RunImport(const TGlobalOptions& global, const TImportOptions& options) {
                        {"section", entry.Section},
                        {"keys", keys},
                        {"settings", saved ? TJson(*global.Settings) : TJson(nullptr)}};
-    std::cout << out.dump() << '\n';
+    std::cout << JsonDump(out) << '\n';
   } else {
     std::cout << '[' << entry.Section << "]\n";
     for (const auto& [key, value] : entry.Keys) std::cout << key << '=' << value << '\n';
@@ -96,7 +96,7 @@ int RunExport(const TGlobalOptions& global, const TExportOptions& options) {
                        {"cols", g.nlon}, {"south", g.south},
                        {"west", west},   {"dlat", g.dlat},
                        {"dlon", g.dlon}};
-    std::cout << out.dump() << '\n';
+    std::cout << JsonDump(out) << '\n';
   } else {
     std::cout << (*format == TGridFormat::GTiff ? "GeoTIFF file: " : "GTX file: ") << to << '\n'
               << "Size: " << IntToGroupedStr(size) << " bytes, " << g.nlat << " rows x " << g.nlon << " columns\n"
@@ -137,7 +137,7 @@ int RunModels(const TGlobalOptions& global) {
                             : "  (missing)")
                 << '\n';
   }
-  if (global.Json) std::cout << TJson{{"dataDir", session.DataDir}, {"models", models}}.dump() << '\n';
+  if (global.Json) std::cout << JsonDump(TJson{{"dataDir", session.DataDir}, {"models", models}}) << '\n';
   if (!any) std::cerr << "No usable source grid file is in the data folder " << session.DataDir << "\n";
   return any ? ExitDone : ExitFailed;
 }

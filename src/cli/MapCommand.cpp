@@ -58,7 +58,7 @@ int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
                  {"high", source ? Number(relief.High) : TJson(nullptr)},
                  {"region", box(scene.Region)},
                  {"custom", box(scene.Custom)}};
-    std::cout << out.dump() << '\n';
+    std::cout << JsonDump(out) << '\n';
   } else {
     std::cout << "Map: " << options.Png << ", " << options.Width << " x " << options.Width / 2
               << " pixels, longitudes from " << FrameWest(scene) << "\n";

@@ -64,7 +64,7 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
       out["heatmap"] = nullptr;
     }
     out["report"] = view.Lines;
-    std::cout << out.dump() << '\n';
+    std::cout << JsonDump(out) << '\n';
   } else {
     PrintLines(view.Lines);
   }

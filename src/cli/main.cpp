@@ -230,27 +230,30 @@ int main(int argc, char** argv) {
   tessmar::cli::InstallInterruptHandler();
   tessmar::UseBinaryStandardStreams();
   // Whatever leaves a command (a full disk, memory) is its failure, reported.
-  try {
-    // import creates the settings file it is to write to.
-    if (global.Settings && !importCommand->parsed() && !importGtxCommand->parsed() &&
-        !tessmar::FileExists(*global.Settings))
-      throw TUsageError("settings file not found: " + *global.Settings);
-    if (convertCommand->parsed()) return RunConvert(global, convert);
-    if (checkCommand->parsed()) return RunCheck(global, check);
-    if (scanCommand->parsed()) return RunScan(global, scan);
-    if (mapCommand->parsed()) return RunMap(global, map);
-    if (importCommand->parsed()) return RunImport(global, import);
-    if (importGtxCommand->parsed()) return RunImport(global, importGtx);
-    if (exportCommand->parsed()) return RunExport(global, exportGrid);
-    if (exportGtxCommand->parsed()) return RunExport(global, exportGtx);
-    if (modelsCommand->parsed()) return RunModels(global);
-  } catch (const TUsageError& e) {
-    std::cerr << "Error: " << e.what() << "\n";
-    return ExitUsage;
-  } catch (const std::exception& e) {
-    std::cerr << "Error: " << tessmar::ErrorText(e) << "\n";
-    return ExitFailed;
-  }
-  std::cout << app.help();
-  return 0;
+  const auto run = [&]() -> int {
+    try {
+      // import creates the settings file it is to write to.
+      if (global.Settings && !importCommand->parsed() && !importGtxCommand->parsed() &&
+          !tessmar::FileExists(*global.Settings))
+        throw TUsageError("settings file not found: " + *global.Settings);
+      if (convertCommand->parsed()) return RunConvert(global, convert);
+      if (checkCommand->parsed()) return RunCheck(global, check);
+      if (scanCommand->parsed()) return RunScan(global, scan);
+      if (mapCommand->parsed()) return RunMap(global, map);
+      if (importCommand->parsed()) return RunImport(global, import);
+      if (importGtxCommand->parsed()) return RunImport(global, importGtx);
+      if (exportCommand->parsed()) return RunExport(global, exportGrid);
+      if (exportGtxCommand->parsed()) return RunExport(global, exportGtx);
+      if (modelsCommand->parsed()) return RunModels(global);
+    } catch (const TUsageError& e) {
+      std::cerr << "Error: " << e.what() << "\n";
+      return ExitUsage;
+    } catch (const std::exception& e) {
+      std::cerr << "Error: " << tessmar::ErrorText(e) << "\n";
+      return ExitFailed;
+    }
+    std::cout << app.help();
+    return ExitDone;
+  };
+  return FinishOutput(run());
 }

@@ -130,7 +130,7 @@ TEST(ReadStrictCoordinate, AcceptsWhatCannotBeATypoAndRefusesTheRest) {
       {"N 35 S", lat, NAN, "it has two hemisphere letters"},
       {"35 40 37 8", lat, NAN, "it has more than three numbers"},
       {"35.5 30", lat, NAN, "only its last number may have a fraction"},
-      {"35,5", lat, NAN, "\",\" is not part of a coordinate"},
+      {"35,5", lat, NAN, "a comma is no decimal separator here"},
       {"1.2.3", lat, NAN, "\"1.2.3\" is not a number"},
       {"35\x01"
        "30",

@@ -108,6 +108,64 @@ TEST_F(CliTest, CheckPointsAnswersEveryLineInOrder) {
   EXPECT_EQ(Run({"check", "--points", Logs.File("absent")}).Status, 2);
 }
 
+// A first line is a header only when it could be no point; a byte-order mark
+// is no part of it; a line of two readings is refused, never guessed; bytes
+// that are not UTF-8 never cost the JSON answers.
+TEST_F(CliTest, CheckPointsReadEachLineOneWayOnly) {
+  ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
+  const std::string ok = "\t36.5000\t36.5000\t0.0000\n";
+  struct TCase {
+    const char* name;
+    std::string input, out;
+    int status, jsonRecords;
+  } cases[] = {
+      {"a header", "lat;lon\n50;120\n", "lat;lon\n50\t120" + ok, 0, 1},
+      {"a byte-order mark",
+       "\xEF\xBB\xBF"
+       "50;120\n",
+       "50\t120" + ok, 0, 1},
+      {"a header after a byte-order mark", "\xEF\xBB\xBFLatitude Longitude\n50;120\n",
+       "Latitude Longitude\n50\t120" + ok, 0, 1},
+      {"a first line out of range", "99;1\n50;120\n",
+       "99\t1\tERROR: column 1: \"99\" is not a latitude: a latitude lies within -90..90\n50\t120" + ok, 1, 2},
+      {"a first line mistyped", "5O;120\n",
+       "5O\t120\tERROR: column 1: \"5O\" is not a latitude: \"O\" is not part of a coordinate\n", 1, 1},
+      {"degrees, minutes and seconds between commas", "50 0 0 N,120 0 0 E,pt1\n",
+       "50 0 0 N\t120 0 0 E" + ok.substr(0, ok.size() - 1) + "\tpt1\n", 0, 1},
+      {"degrees and minutes between blanks", "lat lon\n50 0 N 120 0 E\n",
+       "lat lon\n50 0 N 120 0 E\tERROR: column 1: degrees, minutes and seconds between blanks could make a point in "
+       "more than one way. Write it as 35 36 00 N;139 42 00 E, 35:36:00,139:42:00 or 35\xC2\xB0"
+       "36'N 139\xC2\xB0"
+       "42'E\n",
+       1, 1},
+      {"decimal commas", "50,0 120,0\n",
+       "50\t0 120\tERROR: column 4: \"0 120\" could be a number with a decimal comma, or degrees and minutes. Write it "
+       "as 35 36 00 N;139 42 00 E, 35:36:00,139:42:00 or 35\xC2\xB0"
+       "36'N 139\xC2\xB0"
+       "42'E\n",
+       1, 1},
+      {"Latin-1 bytes", "L\xE4nge;Breite\n50\xB0N;120\n50;120\n",
+       "L\xE4nge;Breite\n50\xB0N\t120\tERROR: column 1: \"50\xB0N\" is not a latitude: it holds a character that is "
+       "not part of a coordinate\n50\t120" +
+           ok,
+       1, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(Logs.File("points"), std::ios::binary) << c.input;
+    const TRun text = Run({"check", "--points", Logs.File("points")});
+    EXPECT_EQ(text.Status, c.status) << text.Err;
+    EXPECT_EQ(text.Out, c.out);
+    const TRun json = Run({"--json", "check", "--points", Logs.File("points")});
+    EXPECT_EQ(json.Status, c.status) << json.Err;
+    std::istringstream lines(json.Out);
+    int records = 0;
+    for (std::string line; std::getline(lines, line); ++records)
+      EXPECT_NO_THROW(nlohmann::json::parse(line)) << line;  // valid UTF-8 JSON, every line
+    EXPECT_EQ(records, c.jsonRecords);
+  }
+}
+
 // A filter behind other software: one line in, its answer out, before the next.
 TEST_F(CliTest, CheckPointsAnswersACoprocessLineByLine) {
   ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
