@@ -23,7 +23,7 @@ struct TLoaded {
   explicit TLoaded(const std::string& path) {
     Session.ExeDir = fuzz::Scratch().Path();
     Session.SettingsPath = path;
-    LoadSettings(Session);
+    LoadSettings(Session, test::InputsOf(View));
   }
 };
 
@@ -32,7 +32,7 @@ struct TLoaded {
 void ExpectSame(const TLoaded& a, const TLoaded& b, bool asWritten) {
   for (const TControl c : Texts) FUZZ_CHECK(a.View.Text(c) == b.View.Text(c));
   for (const TControl c : Buttons) FUZZ_CHECK(a.View.Checked(c) == b.View.Checked(c));
-  FUZZ_CHECK(a.View.WindowTop() == b.View.WindowTop() && a.View.WindowLeft() == b.View.WindowLeft());
+  FUZZ_CHECK(a.View.Top == b.View.Top && a.View.Left == b.View.Left);
   const TSession &s = a.Session, &t = b.Session;
   FUZZ_CHECK(s.DataPath == t.DataPath && s.DataDir == t.DataDir && s.OutputExt == t.OutputExt);
   FUZZ_CHECK(s.FontCharset == t.FontCharset && s.FontName == t.FontName && s.FontSize == t.FontSize);
@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::filesystem::copy_file(path, saved, std::filesystem::copy_options::overwrite_existing);
   TSession& s = const_cast<TSession&>(first.Session);
   s.SettingsPath = saved;
-  SaveSettings(s);
+  SaveSettings(s, test::InputsOf(first.View), {first.View.Top, first.View.Left});
   const TLoaded second(saved);
   ExpectSame(first, second, true);
 
@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::filesystem::copy_file(saved, again, std::filesystem::copy_options::overwrite_existing);
   TSession& t = const_cast<TSession&>(second.Session);
   t.SettingsPath = again;
-  SaveSettings(t);
+  SaveSettings(t, test::InputsOf(second.View), {second.View.Top, second.View.Left});
   FUZZ_CHECK(test::ReadBytes(saved) == test::ReadBytes(again));
   const TLoaded third(again);
   ExpectSame(second, third, false);
