@@ -222,6 +222,7 @@ TEST(Profile, FailedSaveLeavesTheFileAsItWas) {
   TTempDir dir;
   fs::create_directory(dir.File("a.ini"));  // a folder where the file should be
   TProfile p(dir.File("a.ini"));
+  EXPECT_FALSE(p.Load());  // cannot be read, and no exception leaves the load
   p.Write("A", "k", "v");
   EXPECT_FALSE(p.Save());
   EXPECT_TRUE(fs::is_directory(dir.File("a.ini")));
