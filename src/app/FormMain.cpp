@@ -23,6 +23,7 @@
 #include "base/Path.hpp"
 #include "base/Text.hpp"
 #include "convert/ConvertCommand.hpp"
+#include "formats/Coastline.hpp"
 #include "grid/Source.hpp"
 #include "option/Settings.hpp"
 #include "option/SettingsPath.hpp"
@@ -119,6 +120,7 @@ TFormMain::TFormMain(std::string exePath, QStringList arguments)
   FFormReport->setAttribute(Qt::WA_QuitOnClose, false);
   FFormMap = new TFormMap(this);
   FFormMap->setAttribute(Qt::WA_QuitOnClose, false);
+  FFormMap->Picture->FrameChanged = [this] { RequestMapRedraw(); };
   FEscapeWatch = std::make_unique<TEscapeWatch>(FSession);
   qApp->installEventFilter(FEscapeWatch.get());
 }
@@ -578,8 +580,8 @@ void TFormMain::LabelMapClick() {
     FFormMap->close();
     return;
   }
-  RedrawMap();
   FFormMap->ShowMap(MonitorWorkArea());
+  RedrawMap();  // at the size the window has, shown
 }
 
 void TFormMain::RequestMapRedraw() {
@@ -592,7 +594,6 @@ void TFormMain::RequestMapRedraw() {
 }
 
 void TFormMain::RedrawMap() {
-  constexpr int width = 720;  // two pixels a degree
   const TSelection selection = Selection();
   const TGeoidModel& model = FSession.GeoidModels[selection.Model];
   const std::string modelPath = ModelFilePath(FSession.DataDir, model);
@@ -606,16 +607,32 @@ void TFormMain::RedrawMap() {
   scene.Heat = FHeat.get();
   scene.Max = FScanMax;
   scene.Min = FScanMin;
-  // The relief is the slow part: made again only for another file, width or frame.
-  const double west = FrameWest(scene);
-  if (!FRelief || FReliefPath != modelPath || FRelief->West != west) {
+  const TMapFrame frame = FFormMap->Picture->Frame(scene.Region ? scene.Region : scene.Custom, FrameWest(scene));
+  // The relief is the slow part: made again only for another file or frame.
+  if (!FRelief || FReliefPath != modelPath || !(FRelief->Frame == frame)) {
     FRelief.reset();
     FReliefPath = modelPath;
     if (const auto grid = OpenSourceGrid(FSession.DataDir, model))
-      FRelief = std::make_unique<TRelief>(MakeRelief(*grid, width, west));
+      FRelief = std::make_unique<TRelief>(MakeRelief(*grid, frame));
   }
   scene.Relief = FRelief.get();
-  FFormMap->SetImage(RenderMap(scene, width));
+  // The coastlines of the frame's resolution, read once each; their absence is said once.
+  if (const char resolution = CoastResolution(frame); resolution != FCoastResolution) {
+    FCoastResolution = resolution;
+    FCoast.clear();
+    const std::string path = FindCoastlineFile(resolution);
+    RunHandler(FSession.View, [&] {
+      if (!path.empty()) FCoast = ReadCoastlines(path);
+    });
+    if (path.empty())
+      FCoastNote = "No coastlines: no GSHHG coastline file was found (Debian: apt install gmt-gshhg-low).";
+    FFormMap->SetNote(FCoastNote);
+  }
+  scene.Coast = &FCoast;
+  if (!FFont) FFont = std::make_unique<TFont>();
+  scene.Font = FFont.get();
+  scene.TextScale = FFormMap->Picture->PixelRatio();
+  FFormMap->SetImage(RenderMap(scene, frame), frame);
 }
 
 void TFormMain::ButtonCalcClick() {

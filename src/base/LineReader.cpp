@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +22,8 @@ TLineReader::TLineReader(const std::string& path) {
     FFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     FOwned = FFd >= 0;
   }
+  struct stat status {};
+  if (FFd >= 0 && ::fstat(FFd, &status) == 0 && S_ISREG(status.st_mode)) FSize = status.st_size;
 }
 
 TLineReader::~TLineReader() {
@@ -39,6 +42,7 @@ bool TLineReader::Read() {
   FInput.resize(had + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
   if (n < 0 && errno != EINTR) FFailed = FEnded = true;
   if (n == 0) FEnded = true;
+  if (n > 0) FRead += n;
   return true;
 }
 
@@ -59,6 +63,11 @@ const std::vector<std::string_view>& TLineReader::Lines(std::size_t most) {
 bool TLineReader::Idle() const {
   pollfd p{FFd, POLLIN, 0};
   return ::poll(&p, 1, 0) == 0;
+}
+
+double TLineReader::Fraction() const {
+  if (FSize < 0) return -1;
+  return FSize == 0 ? 1 : static_cast<double>(FRead) / static_cast<double>(FSize);
 }
 
 }  // namespace tessmar

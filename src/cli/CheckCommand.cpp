@@ -11,9 +11,11 @@
 #include "base/CoordText.hpp"
 #include "base/LineReader.hpp"
 #include "base/PointLine.hpp"
+#include "base/Terminal.hpp"
 #include "base/WorkPool.hpp"
 #include "cli/Commands.hpp"
 #include "cli/Context.hpp"
+#include "cli/Progress.hpp"
 #include "session/Grids.hpp"
 #include "session/RunHandler.hpp"
 
@@ -179,7 +181,10 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
   std::vector<TJob> jobs(BlockLines / JobLines);
   TWorkPool pool;  // its threads sleep while they wait: no spinning beside busy cores
   bool interrupted = false;
+  // Progress by the bytes of a file read; not when the answers go to the same terminal.
+  TProgressLine progress(global.Quiet || StdoutIsTerminal());
   while (!interrupted && reader.Read()) {
+    progress.Update(reader.Fraction());
     interrupted = InterruptRequested();
     while (!interrupted) {
       const std::vector<std::string_view>& lines = reader.Lines(BlockLines);
@@ -202,6 +207,7 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
       answers.Output.clear();
     }
   }
+  progress.End();
   if (interrupted) {
     std::cerr << "Stopped by Ctrl-C after " << answers.Lines << " lines.\n";
     return ExitAborted;

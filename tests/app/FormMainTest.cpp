@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <filesystem>
 
 #include "TestGrids.hpp"
@@ -203,14 +204,14 @@ class FormMainTest : public QObject {
     QTest::mouseClick(f.Child<QLabel>("LabelMap"), Qt::LeftButton);
     QVERIFY(f.Form.FormMap()->isVisible());
     const QImage& map = f.Form.FormMap()->Image();
-    QCOMPARE(map.size(), QSize(720, 360));
-    // The maximum's marker, in the red of the ramp's end, at its place: two
-    // pixels a degree from 180 W and 90 N.
+    const TMapFrame frame = f.Form.FormMap()->Picture->Shown();
+    QCOMPARE(map.size(), QSize(frame.Width, frame.Height));
+    // The maximum's marker, in the red of the ramp's end, at its place in the frame shown.
     const QStringList words = QString::fromStdString(f.Text(TControl::LabelMaxG)).split(' ', Qt::SkipEmptyParts);
     QCOMPARE(words.size(), 4);  // "Max:", the difference, "35.675000N", "139.725000E"
     QVERIFY(words[2].endsWith('N') && words[3].endsWith('E'));
     const double lat = words[2].chopped(1).toDouble(), lon = words[3].chopped(1).toDouble();
-    const QPoint marker(static_cast<int>((lon + 180) * 2), static_cast<int>((90 - lat) * 2));
+    const QPoint marker(static_cast<int>(frame.X(lon)), static_cast<int>(frame.Y(lat)));
     QCOMPARE(map.pixelColor(marker), QColor(178, 24, 43));
     QVERIFY(map.pixelColor(marker + QPoint(40, 0)) != QColor(178, 24, 43));
     SaveScreenshots(f.Form);
@@ -251,28 +252,87 @@ class FormMainTest : public QObject {
     QTest::mouseClick(link, Qt::LeftButton);  // a real press and release, through every event filter
     QVERIFY(f.Form.FormMap()->isVisible());
     QCOMPARE(f.Form.FormMap()->windowTitle(), QString("Map"));
-    const QImage first = f.Form.FormMap()->Image();
-    QCOMPARE(first.size(), QSize(720, 360));
-    // The region 20..50 N, 120..150 E at 5', with its margin: its west edge at 119.75 E, column 599.
-    QCOMPARE(first.pixelColor(599, 100), QColor(0, 0, 0));
-    // Redrawn when a corner changes: the west edge moves to 109.75 E, column 579.
+    TMapCanvas* canvas = f.Form.FormMap()->Picture;
+    const auto image = [&] { return f.Form.FormMap()->Image(); };
+    // The region's west edge (at `lon`) at its pixel in the frame shown, half way down the region.
+    const auto westEdge = [&](double lon) {
+      const TMapFrame frame = canvas->Shown();
+      return image().pixelColor(static_cast<int>(frame.X(lon)), static_cast<int>(frame.Y(35)));
+    };
+    const QImage first = image();
+    QCOMPARE(first.size(), QSize(canvas->Shown().Width, canvas->Shown().Height));
+    QVERIFY(first.width() > 400);  // the window's size, not a fixed picture
+    // The region 20..50 N, 120..150 E at 5', with its margin: its west edge at 119.75 E.
+    QCOMPARE(westEdge(119.75), QColor(0, 0, 0));
+    // Redrawn when a corner changes, still around the region: the west edge moves to 109.75 E.
     f.Child<QLineEdit>("EditLon1")->setText("110");
     QCoreApplication::processEvents();
-    QCOMPARE(f.Form.FormMap()->Image().pixelColor(579, 100), QColor(0, 0, 0));
-    QVERIFY(f.Form.FormMap()->Image() != first);
-    // ... and the resolution: a margin of three 20' cells puts it at 109 E, column 578.
+    QCOMPARE(westEdge(109.75), QColor(0, 0, 0));
+    QVERIFY(image() != first);
+    // ... and the resolution: a margin of three 20' cells puts it at 109 E.
     f.Child<QRadioButton>("RadioButton20")->click();
     QCoreApplication::processEvents();
-    QCOMPARE(f.Form.FormMap()->Image().pixelColor(578, 100), QColor(0, 0, 0));
+    QCOMPARE(westEdge(109), QColor(0, 0, 0));
     // ... and the model: the 1' model's grid is not there, so no relief inside the region.
-    QVERIFY(f.Form.FormMap()->Image().pixelColor(640, 100) != QColor(215, 215, 215));
+    const auto inside = [&] {
+      const TMapFrame frame = canvas->Shown();
+      return image().pixelColor(static_cast<int>(frame.X(131.3)), static_cast<int>(frame.Y(40.3)));
+    };
+    QVERIFY(inside() != QColor(215, 215, 215));
     f.Child<QComboBox>("ComboBoxGeoid")->setEditText("EGM2008 1'x1'");
     QCoreApplication::processEvents();
-    QCOMPARE(f.Form.FormMap()->Image().pixelColor(640, 100), QColor(215, 215, 215));
+    QCOMPARE(inside(), QColor(215, 215, 215));
     QTest::mouseClick(link, Qt::LeftButton);
     QVERIFY(!f.Form.FormMap()->isVisible());
     QTest::mouseClick(link, Qt::RightButton);  // not a click of the link
     QVERIFY(!f.Form.FormMap()->isVisible());
+  }
+
+  // The wheel zooms about the pointer, a drag pans, a double click returns to
+  // the region; the person's view stays while the fields change.
+  void mapZoomsPansAndReturnsToTheRegion() {
+    TWorld world;
+    TForm f(world);
+    QTest::mouseClick(f.Child<QLabel>("LabelMap"), Qt::LeftButton);
+    TMapCanvas* canvas = f.Form.FormMap()->Picture;
+    QCoreApplication::processEvents();
+    const TMapFrame region = canvas->Shown();
+    QVERIFY(canvas->Following());
+    QCOMPARE(canvas->PixelRatio(), 1.0);
+
+    const QPointF at(200, 150);
+    QWheelEvent wheel(at, canvas->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(canvas, &wheel);
+    QCoreApplication::processEvents();
+    const TMapFrame zoomed = canvas->Shown();
+    QVERIFY(!canvas->Following());
+    QCOMPARE(zoomed.Step, region.Step / 1.25);                            // a notch is a quarter closer
+    QVERIFY(std::fabs(zoomed.Lon(200) - region.Lon(200)) < region.Step);  // the place under the pointer stays
+    QVERIFY(std::fabs(zoomed.Lat(150) - region.Lat(150)) < region.Step);
+
+    QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(300, 200));
+    QMouseEvent move(QEvent::MouseMove, QPointF(350, 180), canvas->mapToGlobal(QPointF(350, 180)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas, &move);
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(350, 180));
+    QCoreApplication::processEvents();
+    const TMapFrame panned = canvas->Shown();
+    QCOMPARE(panned.West, zoomed.West - 50 * zoomed.Step);  // the map follows the pointer
+    QCOMPARE(panned.North, zoomed.North - 20 * zoomed.Step);
+    QCOMPARE(f.Form.FormMap()->Image().size(), QSize(panned.Width, panned.Height));
+
+    f.Child<QLineEdit>("EditLon1")->setText("110");  // the person's view stays
+    QCoreApplication::processEvents();
+    QCOMPARE(canvas->Shown(), panned);
+
+    QTest::mouseDClick(canvas, Qt::LeftButton, {}, QPoint(100, 100));
+    QCoreApplication::processEvents();
+    QVERIFY(canvas->Following());
+    QVERIFY(canvas->Shown().West < region.West);  // the region now reaches 110 E
+    f.Child<QLineEdit>("EditLon1")->setText("120");
+    QCoreApplication::processEvents();
+    QCOMPARE(canvas->Shown(), region);
   }
 
   void escapeAbortsAConversionAfterItsRow() {
