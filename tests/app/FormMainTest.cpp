@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -11,6 +12,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QStyleOptionGroupBox>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
@@ -128,10 +132,10 @@ class FormMainTest : public QObject {
         {"LabelMap", {460, 210, 55, 13}, "Map"},
         {"ButtonConvert", {211, 168, 70, 25}, "Convert"},
         {"ButtonCalc", {97, 168, 70, 23}, "Check"},
-        {"Button1", {350, 35, 70, 25}, "Check"},
-        {"EditFname", {118, 138, 163, 21}, "Tessmar.qdat"},
+        {"Button1", {350, 42, 70, 23}, "Check"},
+        {"EditFname", {124, 138, 157, 21}, "Tessmar.qdat"},
         {"EditLat", {72, 22, 95, 21}, nullptr},
-        {"RadioButton20", {261, 47, 48, 17}, "20'"},
+        {"RadioButton20", {261, 47, 38, 17}, "20'"},
         {"ProgressBar1", {10, 285, 505, 8}, nullptr},
     };
     for (const auto& c : controls) {
@@ -150,6 +154,92 @@ class FormMainTest : public QObject {
     QCOMPARE(f.Child<QPushButton>("Button1")->toolTip(), QString("Check the maximum error"));
     QCOMPARE(f.Child<QComboBox>("ComboBoxPrecision")->count(), 5);
     QCOMPARE(f.Child<QLineEdit>("EditLat1")->nextInFocusChain(), f.Child<QLineEdit>("EditLon1"));
+  }
+
+  // No text on a group's frame line or caption, the controls of a row on one
+  // baseline, the links in the link colour under a pointing hand: in Fusion and
+  // in the platform's own style, at the scale the test runs at (ctest runs it
+  // at 1x and, under QT_SCALE_FACTOR=2, at 2x).
+  void layoutIsTidy() {
+    const QString original = QApplication::style()->name();
+    for (const QString& name : {QString("Fusion"), original, QString("Windows")}) {
+      QApplication::setStyle(QStyleFactory::create(name));
+      TWorld world;
+      TForm f(world);
+      const QString where = QString("%1 at %2x: ").arg(name).arg(f.Form.devicePixelRatioF());
+      // Where a widget's text lies: a label's text is centred in its box and may be taller than it.
+      const auto textRect = [](const QWidget* w) {
+        const QRect g = w->geometry();
+        if (!qobject_cast<const QLabel*>(w)) return g;
+        const int h = std::max(g.height(), w->fontMetrics().height());
+        return QRect(g.x(), g.center().y() - h / 2 + (g.height() % 2 ? 0 : 1), g.width(), h);
+      };
+      for (QGroupBox* group : f.Form.findChildren<QGroupBox*>()) {
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.text = group->title();
+        option.lineWidth = 1;
+        option.midLineWidth = 0;
+        option.textAlignment = group->alignment();
+        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        const QRect contents =
+            group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxContents, group);
+        const QRect caption =
+            group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group);
+        for (QWidget* w : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+          const QRect r = textRect(w);
+          if (!contents.contains(r) || caption.intersects(r))
+            QFAIL(qPrintable(where + w->objectName() + " crosses the frame of " + group->objectName() +
+                             QString(": at %1,%2 %3x%4, the frame's inside %5,%6 %7x%8, its caption to y %9")
+                                 .arg(r.x())
+                                 .arg(r.y())
+                                 .arg(r.width())
+                                 .arg(r.height())
+                                 .arg(contents.x())
+                                 .arg(contents.y())
+                                 .arg(contents.width())
+                                 .arg(contents.height())
+                                 .arg(caption.bottom())));
+        }
+      }
+      // Rows: the same vertical centre (so one baseline: one font), to a pixel.
+      const std::vector<std::vector<const char*>> rows = {
+          {"Label13", "ComboBoxGeoid"},
+          {"Label14", "RadioButton0", "RadioButton5", "RadioButton10", "RadioButton15", "RadioButton20"},
+          {"Label6", "EditLat1", "EditLat2"},
+          {"Label7", "EditLon1", "EditLon2"},
+          {"LabelOutFname", "EditFname"},
+          {"LabelMakeReport", "ButtonConvert"},
+          {"Label1", "EditLat"},
+          {"Label2", "EditLon"},
+          {"Label3", "EditGeoid"},
+          {"Label11", "EditCustomGeoid"},
+          {"Label12", "EditError"},
+          {"Label4", "ComboBoxPrecision"}};
+      for (const auto& row : rows) {
+        const QRect first = f.Child<QWidget>(row[0])->geometry();
+        for (const char* name : row) {
+          const QRect r = f.Child<QWidget>(name)->geometry();
+          if (std::abs((r.top() + r.bottom()) - (first.top() + first.bottom())) > 2)
+            QFAIL(qPrintable(where + name + " is not on the row of " + row[0]));
+        }
+      }
+      // Text does not run into text: the links and the labels of the maximum error.
+      for (const auto& [upper, lower] : std::vector<std::pair<const char*, const char*>>{
+               {"LabelMap", "LabelReport"}, {"LabelMinG", "LabelMaxG"}, {"LabelMaxG", "LabelReso"}}) {
+        const QRect a = textRect(f.Child<QWidget>(upper)), b = textRect(f.Child<QWidget>(lower));
+        if (a.bottom() >= b.top()) QFAIL(qPrintable(where + upper + " runs into " + lower));
+      }
+      for (const char* name : {"LabelMap", "LabelReport"}) {
+        auto* link = f.Child<QLabel>(name);
+        QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(link->palette().color(link->foregroundRole()), link->palette().color(QPalette::Link));
+        QVERIFY(link->font().underline());
+        QVERIFY(f.Form.rect().contains(link->geometry()));
+      }
+      QCOMPARE(f.Child<QLabel>("LabelReport")->geometry(), QRect(460, 225, 55, 13));  // as the design has it
+    }
+    QApplication::setStyle(QStyleFactory::create(original));
   }
 
   void startUpRunsOnce() {
