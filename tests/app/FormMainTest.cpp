@@ -148,7 +148,7 @@ class FormMainTest : public QObject {
       if (auto* l = qobject_cast<QLabel*>(w)) QCOMPARE(l->text(), QString(c.text));
       if (auto* e = qobject_cast<QLineEdit*>(w)) QCOMPARE(e->text(), QString(c.text));
     }
-    QCOMPARE(f.Child<QLabel>("LabelOutFname")->geometry().right(), 20 + 95 - 1);  // sized to its text, growing left
+    QCOMPARE(f.Child<QLabel>("LabelOutFname")->geometry().right(), 26 + 95 - 1);  // sized to its text, growing left
     QCOMPARE(f.Child<QLabel>("LabelOutFname")->text(), QString("Custom Geoid name"));
     QCOMPARE(f.Child<QPushButton>("ButtonConvert")->toolTip(), QString("Conversion is started"));
     QCOMPARE(f.Child<QPushButton>("Button1")->toolTip(), QString("Check the maximum error"));
