@@ -312,5 +312,102 @@ TEST_F(MapTest, TheHeatMapOverItsLattice) {
   EXPECT_EQ(image.At((125 + 180) * 2, (90 - 12) * 2), NoDataColour);
 }
 
+// Frames: the region whole and centred with room around it; the wheel keeps
+// the place under the pointer; a drag moves by pixels; never past the poles,
+// never closer than a tenth of a second or farther than the earth.
+TEST(MapFrame, AroundTheRegionZoomedAndPanned) {
+  const TLatLonBox japan{30, 128, 46, 146};
+  const TMapFrame f = FrameAround(japan, 800, FittingHeight(japan, 800));
+  EXPECT_DOUBLE_EQ(f.Step, (18 + 2 * 3.6) / 800);  // a fifth of its width on each side
+  EXPECT_DOUBLE_EQ(f.X(137), 400);
+  EXPECT_NEAR(f.Y(38), f.Height / 2.0, 1);
+  EXPECT_GT(f.Y(46), 0);
+  EXPECT_LT(f.Y(30), f.Height);
+  const TMapFrame closer = Zoomed(f, 100, 50, 2);
+  EXPECT_DOUBLE_EQ(closer.Step, f.Step / 2);
+  EXPECT_NEAR(closer.West + 100 * closer.Step, f.West + 100 * f.Step, 1e-9);
+  EXPECT_NEAR(closer.North - 50 * closer.Step, f.North - 50 * f.Step, 1e-9);
+  EXPECT_DOUBLE_EQ(Zoomed(f, 0, 0, 1e-9).Step, 360.0 / 800);
+  EXPECT_DOUBLE_EQ(Zoomed(f, 0, 0, 1e9).Step, 1.0 / 36000);
+  const TMapFrame moved = Panned(f, 10, -20);
+  EXPECT_DOUBLE_EQ(moved.West, f.West - 10 * f.Step);
+  EXPECT_DOUBLE_EQ(moved.North, f.North - 20 * f.Step);
+  EXPECT_EQ(Panned(f, 0, 1e6).North, 90);
+  EXPECT_DOUBLE_EQ(Panned(f, 0, -1e6).North, -90 + f.Height * f.Step);
+  // A polar cap reaches the pole and no further; a region across 180 is centred there.
+  EXPECT_EQ(FrameAround(TLatLonBox{60, 0, 90, 360, true}, 1000, 300).North, 90);
+  EXPECT_DOUBLE_EQ(FrameAround(TLatLonBox{10, 170, 20, -170}, 400, 200).X(180), 200);
+  EXPECT_DOUBLE_EQ(FrameAround(TLatLonBox{10, 170, 20, -170}, 400, 200).X(-180), 200);
+}
+
+TEST(MapFrame, GraticuleEveryFewScoresOfPixelsWithDegreeLabels) {
+  EXPECT_EQ(GraticuleSpacing(0.5), 45);  // 90 pixels apart
+  EXPECT_EQ(GraticuleSpacing(360.0 / 1024), 30);
+  EXPECT_EQ(GraticuleSpacing(0.01), 1);
+  EXPECT_EQ(GraticuleSpacing(0.001), 5.0 / 60);
+  EXPECT_EQ(GraticuleSpacing(1e-5), 1.0 / 60);
+  const struct {
+    double value;
+    bool latitude;
+    const char* text;
+  } labels[] = {{30, true, "30\u00b0N"},
+                {-30.5, true, "30\u00b030'S"},
+                {0, true, "0\u00b0"},
+                {140, false, "140\u00b0E"},
+                {-60, false, "60\u00b0W"},
+                {180, false, "180\u00b0"},
+                {-180, false, "180\u00b0"},
+                {200, false, "160\u00b0W"},
+                {360, false, "0\u00b0"},
+                {0.25, false, "0\u00b015'E"},
+                {10 + 5.0 / 60, true, "10\u00b005'N"}};
+  for (const auto& l : labels) EXPECT_EQ(DegreeLabel(l.value, l.latitude), l.text) << l.value;
+}
+
+// Coastlines in their dark colour wherever they run, also across the frame's
+// edge; the graticule, its labels and the legends over the picture.
+TEST_F(MapTest, CoastlinesGraticuleAndLegend) {
+  const TPolylines coast = {{{179.0f, 10.0f}, {181.0f, 10.0f}}, {{10.0f, -20.0f}, {10.0f, -40.0f}}};
+  TMapScene scene;
+  scene.Furniture = false;
+  scene.Coast = &coast;
+  const TImage image = RenderMap(scene, 720);
+  const auto dark = [&](int x, int y) { return image.At(x, y).r < 200; };  // a line between two rows darkens both
+  const int row = 160;                                                     // 10 N, two pixels a degree
+  EXPECT_TRUE(dark(718, row) || dark(718, row - 1));
+  EXPECT_TRUE(dark(1, row) || dark(1, row - 1));
+  EXPECT_FALSE(dark(360, row));
+  EXPECT_TRUE(dark(380, 250) || dark(379, 250));  // 10 E, 35 S
+  EXPECT_FALSE(dark(384, 250));
+
+  TFont font;
+  scene.Coast = nullptr;
+  scene.Furniture = true;
+  scene.Font = &font;
+  THeatMap heat;
+  heat.Begin({40, 80, 20, 130, 0.25, 0.25});
+  std::vector<double> diffs(81, 0.5);
+  for (int i = 0; i <= 40; ++i) heat.Row(i, diffs.data(), diffs.size());
+  scene.Heat = &heat;
+  const TImage furnished = RenderMap(scene, 720);
+  EXPECT_NE(furnished.At(100, 180), NoDataColour);  // the equator, a graticule line at 30 degrees
+  EXPECT_EQ(furnished.At(100, 170), NoDataColour);
+  // The legend of the heat map at the foot on the right: its colour bar runs from blue to red.
+  bool blue = false, red = false;
+  for (int x = 520; x < 720; ++x)
+    for (int y = 300; y < 360; ++y) {
+      const TRgba& p = furnished.At(x, y);
+      blue = blue || p.b > p.r + 100;
+      red = red || p.r > p.b + 100;
+    }
+  EXPECT_TRUE(blue && red);
+  if (!font.Loaded()) GTEST_SKIP() << "no typeface: the degrees and numbers are left out";
+  EXPECT_GT(font.Width("30\u00b0N", 11), font.Width("30", 11));
+  int ink = 0;  // the degrees at the top edge
+  for (int x = 0; x < 720; ++x)
+    for (int y = 0; y < 14; ++y) ink += furnished.At(x, y).r < 100;
+  EXPECT_GT(ink, 50);
+}
+
 }  // namespace
 }  // namespace tessmar
