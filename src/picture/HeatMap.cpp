@@ -41,6 +41,11 @@ std::string HeatScaleText(const THeatScale& rule) {
 }
 
 double THeatMap::Scale() const {
+  if (std::isnan(FScale)) FScale = ScaleByRule();
+  return FScale;
+}
+
+double THeatMap::ScaleByRule() const {
   switch (FRule.Kind) {
     case THeatScale::TKind::Max: return FMaxMagnitude;
     case THeatScale::TKind::Metres: return FRule.Value;
@@ -61,6 +66,7 @@ void THeatMap::Begin(const TScanLattice& lattice) {
   FBegun = true;
   FLattice = lattice;
   FMaxMagnitude = 0;
+  FScale = NoValue();
   FClasses.assign(Classes, 0);
   FCounted = 0;
   FLowest = FHighest = NoValue();
@@ -106,6 +112,7 @@ void THeatMap::Row(std::int64_t i, const double* diffs, std::size_t count) {
     }
   }
   FMaxMagnitude = scale;
+  FScale = NoValue();
 }
 
 TPngText HeatMapText(const THeatMap& heat) {

@@ -74,6 +74,8 @@ class THeatMap : public TScanRowSink {
   // from 2^-40 m to 2^24 m, smaller ones in the first, larger in the last.
   static constexpr int ClassShift = 45, FirstClass = (1023 - 40) << 7, Classes = 64 << 7;
 
+  double ScaleByRule() const;
+
   THeatScale FRule;
   std::vector<std::uint64_t> FClasses;
   std::uint64_t FCounted = 0;
@@ -83,6 +85,7 @@ class THeatMap : public TScanRowSink {
   int FWidth = 0, FHeight = 0;
   std::int64_t FBlock = 1;
   double FMaxMagnitude = 0;
+  mutable double FScale = NoValue();  // Scale(), once asked, until the next row
   std::vector<float> FPixels;
 };
 
