@@ -332,6 +332,27 @@ class FormMainTest : public QObject {
     painter.end();
     QVERIFY(main.save(QString(folder) + "/demo-window.png"));
     QVERIFY(both.save(QString(folder) + "/demo-map.png"));
+
+    // The Map window on Japan, on the whole earth and on a polar cap, each
+    // after its own cut and scan: the map follows the region typed.
+    const struct {
+      const char *south, *west, *north, *east, *file;
+    } regions[] = {{"30", "128", "46", "146", "/map-japan.png"},
+                   {"-90", "0", "90", "360", "/map-world.png"},
+                   {"60", "0", "90", "360", "/map-polar.png"}};
+    for (const auto& r : regions) {
+      for (const auto& [name, text] : {std::pair{"EditLat1", r.south}, std::pair{"EditLon1", r.west},
+                                       std::pair{"EditLat2", r.north}, std::pair{"EditLon2", r.east}}) {
+        auto* edit = f.Child<QLineEdit>(name);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, text);
+      }
+      QTest::mouseClick(f.Child<QPushButton>("ButtonConvert"), Qt::LeftButton);
+      QTest::mouseClick(f.Child<QPushButton>("Button1"), Qt::LeftButton);
+      QVERIFY(f.Text(TControl::LabelMaxG).rfind("Max: ", 0) == 0);
+      QCoreApplication::processEvents();
+      QVERIFY(f.Form.FormMap()->grab().save(QString(folder) + r.file));
+    }
   }
 
   void mapLinkOpensAndClosesOncePerClick() {
