@@ -637,9 +637,11 @@ void TFormMain::RedrawMap() {
     FCoastResolution = resolution;
     FCoast.clear();
     const std::string path = FindCoastlineFile(resolution);
-    RunHandler(FSession.View, [&] {
+    try {
       if (!path.empty()) FCoast = ReadCoastlines(path);
-    });
+    } catch (const std::exception& e) {
+      FCoastNote = "No coastlines: " + ErrorText(e);
+    }
     if (path.empty())
       FCoastNote = "No coastlines: no GSHHG coastline file was found (Debian: apt install gmt-gshhg-low).";
     FFormMap->SetNote(FCoastNote);
