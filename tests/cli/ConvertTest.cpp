@@ -91,12 +91,14 @@ TEST_F(CliTest, InterruptAbortsAfterTheRowInProgress) {
 
 // Runs the CLI on a pseudo-terminal and returns what it showed there; Ctrl-C
 // once `until` shows or `stopAfter` has passed (none: it runs to its end).
+// Standard output goes to the file `out` when one is named.
 std::string OnTerminal(const std::string& dataDir, std::vector<std::string> args, const std::string& until,
-                       std::chrono::milliseconds stopAfter) {
+                       std::chrono::milliseconds stopAfter, const std::string& out = "") {
   args.insert(args.begin(), {TESSMAR_CLI, "--no-settings", "--data-dir", dataDir});
   int terminal = -1;
   const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
   if (pid == 0) {
+    if (!out.empty()) ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -151,6 +153,16 @@ TEST_F(CliTest, ProgressBarShowsOnATerminalOnly) {
   });
   EXPECT_EQ(piped.Status, 130);
   EXPECT_EQ(piped.Err.find("elapsed"), std::string::npos) << piped.Err;
+
+  // check --points over a file whose answers go to another file: seconds of points.
+  {
+    std::ofstream points(Logs.File("points.txt"));
+    for (int i = 0; i < 2000000; ++i) points << "35.5;139.75\n";
+  }
+  const std::string check = OnTerminal(Dir.Path(), {"check", "--points", Logs.File("points.txt")}, " left",
+                                       milliseconds(60000), Logs.File("answers.txt"));
+  EXPECT_NE(check.find(" elapsed, "), std::string::npos) << check;
+  EXPECT_NE(check.find("Stopped by Ctrl-C after "), std::string::npos) << check;
 }
 
 // Options that cannot be what the user meant are refused, naming the option and
