@@ -295,7 +295,9 @@ void DrawLegend(TImage& image, TFont* font, double scale, const TLegend& legend,
   const int barWidth = static_cast<int>(std::lround(170 * scale)),
             barHeight = static_cast<int>(std::lround(10 * scale));
   const int line = text ? size + static_cast<int>(std::lround(4 * scale)) : 0;
-  const int width = barWidth + 2 * pad + (text ? size : 0);
+  int width = barWidth + 2 * pad + (text ? size : 0);
+  if (text)  // wide enough for its title and its last line
+    width = std::max({width, font->Width(legend.Title, size) + 2 * pad, font->Width(legend.Note, size) + 2 * pad});
   const int height =
       pad + line + barHeight + static_cast<int>(std::lround(4 * scale)) + line + (legend.Note.empty() ? 0 : line) + pad;
   if (width + 2 * pad > image.Width || height + 2 * pad > image.Height) return;
