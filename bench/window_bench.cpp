@@ -1,7 +1,8 @@
 // tessmar-window-bench FOLDER convert RES | scan: the desktop program's window,
 // offscreen, driven as a person drives it: the whole earth's corners typed into
 // the region fields, the resolution clicked, then Convert (or the maximum
-// error's Check) clicked; it prints the seconds from the click to the end. The
+// error's Check) clicked; it prints the wall and CPU seconds (all threads)
+// from the click to the end. The
 // source grid is FOLDER's (tessmar-make-grid), the custom file FOLDER/world.qdat.
 // bench/window_vs_cli times it against tessmar-cli on the same work.
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QTest>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "app/FormMain.hpp"
 #include "option/Profile.hpp"
@@ -53,8 +55,10 @@ int main(int argc, char** argv) {
                       Qt::LeftButton);
   QElapsedTimer timer;
   timer.start();
+  const std::clock_t cpu = std::clock();
   QTest::mouseClick(form.findChild<QPushButton*>(convert ? "ButtonConvert" : "Button1"), Qt::LeftButton);
-  std::printf("%.3f\n", static_cast<double>(timer.nsecsElapsed()) / 1e9);
+  std::printf("%.3f %.3f\n", static_cast<double>(timer.nsecsElapsed()) / 1e9,
+              static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC);
   const std::string result = form.Text(convert ? TControl::LabelMakeReport : TControl::LabelMaxG);
   std::fprintf(stderr, "%s\n", result.c_str());
   return result.rfind(convert ? "Output size: " : "Max: ", 0) == 0 ? 0 : 1;
