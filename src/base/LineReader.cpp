@@ -20,6 +20,7 @@ TLineReader::TLineReader(const std::string& path) {
     FFd = OpenForReading(path);
     FOwned = FFd >= 0;
   }
+  if (std::int64_t size = 0; FFd >= 0 && MappableSize(FFd, size)) FSize = size;
 }
 
 TLineReader::~TLineReader() {
@@ -49,6 +50,7 @@ bool TLineReader::Read() {
       if (prefix && seen == mark.size()) FStart = mark.size();
     }
   }
+  if (n > 0) FRead += n;
   return true;
 }
 
@@ -68,5 +70,10 @@ const std::vector<std::string_view>& TLineReader::Lines(std::size_t most) {
 }
 
 bool TLineReader::Idle() const { return !InputPending(FFd); }
+
+double TLineReader::Fraction() const {
+  if (FSize < 0) return -1;
+  return FSize == 0 ? 1 : static_cast<double>(FRead) / static_cast<double>(FSize);
+}
 
 }  // namespace tessmar

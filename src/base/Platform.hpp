@@ -111,6 +111,12 @@ bool ConsoleInterrupted() noexcept;
 // Input is waiting on fd (a pipe, a terminal, a file): a read would not block.
 // (A Windows console says no: its reads come a line at a time.)
 bool InputPending(int fd);
+// Standard error, standard output is a terminal (a person watching) rather
+// than a file or a pipe; the terminal on standard error is this many columns
+// wide (0 when it is none or does not say).
+bool StderrIsTerminal();
+bool StdoutIsTerminal();
+int StderrColumns();
 // Standard input, output and error pass bytes as they are (on Windows no CR
 // before LF, no end at Ctrl-Z).
 void UseBinaryStandardStreams();

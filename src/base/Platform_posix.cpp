@@ -1,6 +1,7 @@
 // The platform's calls on Linux (POSIX and a few of Linux's own).
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -257,6 +258,15 @@ bool ConsoleInterrupted() noexcept { return Interrupted != 0; }
 bool InputPending(int fd) {
   pollfd p{fd, POLLIN, 0};
   return ::poll(&p, 1, 0) != 0;
+}
+
+bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+bool StdoutIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
+int StderrColumns() {
+  struct winsize size {};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
 }
 
 void UseBinaryStandardStreams() {}  // POSIX streams are bytes already

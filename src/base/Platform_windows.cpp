@@ -276,6 +276,15 @@ bool InputPending(int fd) {
   }
 }
 
+bool StderrIsTerminal() { return ::_isatty(2) != 0; }
+bool StdoutIsTerminal() { return ::_isatty(1) != 0; }
+
+int StderrColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!::GetConsoleScreenBufferInfo(HandleOf(2), &info)) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 void UseBinaryStandardStreams() {
   for (FILE* stream : {stdin, stdout, stderr}) ::_setmode(::_fileno(stream), _O_BINARY);
 }

@@ -13,6 +13,7 @@
 #include "base/WorkPool.hpp"
 #include "cli/Commands.hpp"
 #include "cli/Context.hpp"
+#include "cli/Progress.hpp"
 #include "session/Grids.hpp"
 #include "session/RunHandler.hpp"
 
@@ -178,7 +179,10 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
   std::vector<TJob> jobs(BlockLines / JobLines);
   TWorkPool pool;  // its threads sleep while they wait: no spinning beside busy cores
   bool interrupted = false;
+  // Progress by the bytes of a file read; not when the answers go to the same terminal.
+  TProgressLine progress(global.Quiet || StdoutIsTerminal());
   while (!interrupted && reader.Read()) {
+    progress.Update(reader.Fraction());
     interrupted = InterruptRequested();
     while (!interrupted) {
       const std::vector<std::string_view>& lines = reader.Lines(BlockLines);
@@ -201,6 +205,7 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
       answers.Output.clear();
     }
   }
+  progress.End();
   if (interrupted) {
     std::cerr << "Stopped by Ctrl-C after " << answers.Lines << " lines.\n";
     return ExitAborted;

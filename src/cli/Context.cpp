@@ -13,7 +13,7 @@
 
 namespace tessmar::cli {
 
-TContext::TContext(const TGlobalOptions& options) {
+TContext::TContext(const TGlobalOptions& options) : View(options.Quiet) {
   View.Session = &Session;
   const std::string exe = ExecutablePath();
   Session.ExeDir = FolderOf(exe);

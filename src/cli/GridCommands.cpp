@@ -8,6 +8,7 @@
 #include "cli/Commands.hpp"
 #include "cli/Context.hpp"
 #include "cli/Formats.hpp"
+#include "cli/Progress.hpp"
 #include "grid/Circle.hpp"
 #include "grid/Gtx.hpp"
 #include "option/Settings.hpp"
@@ -21,11 +22,14 @@ int RunImport(const TGlobalOptions& global, const TImportOptions& options) {
   // The raster's own name, without its extension, names the grid file and the model by default.
   const std::string stem = BaseName(options.File);
   TSourceImport imported;
+  TProgressLine line(global.Quiet);
   try {
     const auto import = options.GtxOnly ? ImportGtx : FormatsModule().Import;
     imported = import(options.File, session.DataDir, options.Name.value_or(stem), options.Title.value_or(stem),
-                      options.Overwrite);
+                      options.Overwrite, [&line](double done) { line.Update(done); });
+    line.End();
   } catch (const TError& e) {
+    line.End();
     std::cerr << "Error: " << e.what() << "\n";
     return ExitFailed;
   }
@@ -82,11 +86,16 @@ int RunExport(const TGlobalOptions& global, const TExportOptions& options) {
   const TGeoidGrid& g = *session.CustomGrid;
   const double west = ExchangeWest(g.west, g.nlon, g.dlon);
   std::int64_t size = 0;
+  TProgressLine line(global.Quiet);
+  const TProgress progress = [&line](double done) { line.Update(done); };
   try {
     // GTX is written by the program's own code: it needs no GDAL.
-    size = *format == TGridFormat::GTX ? ExportGtx(g, to, options.Overwrite)
-                                       : FormatsModule().Export(g, to, *format, BaseName(custom), options.Overwrite);
+    size = *format == TGridFormat::GTX
+               ? ExportGtx(g, to, options.Overwrite, progress)
+               : FormatsModule().Export(g, to, *format, BaseName(custom), options.Overwrite, progress);
+    line.End();
   } catch (const TError& e) {
+    line.End();
     std::cerr << "Error: " << e.what() << "\n";
     return ExitFailed;
   }

@@ -1,4 +1,6 @@
 // tessmar-cli convert, and what every command shares: help, options, settings, failures, Ctrl-C and progress.
+#include <poll.h>
+
 #include "CliSupport.hpp"
 
 namespace tessmar {
@@ -87,27 +89,83 @@ TEST_F(CliTest, InterruptAbortsAfterTheRowInProgress) {
   EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path()), fs::directory_iterator()), 1);  // the source only
 }
 
-TEST_F(CliTest, ProgressBarShowsOnATerminalOnly) {
-  // On a pseudo-terminal the bar and its percentage show; the report still comes whole.
+// Runs the CLI on a pseudo-terminal and returns what it showed there; Ctrl-C
+// once `until` shows or `stopAfter` has passed (none: it runs to its end).
+// Standard output goes to the file `out` when one is named; the progress line
+// shows after `delay` seconds when one is given.
+std::string OnTerminal(const std::string& dataDir, std::vector<std::string> args, const std::string& until,
+                       std::chrono::milliseconds stopAfter, const std::string& out = "", const char* delay = nullptr) {
+  args.insert(args.begin(), {TESSMAR_CLI, "--no-settings", "--data-dir", dataDir});
   int terminal = -1;
   const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
-  ASSERT_GE(pid, 0);
   if (pid == 0) {
-    ::execl(TESSMAR_CLI, TESSMAR_CLI, "--no-settings", "--data-dir", Dir.Path().c_str(), "convert", nullptr);
+    if (!out.empty()) ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+    if (delay) ::setenv("TESSMAR_PROGRESS_DELAY", delay, 1);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
     ::_exit(127);
   }
   std::string screen;
-  char buffer[4096];
-  for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
-    screen.append(buffer, static_cast<std::size_t>(n));
-  int status = 0;
-  ::waitpid(pid, &status, 0);
+  const auto start = std::chrono::steady_clock::now();
+  bool stopped = false;
+  for (char buffer[4096];;) {
+    pollfd p{terminal, POLLIN, 0};
+    if (::poll(&p, 1, 50) > 0) {
+      const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+      if (n <= 0) break;  // the program has ended
+      screen.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (!stopped && ((!until.empty() && screen.find(until) != std::string::npos) ||
+                     (stopAfter.count() && std::chrono::steady_clock::now() - start > stopAfter))) {
+      ::kill(pid, SIGINT);
+      stopped = true;
+    }
+  }
+  ::waitpid(pid, nullptr, 0);
   ::close(terminal);
-  EXPECT_EQ(WEXITSTATUS(status), 0) << screen;
-  EXPECT_NE(screen.find("] 100%"), std::string::npos) << screen;
-  EXPECT_NE(screen.find("[########################################]"), std::string::npos);
-  EXPECT_NE(screen.find("Output size: "), std::string::npos);
-  EXPECT_EQ(Run({"convert", "--overwrite"}).Err.find('%'), std::string::npos);  // not into a file
+  return screen;
+}
+
+// A line of progress on a terminal once the work has run for a second: a bar,
+// the percentage, the time elapsed and the time left. Never into a file or a
+// pipe, not for work done within the second, not with --quiet.
+TEST_F(CliTest, ProgressBarShowsOnATerminalOnly) {
+  // A whole-circle band at four points per source spacing: seconds of work.
+  ASSERT_EQ(Run({"convert", "--res", "5", "--south", "-10", "--north", "10", "--west", "0", "--east", "360"}).Status,
+            0);
+  using std::chrono::milliseconds;
+  const std::string scan = OnTerminal(Dir.Path(), {"scan", "--precision", "4"}, " left", milliseconds(60000));
+  EXPECT_NE(scan.find("%  0:0"), std::string::npos) << scan;
+  EXPECT_NE(scan.find(" elapsed, "), std::string::npos) << scan;
+  EXPECT_NE(scan.find(" left"), std::string::npos) << scan;
+  EXPECT_NE(scan.find("\r["), std::string::npos) << scan;
+  EXPECT_NE(scan.find("Aborted by user."), std::string::npos) << scan;
+
+  const std::string quiet = OnTerminal(Dir.Path(), {"--quiet", "scan", "--precision", "4"}, "", milliseconds(1500));
+  EXPECT_EQ(quiet.find("elapsed"), std::string::npos) << quiet;
+  const std::string quick =
+      OnTerminal(Dir.Path(), {"convert", "--overwrite", "--output", "quick"}, "", milliseconds(0));
+  EXPECT_NE(quick.find("Output size: "), std::string::npos) << quick;
+  EXPECT_EQ(quick.find("elapsed"), std::string::npos) << quick;
+  TRun piped = Run({"scan", "--precision", "4"}, [](pid_t pid) {
+    std::this_thread::sleep_for(milliseconds(1500));
+    ::kill(pid, SIGINT);
+  });
+  EXPECT_EQ(piped.Status, 130);
+  EXPECT_EQ(piped.Err.find("elapsed"), std::string::npos) << piped.Err;
+
+  // check --points over a file whose answers go to another file, the line
+  // shown at once: a second or so of points is no longer seconds.
+  {
+    std::ofstream points(Logs.File("points.txt"));
+    for (int i = 0; i < 2000000; ++i) points << "35.5;139.75\n";
+  }
+  const std::string check = OnTerminal(Dir.Path(), {"check", "--points", Logs.File("points.txt")}, " left",
+                                       milliseconds(60000), Logs.File("answers.txt"), "0");
+  EXPECT_NE(check.find(" elapsed, "), std::string::npos) << check;
+  EXPECT_NE(check.find("Stopped by Ctrl-C after "), std::string::npos) << check;
 }
 
 // Options that cannot be what the user meant are refused, naming the option and
