@@ -111,6 +111,9 @@ bool ConsoleInterrupted() noexcept;
 // Input is waiting on fd (a pipe, a terminal, a file): a read would not block.
 // (A Windows console says no: its reads come a line at a time.)
 bool InputPending(int fd);
+// A display the window can open on: on Linux an X or Wayland display, or a
+// platform named for Qt (QT_QPA_PLATFORM, "offscreen" in tests); always on Windows.
+bool DisplayAvailable();
 // Standard error, standard output is a terminal (a person watching) rather
 // than a file or a pipe; the terminal on standard error is this many columns
 // wide (0 when it is none or does not say).

@@ -260,6 +260,12 @@ bool InputPending(int fd) {
   return ::poll(&p, 1, 0) != 0;
 }
 
+bool DisplayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    if (const char* value = std::getenv(name); value && *value) return true;
+  return false;
+}
+
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 bool StdoutIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 

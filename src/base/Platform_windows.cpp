@@ -276,6 +276,8 @@ bool InputPending(int fd) {
   }
 }
 
+bool DisplayAvailable() { return true; }
+
 bool StderrIsTerminal() { return ::_isatty(2) != 0; }
 bool StdoutIsTerminal() { return ::_isatty(1) != 0; }
 

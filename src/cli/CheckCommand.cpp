@@ -173,6 +173,7 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
   // missing file was reported once, by the open.
   const bool custom = OpenCustomFile(session, CustomGeoidFileName(session, context.Inputs.OutputName));
 
+  if (path != "-") RequireNoFolder(path, "--points");
   TLineReader reader(path);
   if (!reader.Opened()) throw TUsageError("cannot read " + path);
   TAnswerOrder answers(global.Json);
@@ -222,13 +223,15 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
 }  // namespace
 
 int RunCheck(const TGlobalOptions& global, const TCheckOptions& options) {
+  if (!options.Points.empty() && (options.Lat || options.Lon))
+    throw TUsageError("--points reads its points from the file: --lat and --lon are for one point");
   TContext context(global);
   if (!options.Points.empty()) return RunCheckPoints(context, global, options.Points);
 
   TCliView& view = context.View;
   TSession& session = context.Session;
-  const double lat = ReadCoordinate(options.Lat, context.Inputs.TestLat, TAxis::Latitude, "--lat");
-  const double lon = ReadCoordinate(options.Lon, context.Inputs.TestLon, TAxis::Longitude, "--lon");
+  const double lat = ReadCoordinate(context, options.Lat, context.Inputs.TestLat, TAxis::Latitude, "--lat", "TestLat");
+  const double lon = ReadCoordinate(context, options.Lon, context.Inputs.TestLon, TAxis::Longitude, "--lon", "TestLon");
   TPointCheck check;
   RunHandler(view, [&] { check = PointCheck(session, context.Selection(), lat, lon); });
   if (!check.Checked) return ExitFailed;

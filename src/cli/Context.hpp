@@ -41,11 +41,15 @@ class TUsageError : public std::runtime_error {
 struct TContext {
   TCliView View;
   TSession Session{View};
-  TInputs Inputs = InitialInputs();  // the settings' inputs, or the window layout's
-  int Model = 0;                     // --model, else the settings' model
+  TInputs Inputs = InitialInputs();    // the settings' inputs, or the window layout's
+  std::vector<std::string> KeysGiven;  // those of them the settings file holds
+  int Model = 0;                       // --model, else the settings' model
   explicit TContext(const TGlobalOptions& options);
 
   TSelection Selection() const { return {Model, Inputs.OutputName}; }
+  // Who gave a value: `option` when it was given, else the settings file's
+  // `key` when the file holds it ("settings file PATH, key KEY"), else the option.
+  std::string Origin(bool given, const char* option, const char* key) const;
 };
 
 // The catalogue entry --model names: 0 or 2.5, 1, or a title (exact, or
@@ -57,10 +61,14 @@ int ModelIndex(const std::string& text, const TGeoidModels& models);
 int ResolutionMinutes(const std::string& text, const TGeoidModel& model);
 
 // A coordinate by the strict rule: `given` (the option's text) or else
-// `fallback` (the settings' or the window's). Throws TUsageError naming
-// `option` when it is refused.
-double ReadCoordinate(const std::optional<std::string>& given, const std::string& fallback, TAxis axis,
-                      const char* option);
+// `fallback`, the settings' `key` (or the window's initial text). Throws
+// TUsageError naming the option, or the settings file and its key, when it is
+// refused.
+double ReadCoordinate(const TContext& context, const std::optional<std::string>& given, const std::string& fallback,
+                      TAxis axis, const char* option, const char* key);
+
+// A file an option names must not be a folder: TUsageError "OPTION: PATH is a folder".
+void RequireNoFolder(const std::string& path, const char* option);
 
 // The conversion that --south, --west, --north, --east and --res ask for,
 // each left out taken from the settings. Throws TUsageError naming the option.

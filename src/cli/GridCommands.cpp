@@ -77,6 +77,7 @@ int RunExport(const TGlobalOptions& global, const TExportOptions& options) {
   TSession& session = context.Session;
   const std::string custom = CustomGeoidFileName(session, context.Inputs.OutputName);
   std::string to = options.To.value_or("");
+  if (!to.empty()) RequireNoFolder(to, "--to");
   if (to.empty()) to = FolderOf(custom) + BaseName(custom) + GridFormatExtension(*format);
   if (!OpenCustomFile(session, custom)) return ExitFailed;
   if (SameFile(to, custom)) {

@@ -37,6 +37,7 @@ int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
   const bool world = options.Extent == "world";
   if (!world && options.Extent != "region")
     throw TUsageError("--extent: \"" + options.Extent + "\" is no extent: region or world");
+  RequireNoFolder(options.Png, "--png");
   TContext context(global);
   TSession& session = context.Session;
   const TConversionPlan plan =
@@ -48,8 +49,8 @@ int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
   const bool point = options.Lat && options.Lon;
   double lat = NoValue(), lon = NoValue();
   if (point) {
-    lat = ReadCoordinate(options.Lat, "", TAxis::Latitude, "--lat");
-    lon = ReadCoordinate(options.Lon, "", TAxis::Longitude, "--lon");
+    lat = ReadCoordinate(context, options.Lat, "", TAxis::Latitude, "--lat", nullptr);
+    lon = ReadCoordinate(context, options.Lon, "", TAxis::Longitude, "--lon", nullptr);
   }
   const TGeoidModel& model = session.GeoidModels[context.Model];
   const std::unique_ptr<TGeoidGrid> source = OpenSourceGrid(session.DataDir, model);

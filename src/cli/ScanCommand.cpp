@@ -29,6 +29,7 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
                       "\" is not a scale. Give max, p and a percentile above 0 and at most 100 (p99.5), or metres "
                       "above 0 (0.05)");
   const bool wantHeat = !options.Heatmap.empty();
+  if (wantHeat) RequireNoFolder(options.Heatmap, "--heatmap");
   THeatMap heat(*heatScale);
   TScanResult result;
   result.Outcome = TScanOutcome::Failed;  // unless the scan returns

@@ -251,6 +251,7 @@ int main(int argc, char** argv) {
   const auto run = [&]() -> int {
     try {
       // import creates the settings file it is to write to.
+      if (global.Settings) RequireNoFolder(*global.Settings, "--settings");
       if (global.Settings && !importCommand->parsed() && !importGtxCommand->parsed() &&
           !tessmar::FileExists(*global.Settings))
         throw TUsageError("settings file not found: " + *global.Settings);

@@ -173,7 +173,7 @@ TEST_F(CliTest, ProgressBarShowsOnATerminalOnly) {
 TEST_F(CliTest, OptionsThatCannotBeMeantAreRefused) {
   const struct {
     std::vector<std::string> args;
-    const char* message;  // on stderr, after "Error: "
+    std::string message;  // on stderr, after "Error: "
   } refused[] = {
       {{"check", "--lat", "35d40m37.8s", "--lon", "139d44m52.3s"}, "--lat: \"35d40m37.8s\" is not a latitude"},
       {{"check", "--lat", "abc"}, "--lat: \"abc\" is not a latitude"},
@@ -191,9 +191,18 @@ TEST_F(CliTest, OptionsThatCannotBeMeantAreRefused) {
       {{"scan", "--precision", "1e9"}, "at most 100"},
       {{"convert", "--res", "7"}, "--res: \"7\" is not a resolution for EGM2008 2.5'x2.5'. Choose 5, 10, 15 or 20"},
       {{"--model", "1", "convert", "--res", "2.5"}, "--res: \"2.5\" is not a resolution for EGM2008 1'x1'"},
+      {{"scan", "--precision", "100.001"}, "--precision: \"100.001\" is not a precision"},
+      // A folder where a file is wanted, and options that do not go together.
+      {{"export", "--to", Dir.Path()}, "--to: " + Dir.Path() + " is a folder"},
+      {{"check", "--points", Dir.Path()}, "--points: " + Dir.Path() + " is a folder"},
+      {{"--settings", Dir.Path(), "models"}, "--settings: " + Dir.Path() + " is a folder"},
+      {{"scan", "--heatmap", Dir.Path()}, "--heatmap: " + Dir.Path() + " is a folder"},
+      {{"map", "--png", Dir.Path()}, "--png: " + Dir.Path() + " is a folder"},
+      {{"check", "--points", "-", "--lat", "10"},
+       "--points reads its points from the file: --lat and --lon are for one point"},
   };
   for (const auto& r : refused) {
-    SCOPED_TRACE(r.args[0] + " " + r.args[1] + " " + r.args[2]);
+    SCOPED_TRACE(r.args[0] + " " + r.args[1] + " " + (r.args.size() > 2 ? r.args[2] : ""));
     TRun run = Run(r.args);
     EXPECT_EQ(run.Status, 2);
     EXPECT_EQ(run.Err.rfind("Error: ", 0), 0u) << run.Err;
@@ -209,6 +218,23 @@ TEST_F(CliTest, OptionsThatCannotBeMeantAreRefused) {
     EXPECT_EQ(run.Status, 0) << model << run.Err;
     EXPECT_EQ(nlohmann::json::parse(run.Out)["dlat"], 1.0 / 24) << model;
   }
+  // The finest precision is accepted; a value the settings file gives is named by its key.
+  ASSERT_EQ(
+      Run({"convert", "--res", "20", "--south", "49", "--north", "50", "--west", "120", "--east", "121", "--overwrite"})
+          .Status,
+      0);
+  EXPECT_EQ(Run({"scan", "--precision", "100"}).Status, 0);
+  std::ofstream(Logs.File("odd.ini")) << "[Option]\r\nTestLat=135\r\nGeoidModel=EGM96\r\n";
+  TRun odd = Run({"--settings", Logs.File("odd.ini"), "--data-dir", Dir.Path(), "check"});
+  EXPECT_EQ(odd.Status, 2);
+  EXPECT_NE(
+      odd.Err.find("Warning: settings file " + Logs.File("odd.ini") +
+                   ", key GeoidModel: \"EGM96\" names no model of the catalogue; using entry 1, \"EGM2008 1'x1'\""),
+      std::string::npos)
+      << odd.Err;
+  EXPECT_NE(odd.Err.find("Error: settings file " + Logs.File("odd.ini") + ", key TestLat: \"135\" is not a latitude"),
+            std::string::npos)
+      << odd.Err;
   // A precision the lattice rules raise says so.
   ASSERT_EQ(
       Run({"convert", "--res", "5", "--south", "49", "--north", "50", "--west", "120", "--east", "121", "--overwrite"})
