@@ -54,15 +54,29 @@ struct TElimination {
 };
 extern const TElimination Elimination;
 
+// Each stored value is widened once (widening is exact), not at every use.
 template <class Store>
 void SplineInit(int n, const TArray<Store>& Y, TArray<Store>& R) {
+  using TWide = decltype(Wide(Y[1]));
   const TSplineArray& q = Elimination.Q[n];
   const auto& p = Elimination.P[n];
+  std::array<TWide, MaxWindow + 1> y, r;
+#pragma GCC unroll 8
+  for (int k = 1; k <= n; ++k) y[k] = Wide(Y[k]);
   R[1] = Store{};
-  for (int k = 2; k <= n - 1; ++k)
-    R[k] = lanes::Store((3 * ((Wide(Y[k + 1]) - 2 * Wide(Y[k])) + Wide(Y[k - 1])) - Wide(R[k - 1]) / 2) / p[k]);
+  r[1] = TWide{};
+#pragma GCC unroll 8
+  for (int k = 2; k <= n - 1; ++k) {
+    R[k] = lanes::Store((3 * ((y[k + 1] - 2 * y[k]) + y[k - 1]) - r[k - 1] / 2) / p[k]);
+    r[k] = Wide(R[k]);
+  }
   R[n] = Store{};
-  for (int k = n - 1; k >= 2; --k) R[k] = lanes::Store(Wide(q[k]) * Wide(R[k + 1]) + Wide(R[k]));
+  TWide next{};  // R[k + 1], widened
+#pragma GCC unroll 8
+  for (int k = n - 1; k >= 2; --k) {
+    R[k] = lanes::Store(Wide(q[k]) * next + r[k]);
+    next = Wide(R[k]);
+  }
 }
 
 // For t not NaN.
