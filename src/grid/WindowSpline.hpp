@@ -41,10 +41,15 @@ std::int32_t WrappedColumn(const Grid& grid, std::int64_t column) {
   return FitsInt32(column) ? grid.WrappedColumn(static_cast<std::int32_t>(column)) : -1;
 }
 inline double Wide(float value) { return static_cast<double>(value); }
-// A grid that can ask for nodes ahead of their reads (TGeoidGrid::Prefetch).
+// A grid that can ask for nodes ahead of their reads (TGeoidGrid::Prefetch),
+// and one that reads a block of them at once (TGeoidGrid::ReadBlock).
 template <class Grid>
 concept Prefetches = requires(const Grid& g) {
   g.Prefetch(0, 0, 0, 0);
+};
+template <class Grid>
+concept ReadsBlocks = requires(const Grid& g, float* out) {
+  g.ReadBlock(0, 0, 0, 0, out, 0);
 };
 }  // namespace detail
 
@@ -289,11 +294,16 @@ class TWindowSplineOf {
     for (int j = 1; j <= n; ++j) columns[j - 1] = detail::WrappedColumn(FGrid, col0 + j);
     float nodes[MaxWindow][MaxWindow];
     if (n < MaxWindow) std::memset(nodes, 0, sizeof nodes);  // the places no node fills
-#pragma GCC unroll 8
-    for (int i = 1; i <= n; ++i) {
-      if (!detail::FitsInt32(row0 + i)) return;
-      FGrid.ReadRow(static_cast<std::int32_t>(row0 + i), columns, static_cast<std::size_t>(n), nodes[i - 1]);
-    }
+    if (!detail::FitsInt32(row0 + 1) || !detail::FitsInt32(row0 + n)) return;
+    bool block = detail::ReadsBlocks<Grid> && columns[0] >= 0;  // columns that need no wrap
+    for (int j = 1; j < n; ++j) block = block && columns[j] == columns[0] + j;
+    if constexpr (detail::ReadsBlocks<Grid>)
+      if (block)
+        FGrid.ReadBlock(static_cast<std::int32_t>(row0 + 1), columns[0], static_cast<std::size_t>(n),
+                        static_cast<std::size_t>(n), nodes[0], MaxWindow);
+    if (!block)
+      for (int i = 1; i <= n; ++i)
+        FGrid.ReadRow(static_cast<std::int32_t>(row0 + i), columns, static_cast<std::size_t>(n), nodes[i - 1]);
     // NaN is the one value unequal to itself: four nodes at a time.
     using TFloat4 = float __attribute__((vector_size(16)));
     using TInt4 = std::int32_t __attribute__((vector_size(16)));
