@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -65,9 +66,10 @@ TEST(FormatFixed, PadsLeftAndUsesAPoint) {
   EXPECT_EQ(FormatFixed(std::nan(""), 0, 2), "nan");
   // Every value as the general routine writes it: values of every size, exact
   // ties at every place, and the undulations and differences of a check.
-  const auto general = [](double v, int decimals) {
+  const auto general = [](double v, int width, int decimals) {
     char text[400];
-    return std::string(text, std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals).ptr);
+    std::string fixed(text, std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals).ptr);
+    return std::string(std::max<int>(width - static_cast<int>(fixed.size()), 0), ' ') + fixed;
   };
   std::mt19937_64 random(3);
   for (int k = 0; k < 300000; ++k) {
@@ -79,7 +81,8 @@ TEST(FormatFixed, PadsLeftAndUsesAPoint) {
       case 2: v = static_cast<double>(static_cast<std::int64_t>(random() % 2000001) - 1000000) / (1 << k % 30); break;
       case 3: v = std::ldexp(static_cast<double>(random() >> 11), -static_cast<int>(random() % 1100)); break;
     }
-    ASSERT_EQ(FormatFixed(v, 0, decimals), general(v, decimals)) << std::hexfloat << v << ' ' << decimals;
+    const int width = k % 3 * 6;
+    ASSERT_EQ(FormatFixed(v, width, decimals), general(v, width, decimals)) << std::hexfloat << v << ' ' << decimals;
   }
 }
 
