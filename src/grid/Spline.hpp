@@ -90,6 +90,13 @@ auto SplineValue(int n, double t, const TArray<Store>& Y, const TArray<Store>& R
   const auto yj = Wide(Y[j]), yk = Wide(Y[j + 1]), rj = Wide(R[j]), rk = Wide(R[j + 1]);
   return yj + u * ((((yk - yj) - rj / 3) - rk / 6) + u * (rj / 2 + (u * (rk - rj)) / 6));
 }
+
+// SplineValue of each lane at its own abscissa j + u[l], every one in
+// [j, j + 1) with 1 <= j < n: the same operations, side by side.
+inline TWideN SplineValueBetween(int j, TWideN u, const TArray<TStoreN>& Y, const TArray<TStoreN>& R) {
+  const auto yj = Wide(Y[j]), yk = Wide(Y[j + 1]), rj = Wide(R[j]), rk = Wide(R[j + 1]);
+  return yj + u * ((((yk - yj) - rj / 3) - rk / 6) + u * (rj / 2 + (u * (rk - rj)) / 6));
+}
 }  // namespace lanes
 
 }  // namespace tessmar

@@ -169,6 +169,21 @@ class TWindowSplineOf {
     const auto flush = [&] {
       lanes::TArray<lanes::TStoreN> R{};
       lanes::SplineInit(n, C, R);
+      // Where every point lies between the same two node rows (n even: always),
+      // the lanes take their values side by side.
+      const double j = std::floor(ty[0]);
+      bool between = j >= 1 && j < n;
+      lanes::TWideN u{};
+      for (int l = 0; l < m; ++l) {
+        between = between && ty[l] >= j && ty[l] < j + 1;
+        u[l] = ty[l] - j;
+      }
+      if (between) {
+        const lanes::TWideN v = lanes::SplineValueBetween(static_cast<int>(j), u, C, R);
+        for (int l = 0; l < m; ++l) out[batch[l]] = v[l];
+        m = 0;
+        return;
+      }
       for (int l = 0; l < m; ++l) {
         TSplineArray c{}, r{};
         for (int i = 1; i <= n; ++i) {
