@@ -319,26 +319,37 @@ class TWindowSplineOf {
     if (!block)
       for (int i = 1; i <= n; ++i)
         FGrid.ReadRow(static_cast<std::int32_t>(row0 + i), columns, static_cast<std::size_t>(n), nodes[i - 1]);
-    // NaN is the one value unequal to itself: four nodes at a time.
+    // Node rows to lanes; NaN is the one value unequal to itself.
     using TFloat4 = float __attribute__((vector_size(16)));
     using TInt4 = std::int32_t __attribute__((vector_size(16)));
-    static_assert(sizeof nodes % sizeof(TFloat4) == 0);
     TInt4 missing{};
-#pragma GCC unroll 9
-    for (std::size_t k = 0; k < sizeof nodes / sizeof(TFloat4); ++k) {
-      TFloat4 v;
-      std::memcpy(&v, reinterpret_cast<const char*>(nodes) + k * sizeof v, sizeof v);
-      missing |= v != v;
+    if constexpr (Fixed == 6) {
+      // Each half of a lane vector formed in a register and stored whole: a
+      // vector pieced together in memory would be read back before its pieces
+      // had landed.
+      static_assert(sizeof(lanes::TStore8) == 2 * sizeof(TFloat4));
+#pragma GCC unroll 6
+      for (int j = 0; j < 6; ++j) {
+        const TFloat4 low = {nodes[0][j], nodes[1][j], nodes[2][j], nodes[3][j]};
+        const TFloat4 high = {nodes[4][j], nodes[5][j], 0, 0};
+        missing |= (low != low) | (high != high);
+        std::memcpy(&w.Y[j + 1], &low, sizeof low);
+        std::memcpy(reinterpret_cast<char*>(&w.Y[j + 1]) + sizeof low, &high, sizeof high);
+      }
+    } else {
+      static_assert(sizeof nodes % sizeof(TFloat4) == 0);
+      for (std::size_t k = 0; k < sizeof nodes / sizeof(TFloat4); ++k) {
+        TFloat4 v;
+        std::memcpy(&v, reinterpret_cast<const char*>(nodes) + k * sizeof v, sizeof v);
+        missing |= v != v;
+      }
+      for (int j = 1; j <= n; ++j) {
+        lanes::TStore8 y{};  // lanes past n stay 0
+        for (int i = 1; i <= n; ++i) y[i - 1] = nodes[i - 1][j - 1];
+        w.Y[j] = y;
+      }
     }
     if (missing[0] | missing[1] | missing[2] | missing[3]) return;
-      // Node rows to lanes.
-#pragma GCC unroll 8
-    for (int j = 1; j <= n; ++j) {
-      lanes::TStore8 y{};  // lanes past n stay 0
-#pragma GCC unroll 8
-      for (int i = 1; i <= n; ++i) y[i - 1] = nodes[i - 1][j - 1];
-      w.Y[j] = y;
-    }
     w.Missing = false;
     lanes::SplineInit(n, w.Y, w.R);
   }
