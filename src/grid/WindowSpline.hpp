@@ -279,17 +279,17 @@ class TWindowSplineOf {
     bool Have = false, Missing = false;
     lanes::TArray<lanes::TStore8> Y, R;
   };
-  // A batch keeps this many windows, by the place of their origin (any 16 x 16
+  // A batch keeps this many windows, by the place of their origin (any 8 x 8
   // block of windows at once): the points of a survey come back to the same
-  // few windows in any order, and each is set up once.
-  static constexpr std::size_t Kept = 256;
+  // few windows in any order, and each is set up once. 30 KB a batch.
+  static constexpr std::size_t Kept = 64;
 
   // The window with origin row0, col0, set up unless kept.
   template <int Fixed>
   const TWindow& Window(std::int64_t row0, std::int64_t col0) {
     TWindow* w = &FLast;
     if (!FKept.empty()) {
-      const auto place = static_cast<std::uint64_t>(row0) * 16 + static_cast<std::uint64_t>(col0);
+      const auto place = static_cast<std::uint64_t>(row0) * 8 + static_cast<std::uint64_t>(col0);
       w = &FKept[static_cast<std::size_t>(place % Kept)];
     }
     if (!w->Have || w->Row0 != row0 || w->Col0 != col0) LoadWindow<Fixed>(*w, row0, col0);
