@@ -6,6 +6,63 @@
 namespace tessmar {
 namespace {
 
+// check --points - as a filter behind other software: a line in, its answer
+// out before the next line goes in. args follow --no-settings --data-dir.
+class TFilter {
+ public:
+  TFilter(const std::string& dataDir, std::vector<std::string> args) {
+    args.insert(args.begin(), {TESSMAR_CLI, "--no-settings", "--data-dir", dataDir});
+    int in[2], out[2];
+    EXPECT_EQ(::pipe(in), 0);
+    EXPECT_EQ(::pipe(out), 0);
+    FPid = ::fork();
+    if (FPid == 0) {
+      ::dup2(in[0], 0);
+      ::dup2(out[1], 1);
+      ::close(in[1]);
+      ::close(out[0]);
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    FIn = in[1];
+    FOut = out[0];
+  }
+  // The answer to line, once a whole line of it has come; empty when none comes.
+  std::string Answer(const std::string& line) {
+    EXPECT_EQ(::write(FIn, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    std::string answer;
+    while (answer.empty() || answer.back() != '\n') {
+      pollfd p{FOut, POLLIN, 0};
+      if (::poll(&p, 1, 20000) != 1) {  // the process waits for more
+        ADD_FAILURE() << "no answer to " << line;
+        return "";
+      }
+      char buffer[256];
+      const ssize_t n = ::read(FOut, buffer, sizeof buffer);
+      if (n <= 0) return answer;
+      answer.append(buffer, static_cast<std::size_t>(n));
+    }
+    return answer;
+  }
+  // Ends the input; the exit status.
+  int Close() {
+    ::close(FIn);
+    int status = 0;
+    ::waitpid(FPid, &status, 0);
+    ::close(FOut);
+    return WEXITSTATUS(status);
+  }
+
+ private:
+  pid_t FPid = -1;
+  int FIn = -1, FOut = -1;
+};
+
 TEST_F(CliTest, CheckPrintsTheThreeFields) {
   ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
   TRun run = Run({"check", "--lat", "50", "--lon", "120"});
@@ -171,37 +228,10 @@ TEST_F(CliTest, CheckPointsAnswerAsOnePointAtATime) {
     ASSERT_EQ(run.Status, 0) << run.Err;
 
     // One line at a time through a filter.
-    int in[2], out[2];
-    ASSERT_EQ(::pipe(in), 0);
-    ASSERT_EQ(::pipe(out), 0);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::dup2(in[0], 0);
-      ::dup2(out[1], 1);
-      ::close(in[1]);
-      ::close(out[0]);
-      ::execl(TESSMAR_CLI, TESSMAR_CLI, "--no-settings", "--data-dir", Dir.Path().c_str(), "--output", "globe", "check",
-              "--points", "-", nullptr);
-      ::_exit(127);
-    }
-    ::close(in[0]);
-    ::close(out[1]);
+    TFilter filter(Dir.Path(), {"--output", "globe", "check", "--points", "-"});
     std::string alone;
-    for (const std::string& line : lines) {
-      ASSERT_EQ(::write(in[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
-      const std::size_t had = alone.size();
-      while (alone.size() == had || alone.back() != '\n') {
-        pollfd p{out[0], POLLIN, 0};
-        ASSERT_EQ(::poll(&p, 1, 20000), 1) << "no answer to " << line;
-        char buffer[256];
-        const ssize_t n = ::read(out[0], buffer, sizeof buffer);
-        ASSERT_GT(n, 0);
-        alone.append(buffer, static_cast<std::size_t>(n));
-      }
-    }
-    ::close(in[1]);
-    ::waitpid(pid, nullptr, 0);
-    ::close(out[0]);
+    for (const std::string& line : lines) alone += filter.Answer(line);
+    EXPECT_EQ(filter.Close(), 0);
     EXPECT_EQ(run.Out, alone);
 
     // And in runs of their own, as one point.
@@ -223,36 +253,10 @@ TEST_F(CliTest, CheckPointsAnswerAsOnePointAtATime) {
 // A filter behind other software: one line in, its answer out, before the next.
 TEST_F(CliTest, CheckPointsAnswersACoprocessLineByLine) {
   ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
-  int in[2], out[2];
-  ASSERT_EQ(::pipe(in), 0);
-  ASSERT_EQ(::pipe(out), 0);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(in[0], 0);
-    ::dup2(out[1], 1);
-    ::close(in[1]);
-    ::close(out[0]);
-    ::execl(TESSMAR_CLI, TESSMAR_CLI, "--no-settings", "--data-dir", Dir.Path().c_str(), "check", "--points", "-",
-            nullptr);
-    ::_exit(127);
-  }
-  ::close(in[0]);
-  ::close(out[1]);
-  const auto answer = [&](const std::string& line) {
-    EXPECT_EQ(::write(in[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
-    pollfd p{out[0], POLLIN, 0};
-    EXPECT_EQ(::poll(&p, 1, 10000), 1) << "no answer to " << line;  // the process waits for more
-    char buffer[256];
-    const ssize_t n = ::read(out[0], buffer, sizeof buffer);
-    return std::string(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-  };
-  EXPECT_EQ(answer("50 120\n"), "50\t120\t36.5000\t36.5000\t0.0000\n");
-  EXPECT_EQ(answer("10 120\n"), "10\t120\t0.0000\tOut of range.\t\n");
-  ::close(in[1]);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ::close(out[0]);
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  TFilter filter(Dir.Path(), {"check", "--points", "-"});
+  EXPECT_EQ(filter.Answer("50 120\n"), "50\t120\t36.5000\t36.5000\t0.0000\n");
+  EXPECT_EQ(filter.Answer("10 120\n"), "10\t120\t0.0000\tOut of range.\t\n");
+  EXPECT_EQ(filter.Close(), 0);
 }
 
 // Ctrl-C stops a long points run after the lines in hand: what was computed is
