@@ -193,12 +193,13 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
         const std::size_t first = j * JobLines, last = std::min(lines.size(), first + JobLines);
         RunJob(jobs[j], session, lines, first, last, blockNumber + first, global.Json, custom);
       });
-      pool.Wait();
-      for (std::size_t j = 0; j < jobCount; ++j) answers.Add(jobs[j]);
+      // The answers of the blocks before go out while the threads work on this one.
       if (answers.Output.size() >= WriteSize) {
         if (!WriteAll(StandardOutput, answers.Output.data(), answers.Output.size())) return OutputFailed();
         answers.Output.clear();
       }
+      pool.Wait();
+      for (std::size_t j = 0; j < jobCount; ++j) answers.Add(jobs[j]);
       interrupted = InterruptRequested();
     }
     if (!answers.Output.empty() && (reader.Ended() || interrupted || reader.Idle())) {
