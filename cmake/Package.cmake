@@ -29,6 +29,9 @@ if(TARGET tessmar)
   # A plugin, which dpkg-shlibdeps cannot see: without it the window cannot open.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 endif()
+# Read at run time, and the map is whole without them: the coastlines (GSHHG)
+# and the typeface of its degrees and legend.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gmt-gshhg-low, fonts-dejavu-core")
 
 # For cmake/PackageFiles.cmake, which cpack runs on the staged files.
 find_program(TESSMAR_GZIP gzip REQUIRED)

@@ -66,11 +66,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(fuzz::SameBits(g.ReadNode(r, cols[k]), expected));
       FUZZ_CHECK(fuzz::SameBits(row[k], expected));
     }
-    // Runs from each of those columns read as their nodes do.
+    // Runs and windows from each of those columns read as their nodes do.
     for (const std::int32_t c : cols) {
-      float run[6];
+      float run[6], block[6][6];
       g.ReadRun(r, c, 6, run);
       for (std::int64_t k = 0; k < 6; ++k) FUZZ_CHECK(fuzz::SameBits(run[k], detail::Node(g, r, c + k)));
+      g.ReadBlock(r, c, 6, 6, block[0], 6);
+      for (std::int64_t i = 0; i < 6; ++i)
+        for (std::int64_t k = 0; k < 6; ++k) FUZZ_CHECK(fuzz::SameBits(block[i][k], detail::Node(g, r + i, c + k)));
     }
   }
 

@@ -90,8 +90,8 @@ void SettingsFiles() {
     session.ExeDir = fuzz::Scratch().Path();
     session.SettingsPath = path;
     std::remove(path.c_str());
-    LoadSettings(session);
-    SaveSettings(session);
+    LoadSettings(session, test::InputsOf(view));
+    SaveSettings(session, test::InputsOf(view), {view.Top, view.Left});
   });
   SeedText(
       "settings", "hand_utf8",

@@ -23,6 +23,7 @@
 #include "base/Path.hpp"
 #include "base/Text.hpp"
 #include "convert/ConvertCommand.hpp"
+#include "formats/Coastline.hpp"
 #include "grid/Source.hpp"
 #include "option/Settings.hpp"
 #include "option/SettingsPath.hpp"
@@ -119,6 +120,7 @@ TFormMain::TFormMain(std::string exePath, QStringList arguments)
   FFormReport->setAttribute(Qt::WA_QuitOnClose, false);
   FFormMap = new TFormMap(this);
   FFormMap->setAttribute(Qt::WA_QuitOnClose, false);
+  FFormMap->Picture->FrameChanged = [this] { RequestMapRedraw(); };
   FEscapeWatch = std::make_unique<TEscapeWatch>(FSession);
   qApp->installEventFilter(FEscapeWatch.get());
 }
@@ -162,10 +164,12 @@ void TFormMain::CreateControls() {
     g->setGeometry(x, y, w, h);
     return g;
   };
-  const auto radio = [](QWidget* parent, TControl control, int x, int y) {
+  // Each radio button reaches to the next one (the last to the frame), so none
+  // covers another or the group's frame.
+  const auto radio = [](QWidget* parent, TControl control, int x, int y, int w) {
     auto* r = new QRadioButton(Initial(control), parent);
     r->setObjectName(Q(std::string(ControlName(control))));
-    r->setGeometry(x, y, 48, 17);
+    r->setGeometry(x, y, w, 17);
     return r;
   };
   constexpr auto right = Qt::AlignRight, centre = Qt::AlignHCenter, left = Qt::AlignLeft;
@@ -173,14 +177,22 @@ void TFormMain::CreateControls() {
   GroupBoxMake = group("GroupBoxMake", 10, 8, 305, 201, " Make custom geoid ");
   GroupBoxCkeck = group("GroupBoxCkeck", 325, 8, 190, 201, " Geoid check ");
   GroupBoxError = group("GroupBoxError", 10, 215, 435, 68, " Maximum error  ");
+  // The links read as links: the style's link colour, underlined, a pointing hand.
+  const auto link = [](QLabel* l) {
+    l->setCursor(Qt::PointingHandCursor);
+    l->setForegroundRole(QPalette::Link);
+    QFont font;
+    font.setUnderline(true);  // only this: the rest follows the window's font
+    l->setFont(font);
+  };
   LabelReport = label(this, "LabelReport", 460, 225, 55, 13, "Report", centre);
-  LabelReport->setCursor(Qt::PointingHandCursor);
+  link(LabelReport);
   // The Map link above Report, in the gap under the Geoid check group.
   LabelMap = new TLinkLabel("Map", this);
   LabelMap->setObjectName("LabelMap");
   LabelMap->setGeometry(460, 210, 55, 13);
   LabelMap->setAlignment(centre | Qt::AlignVCenter);
-  LabelMap->setCursor(Qt::PointingHandCursor);
+  link(LabelMap);
   ButtonExit = button(this, "ButtonExit", 460, 250, 55, 25, "Exit", "Quit");
   ProgressBar1 = new QProgressBar(this);
   ProgressBar1->setObjectName("ProgressBar1");
@@ -198,11 +210,12 @@ void TFormMain::CreateControls() {
   ComboBoxGeoid->setGeometry(85, 22, 150, 21);
   ComboBoxGeoid->setEditText(Initial(TControl::ComboBoxGeoid));
   Label14 = label(make, "Label14", 5, 49, 76, 13, "Resolution", right);
-  RadioButton0 = radio(make, TControl::RadioButton0, 85, 49);
-  RadioButton5 = radio(make, TControl::RadioButton5, 127, 49);
-  RadioButton10 = radio(make, TControl::RadioButton10, 170, 49);
-  RadioButton15 = radio(make, TControl::RadioButton15, 212, 49);
-  RadioButton20 = radio(make, TControl::RadioButton20, 261, 47);
+  // On the baseline of their label, Label14.
+  RadioButton0 = radio(make, TControl::RadioButton0, 85, 47, 41);
+  RadioButton5 = radio(make, TControl::RadioButton5, 127, 47, 42);
+  RadioButton10 = radio(make, TControl::RadioButton10, 170, 47, 41);
+  RadioButton15 = radio(make, TControl::RadioButton15, 212, 47, 48);
+  RadioButton20 = radio(make, TControl::RadioButton20, 261, 47, 38);
   Label8 = label(make, "Label8", 85, 70, 95, 13, "Southwest", centre);
   Label9 = label(make, "Label9", 186, 70, 95, 13, "Northeast", centre);
   Label6 = label(make, "Label6", 5, 88, 76, 13, "Latitude", right);
@@ -211,16 +224,18 @@ void TFormMain::CreateControls() {
   Label7 = label(make, "Label7", 5, 115, 76, 13, "Longitude", right);
   EditLon1 = edit(make, TControl::EditLon1, 85, 112, 95, 21);
   EditLon2 = edit(make, TControl::EditLon2, 186, 112, 95, 21);
-  LabelOutFname = label(make, "LabelOutFname", 20, 141, 95, 13, "Custom Geoid name", right);
+  // The name's field starts a few pixels right of the design's, so that its
+  // label, sized to its text, stays inside the frame in a wider typeface.
+  LabelOutFname = label(make, "LabelOutFname", 26, 141, 95, 13, "Custom Geoid name", right);
   LabelOutFname->setCursor(Qt::PointingHandCursor);
-  EditFname = edit(make, TControl::EditFname, 118, 138, 163, 21);
+  EditFname = edit(make, TControl::EditFname, 124, 138, 157, 21);
   ButtonConvert = button(make, "ButtonConvert", 211, 168, 70, 25, "Convert", "Conversion is started");
   LabelMakeReport = label(make, "LabelMakeReport", 24, 175, 185, 13, Initial(TControl::LabelMakeReport), left);
 
   QGroupBox* check = GroupBoxCkeck;
-  Label1 = label(check, "Label1", 2, 25, 68, 13, "Latitude", right);
+  Label1 = label(check, "Label1", 4, 25, 66, 13, "Latitude", right);
   EditLat = edit(check, TControl::EditLat, 72, 22, 95, 21);
-  Label2 = label(check, "Label2", 2, 53, 68, 13, "Longitude", right);
+  Label2 = label(check, "Label2", 4, 53, 66, 13, "Longitude", right);
   EditLon = edit(check, TControl::EditLon, 72, 50, 95, 21);
   Label3 = label(check, "Label3", 14, 88, 80, 13, "Original(m)", right);
   EditGeoid = edit(check, TControl::EditGeoid, 97, 85, 70, 21);
@@ -231,18 +246,21 @@ void TFormMain::CreateControls() {
   ButtonCalc = button(check, "ButtonCalc", 97, 168, 70, 23, "Check", "Check Geoid error");
 
   QGroupBox* error = GroupBoxError;
-  LabelMinG = label(error, "LabelMinG", 15, 17, 310, 13, Initial(TControl::LabelMinG), left);
-  LabelMaxG = label(error, "LabelMaxG", 15, 31, 310, 13, Initial(TControl::LabelMaxG), left);
-  LabelReso = label(error, "LabelReso", 15, 45, 310, 13, Initial(TControl::LabelReso), left);
-  Label4 = label(error, "Label4", 325, 13, 42, 13, "Precision", right);
+  // Below the frame's top line in every style (a style may draw the caption
+  // above the frame rather than on it): the three result lines, and the
+  // precision row over a button two pixels lower than the design's.
+  LabelMinG = label(error, "LabelMinG", 15, 20, 310, 13, Initial(TControl::LabelMinG), left);
+  LabelMaxG = label(error, "LabelMaxG", 15, 34, 310, 13, Initial(TControl::LabelMaxG), left);
+  LabelReso = label(error, "LabelReso", 15, 48, 310, 13, Initial(TControl::LabelReso), left);
+  Label4 = label(error, "Label4", 325, 23, 42, 13, "Precision", right);
   ComboBoxPrecision = new QComboBox(error);
   ComboBoxPrecision->setObjectName("ComboBoxPrecision");
   ComboBoxPrecision->setEditable(true);
   ComboBoxPrecision->setInsertPolicy(QComboBox::NoInsert);
   ComboBoxPrecision->addItems({"4.0", "2.0", "1.0", "0.5", "0.25"});
-  ComboBoxPrecision->setGeometry(370, 10, 50, 21);
+  ComboBoxPrecision->setGeometry(370, 19, 50, 21);
   ComboBoxPrecision->setEditText(Initial(TControl::ComboBoxPrecision));
-  Button1 = button(error, "Button1", 350, 35, 70, 25, "Check", "Check the maximum error");
+  Button1 = button(error, "Button1", 350, 42, 70, 23, "Check", "Check the maximum error");
 
   // Right-aligned labels sized to their text grow to the left.
   for (QLabel* l : {LabelOutFname, Label4}) {
@@ -578,8 +596,8 @@ void TFormMain::LabelMapClick() {
     FFormMap->close();
     return;
   }
-  RedrawMap();
   FFormMap->ShowMap(MonitorWorkArea());
+  RedrawMap();  // at the size the window has, shown
 }
 
 void TFormMain::RequestMapRedraw() {
@@ -592,7 +610,6 @@ void TFormMain::RequestMapRedraw() {
 }
 
 void TFormMain::RedrawMap() {
-  constexpr int width = 720;  // two pixels a degree
   const TSelection selection = Selection();
   const TGeoidModel& model = FSession.GeoidModels[selection.Model];
   const std::string modelPath = ModelFilePath(FSession.DataDir, model);
@@ -606,16 +623,34 @@ void TFormMain::RedrawMap() {
   scene.Heat = FHeat.get();
   scene.Max = FScanMax;
   scene.Min = FScanMin;
-  // The relief is the slow part: made again only for another file, width or frame.
-  const double west = FrameWest(scene);
-  if (!FRelief || FReliefPath != modelPath || FRelief->West != west) {
+  const TMapFrame frame = FFormMap->Picture->Frame(scene.Region ? scene.Region : scene.Custom, FrameWest(scene));
+  // The relief is the slow part: made again only for another file or frame.
+  if (!FRelief || FReliefPath != modelPath || !(FRelief->Frame == frame)) {
     FRelief.reset();
     FReliefPath = modelPath;
     if (const auto grid = OpenSourceGrid(FSession.DataDir, model))
-      FRelief = std::make_unique<TRelief>(MakeRelief(*grid, width, west));
+      FRelief = std::make_unique<TRelief>(MakeRelief(*grid, frame));
   }
   scene.Relief = FRelief.get();
-  FFormMap->SetImage(RenderMap(scene, width));
+  // The coastlines of the frame's resolution, read once each; their absence is said once.
+  if (const char resolution = CoastResolution(frame); resolution != FCoastResolution) {
+    FCoastResolution = resolution;
+    FCoast.clear();
+    const std::string path = FindCoastlineFile(resolution);
+    try {
+      if (!path.empty()) FCoast = ReadCoastlines(path);
+    } catch (const std::exception& e) {
+      FCoastNote = "No coastlines: " + ErrorText(e);
+    }
+    if (path.empty())
+      FCoastNote = "No coastlines: no GSHHG coastline file was found (Debian: apt install gmt-gshhg-low).";
+    FFormMap->SetNote(FCoastNote);
+  }
+  scene.Coast = &FCoast;
+  if (!FFont) FFont = std::make_unique<TFont>();
+  scene.Font = FFont.get();
+  scene.TextScale = FFormMap->Picture->PixelRatio();
+  FFormMap->SetImage(RenderMap(scene, frame), frame);
 }
 
 void TFormMain::ButtonCalcClick() {

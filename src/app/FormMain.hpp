@@ -137,9 +137,14 @@ class TFormMain : public QWidget, public TView {
   std::unique_ptr<TEscapeWatch> FEscapeWatch;
   TFormMap* FFormMap = nullptr;
   // The map's inputs that are not fields: the relief of the model last drawn
-  // (its file, width and frame), the last complete scan's picture and extremes.
+  // (its file and frame), the coastlines of the resolution last drawn, the
+  // typeface, the last complete scan's picture and extremes.
   std::unique_ptr<TRelief> FRelief;
   std::string FReliefPath;
+  TPolylines FCoast;
+  char FCoastResolution = 0;
+  std::string FCoastNote;
+  std::unique_ptr<TFont> FFont;
   std::shared_ptr<THeatMap> FHeat;
   std::optional<TScanExtreme> FScanMax, FScanMin;
   bool FMapRedrawPending = false;

@@ -3,9 +3,11 @@
 #include <QCommandLineParser>
 #include <QIcon>
 #include <cstdio>
+#include <cstring>
 
 #include "Version.hpp"
 #include "app/FormMain.hpp"
+#include "base/Platform.hpp"
 #include "option/Settings.hpp"
 #include "option/SettingsPath.hpp"
 
@@ -48,6 +50,13 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("tessmar");
   QApplication::setApplicationVersion(tessmar::VersionText);
   if (AnsweredHelpOrVersion(argc, argv)) return 0;
+  // Without a display Qt would abort with its own advice; say what helps here.
+  bool platformArgument = false;
+  for (int i = 1; i < argc; ++i) platformArgument = platformArgument || std::strcmp(argv[i], "-platform") == 0;
+  if (!platformArgument && !tessmar::DisplayAvailable()) {
+    std::fputs("No display to open the window on: set DISPLAY, or use tessmar-cli\n", stderr);
+    return 1;
+  }
   QApplication app(argc, argv);
   QApplication::setDesktopFileName("tessmar");
   QApplication::setWindowIcon(QIcon(":/tessmar.svg"));

@@ -5,16 +5,13 @@
 #include <cstring>
 #include <random>
 
+#include "base/Error.hpp"
 #include "base/Path.hpp"
 #include "base/Platform.hpp"
 
 namespace tessmar {
 
-void TAtomicFile::Failed(int error) {
-  // A folder under the target's name is the one failure whose words the
-  // system does not say plainly.
-  FError = error == EISDIR ? "it is a folder" : std::strerror(error);
-}
+void TAtomicFile::Failed(int error) { FError = SystemReason(error); }
 
 bool TAtomicFile::Create() {
   Discard();

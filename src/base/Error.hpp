@@ -17,6 +17,8 @@
 //   130 stopped by Ctrl-C.
 #pragma once
 
+#include <cerrno>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -37,5 +39,10 @@ inline std::string ErrorText(const std::exception& e) {
 }
 
 inline constexpr const char* InvalidOpText = "Invalid floating point operation";
+
+// Why a call into the system failed (its errno), in the system's words ("No
+// space left on device", "Permission denied"), but a folder where a file was
+// to be said plainly.
+inline std::string SystemReason(int error) { return error == EISDIR ? "it is a folder" : std::strerror(error); }
 
 }  // namespace tessmar

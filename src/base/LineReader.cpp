@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
 
 #include "base/Platform.hpp"
 
@@ -19,6 +20,7 @@ TLineReader::TLineReader(const std::string& path) {
     FFd = OpenForReading(path);
     FOwned = FFd >= 0;
   }
+  if (std::int64_t size = 0; FFd >= 0 && MappableSize(FFd, size)) FSize = size;
 }
 
 TLineReader::~TLineReader() {
@@ -37,11 +39,24 @@ bool TLineReader::Read() {
   FInput.resize(had + static_cast<std::size_t>(std::max<std::ptrdiff_t>(n, 0)));
   if (n < 0 && errno != EINTR) FFailed = FEnded = true;
   if (n == 0) FEnded = true;
+  // The mark may come in pieces: decided as soon as the bytes in are no
+  // beginning of it, or all of it, or the input has ended.
+  if (FAtStart) {
+    constexpr std::string_view mark = "\xEF\xBB\xBF";
+    const std::size_t seen = std::min(FInput.size(), mark.size());
+    const bool prefix = std::string_view(FInput).substr(0, seen) == mark.substr(0, seen);
+    if (!prefix || seen == mark.size() || FEnded) {
+      FAtStart = false;
+      if (prefix && seen == mark.size()) FStart = mark.size();
+    }
+  }
+  if (n > 0) FRead += n;
   return true;
 }
 
 const std::vector<std::string_view>& TLineReader::Lines(std::size_t most) {
   FLines.clear();
+  if (FAtStart) return FLines;  // the first bytes may yet be a byte-order mark
   while (FLines.size() < most) {
     std::size_t stop = FInput.find('\n', FStart);
     if (stop == std::string::npos) {
@@ -55,5 +70,10 @@ const std::vector<std::string_view>& TLineReader::Lines(std::size_t most) {
 }
 
 bool TLineReader::Idle() const { return !InputPending(FFd); }
+
+double TLineReader::Fraction() const {
+  if (FSize < 0) return -1;
+  return FSize == 0 ? 1 : static_cast<double>(FRead) / static_cast<double>(FSize);
+}
 
 }  // namespace tessmar

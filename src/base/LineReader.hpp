@@ -1,7 +1,8 @@
 // TLineReader: a file, or standard input, read as it comes and handed out a
 // block of whole lines at a time, with the news a filter needs: whether the
 // input is idle (nothing more to read at once, so answers should go out now),
-// ended or failed. Owns the file it opened and closes it on every way out.
+// ended or failed. A UTF-8 byte-order mark at the start of the input is no part
+// of its first line. Owns the file it opened and closes it on every way out.
 // One thread.
 #pragma once
 
@@ -35,10 +36,14 @@ class TLineReader {
   // Nothing more can be read at once: a program at the other end of a pipe
   // waits for its answers.
   bool Idle() const;
+  // How much of a regular file has been read, 0 .. 1; negative for a pipe or
+  // a terminal, whose length is unknown.
+  double Fraction() const;
 
  private:
   int FFd = -1;
-  bool FOwned = false, FEnded = false, FFailed = false;
+  bool FOwned = false, FEnded = false, FFailed = false, FAtStart = true;
+  long long FSize = -1, FRead = 0;  // the regular file's length, the bytes read
   std::string FInput;
   std::size_t FStart = 0;  // the first byte not handed out
   std::vector<std::string_view> FLines;

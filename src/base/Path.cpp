@@ -12,7 +12,11 @@ void RefuseToReplace(const std::string& path, const char* kind, bool overwrite) 
 }
 
 std::optional<std::string> ReadWholeStream(std::istream& in) {
-  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  // In blocks, not a call per byte; a read that fails (a folder, a disk
+  // error) sets bad instead of throwing.
+  std::string bytes;
+  char block[16384];
+  while (in.read(block, sizeof block) || in.gcount() > 0) bytes.append(block, static_cast<std::size_t>(in.gcount()));
   if (in.bad()) return std::nullopt;
   return bytes;
 }

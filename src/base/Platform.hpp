@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tessmar {
 
@@ -46,7 +47,7 @@ std::int64_t FileStamp(const std::string& path);
 // Opens a file to read from front to back (a pipe or a FIFO too); -1 when it
 // cannot be opened. Standard input is StandardInput.
 int OpenForReading(const std::string& path);
-inline constexpr int StandardInput = 0, StandardOutput = 1, StandardError = 2;
+inline constexpr int StandardInput = 0, StandardOutput = 1;
 // Reads what fd has next, up to size bytes, waiting for some: the count, 0 at
 // its end, -1 on failure with errno (EINTR: a signal cut the wait short).
 std::ptrdiff_t ReadSome(int fd, void* out, std::size_t size);
@@ -105,6 +106,14 @@ std::string UserSettingsRoot();
 // else ~/.local/share. Empty when none can be found.
 std::string UserDataRoot();
 
+// --- Typefaces ---------------------------------------------------------------
+
+// The files of the typefaces the pictures' text may be drawn in, the first
+// choice first: DejaVu Sans, then the system's sans serif (on Linux as
+// fontconfig matches them; on Windows from the Fonts folder: DejaVu Sans, else
+// Arial, else Tahoma). Empty when there is none.
+std::vector<std::string> SansTypefaceFiles();
+
 // --- Modules -----------------------------------------------------------------
 
 // Loads the shared module at path with every name it needs bound now, so a
@@ -117,17 +126,23 @@ void* ModuleFunction(void* module, const char* name);
 // --- The console -------------------------------------------------------------
 
 // Ctrl-C (SIGINT; on Windows also Ctrl-Break and closing the console) sets a
-// flag instead of ending the process; and a write past a file-size limit fails
-// instead of killing it (SIGXFSZ).
+// flag instead of ending the process; a write past a file-size limit fails
+// instead of killing it (SIGXFSZ); a closed pipe ends it quietly (SIGPIPE).
 void CatchConsoleInterrupt();
 bool ConsoleInterrupted() noexcept;
-// fd is a terminal (on Windows a console) that a person watches: a progress
-// line may be drawn on it.
-bool IsTerminal(int fd);
 // Input is waiting on fd (a pipe, a terminal, a file): a read would not block.
 // (A Windows console says no: its reads come a line at a time; so does a
 // pipe that cannot be peeked.)
 bool InputPending(int fd);
+// A display the window can open on: on Linux an X or Wayland display, or a
+// platform named for Qt (QT_QPA_PLATFORM, "offscreen" in tests); always on Windows.
+bool DisplayAvailable();
+// Standard error, standard output is a terminal (a person watching) rather
+// than a file or a pipe; the terminal on standard error is this many columns
+// wide (0 when it is none or does not say).
+bool StderrIsTerminal();
+bool StdoutIsTerminal();
+int StderrColumns();
 // Standard input, output and error pass bytes as they are (on Windows no CR
 // before LF, no end at Ctrl-Z).
 void UseBinaryStandardStreams();

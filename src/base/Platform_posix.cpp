@@ -1,7 +1,9 @@
 // The platform's calls on Linux (POSIX and a few of Linux's own).
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <fontconfig/fontconfig.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -239,6 +241,36 @@ std::string UserDataRoot() {
   return home && *home ? std::string(home) + "/.local/share/" : std::string();
 }
 
+// --- Typefaces ----------------------------------------------------------------
+
+namespace {
+// The file of the first typeface that fontconfig matches to a name; "" when none.
+std::string MatchFont(FcConfig* config, const char* name) {
+  std::string path;
+  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(name));
+  FcConfigSubstitute(config, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  if (FcPattern* match = FcFontMatch(config, pattern, &result)) {
+    FcChar8* file = nullptr;
+    if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) path = reinterpret_cast<const char*>(file);
+    FcPatternDestroy(match);
+  }
+  FcPatternDestroy(pattern);
+  return path;
+}
+}  // namespace
+
+std::vector<std::string> SansTypefaceFiles() {
+  FcConfig* config = FcInitLoadConfigAndFonts();
+  if (!config) return {};
+  std::vector<std::string> files;
+  for (const char* name : {"DejaVu Sans:style=Book", "sans-serif"})
+    if (std::string file = MatchFont(config, name); !file.empty()) files.push_back(std::move(file));
+  FcConfigDestroy(config);
+  return files;
+}
+
 // --- Modules -------------------------------------------------------------------
 
 void* LoadModule(const std::string& path, std::string& why) {
@@ -267,15 +299,31 @@ void CatchConsoleInterrupt() {
   sigaction(SIGINT, &action, nullptr);
   // A file-size limit then shows as a failed write, not a killed process.
   std::signal(SIGXFSZ, SIG_IGN);
+  // A reader that goes away ends the program quietly, as it does any filter,
+  // even when whoever started it had set that signal aside.
+  std::signal(SIGPIPE, SIG_DFL);
 }
 
 bool ConsoleInterrupted() noexcept { return Interrupted != 0; }
 
-bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
-
 bool InputPending(int fd) {
   pollfd p{fd, POLLIN, 0};
   return ::poll(&p, 1, 0) != 0;
+}
+
+bool DisplayAvailable() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    if (const char* value = std::getenv(name); value && *value) return true;
+  return false;
+}
+
+bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+bool StdoutIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
+int StderrColumns() {
+  struct winsize size {};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
 }
 
 void UseBinaryStandardStreams() {}  // POSIX streams are bytes already

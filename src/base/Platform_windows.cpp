@@ -252,6 +252,20 @@ std::string UserSettingsRoot() { return UserFolder(L"APPDATA", FOLDERID_RoamingA
 
 std::string UserDataRoot() { return UserFolder(L"LOCALAPPDATA", FOLDERID_LocalAppData); }
 
+// Windows has no font matching of the kind: the files themselves, by name.
+std::vector<std::string> SansTypefaceFiles() {
+  PWSTR path = nullptr;
+  std::filesystem::path fonts;
+  if (::SHGetKnownFolderPath(FOLDERID_Fonts, KF_FLAG_DEFAULT, nullptr, &path) == S_OK) fonts = path;
+  ::CoTaskMemFree(path);
+  std::vector<std::string> files;
+  std::error_code error;
+  for (const wchar_t* name : {L"DejaVuSans.ttf", L"arial.ttf", L"tahoma.ttf"})
+    if (!fonts.empty() && std::filesystem::is_regular_file(fonts / name, error))
+      files.push_back(Utf8Path(fonts / name));
+  return files;
+}
+
 void* LoadModule(const std::string& path, std::string& why) {
   // No search beside the program or on PATH for what the module needs: its
   // own folder and the system's.
@@ -281,13 +295,6 @@ void CatchConsoleInterrupt() { ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
 
 bool ConsoleInterrupted() noexcept { return Interrupted.load(); }
 
-// A console answers GetConsoleMode; the NUL device, also a character device,
-// does not.
-bool IsTerminal(int fd) {
-  DWORD mode = 0;
-  return ::GetConsoleMode(HandleOf(fd), &mode) != 0;
-}
-
 bool InputPending(int fd) {
   const HANDLE h = HandleOf(fd);
   switch (::GetFileType(h)) {
@@ -304,6 +311,26 @@ bool InputPending(int fd) {
       return false;
     default: return true;  // a file's read never waits
   }
+}
+
+bool DisplayAvailable() { return true; }
+
+namespace {
+// A console answers GetConsoleMode; the NUL device, a character device too
+// (which _isatty takes for a terminal), does not.
+bool IsConsole(int fd) {
+  DWORD mode = 0;
+  return ::GetConsoleMode(HandleOf(fd), &mode) != 0;
+}
+}  // namespace
+
+bool StderrIsTerminal() { return IsConsole(2); }
+bool StdoutIsTerminal() { return IsConsole(1); }
+
+int StderrColumns() {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!::GetConsoleScreenBufferInfo(HandleOf(2), &info)) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
 void UseBinaryStandardStreams() {

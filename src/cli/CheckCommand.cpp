@@ -13,6 +13,7 @@
 #include "base/WorkPool.hpp"
 #include "cli/Commands.hpp"
 #include "cli/Context.hpp"
+#include "cli/Progress.hpp"
 #include "session/Grids.hpp"
 #include "session/RunHandler.hpp"
 
@@ -57,7 +58,7 @@ void AppendText(std::string& out, const TPointLine& p, const TPointValues& v, bo
 void AppendJson(std::string& out, const TPointLine& p, const TPointValues& v, std::size_t lineNumber) {
   out += "{\"line\":" + std::to_string(lineNumber);
   if (p.Kind == TPointLine::TKind::Refused) {
-    out += ",\"error\":" + TJson(p.Reason).dump();
+    out += ",\"error\":" + JsonDump(TJson(p.Reason));
   } else {
     out += ",\"lat\":";
     AppendNumber(out, p.LatValue);
@@ -112,9 +113,10 @@ void RunJob(TJob& job, const TSession& session, const std::vector<std::string_vi
 }
 
 // The answers of a points file in the order of its lines, job after job: every
-// line's answer as the job made it, but for a header. A first line that is no
-// point (the first refusal before any point) is a header, copied as it is
-// (text only, nothing in JSON); blank lines and comments before it stay.
+// line's answer as the job made it, but for a header. The first line that is
+// neither blank nor a comment is a header when it is refused and neither of its
+// first two fields begins as a number or a coordinate would ("lat;lon", not
+// "99;1" nor a mistyped point): copied as it is, text only, nothing in JSON.
 class TAnswerOrder {
  public:
   explicit TAnswerOrder(bool json) : FJson(json) {}
@@ -131,7 +133,7 @@ class TAnswerOrder {
     for (std::size_t k = 0, from = 0; k < job.Lines.size(); from = job.Ends[k++]) {
       const TKind kind = job.Lines[k].Kind;
       ++Lines;
-      const bool header = !FContent && kind == TKind::Refused;
+      const bool header = !FContent && kind == TKind::Refused && !job.Lines[k].LooksLikePoint;
       FContent = FContent || kind == TKind::Point || kind == TKind::Refused;
       if (header) {
         if (!FJson) Output.append(job.Lines[k].Text).append("\n");
@@ -151,6 +153,15 @@ class TAnswerOrder {
   bool FContent = false;  // a line other than blank or comment has been seen
 };
 
+// The answers could not be written: a closed pipe ends it quietly, anything
+// else is said.
+int OutputFailed() {
+  const int error = errno;
+  if (error == EPIPE) return ExitPipeClosed;
+  std::cerr << "Error: " << CannotWriteOutput(error) << "\n";
+  return ExitFailed;
+}
+
 // Reads the points file (or standard input) as it comes and answers every
 // line in order. Answers go out whenever the input pauses, so the CLI can
 // serve as a filter.
@@ -162,13 +173,17 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
   // missing file was reported once, by the open.
   const bool custom = OpenCustomFile(session, CustomGeoidFileName(session, context.Inputs.OutputName));
 
+  if (path != "-") RequireNoFolder(path, "--points");
   TLineReader reader(path);
   if (!reader.Opened()) throw TUsageError("cannot read " + path);
   TAnswerOrder answers(global.Json);
   std::vector<TJob> jobs(BlockLines / JobLines);
   TWorkPool pool;  // its threads sleep while they wait: no spinning beside busy cores
   bool interrupted = false;
+  // Progress by the bytes of a file read; not when the answers go to the same terminal.
+  TProgressLine progress(global.Quiet || StdoutIsTerminal());
   while (!interrupted && reader.Read()) {
+    progress.Update(reader.Fraction());
     interrupted = InterruptRequested();
     while (!interrupted) {
       const std::vector<std::string_view>& lines = reader.Lines(BlockLines);
@@ -178,19 +193,21 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
         const std::size_t first = j * JobLines, last = std::min(lines.size(), first + JobLines);
         RunJob(jobs[j], session, lines, first, last, blockNumber + first, global.Json, custom);
       });
-      pool.Wait();
-      for (std::size_t j = 0; j < jobCount; ++j) answers.Add(jobs[j]);
+      // The answers of the blocks before go out while the threads work on this one.
       if (answers.Output.size() >= WriteSize) {
-        if (!WriteAll(StandardOutput, answers.Output.data(), answers.Output.size())) return ExitFailed;
+        if (!WriteAll(StandardOutput, answers.Output.data(), answers.Output.size())) return OutputFailed();
         answers.Output.clear();
       }
+      pool.Wait();
+      for (std::size_t j = 0; j < jobCount; ++j) answers.Add(jobs[j]);
       interrupted = InterruptRequested();
     }
     if (!answers.Output.empty() && (reader.Ended() || interrupted || reader.Idle())) {
-      if (!WriteAll(StandardOutput, answers.Output.data(), answers.Output.size())) return ExitFailed;
+      if (!WriteAll(StandardOutput, answers.Output.data(), answers.Output.size())) return OutputFailed();
       answers.Output.clear();
     }
   }
+  progress.End();
   if (interrupted) {
     std::cerr << "Stopped by Ctrl-C after " << answers.Lines << " lines.\n";
     return ExitAborted;
@@ -207,13 +224,15 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
 }  // namespace
 
 int RunCheck(const TGlobalOptions& global, const TCheckOptions& options) {
+  if (!options.Points.empty() && (options.Lat || options.Lon))
+    throw TUsageError("--points reads its points from the file: --lat and --lon are for one point");
   TContext context(global);
   if (!options.Points.empty()) return RunCheckPoints(context, global, options.Points);
 
   TCliView& view = context.View;
   TSession& session = context.Session;
-  const double lat = ReadCoordinate(options.Lat, context.Inputs.TestLat, TAxis::Latitude, "--lat");
-  const double lon = ReadCoordinate(options.Lon, context.Inputs.TestLon, TAxis::Longitude, "--lon");
+  const double lat = ReadCoordinate(context, options.Lat, context.Inputs.TestLat, TAxis::Latitude, "--lat", "TestLat");
+  const double lon = ReadCoordinate(context, options.Lon, context.Inputs.TestLon, TAxis::Longitude, "--lon", "TestLon");
   TPointCheck check;
   RunHandler(view, [&] { check = PointCheck(session, context.Selection(), lat, lon); });
   if (!check.Checked) return ExitFailed;
@@ -224,7 +243,7 @@ int RunCheck(const TGlobalOptions& global, const TCheckOptions& options) {
                        {"source", Number(v.Source)},
                        {"custom", Number(v.Custom)},
                        {"error", Number(v.Error)}};
-    std::cout << out.dump() << '\n';
+    std::cout << JsonDump(out) << '\n';
   } else {
     std::cout << "Original(m): " << v.SourceText << '\n'
               << "Custom(m): " << v.CustomText << '\n'

@@ -25,7 +25,7 @@ void InstallInterruptHandler() { CatchConsoleInterrupt(); }
 
 bool InterruptRequested() { return ConsoleInterrupted(); }
 
-TCliView::TCliView() : FTerminal(IsTerminal(StandardError)) { TaskbarMax = 0; }
+TCliView::TCliView(bool quiet) : FProgress(quiet) { TaskbarMax = 0; }
 
 TModalResult TCliView::CenteredMessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons, int) {
   EndProgress();
@@ -48,24 +48,16 @@ void TCliView::ProcessMessages() {
 
 void TCliView::SetProgressPosition(int position) {
   TFieldView::SetProgressPosition(position);
-  if (!FTerminal || !ProgressVisible) return;
-  const int percent = position / 10;
-  if (percent == FShownPercent) return;
-  FShownPercent = percent;
-  constexpr int width = 40;
-  const int filled = position * width / ProgressBarMax;
-  std::cerr << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
-            << std::string(static_cast<std::size_t>(width - filled), ' ') << "] " << percent << "%" << std::flush;
+  if (ProgressVisible) FProgress.Update(static_cast<double>(position) / ProgressBarMax);
 }
 
 void TCliView::SetProgressVisible(bool visible) {
+  const bool starts = visible && !ProgressVisible;
   TFieldView::SetProgressVisible(visible);
+  if (starts) FProgress.Start();
   if (!visible) EndProgress();
 }
 
-void TCliView::EndProgress() {
-  if (FShownPercent >= 0) std::cerr << '\n';
-  FShownPercent = -1;
-}
+void TCliView::EndProgress() { FProgress.End(); }
 
 }  // namespace tessmar::cli

@@ -1,12 +1,13 @@
 // TCliView: the main window as plain fields and the console. Dialogs and general
 // errors go to stderr prefixed by their kind; a question is answered from the
-// command line; the message pump turns Ctrl-C into AbortRequested; a progress bar
-// shows on stderr when it is a terminal.
+// command line; the message pump turns Ctrl-C into AbortRequested; the progress
+// of a conversion or scan shows as the command line's progress line.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
+#include "cli/Progress.hpp"
 #include "session/FieldView.hpp"
 #include "session/Session.hpp"
 
@@ -14,7 +15,8 @@ namespace tessmar::cli {
 
 class TCliView : public TFieldView {
  public:
-  TCliView();
+  // quiet: --quiet, no progress line.
+  explicit TCliView(bool quiet = false);
   ~TCliView() override { EndProgress(); }
 
   TModalResult CenteredMessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons,
@@ -24,15 +26,14 @@ class TCliView : public TFieldView {
   void SetProgressPosition(int position) override;
   void SetProgressVisible(bool visible) override;
 
-  // Ends a progress bar line on the terminal, if one is shown.
+  // Ends the progress line on the terminal, if one is shown.
   void EndProgress();
 
   TSession* Session = nullptr;  // whose AbortRequested the pump sets
   bool AnswerYes = false;       // the answer to a Yes/No question
 
  private:
-  bool FTerminal;
-  int FShownPercent = -1;
+  TProgressLine FProgress;
 };
 
 // Ctrl-C sets a flag that the next pump hands on, as Escape does in the window.

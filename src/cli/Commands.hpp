@@ -16,6 +16,7 @@ struct TGlobalOptions {
   bool NoSettings = false;
   std::optional<std::string> DataDir, Model, Output;
   bool Json = false;
+  bool Quiet = false;  // no progress line
 };
 
 struct TConvertOptions {
@@ -35,12 +36,15 @@ inline constexpr double MaxPrecision = 100;
 
 struct TScanOptions {
   std::string Precision = "1.0";
-  std::string Heatmap;  // a PNG file of the differences; empty: none
+  std::string Heatmap;                 // a PNG file of the differences; empty: none
+  std::string HeatmapScale = "p99.5";  // max, pPERCENTILE or metres
 };
 
 struct TMapOptions {
   std::string Png;
   int Width = 1024;
+  std::optional<int> Height;      // none: half the width for the world, the region's fit for a region
+  std::string Extent = "region";  // region (with room around it) or world
   std::optional<std::string> South, West, North, East, Lat, Lon;
   std::optional<std::string> Resolution;  // minutes, as typed
 };

@@ -1,8 +1,12 @@
 #include "cli/Context.hpp"
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <iostream>
 
+#include "base/Error.hpp"
 #include "base/Numeric.hpp"
 #include "base/Path.hpp"
 #include "base/Text.hpp"
@@ -10,7 +14,7 @@
 
 namespace tessmar::cli {
 
-TContext::TContext(const TGlobalOptions& options) {
+TContext::TContext(const TGlobalOptions& options) : View(options.Quiet) {
   View.Session = &Session;
   const std::string exe = ExecutablePath();
   Session.ExeDir = FolderOf(exe);
@@ -19,12 +23,20 @@ TContext::TContext(const TGlobalOptions& options) {
     const std::string path = options.Settings ? *options.Settings : FindSettingsPath(Session.ExeDir + "tessmar");
     if (FileExists(path)) {
       Session.SettingsPath = path;
-      if (const auto loaded = ReadSettings(Session, Inputs)) Inputs = loaded->Inputs;
+      if (const auto loaded = ReadSettings(Session, Inputs)) {
+        Inputs = loaded->Inputs;
+        KeysGiven = loaded->KeysGiven;
+      }
     }
   }
   if (options.DataDir) Session.DataDir = options.DataDir->empty() ? "./" : AsFolder(*options.DataDir);
   Model = options.Model ? ModelIndex(*options.Model, Session.GeoidModels)
                         : SelectedModelIndex(Session.GeoidModels, Inputs.GeoidModel);
+  // The window takes any text but entry 0's title as entry 1: say so when it is no title at all.
+  const TGeoidModels& models = Session.GeoidModels;
+  if (!options.Model && Inputs.GeoidModel != models[0].title && Inputs.GeoidModel != models[1].title)
+    std::cerr << "Warning: " << Origin(false, "--model", "GeoidModel") << ": \"" << Inputs.GeoidModel
+              << "\" names no model of the catalogue; using entry 1, \"" << models[1].title << "\"\n";
   if (options.Output) Inputs.OutputName = *options.Output;
 }
 
@@ -41,14 +53,24 @@ int ModelIndex(const std::string& text, const TGeoidModels& models) {
                     "\"), 1 (\"" + models[1].title + "\"), or a title");
 }
 
-double ReadCoordinate(const std::optional<std::string>& given, const std::string& fallback, TAxis axis,
-                      const char* option) {
+std::string TContext::Origin(bool given, const char* option, const char* key) const {
+  if (!given && key && std::find(KeysGiven.begin(), KeysGiven.end(), key) != KeysGiven.end())
+    return "settings file " + Session.SettingsPath + ", key " + key;
+  return option;
+}
+
+double ReadCoordinate(const TContext& context, const std::optional<std::string>& given, const std::string& fallback,
+                      TAxis axis, const char* option, const char* key) {
   const std::string& text = given ? *given : fallback;
   const TStrictCoordinate c = ReadStrictCoordinate(text, axis);
   if (c.Value) return *c.Value;
   const bool latitude = axis == TAxis::Latitude;
-  throw TUsageError(std::string(option) + ": \"" + text + "\" is not a " + (latitude ? "latitude" : "longitude") +
-                    ": " + c.Reason + ". Write it as " + CoordinateSpellings);
+  throw TUsageError(context.Origin(given.has_value(), option, key) + ": \"" + text + "\" is not a " +
+                    (latitude ? "latitude" : "longitude") + ": " + c.Reason + ". Write it as " + CoordinateSpellings);
+}
+
+void RequireNoFolder(const std::string& path, const char* option) {
+  if (IsFolder(path)) throw TUsageError(std::string(option) + ": " + path + " is a folder");
 }
 
 int ResolutionMinutes(const std::string& text, const TGeoidModel& model) {
@@ -68,14 +90,25 @@ TConversionPlan ReadPlan(const TContext& context, const std::optional<std::strin
                          const std::optional<std::string>& east, const std::optional<std::string>& resolution) {
   const TInputs& in = context.Inputs;
   TConversionPlan plan;
-  plan.Corners.South = ReadCoordinate(south, in.Lat1, TAxis::Latitude, "--south");
-  plan.Corners.West = ReadCoordinate(west, in.Lon1, TAxis::Longitude, "--west");
-  plan.Corners.North = ReadCoordinate(north, in.Lat2, TAxis::Latitude, "--north");
-  plan.Corners.East = ReadCoordinate(east, in.Lon2, TAxis::Longitude, "--east");
+  plan.Corners.South = ReadCoordinate(context, south, in.Lat1, TAxis::Latitude, "--south", "Lat1");
+  plan.Corners.West = ReadCoordinate(context, west, in.Lon1, TAxis::Longitude, "--west", "Lon1");
+  plan.Corners.North = ReadCoordinate(context, north, in.Lat2, TAxis::Latitude, "--north", "Lat2");
+  plan.Corners.East = ReadCoordinate(context, east, in.Lon2, TAxis::Longitude, "--east", "Lon2");
   plan.Resolution = resolution ? ResolutionMinutes(*resolution, context.Session.GeoidModels[context.Model])
                                : in.Resolution.value_or(0);
   return plan;
 }
+
+int FinishOutput(int status) {
+  std::cout.flush();
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout) return status;
+  const int error = errno;
+  if (error == EPIPE) return ExitPipeClosed;
+  std::cerr << "Error: " << CannotWriteOutput(error) << "\n";
+  return ExitFailed;
+}
+
+std::string CannotWriteOutput(int error) { return "Cannot write the output: " + SystemReason(error); }
 
 // A number in full precision (shortest text that reads back the same), or null.
 TJson Number(double value) { return std::isfinite(value) ? TJson(value) : TJson(nullptr); }

@@ -21,6 +21,12 @@ namespace tessmar::cli {
 
 using TJson = nlohmann::ordered_json;
 
+// JSON as the CLI prints it, on one line. A text that is not UTF-8 (a Latin-1
+// name, a stray byte in a refused line) never costs an answer: each byte that
+// is not part of a valid UTF-8 sequence is shown as U+FFFD, the rest as it is.
+// Every JSON text the CLI writes goes through here.
+inline std::string JsonDump(const TJson& value) { return value.dump(-1, ' ', false, TJson::error_handler_t::replace); }
+
 // A command line that asks for what cannot be: exit status 2, with the text.
 // The one route of a usage error: main prints it.
 class TUsageError : public std::runtime_error {
@@ -35,11 +41,15 @@ class TUsageError : public std::runtime_error {
 struct TContext {
   TCliView View;
   TSession Session{View};
-  TInputs Inputs = InitialInputs();  // the settings' inputs, or the window layout's
-  int Model = 0;                     // --model, else the settings' model
+  TInputs Inputs = InitialInputs();    // the settings' inputs, or the window layout's
+  std::vector<std::string> KeysGiven;  // those of them the settings file holds
+  int Model = 0;                       // --model, else the settings' model
   explicit TContext(const TGlobalOptions& options);
 
   TSelection Selection() const { return {Model, Inputs.OutputName}; }
+  // Who gave a value: `option` when it was given, else the settings file's
+  // `key` when the file holds it ("settings file PATH, key KEY"), else the option.
+  std::string Origin(bool given, const char* option, const char* key) const;
 };
 
 // The catalogue entry --model names: 0 or 2.5, 1, or a title (exact, or
@@ -51,16 +61,28 @@ int ModelIndex(const std::string& text, const TGeoidModels& models);
 int ResolutionMinutes(const std::string& text, const TGeoidModel& model);
 
 // A coordinate by the strict rule: `given` (the option's text) or else
-// `fallback` (the settings' or the window's). Throws TUsageError naming
-// `option` when it is refused.
-double ReadCoordinate(const std::optional<std::string>& given, const std::string& fallback, TAxis axis,
-                      const char* option);
+// `fallback`, the settings' `key` (or the window's initial text). Throws
+// TUsageError naming the option, or the settings file and its key, when it is
+// refused.
+double ReadCoordinate(const TContext& context, const std::optional<std::string>& given, const std::string& fallback,
+                      TAxis axis, const char* option, const char* key);
+
+// A file an option names must not be a folder: TUsageError "OPTION: PATH is a folder".
+void RequireNoFolder(const std::string& path, const char* option);
 
 // The conversion that --south, --west, --north, --east and --res ask for,
 // each left out taken from the settings. Throws TUsageError naming the option.
 TConversionPlan ReadPlan(const TContext& context, const std::optional<std::string>& south,
                          const std::optional<std::string>& west, const std::optional<std::string>& north,
                          const std::optional<std::string>& east, const std::optional<std::string>& resolution);
+
+// The exit status once what was printed has reached standard output: output
+// that could not be written is a failure, "Cannot write the output: " and why
+// (exit 1); a reader that went away (a closed pipe) ends it quietly, with the
+// status of a filter stopped by SIGPIPE (141).
+int FinishOutput(int status);
+std::string CannotWriteOutput(int error);  // "Cannot write the output: " and why
+inline constexpr int ExitPipeClosed = 141;
 
 // A number in full precision (shortest text that reads back the same), or null.
 TJson Number(double value);

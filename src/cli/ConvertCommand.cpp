@@ -42,7 +42,7 @@ int RunConvert(const TGlobalOptions& global, const TConvertOptions& options) {
       out["dlon"] = t.dlon;
     }
     out["report"] = view.Lines;
-    std::cout << out.dump() << '\n';
+    std::cout << JsonDump(out) << '\n';
   } else {
     PrintLines(view.Lines);
   }

@@ -8,6 +8,7 @@
 #include "cli/Commands.hpp"
 #include "cli/Context.hpp"
 #include "cli/Formats.hpp"
+#include "cli/Progress.hpp"
 #include "grid/Circle.hpp"
 #include "grid/Gtx.hpp"
 #include "option/Settings.hpp"
@@ -21,11 +22,14 @@ int RunImport(const TGlobalOptions& global, const TImportOptions& options) {
   // The raster's own name, without its extension, names the grid file and the model by default.
   const std::string stem = BaseName(options.File);
   TSourceImport imported;
+  TProgressLine line(global.Quiet);
   try {
     const auto import = options.GtxOnly ? ImportGtx : FormatsModule().Import;
     imported = import(options.File, session.DataDir, options.Name.value_or(stem), options.Title.value_or(stem),
-                      options.Overwrite);
+                      options.Overwrite, [&line](double done) { line.Update(done); });
+    line.End();
   } catch (const TError& e) {
+    line.End();
     std::cerr << "Error: " << e.what() << "\n";
     return ExitFailed;
   }
@@ -51,7 +55,7 @@ int RunImport(const TGlobalOptions& global, const TImportOptions& options) {
                        {"section", entry.Section},
                        {"keys", keys},
                        {"settings", saved ? TJson(*global.Settings) : TJson(nullptr)}};
-    std::cout << out.dump() << '\n';
+    std::cout << JsonDump(out) << '\n';
   } else {
     std::cout << '[' << entry.Section << "]\n";
     for (const auto& [key, value] : entry.Keys) std::cout << key << '=' << value << '\n';
@@ -73,6 +77,7 @@ int RunExport(const TGlobalOptions& global, const TExportOptions& options) {
   TSession& session = context.Session;
   const std::string custom = CustomGeoidFileName(session, context.Inputs.OutputName);
   std::string to = options.To.value_or("");
+  if (!to.empty()) RequireNoFolder(to, "--to");
   if (to.empty()) to = FolderOf(custom) + BaseName(custom) + GridFormatExtension(*format);
   if (!OpenCustomFile(session, custom)) return ExitFailed;
   if (SameFile(to, custom)) {
@@ -82,11 +87,16 @@ int RunExport(const TGlobalOptions& global, const TExportOptions& options) {
   const TGeoidGrid& g = *session.CustomGrid;
   const double west = ExchangeWest(g.west, g.nlon, g.dlon);
   std::int64_t size = 0;
+  TProgressLine line(global.Quiet);
+  const TProgress progress = [&line](double done) { line.Update(done); };
   try {
     // GTX is written by the program's own code: it needs no GDAL.
-    size = *format == TGridFormat::GTX ? ExportGtx(g, to, options.Overwrite)
-                                       : FormatsModule().Export(g, to, *format, BaseName(custom), options.Overwrite);
+    size = *format == TGridFormat::GTX
+               ? ExportGtx(g, to, options.Overwrite, progress)
+               : FormatsModule().Export(g, to, *format, BaseName(custom), options.Overwrite, progress);
+    line.End();
   } catch (const TError& e) {
+    line.End();
     std::cerr << "Error: " << e.what() << "\n";
     return ExitFailed;
   }
@@ -96,7 +106,7 @@ int RunExport(const TGlobalOptions& global, const TExportOptions& options) {
                        {"cols", g.nlon}, {"south", g.south},
                        {"west", west},   {"dlat", g.dlat},
                        {"dlon", g.dlon}};
-    std::cout << out.dump() << '\n';
+    std::cout << JsonDump(out) << '\n';
   } else {
     std::cout << (*format == TGridFormat::GTiff ? "GeoTIFF file: " : "GTX file: ") << to << '\n'
               << "Size: " << IntToGroupedStr(size) << " bytes, " << g.nlat << " rows x " << g.nlon << " columns\n"
@@ -137,7 +147,7 @@ int RunModels(const TGlobalOptions& global) {
                             : "  (missing)")
                 << '\n';
   }
-  if (global.Json) std::cout << TJson{{"dataDir", session.DataDir}, {"models", models}}.dump() << '\n';
+  if (global.Json) std::cout << JsonDump(TJson{{"dataDir", session.DataDir}, {"models", models}}) << '\n';
   if (!any) std::cerr << "No usable source grid file is in the data folder " << session.DataDir << "\n";
   return any ? ExitDone : ExitFailed;
 }

@@ -6,24 +6,51 @@
 #include "base/Path.hpp"
 #include "cli/Commands.hpp"
 #include "cli/Context.hpp"
+#include "cli/Formats.hpp"
 #include "grid/Source.hpp"
 #include "picture/Map.hpp"
 #include "session/Grids.hpp"
 
 namespace tessmar::cli {
 
+namespace {
+// The coastlines for the frame through the formats module, or none with a note
+// saying why (the map is whole without them).
+TPolylines LoadCoast(const TMapFrame& frame, std::string& path) {
+  try {
+    const TFormatsModule& module = FormatsModule();
+    path = module.FindCoast(CoastResolution(frame));
+    if (path.empty()) {
+      std::cerr << "Note: no coastlines: no GSHHG coastline file was found (Debian: apt install gmt-gshhg-low)\n";
+      return {};
+    }
+    return module.ReadCoast(path);
+  } catch (const std::exception& e) {
+    std::cerr << "Note: no coastlines: " << ErrorText(e) << "\n";
+    path.clear();
+    return {};
+  }
+}
+}  // namespace
+
 int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
+  const bool world = options.Extent == "world";
+  if (!world && options.Extent != "region")
+    throw TUsageError("--extent: \"" + options.Extent + "\" is no extent: region or world");
+  RequireNoFolder(options.Png, "--png");
   TContext context(global);
   TSession& session = context.Session;
   const TConversionPlan plan =
       ReadPlan(context, options.South, options.West, options.North, options.East, options.Resolution);
+  // No region asked for: the custom geoid file's, when there is one, is the one to see.
+  const bool regionGiven = options.South || options.West || options.North || options.East || options.Resolution;
 
   // The check point only when asked for: the settings' test point is the window's.
   const bool point = options.Lat && options.Lon;
   double lat = NoValue(), lon = NoValue();
   if (point) {
-    lat = ReadCoordinate(options.Lat, "", TAxis::Latitude, "--lat");
-    lon = ReadCoordinate(options.Lon, "", TAxis::Longitude, "--lon");
+    lat = ReadCoordinate(context, options.Lat, "", TAxis::Latitude, "--lat", nullptr);
+    lon = ReadCoordinate(context, options.Lon, "", TAxis::Longitude, "--lon", nullptr);
   }
   const TGeoidModel& model = session.GeoidModels[context.Model];
   const std::unique_ptr<TGeoidGrid> source = OpenSourceGrid(session.DataDir, model);
@@ -36,13 +63,33 @@ int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
   TMapScene scene;
   scene.Region = inputs.Region;
   scene.Custom = inputs.Custom;
+  if (!regionGiven && scene.Custom) scene.Region.reset();
   if (point) scene.Point = inputs.Point;
+  const std::optional<TLatLonBox>& shown = scene.Region ? scene.Region : scene.Custom;
+
+  TMapFrame frame = TMapFrame::World(options.Width, FrameWest(scene));
+  if (!world && shown) {
+    const int height = options.Height.value_or(FittingHeight(*shown, options.Width));
+    frame = FrameAround(*shown, options.Width, height);
+  } else if (options.Height) {
+    // The whole earth in the height asked for, centred on the equator.
+    frame.Height = *options.Height;
+    frame.Step = std::max(360.0 / frame.Width, 180.0 / frame.Height);
+    frame.West += 180 - frame.Width * frame.Step / 2;
+    frame.North = frame.Height * frame.Step / 2;
+  }
   TRelief relief;
   if (source) {
-    relief = MakeRelief(*source, options.Width, FrameWest(scene));
+    relief = MakeRelief(*source, frame);
     scene.Relief = &relief;
   }
-  WritePng(options.Png, RenderMap(scene, options.Width), {{"Title", "Tessmar map"}});
+  std::string coastPath;
+  const TPolylines coast = LoadCoast(frame, coastPath);
+  if (!coastPath.empty()) scene.Coast = &coast;
+  TFont font;
+  if (!font.Loaded()) std::cerr << "Note: no degrees or numbers on the map: no typeface was found (fontconfig)\n";
+  scene.Font = &font;
+  WritePng(options.Png, RenderMap(scene, frame), {{"Title", "Tessmar map"}});
 
   const auto box = [](const std::optional<TLatLonBox>& b) {
     return b ? TJson{{"south", b->S}, {"west", b->W}, {"north", b->N}, {"east", b->E}, {"wholeCircle", b->WholeCircle}}
@@ -50,21 +97,26 @@ int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
   };
   if (global.Json) {
     TJson out = {{"path", options.Png},
-                 {"width", options.Width},
-                 {"height", options.Width / 2},
-                 {"west", FrameWest(scene)},
+                 {"width", frame.Width},
+                 {"height", frame.Height},
+                 {"west", frame.West},
+                 {"north", frame.North},
+                 {"step", frame.Step},
                  {"model", source ? TJson(model.title) : TJson(nullptr)},
                  {"low", source ? Number(relief.Low) : TJson(nullptr)},
                  {"high", source ? Number(relief.High) : TJson(nullptr)},
+                 {"coastlines", coastPath.empty() ? TJson(nullptr) : TJson(coastPath)},
                  {"region", box(scene.Region)},
                  {"custom", box(scene.Custom)}};
-    std::cout << out.dump() << '\n';
+    std::cout << JsonDump(out) << '\n';
   } else {
-    std::cout << "Map: " << options.Png << ", " << options.Width << " x " << options.Width / 2
-              << " pixels, longitudes from " << FrameWest(scene) << "\n";
+    std::cout << "Map: " << options.Png << ", " << frame.Width << " x " << frame.Height << " pixels, from "
+              << FormatLatLon(frame.North, true) << "," << FormatLatLon(frame.West, false) << ", "
+              << ShortestText(frame.Step) << " degrees a pixel\n";
     if (source)
       std::cout << "Relief: " << model.title << ", " << FormatFixed(relief.Low, 0, 3) << " to "
                 << FormatFixed(relief.High, 0, 3) << " m\n";
+    if (!coastPath.empty()) std::cout << "Coastlines: " << coastPath << "\n";
     if (scene.Region)
       std::cout << "Region: " << FormatLatLon(scene.Region->S, true) << "," << FormatLatLon(scene.Region->W, false)
                 << " to " << FormatLatLon(scene.Region->N, true) << "," << FormatLatLon(scene.Region->E, false) << "\n";

@@ -23,8 +23,14 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
                       "\" is not a precision. Give lattice points per source "
                       "spacing, above 0 and at most " +
                       ShortestText(MaxPrecision) + " (4.0, 2.0, 1.0, 0.5, 0.25, ...)");
+  const std::optional<THeatScale> heatScale = ReadHeatScale(options.HeatmapScale);
+  if (!heatScale)
+    throw TUsageError("--heatmap-scale: \"" + options.HeatmapScale +
+                      "\" is not a scale. Give max, p and a percentile above 0 and at most 100 (p99.5), or metres "
+                      "above 0 (0.05)");
   const bool wantHeat = !options.Heatmap.empty();
-  THeatMap heat;
+  if (wantHeat) RequireNoFolder(options.Heatmap, "--heatmap");
+  THeatMap heat(*heatScale);
   TScanResult result;
   result.Outcome = TScanOutcome::Failed;  // unless the scan returns
   RunHandler(view,
@@ -57,14 +63,17 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
                  {"min", extreme(result.Min)}};
     if (heatWritten) {
       const TScanLattice& l = heat.Lattice();
-      out["heatmap"] = {{"path", options.Heatmap},  {"width", heat.Width()},    {"height", heat.Height()},
-                        {"block", heat.Block()},    {"north", l.North},         {"west", l.West},
-                        {"dlat", heat.PixelDLat()}, {"dlon", heat.PixelDLon()}, {"scale", heat.Scale()}};
+      out["heatmap"] = {{"path", options.Heatmap},  {"width", heat.Width()},
+                        {"height", heat.Height()},  {"block", heat.Block()},
+                        {"north", l.North},         {"west", l.West},
+                        {"dlat", heat.PixelDLat()}, {"dlon", heat.PixelDLon()},
+                        {"scale", heat.Scale()},    {"scaleRule", HeatScaleText(heat.ScaleRule())},
+                        {"lowest", heat.Lowest()},  {"highest", heat.Highest()}};
     } else if (wantHeat) {
       out["heatmap"] = nullptr;
     }
     out["report"] = view.Lines;
-    std::cout << out.dump() << '\n';
+    std::cout << JsonDump(out) << '\n';
   } else {
     PrintLines(view.Lines);
   }

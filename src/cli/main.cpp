@@ -51,6 +51,8 @@ int main(int argc, char** argv) {
            "Custom geoid file name; its folder part is dropped, its extension becomes .qdat "
            "(default: Tessmar.qdat)");
   app.add_flag("--json", global.Json, "Print JSON instead of the report lines");
+  app.add_flag("--quiet", global.Quiet,
+               "Show no progress line (it shows on a terminal only, for work that takes more than a second)");
 
   TConvertOptions convert;
   CLI::App* convertCommand =
@@ -112,6 +114,12 @@ int main(int argc, char** argv) {
                           "Also write the differences as a PNG picture: a pixel per lattice point (blocks of k x k "
                           "points, keeping the largest, beyond 4096 a side), blue below zero, white at zero, red "
                           "above; its geometry is printed and kept in the file's text chunks");
+  scanCommand
+      ->add_option("--heatmap-scale", scan.HeatmapScale,
+                   "The difference at the heat map's colour ends: max (the largest |difference|), p and a "
+                   "percentile of |difference| (p99.5: the typical error shows, the few larger take the end "
+                   "colours), or metres (0.05)")
+      ->capture_default_str();
   scanCommand->footer(
       "The scan walks a lattice over the custom grid, three cells in from each edge, and\n"
       "at every point compares the custom value with the source value, both by a natural\n"
@@ -127,8 +135,16 @@ int main(int argc, char** argv) {
   CLI::App* mapCommand = app.add_subcommand(
       "map", "Draw the source model as a shaded relief with the region and the custom geoid's extent, as PNG");
   mapCommand->add_option("--png", map.Png, "The PNG file to write")->required();
-  mapCommand->add_option("--width", map.Width, "Width in pixels; the height is half of it (the whole earth)")
-      ->check(CLI::Range(16, 16384))
+  mapCommand->add_option("--width", map.Width, "Width in pixels")->check(CLI::Range(16, 16384))->capture_default_str();
+  mapCommand
+      ->add_option("--height", map.Height,
+                   "Height in pixels (default: half the width for the world, what fits the region for a region)")
+      ->check(CLI::Range(8, 16384));
+  mapCommand
+      ->add_option("--extent", map.Extent,
+                   "region: the region with room around it (the custom geoid file's when no region option is "
+                   "given and it exists); world: the whole earth")
+      ->check(CLI::IsMember({"region", "world"}))
       ->capture_default_str();
   optional(mapCommand, "--south", map.South, "Latitude of the region's southwest corner (default: as convert)");
   optional(mapCommand, "--west", map.West, "Longitude of the region's southwest corner");
@@ -142,8 +158,10 @@ int main(int argc, char** argv) {
   mapLat->needs(mapLon);
   mapLon->needs(mapLat);
   mapCommand->footer(
-      "The region is drawn in black with its three-cell margin, the custom geoid file's extent in magenta;\n"
-      "longitudes run from -180, or from 0 for a region across 180 degrees.\n"
+      "The region is drawn in black with its three-cell margin, the custom geoid file's extent in magenta,\n"
+      "over the relief with coastlines (GSHHG, from Debian's gmt-gshhg-low, when installed), a graticule\n"
+      "with its degrees and a legend of the relief in metres. The world runs from -180 degrees of\n"
+      "longitude, or from 0 for a region across 180 degrees.\n"
       "Example:\n"
       "  tessmar-cli --data-dir /data/egm2008 --output tokyo map \\\n"
       "      --png tokyo_map.png --width 1440");
@@ -230,27 +248,31 @@ int main(int argc, char** argv) {
   }
   tessmar::cli::InstallInterruptHandler();
   // Whatever leaves a command (a full disk, memory) is its failure, reported.
-  try {
-    // import creates the settings file it is to write to.
-    if (global.Settings && !importCommand->parsed() && !importGtxCommand->parsed() &&
-        !tessmar::FileExists(*global.Settings))
-      throw TUsageError("settings file not found: " + *global.Settings);
-    if (convertCommand->parsed()) return RunConvert(global, convert);
-    if (checkCommand->parsed()) return RunCheck(global, check);
-    if (scanCommand->parsed()) return RunScan(global, scan);
-    if (mapCommand->parsed()) return RunMap(global, map);
-    if (importCommand->parsed()) return RunImport(global, import);
-    if (importGtxCommand->parsed()) return RunImport(global, importGtx);
-    if (exportCommand->parsed()) return RunExport(global, exportGrid);
-    if (exportGtxCommand->parsed()) return RunExport(global, exportGtx);
-    if (modelsCommand->parsed()) return RunModels(global);
-  } catch (const TUsageError& e) {
-    std::cerr << "Error: " << e.what() << "\n";
-    return ExitUsage;
-  } catch (const std::exception& e) {
-    std::cerr << "Error: " << tessmar::ErrorText(e) << "\n";
-    return ExitFailed;
-  }
-  std::cout << app.help();
-  return 0;
+  const auto run = [&]() -> int {
+    try {
+      // import creates the settings file it is to write to.
+      if (global.Settings) RequireNoFolder(*global.Settings, "--settings");
+      if (global.Settings && !importCommand->parsed() && !importGtxCommand->parsed() &&
+          !tessmar::FileExists(*global.Settings))
+        throw TUsageError("settings file not found: " + *global.Settings);
+      if (convertCommand->parsed()) return RunConvert(global, convert);
+      if (checkCommand->parsed()) return RunCheck(global, check);
+      if (scanCommand->parsed()) return RunScan(global, scan);
+      if (mapCommand->parsed()) return RunMap(global, map);
+      if (importCommand->parsed()) return RunImport(global, import);
+      if (importGtxCommand->parsed()) return RunImport(global, importGtx);
+      if (exportCommand->parsed()) return RunExport(global, exportGrid);
+      if (exportGtxCommand->parsed()) return RunExport(global, exportGtx);
+      if (modelsCommand->parsed()) return RunModels(global);
+    } catch (const TUsageError& e) {
+      std::cerr << "Error: " << e.what() << "\n";
+      return ExitUsage;
+    } catch (const std::exception& e) {
+      std::cerr << "Error: " << tessmar::ErrorText(e) << "\n";
+      return ExitFailed;
+    }
+    std::cout << app.help();
+    return ExitDone;
+  };
+  return FinishOutput(run());
 }

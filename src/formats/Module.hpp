@@ -5,6 +5,7 @@
 // there is one copy of their state in the process.
 #pragma once
 
+#include "formats/Coastline.hpp"
 #include "formats/Raster.hpp"
 
 namespace tessmar {
@@ -15,6 +16,8 @@ struct TFormatsModule {
   const char* Version;
   decltype(&ImportRaster) Import;
   decltype(&ExportGrid) Export;
+  decltype(&FindCoastlineFile) FindCoast;
+  decltype(&ReadCoastlines) ReadCoast;
 };
 
 // The name the loader looks the entry point up by.

@@ -15,41 +15,13 @@
 #include "base/AtomicFile.hpp"
 #include "base/Numeric.hpp"
 #include "base/Path.hpp"
+#include "formats/Gdal.hpp"
 #include "grid/Circle.hpp"
 #include "grid/Gtx.hpp"
 
 namespace tessmar {
 
 namespace {
-
-void RegisterDrivers() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    // PROJ writes some complaints about a file's georeferencing (a unit it does
-    // not know) to the terminal itself, past GDAL's error handler; the import
-    // says in its own words what it needs. A PROJ_DEBUG already set is kept.
-    ::setenv("PROJ_DEBUG", "0", 0);
-    GDALAllRegister();
-  });
-}
-
-// GDAL's messages go into the program's own, never straight to the terminal.
-class TGdalErrors {
- public:
-  TGdalErrors() {
-    RegisterDrivers();
-    CPLPushErrorHandler(CPLQuietErrorHandler);
-    CPLErrorReset();
-  }
-  ~TGdalErrors() { CPLPopErrorHandler(); }
-  TGdalErrors(const TGdalErrors&) = delete;
-  TGdalErrors& operator=(const TGdalErrors&) = delete;
-  // The last failure GDAL reported, after ": ", or nothing.
-  static std::string Why() {
-    const std::string message = CPLGetLastErrorMsg();
-    return message.empty() ? "" : ": " + message;
-  }
-};
 
 // A GDAL setting for this thread while in scope.
 class TGdalSetting {
@@ -91,7 +63,8 @@ std::int64_t FileSizeOf(const std::string& path) {
   return ::stat(path.c_str(), &s) == 0 ? static_cast<std::int64_t>(s.st_size) : 0;
 }
 
-std::int64_t ExportGeoTiff(const TGeoidGrid& grid, const std::string& path, const std::string& name) {
+std::int64_t ExportGeoTiff(const TGeoidGrid& grid, const std::string& path, const std::string& name,
+                           const TProgress& progress) {
   TGdalErrors errors;
   const TGdalSetting point(PointGeoIgnore, "TRUE");        // the tie point written is the node itself
   const TGdalSetting noSidecar("GDAL_PAM_ENABLED", "NO");  // everything goes inside the TIFF
@@ -137,6 +110,7 @@ std::int64_t ExportGeoTiff(const TGeoidGrid& grid, const std::string& path, cons
       row[static_cast<std::size_t>(c)] = std::isnan(value) ? GeoTiffNoData : value;
     }
     done = band->RasterIO(GF_Write, 0, r, grid.nlon, 1, row.data(), grid.nlon, 1, GDT_Float32, 0, 0) == CE_None;
+    TellProgress(progress, static_cast<double>(r + 1) / grid.nlat);
   }
   if (done) tiff->FlushCache(true);
   tiff.reset();  // closed: the last blocks and the directory are written
@@ -150,7 +124,7 @@ std::int64_t ExportGeoTiff(const TGeoidGrid& grid, const std::string& path, cons
 }  // namespace
 
 TSourceImport ImportRaster(const std::string& path, const std::string& dataDir, const std::string& fname,
-                           const std::string& title, bool overwrite) {
+                           const std::string& title, bool overwrite, const TProgress& progress) {
   const std::string target = SourceGridTarget(dataDir, fname);
   TGdalErrors errors;
   const TGdalSetting point(PointGeoIgnore, "TRUE");
@@ -208,32 +182,35 @@ TSourceImport ImportRaster(const std::string& path, const std::string& dataDir, 
   const float noData32 = static_cast<float>(noData);
   std::vector<double> wide(asStored ? 0 : static_cast<std::size_t>(cols));
   const auto readFailed = [&] { return TError("Cannot read " + path + TGdalErrors::Why()); };
-  return WriteSourceGrid(plan, path, target, title, overwrite, [&](std::int64_t row, float* to) {
-    const int line = static_cast<int>(northUp ? rows - 1 - row : row);
-    const int n = static_cast<int>(cols);
-    if (asStored) {
-      if (band->RasterIO(GF_Read, 0, line, n, 1, to, n, 1, GDT_Float32, 0, 0) != CE_None) throw readFailed();
-      if (hasNoData)
-        for (int k = 0; k < n; ++k)
-          if (std::isnan(noData) ? std::isnan(to[k]) : to[k] == noData32) to[k] = NoValue();
-      return;
-    }
-    if (band->RasterIO(GF_Read, 0, line, n, 1, wide.data(), n, 1, GDT_Float64, 0, 0) != CE_None) throw readFailed();
-    for (int k = 0; k < n; ++k) {
-      const double raw = wide[static_cast<std::size_t>(k)];
-      const bool missing = hasNoData && (std::isnan(noData) ? std::isnan(raw)
-                                         : float32          ? static_cast<float>(raw) == noData32
-                                                            : raw == noData);
-      to[k] = missing ? NoValue() : static_cast<float>(raw * scale + offset);
-    }
-  });
+  return WriteSourceGrid(
+      plan, path, target, title, overwrite,
+      [&](std::int64_t row, float* to) {
+        const int line = static_cast<int>(northUp ? rows - 1 - row : row);
+        const int n = static_cast<int>(cols);
+        if (asStored) {
+          if (band->RasterIO(GF_Read, 0, line, n, 1, to, n, 1, GDT_Float32, 0, 0) != CE_None) throw readFailed();
+          if (hasNoData)
+            for (int k = 0; k < n; ++k)
+              if (std::isnan(noData) ? std::isnan(to[k]) : to[k] == noData32) to[k] = NoValue();
+          return;
+        }
+        if (band->RasterIO(GF_Read, 0, line, n, 1, wide.data(), n, 1, GDT_Float64, 0, 0) != CE_None) throw readFailed();
+        for (int k = 0; k < n; ++k) {
+          const double raw = wide[static_cast<std::size_t>(k)];
+          const bool missing = hasNoData && (std::isnan(noData) ? std::isnan(raw)
+                                             : float32          ? static_cast<float>(raw) == noData32
+                                                                : raw == noData);
+          to[k] = missing ? NoValue() : static_cast<float>(raw * scale + offset);
+        }
+      },
+      progress);
 }
 
 std::int64_t ExportGrid(const TGeoidGrid& grid, const std::string& path, TGridFormat format, const std::string& name,
-                        bool overwrite) {
-  if (format == TGridFormat::GTX) return ExportGtx(grid, path, overwrite);
+                        bool overwrite, const TProgress& progress) {
+  if (format == TGridFormat::GTX) return ExportGtx(grid, path, overwrite, progress);
   RefuseToReplace(path, "GeoTIFF file", overwrite);
-  return ExportGeoTiff(grid, path, name);
+  return ExportGeoTiff(grid, path, name, progress);
 }
 
 }  // namespace tessmar

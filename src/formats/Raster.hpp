@@ -35,7 +35,7 @@ namespace tessmar {
 // latitude and longitude in degrees on WGS 84 (or a datum GDAL reports as the
 // same), a rotated or sheared geotransform.
 TSourceImport ImportRaster(const std::string& path, const std::string& dataDir, const std::string& fname,
-                           const std::string& title, bool overwrite);
+                           const std::string& title, bool overwrite, const TProgress& progress = {});
 
 enum class TGridFormat { GTiff, GTX };
 
@@ -59,7 +59,7 @@ inline std::string GridFormatExtension(TGridFormat format) { return format == TG
 // ExportGtx writes it. Longitudes as ExchangeWest places them. Refuses an
 // existing file unless overwrite. Returns the bytes written.
 std::int64_t ExportGrid(const TGeoidGrid& grid, const std::string& path, TGridFormat format, const std::string& name,
-                        bool overwrite);
+                        bool overwrite, const TProgress& progress = {});
 
 // A finite no-data value, as PROJ asks for, that no geoid undulation can take.
 inline constexpr float GeoTiffNoData = -32768.0f;

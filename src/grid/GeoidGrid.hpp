@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -145,6 +146,21 @@ class TGeoidGrid {
     const std::int64_t base = static_cast<std::int64_t>(row) * ncols + PrePad;
     const std::int64_t words = FFile.Size() / 4;
     const unsigned char* data = FFile.Data();
+    if (base >= 0 && base < words) {
+      // The test below without a branch: a column outside the file reads the
+      // row's first word, and NoValue() in its place; |v| < 200 compares the
+      // bits of |v| (NaN and infinity are above those of 200).
+      const auto inFile = static_cast<std::uint64_t>(words - base);
+      for (std::size_t k = 0; k < count; ++k) {
+        const auto c = static_cast<std::uint64_t>(static_cast<std::int64_t>(wrapped[k]));
+        const bool in = c < inFile;
+        const auto bits =
+            std::bit_cast<std::uint32_t>(LoadFloat(data + 4 * (base + static_cast<std::int64_t>(in ? c : 0))));
+        const bool plausible = in && (bits & 0x7FFFFFFFu) < std::bit_cast<std::uint32_t>(200.0f);
+        out[k] = std::bit_cast<float>(plausible ? bits : std::bit_cast<std::uint32_t>(NoValue()));
+      }
+      return;
+    }
     for (std::size_t k = 0; k < count; ++k) {
       const std::int64_t word = base + wrapped[k];
       float value = NoValue();
@@ -155,11 +171,52 @@ class TGeoidGrid {
     }
   }
 
+  // out[i * stride + k] = ReadNode(row + i, column + k) for i < rows and
+  // k < count, exactly: a block of nodes, such as a spline's window, read
+  // without a branch a node where it lies in the grid and the file.
+  void ReadBlock(std::int32_t row, std::int32_t column, std::size_t rows, std::size_t count, float* out,
+                 std::size_t stride) const noexcept {
+    const std::int64_t first = static_cast<std::int64_t>(row) * ncols + column + PrePad;
+    const std::int64_t end = first + (static_cast<std::int64_t>(rows) - 1) * ncols + static_cast<std::int64_t>(count);
+    if (row < 0 || row + static_cast<std::int64_t>(rows) > nlat || column < 0 ||
+        column + static_cast<std::int64_t>(count) > nlon || first < 0 || end > FFile.Size() / 4) {
+      for (std::size_t i = 0; i < rows; ++i)
+        for (std::size_t k = 0; k < count; ++k)
+          out[i * stride + k] = ReadNode(static_cast<std::int32_t>(row + static_cast<std::int64_t>(i)),
+                                         static_cast<std::int32_t>(column + static_cast<std::int64_t>(k)));
+      return;
+    }
+    // |v| < 200 compares the bits of |v| (NaN and infinity are above those of 200).
+    const unsigned char* data = FFile.Data() + 4 * first;
+    for (std::size_t i = 0; i < rows; ++i, data += 4 * static_cast<std::size_t>(ncols)) {
+#pragma GCC unroll 8
+      for (std::size_t k = 0; k < count; ++k) {
+        const auto bits = std::bit_cast<std::uint32_t>(LoadFloat(data + 4 * k));
+        const bool plausible = (bits & 0x7FFFFFFFu) < std::bit_cast<std::uint32_t>(200.0f);
+        out[i * stride + k] = std::bit_cast<float>(plausible ? bits : std::bit_cast<std::uint32_t>(NoValue()));
+      }
+    }
+  }
+
   // out[k] = ReadNode(row, column + k) for k < count, exactly (NaN past 32-bit
   // columns): for columns that need no wrap, a run of the file taken with one
   // read call. Where the file is shorter than it was, the nodes are read as
   // ReadNode reads them.
   void ReadRun(std::int32_t row, std::int32_t column, std::size_t count, float* out) const noexcept;
+
+  // Asks the processor for the nodes of rows row .. row + rows - 1, columns
+  // column .. column + columns - 1, ahead of their reads. A hint: it reads
+  // nothing, and outside the file does nothing. Always inlined: GCC takes a
+  // function that only prefetches for one without effect, and drops its calls.
+  [[gnu::always_inline]] void Prefetch(std::int64_t row, std::int64_t column, int rows, int columns) const noexcept {
+    const std::int64_t words = FFile.Size() / 4;
+    for (int i = 0; i < rows; ++i) {
+      const std::int64_t first = (row + i) * ncols + column + PrePad, last = first + columns - 1;
+      if (first < 0 || last >= words) continue;
+      __builtin_prefetch(FFile.Data() + 4 * first);
+      __builtin_prefetch(FFile.Data() + 4 * last);
+    }
+  }
 
   // Tells the kernel that the rows first .. last are about to be read once, in
   // order (TMappedFile::AdviseSequential).

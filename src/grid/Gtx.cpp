@@ -25,7 +25,7 @@ TGtxHeader DecodeGtxHeader(const unsigned char* in) {
 }
 
 TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, const std::string& fname,
-                     const std::string& title, bool overwrite) {
+                     const std::string& title, bool overwrite, const TProgress& progress) {
   const std::string target = SourceGridTarget(dataDir, fname);
 
   TMappedFile gtx;
@@ -46,19 +46,22 @@ TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, con
   const std::uint32_t noData = std::bit_cast<std::uint32_t>(GtxNoData);  // equal as numbers = equal in bits
   const unsigned char* values = gtx.Data() + GtxHeaderSize;
   // A plain loop the compiler vectorises.
-  return WriteSourceGrid(plan, gtxPath, target, title, overwrite, [&](std::int64_t row, float* to) {
-    const unsigned char* from = values + row * h.cols * 4;
-    for (std::int32_t k = 0; k < h.cols; ++k) {
-      std::uint32_t bits;
-      std::memcpy(&bits, from + std::int64_t{k} * 4, 4);
-      bits = SwapTo<std::endian::big>(bits);
-      to[k] = bits == noData ? NoValue() : std::bit_cast<float>(bits);
-    }
-    if (gtx.Changed()) throw TError("The GTX file changed while in use: " + gtxPath);
-  });
+  return WriteSourceGrid(
+      plan, gtxPath, target, title, overwrite,
+      [&](std::int64_t row, float* to) {
+        const unsigned char* from = values + row * h.cols * 4;
+        for (std::int32_t k = 0; k < h.cols; ++k) {
+          std::uint32_t bits;
+          std::memcpy(&bits, from + std::int64_t{k} * 4, 4);
+          bits = SwapTo<std::endian::big>(bits);
+          to[k] = bits == noData ? NoValue() : std::bit_cast<float>(bits);
+        }
+        if (gtx.Changed()) throw TError("The GTX file changed while in use: " + gtxPath);
+      },
+      progress);
 }
 
-std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool overwrite) {
+std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool overwrite, const TProgress& progress) {
   RefuseToReplace(path, "GTX file", overwrite);
   TAtomicFile out(path);
   if (!out.Create()) throw TError(out.Failure());
@@ -77,6 +80,7 @@ std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool ove
     }
     if (grid.FileChanged()) throw TError(CustomChangedText);
     written = out.Write(row.data(), row.size() * 4);
+    TellProgress(progress, static_cast<double>(grid.nlat - r) / grid.nlat);
   }
   const std::int64_t size = out.Size();
   if (!written || !out.Commit()) throw TError(out.Failure());

@@ -37,11 +37,12 @@ using TGtxImport = TSourceImport;
 // nodes become NaN. Refused besides what those rules refuse: a file shorter than
 // its header or whose size is not its header's, counts that are not positive.
 TGtxImport ImportGtx(const std::string& gtxPath, const std::string& dataDir, const std::string& fname,
-                     const std::string& title, bool overwrite);
+                     const std::string& title, bool overwrite, const TProgress& progress = {});
 
 // Writes the open grid to path as GTX: its own south and spacings, its west
 // edge as ExchangeWest places it, NaN nodes as GtxNoData. Refuses
 // an existing file unless overwrite. Returns the bytes written.
-std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool overwrite);
+// Tells `progress` after each row.
+std::int64_t ExportGtx(const TGeoidGrid& grid, const std::string& path, bool overwrite, const TProgress& progress = {});
 
 }  // namespace tessmar

@@ -92,7 +92,8 @@ TSourcePlan PlanSourceGrid(const TRasterNodes& h, const std::string& refused) {
 }
 
 TSourceImport WriteSourceGrid(const TSourcePlan& plan, const std::string& rasterPath, const std::string& target,
-                              const std::string& title, bool overwrite, const TRasterRowReader& readRow) {
+                              const std::string& title, bool overwrite, const TRasterRowReader& readRow,
+                              const TProgress& progress) {
   if (SameFile(rasterPath, target)) throw TError("The grid file would replace the file it is made from: " + target);
   RefuseToReplace(target, "grid file", overwrite);
 
@@ -113,6 +114,7 @@ TSourceImport WriteSourceGrid(const TSourcePlan& plan, const std::string& raster
     store(plan.Rotation, nlon - plan.Rotation, &record[1]);
     store(0, plan.Rotation, &record[static_cast<std::size_t>(1 + nlon - plan.Rotation)]);
     if (!out.Write(record.data(), record.size() * 4)) throw TError(out.Failure());
+    TellProgress(progress, static_cast<double>(row + 1) / rows);
   }
   const std::int64_t size = out.Size();
   if (!out.Commit()) throw TError(out.Failure());

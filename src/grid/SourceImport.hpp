@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "base/Progress.hpp"
 #include "grid/GeoidGrid.hpp"
 
 namespace tessmar {
@@ -61,8 +62,9 @@ using TRasterRowReader = std::function<void(std::int64_t row, float* values)>;
 // each holding its nodes (little-endian float32, column 0 first) between two
 // record words of its byte length. Through a temporary file renamed into place:
 // nothing is written on any failure. Refuses the raster itself as target, and an
-// existing target unless overwrite.
+// existing target unless overwrite. Tells `progress` after each row.
 TSourceImport WriteSourceGrid(const TSourcePlan& plan, const std::string& rasterPath, const std::string& target,
-                              const std::string& title, bool overwrite, const TRasterRowReader& readRow);
+                              const std::string& title, bool overwrite, const TRasterRowReader& readRow,
+                              const TProgress& progress = {});
 
 }  // namespace tessmar

@@ -54,15 +54,29 @@ struct TElimination {
 };
 extern const TElimination Elimination;
 
+// Each stored value is widened once (widening is exact), not at every use.
 template <class Store>
 void SplineInit(int n, const TArray<Store>& Y, TArray<Store>& R) {
+  using TWide = decltype(Wide(Y[1]));
   const TSplineArray& q = Elimination.Q[n];
   const auto& p = Elimination.P[n];
+  std::array<TWide, MaxWindow + 1> y, r;
+#pragma GCC unroll 8
+  for (int k = 1; k <= n; ++k) y[k] = Wide(Y[k]);
   R[1] = Store{};
-  for (int k = 2; k <= n - 1; ++k)
-    R[k] = lanes::Store((3 * ((Wide(Y[k + 1]) - 2 * Wide(Y[k])) + Wide(Y[k - 1])) - Wide(R[k - 1]) / 2) / p[k]);
+  r[1] = TWide{};
+#pragma GCC unroll 8
+  for (int k = 2; k <= n - 1; ++k) {
+    R[k] = lanes::Store((3 * ((y[k + 1] - 2 * y[k]) + y[k - 1]) - r[k - 1] / 2) / p[k]);
+    r[k] = Wide(R[k]);
+  }
   R[n] = Store{};
-  for (int k = n - 1; k >= 2; --k) R[k] = lanes::Store(Wide(q[k]) * Wide(R[k + 1]) + Wide(R[k]));
+  TWide next{};  // R[k + 1], widened
+#pragma GCC unroll 8
+  for (int k = n - 1; k >= 2; --k) {
+    R[k] = lanes::Store(Wide(q[k]) * next + r[k]);
+    next = Wide(R[k]);
+  }
 }
 
 // For t not NaN.
@@ -73,6 +87,13 @@ auto SplineValue(int n, double t, const TArray<Store>& Y, const TArray<Store>& R
   const auto j = static_cast<int>(std::floor(t));
   if (j >= n) return Wide(Y[n]);  // t = n exactly: there is no node n + 1
   const double u = t - j;
+  const auto yj = Wide(Y[j]), yk = Wide(Y[j + 1]), rj = Wide(R[j]), rk = Wide(R[j + 1]);
+  return yj + u * ((((yk - yj) - rj / 3) - rk / 6) + u * (rj / 2 + (u * (rk - rj)) / 6));
+}
+
+// SplineValue of each lane at its own abscissa j + u[l], every one in
+// [j, j + 1) with 1 <= j < n: the same operations, side by side.
+inline TWideN SplineValueBetween(int j, TWideN u, const TArray<TStoreN>& Y, const TArray<TStoreN>& R) {
   const auto yj = Wide(Y[j]), yk = Wide(Y[j + 1]), rj = Wide(R[j]), rk = Wide(R[j + 1]);
   return yj + u * ((((yk - yj) - rj / 3) - rk / 6) + u * (rj / 2 + (u * (rk - rj)) / 6));
 }

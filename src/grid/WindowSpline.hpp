@@ -13,6 +13,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -40,6 +41,16 @@ std::int32_t WrappedColumn(const Grid& grid, std::int64_t column) {
   return FitsInt32(column) ? grid.WrappedColumn(static_cast<std::int32_t>(column)) : -1;
 }
 inline double Wide(float value) { return static_cast<double>(value); }
+// A grid that can ask for nodes ahead of their reads (TGeoidGrid::Prefetch),
+// and one that reads a block of them at once (TGeoidGrid::ReadBlock).
+template <class Grid>
+concept Prefetches = requires(const Grid& g) {
+  g.Prefetch(0, 0, 0, 0);
+};
+template <class Grid>
+concept ReadsBlocks = requires(const Grid& g, float* out) {
+  g.ReadBlock(0, 0, 0, 0, out, 0);
+};
 }  // namespace detail
 
 // Bilinear value at grid coordinates (y rows south of row 0, x columns east of
@@ -110,12 +121,13 @@ struct TWindowPieces {
 };
 
 // The n x n window spline of one grid, n <= 6. It keeps the row splines of the
-// last window it used: they depend on the window's nodes alone, so a point that
-// falls in the same window as the one before costs no node read and no row
-// spline set-up, and gives exactly what a fresh evaluation gives. Points come
-// one at a time or in a batch; a batch sets up the column splines of its
-// points lanes::Count at a time, in the same operations, so each point gets
-// the bits it gets alone. Valid while the grid is unchanged; one per thread.
+// last window it used (a batch: of the last windows it used): they depend on
+// the window's nodes alone, so a point that falls in a kept window costs no
+// node read and no row spline set-up, and gives exactly what a fresh
+// evaluation gives. Points come one at a time or in a batch; a batch sets up
+// the column splines of its points lanes::Count at a time, in the same
+// operations, so each point gets the bits it gets alone. Valid while the grid
+// is unchanged; one per thread.
 template <class Grid>
 class TWindowSplineOf {
   using P = TWindowPieces<Grid>;
@@ -123,14 +135,32 @@ class TWindowSplineOf {
  public:
   TWindowSplineOf(const Grid& grid, int n) : FGrid(grid), FN(n) {}
 
-  double operator()(double lat, double lon) {
-    TColumnInput in;
-    if (!RowValues(lat, lon, in)) return in.Value;
-    return P::ColumnValue(FN, in.Ty, in.C);
-  }
+  double operator()(double lat, double lon) { return FN == MaxWindow ? One<MaxWindow>(lat, lon) : One<0>(lat, lon); }
 
   // out[k] = (*this)(lats[k], lons[k]) for k < count.
   void operator()(const double* lats, const double* lons, std::size_t count, double* out) {
+    if (FKept.empty()) FKept.resize(Kept);
+    FN == MaxWindow ? Batch<MaxWindow>(lats, lons, count, out) : Batch<0>(lats, lons, count, out);
+  }
+
+ private:
+  // The window side: Fixed when it is known where the code is written (the
+  // loops over the window then unfold), else FN.
+  template <int Fixed>
+  int Side() const {
+    return Fixed ? Fixed : FN;
+  }
+
+  template <int Fixed>
+  double One(double lat, double lon) {
+    TColumnInput in;
+    if (!RowValues<Fixed>(Place(lat, lon), in)) return in.Value;
+    return P::ColumnValue(Side<Fixed>(), in.Ty, in.C);
+  }
+
+  template <int Fixed>
+  void Batch(const double* lats, const double* lons, std::size_t count, double* out) {
+    const int n = Side<Fixed>();
     constexpr int Lanes = lanes::Count;
     std::size_t batch[Lanes];
     double ty[Lanes];
@@ -138,24 +168,52 @@ class TWindowSplineOf {
     int m = 0;
     const auto flush = [&] {
       lanes::TArray<lanes::TStoreN> R{};
-      lanes::SplineInit(FN, C, R);
+      lanes::SplineInit(n, C, R);
+      // Where every point lies between the same two node rows (n even: always),
+      // the lanes take their values side by side.
+      const double j = std::floor(ty[0]);
+      bool between = j >= 1 && j < n;
+      lanes::TWideN u{};
+      for (int l = 0; l < m; ++l) {
+        between = between && ty[l] >= j && ty[l] < j + 1;
+        u[l] = ty[l] - j;
+      }
+      if (between) {
+        const lanes::TWideN v = lanes::SplineValueBetween(static_cast<int>(j), u, C, R);
+        for (int l = 0; l < m; ++l) out[batch[l]] = v[l];
+        m = 0;
+        return;
+      }
       for (int l = 0; l < m; ++l) {
         TSplineArray c{}, r{};
-        for (int i = 1; i <= FN; ++i) {
+        for (int i = 1; i <= n; ++i) {
           c[i] = C[i][l];
           r[i] = R[i][l];
         }
-        out[batch[l]] = P::ColumnSplineValue(FN, ty[l], c, r);
+        out[batch[l]] = P::ColumnSplineValue(n, ty[l], c, r);
       }
       m = 0;
     };
+    // Each point is placed some points ahead of its evaluation, and the nodes
+    // of its window asked for: they come from memory meanwhile.
+    constexpr std::size_t Ahead = 16;
+    TPlace places[Ahead];
+    const auto place = [&](std::size_t k) {
+      TPlace& p = places[k % Ahead];
+      p = Place(lats[k], lons[k]);
+      if constexpr (detail::Prefetches<Grid>)
+        if (p.Window) FGrid.Prefetch(p.Row0 + 1, p.Col0 + 1, n, n);
+    };
+    for (std::size_t k = 0; k < std::min(Ahead, count); ++k) place(k);
     for (std::size_t k = 0; k < count; ++k) {
+      const TPlace p = places[k % Ahead];
+      if (k + Ahead < count) place(k + Ahead);
       TColumnInput in;
-      if (!RowValues(lats[k], lons[k], in)) {
+      if (!RowValues<Fixed>(p, in)) {
         out[k] = in.Value;
         continue;
       }
-      for (int i = 1; i <= FN; ++i) C[i][m] = in.C[i];
+      for (int i = 1; i <= n; ++i) C[i][m] = in.C[i];
       ty[m] = in.Ty;
       batch[m++] = k;
       if (m == Lanes) flush();
@@ -163,7 +221,6 @@ class TWindowSplineOf {
     if (m > 0) flush();
   }
 
- private:
   // What the column spline of one point takes: its row values and its row offset.
   struct TColumnInput {
     TSplineArray C{};
@@ -192,56 +249,115 @@ class TWindowSplineOf {
 
   // The n row splines at the point's column, or (false) the point's value
   // where the window does not apply.
-  bool RowValues(double lat, double lon, TColumnInput& in) {
-    if (FN > MaxWindow) {
+  template <int Fixed>
+  bool RowValues(const TPlace& p, TColumnInput& in) {
+    const int n = Side<Fixed>();
+    if (n > MaxWindow) {
       in.Value = NoValue();
       return false;
     }
-    const TPlace p = Place(lat, lon);
     if (!p.Window) {
       in.Value = BilinearValueOf(FGrid, p.Y, p.X);
       return false;
     }
-    if (!FHave || p.Row0 != FRow0 || p.Col0 != FCol0) LoadWindow(p.Row0, p.Col0);
-    if (FMissing) {
+    const TWindow& w = Window<Fixed>(p.Row0, p.Col0);
+    if (w.Missing) {
       in.Value = BilinearValueOf(FGrid, p.Y, p.X);
       return false;
     }
-    const lanes::TWide8 rows = lanes::SplineValue(FN, p.X - static_cast<double>(p.Col0), FY, FR);
-    for (int i = 1; i <= FN; ++i) in.C[i] = static_cast<float>(rows[i - 1]);
+    const lanes::TWide8 rows = lanes::SplineValue(n, p.X - static_cast<double>(p.Col0), w.Y, w.R);
+    for (int i = 1; i <= n; ++i) in.C[i] = static_cast<float>(rows[i - 1]);
     in.Ty = p.Y - static_cast<double>(p.Row0);
     return true;
   }
 
-  // Node i, j of the window goes to FY[j], lane i - 1: the row splines are set
-  // up side by side. Each node row is read in one go, its columns wrapped once
-  // for all rows. The first missing node gives the window up.
-  void LoadWindow(std::int64_t row0, std::int64_t col0) {
-    FHave = true;
-    FRow0 = row0;
-    FCol0 = col0;
-    FMissing = true;
-    FY = {};
+  // A window's row splines: node i, j of the window is Y[j], lane i - 1, so
+  // the row splines are set up side by side. Missing: a node of the window is.
+  struct TWindow {
+    TWindow() {}  // Y and R are written when the window is set up, not before
+    std::int64_t Row0 = 0, Col0 = 0;
+    bool Have = false, Missing = false;
+    lanes::TArray<lanes::TStore8> Y, R;
+  };
+  // A batch keeps this many windows, by the place of their origin (any 8 x 8
+  // block of windows at once): the points of a survey come back to the same
+  // few windows in any order, and each is set up once. 30 KB a batch.
+  static constexpr std::size_t Kept = 64;
+
+  // The window with origin row0, col0, set up unless kept.
+  template <int Fixed>
+  const TWindow& Window(std::int64_t row0, std::int64_t col0) {
+    TWindow* w = &FLast;
+    if (!FKept.empty()) {
+      const auto place = static_cast<std::uint64_t>(row0) * 8 + static_cast<std::uint64_t>(col0);
+      w = &FKept[static_cast<std::size_t>(place % Kept)];
+    }
+    if (!w->Have || w->Row0 != row0 || w->Col0 != col0) LoadWindow<Fixed>(*w, row0, col0);
+    return *w;
+  }
+
+  // Each node row is read in one go, its columns wrapped once for all rows;
+  // a missing node gives the window up.
+  template <int Fixed>
+  [[gnu::noinline]] void LoadWindow(TWindow& w, std::int64_t row0, std::int64_t col0) {
+    const int n = Side<Fixed>();
+    w.Have = true;
+    w.Row0 = row0;
+    w.Col0 = col0;
+    w.Missing = true;
     std::int32_t columns[MaxWindow];
-    for (int j = 1; j <= FN; ++j) columns[j - 1] = detail::WrappedColumn(FGrid, col0 + j);
-    float nodes[MaxWindow];
-    for (int i = 1; i <= FN; ++i) {
-      if (!detail::FitsInt32(row0 + i)) return;
-      FGrid.ReadRow(static_cast<std::int32_t>(row0 + i), columns, static_cast<std::size_t>(FN), nodes);
-      for (int j = 1; j <= FN; ++j) {
-        if (std::isnan(nodes[j - 1])) return;
-        FY[j][i - 1] = nodes[j - 1];
+    for (int j = 1; j <= n; ++j) columns[j - 1] = detail::WrappedColumn(FGrid, col0 + j);
+    float nodes[MaxWindow][MaxWindow];
+    if (n < MaxWindow) std::memset(nodes, 0, sizeof nodes);  // the places no node fills
+    if (!detail::FitsInt32(row0 + 1) || !detail::FitsInt32(row0 + n)) return;
+    bool block = detail::ReadsBlocks<Grid> && columns[0] >= 0;  // columns that need no wrap
+    for (int j = 1; j < n; ++j) block = block && columns[j] == columns[0] + j;
+    if constexpr (detail::ReadsBlocks<Grid>)
+      if (block)
+        FGrid.ReadBlock(static_cast<std::int32_t>(row0 + 1), columns[0], static_cast<std::size_t>(n),
+                        static_cast<std::size_t>(n), nodes[0], MaxWindow);
+    if (!block)
+      for (int i = 1; i <= n; ++i)
+        FGrid.ReadRow(static_cast<std::int32_t>(row0 + i), columns, static_cast<std::size_t>(n), nodes[i - 1]);
+    // Node rows to lanes; NaN is the one value unequal to itself.
+    using TFloat4 = float __attribute__((vector_size(16)));
+    using TInt4 = std::int32_t __attribute__((vector_size(16)));
+    TInt4 missing{};
+    if constexpr (Fixed == 6) {
+      // Each half of a lane vector formed in a register and stored whole: a
+      // vector pieced together in memory would be read back before its pieces
+      // had landed.
+      static_assert(sizeof(lanes::TStore8) == 2 * sizeof(TFloat4));
+#pragma GCC unroll 6
+      for (int j = 0; j < 6; ++j) {
+        const TFloat4 low = {nodes[0][j], nodes[1][j], nodes[2][j], nodes[3][j]};
+        const TFloat4 high = {nodes[4][j], nodes[5][j], 0, 0};
+        missing |= (low != low) | (high != high);
+        std::memcpy(&w.Y[j + 1], &low, sizeof low);
+        std::memcpy(reinterpret_cast<char*>(&w.Y[j + 1]) + sizeof low, &high, sizeof high);
+      }
+    } else {
+      static_assert(sizeof nodes % sizeof(TFloat4) == 0);
+      for (std::size_t k = 0; k < sizeof nodes / sizeof(TFloat4); ++k) {
+        TFloat4 v;
+        std::memcpy(&v, reinterpret_cast<const char*>(nodes) + k * sizeof v, sizeof v);
+        missing |= v != v;
+      }
+      for (int j = 1; j <= n; ++j) {
+        lanes::TStore8 y{};  // lanes past n stay 0
+        for (int i = 1; i <= n; ++i) y[i - 1] = nodes[i - 1][j - 1];
+        w.Y[j] = y;
       }
     }
-    FMissing = false;
-    lanes::SplineInit(FN, FY, FR);
+    if (missing[0] | missing[1] | missing[2] | missing[3]) return;
+    w.Missing = false;
+    lanes::SplineInit(n, w.Y, w.R);
   }
 
   const Grid& FGrid;
   int FN;
-  bool FHave = false, FMissing = false;
-  std::int64_t FRow0 = 0, FCol0 = 0;
-  lanes::TArray<lanes::TStore8> FY{}, FR{};
+  TWindow FLast;               // the window of the last point, one at a time
+  std::vector<TWindow> FKept;  // a batch's windows
 };
 
 // The window spline at every point of a lattice row: points at fixed

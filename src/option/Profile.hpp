@@ -11,8 +11,10 @@
 // are UTF-8. One thread; no exceptions.
 #pragma once
 
+#include <deque>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tessmar {
@@ -23,6 +25,8 @@ class TProfile {
  public:
   // An empty profile bound to path; Load reads what the file holds.
   explicit TProfile(std::string path) : FPath(std::move(path)) {}
+  TProfile(const TProfile&) = delete;
+  TProfile& operator=(const TProfile&) = delete;
 
   // Reads the file; false (and an empty profile) when it cannot be read.
   bool Load();
@@ -39,15 +43,35 @@ class TProfile {
   static bool CreateIfMissing(const std::string& path);
 
  private:
-  struct TKeyLine {
-    std::size_t Line;
-    std::size_t ValueStart;
+  // The lines, cut into sections at their headers: the lines before the first
+  // header, then each header with the lines up to the next. A line is a view of
+  // the text read or of a line written since, both kept as long as the profile.
+  struct TSection {
+    std::size_t Begin, End;  // its lines in FLines: the header first, but for the lead-in
   };
-  std::optional<std::size_t> FindSection(const std::u16string& section) const;  // its header line
-  std::optional<TKeyLine> FindKey(std::size_t header, const std::u16string& key) const;
+  // Names are found by binary search in an index sorted by section, hash and
+  // place (of equal names the first comes first), not by walking the lines.
+  struct TIndexed {
+    std::size_t Section;  // the section an entry is in; 0 for a section's own name
+    std::size_t Hash;     // of the name without regard to ASCII case
+    std::size_t Place;    // a section's number, or an entry's line from its section's header
+    std::u16string_view Name;
+    bool operator<(const TIndexed& other) const;
+  };
+  using TIndex = std::vector<TIndexed>;
+  static std::optional<std::size_t> Find(const TIndex& index, std::size_t section, std::u16string_view name);
+  static void Insert(TIndex& index, const TIndexed& entry);
+
+  void Build(std::vector<std::u16string_view> lines);
+  std::u16string_view Keep(std::u16string line);
 
   std::string FPath;
-  std::vector<std::u16string> FLines;
+  std::u16string FText;                 // the file as read
+  std::deque<std::u16string> FWritten;  // the lines written since (a deque never moves them)
+  std::vector<std::u16string_view> FLines;
+  std::vector<TSection> FSections{{0, 0}};
+  TIndex FSectionNames;  // place: the section's number
+  TIndex FKeyNames;
 };
 
 // UTF-8 <-> UTF-16 as the profile uses them; ill-formed input becomes U+FFFD.

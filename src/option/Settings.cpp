@@ -177,6 +177,9 @@ std::optional<TLoadedSettings> ReadSettings(TSession& session, const TInputs& cu
   inputs.Lon2 = in.Text(Option, "Lon2", std::string(InitialText(TControl::EditLon2)));
   inputs.TestLat = in.Text(Option, "TestLat", current.TestLat);
   inputs.TestLon = in.Text(Option, "TestLon", current.TestLon);
+  for (const char* key :
+       {"GeoidModel", "OutputName", "Resolution", "Lat1", "Lat2", "Lon1", "Lon2", "TestLat", "TestLon"})
+    if (profile.Read(Option, key)) loaded.KeysGiven.emplace_back(key);
 
   const TGeoidModels defaults = DefaultGeoidModels();
   for (int i = 0; i < 2; ++i) LoadModel(in, ModelSections[i], defaults[i], session.GeoidModels[i]);

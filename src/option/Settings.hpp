@@ -68,6 +68,7 @@ void UseEnglishFormats();
 struct TLoadedSettings {
   TInputs Inputs;
   TWindowPosition Position;
+  std::vector<std::string> KeysGiven;  // the window's input keys the file holds ("Lat1", "TestLat", ...)
 };
 
 // Reads SettingsPath into the session (the catalogue, DataPath, DataDir,

@@ -1,8 +1,10 @@
 #include "picture/HeatMap.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
+#include "base/CoordText.hpp"
 #include "base/Numeric.hpp"
 #include "base/Path.hpp"
 
@@ -20,10 +22,54 @@ TRgba DivergingColour(double value, double scale) {
   return {mix(end.r), mix(end.g), mix(end.b), 255};
 }
 
+std::optional<THeatScale> ReadHeatScale(const std::string& text) {
+  using TKind = THeatScale::TKind;
+  if (text == "max") return THeatScale{TKind::Max, 0};
+  const bool percentile = !text.empty() && text[0] == 'p';
+  const std::optional<double> value = ReadNumber(percentile ? std::string_view(text).substr(1) : text);
+  if (!value || !(*value > 0) || !std::isfinite(*value) || (percentile && *value > 100)) return std::nullopt;
+  return THeatScale{percentile ? TKind::Percentile : TKind::Metres, *value};
+}
+
+std::string HeatScaleText(const THeatScale& rule) {
+  switch (rule.Kind) {
+    case THeatScale::TKind::Max: return "max";
+    case THeatScale::TKind::Percentile: return "p" + ShortestText(rule.Value);
+    case THeatScale::TKind::Metres: break;
+  }
+  return ShortestText(rule.Value);
+}
+
+double THeatMap::Scale() const {
+  if (std::isnan(FScale)) FScale = ScaleByRule();
+  return FScale;
+}
+
+double THeatMap::ScaleByRule() const {
+  switch (FRule.Kind) {
+    case THeatScale::TKind::Max: return FMaxMagnitude;
+    case THeatScale::TKind::Metres: return FRule.Value;
+    case THeatScale::TKind::Percentile: break;
+  }
+  if (FCounted == 0) return 0;
+  // The class in which the point of that rank falls; its upper edge.
+  const auto rank = static_cast<std::uint64_t>(std::ceil(FRule.Value / 100 * static_cast<double>(FCounted)));
+  std::uint64_t below = 0;
+  int c = 0;
+  while (c + 1 < Classes && below + FClasses[static_cast<std::size_t>(c)] < rank)
+    below += FClasses[static_cast<std::size_t>(c++)];
+  const double edge = std::bit_cast<double>(static_cast<std::uint64_t>(FirstClass + c + 1) << ClassShift);
+  return std::min(edge, FMaxMagnitude);
+}
+
 void THeatMap::Begin(const TScanLattice& lattice) {
   FBegun = true;
   FLattice = lattice;
-  FScale = 0;
+  FMaxMagnitude = 0;
+  FScale = NoValue();
+  FClasses.assign(Classes, 0);
+  FCounted = 0;
+  FLowest = FHighest = NoValue();
   FWidth = FHeight = 0;
   FBlock = 1;
   FPixels.clear();
@@ -44,7 +90,7 @@ void THeatMap::Row(std::int64_t i, const double* diffs, std::size_t count) {
   // Pixel by pixel, its k points in a run: no division per point. A point
   // replaces the pixel when its magnitude exceeds the stored value's (NaN
   // never does), so the first of equal ones stays, as one point at a time.
-  double scale = FScale;
+  double scale = FMaxMagnitude;
   for (std::size_t start = 0; start < points; start += k) {
     float& pixel = pixels[start / k];
     double best = std::isnan(pixel) ? -1.0 : std::fabs(static_cast<double>(pixel));
@@ -52,13 +98,21 @@ void THeatMap::Row(std::int64_t i, const double* diffs, std::size_t count) {
     for (std::size_t j = start; j < end; ++j) {
       const double magnitude = std::fabs(diffs[j]);
       if (magnitude > scale) scale = magnitude;
+      if (std::isfinite(magnitude)) {
+        const auto bits = static_cast<std::int64_t>(std::bit_cast<std::uint64_t>(magnitude) >> ClassShift);
+        ++FClasses[static_cast<std::size_t>(std::clamp<std::int64_t>(bits - FirstClass, 0, Classes - 1))];
+        ++FCounted;
+        if (!(diffs[j] >= FLowest)) FLowest = diffs[j];
+        if (!(diffs[j] <= FHighest)) FHighest = diffs[j];
+      }
       if (magnitude > best) {
         pixel = static_cast<float>(diffs[j]);
         best = std::fabs(static_cast<double>(pixel));
       }
     }
   }
-  FScale = scale;
+  FMaxMagnitude = scale;
+  FScale = NoValue();
 }
 
 TPngText HeatMapText(const THeatMap& heat) {
@@ -69,7 +123,10 @@ TPngText HeatMapText(const THeatMap& heat) {
           {"DLat", ShortestText(heat.PixelDLat())},
           {"DLon", ShortestText(heat.PixelDLon())},
           {"Block", std::to_string(heat.Block())},
-          {"Scale", ShortestText(heat.Scale())}};
+          {"Scale", ShortestText(heat.Scale())},
+          {"ScaleRule", HeatScaleText(heat.ScaleRule())},
+          {"Lowest", ShortestText(heat.Lowest())},
+          {"Highest", ShortestText(heat.Highest())}};
 }
 
 void WriteHeatMap(const THeatMap& heat, const std::string& path) {
@@ -77,6 +134,15 @@ void WriteHeatMap(const THeatMap& heat, const std::string& path) {
   WritePng(path, heat.Width(), heat.Height(), HeatMapText(heat), [&heat](int y, TRgba* row) {
     for (int x = 0; x < heat.Width(); ++x) row[x] = heat.Colour(x, y);
   });
+}
+
+std::string HeatScaleDescription(const THeatScale& rule) {
+  switch (rule.Kind) {
+    case THeatScale::TKind::Max: return "the largest |difference|";
+    case THeatScale::TKind::Percentile: return "the " + ShortestText(rule.Value) + "th percentile of |difference|";
+    case THeatScale::TKind::Metres: break;
+  }
+  return ShortestText(rule.Value) + " m, as asked";
 }
 
 std::vector<std::string> HeatMapReport(const THeatMap& heat, const std::string& path) {
@@ -88,7 +154,10 @@ std::vector<std::string> HeatMapReport(const THeatMap& heat, const std::string& 
           "Heat map north-west: " + FormatLatLon(l.North, true) + "," + FormatLatLon(l.West, false) +
               "  step: " + FormatFixed(heat.PixelDLat(), 0, 6) + " x " + FormatFixed(heat.PixelDLon(), 0, 6) +
               " degrees  colour ends: blue -" + FormatFixed(heat.Scale(), 0, 3) + " m, red +" +
-              FormatFixed(heat.Scale(), 0, 3) + " m"};
+              FormatFixed(heat.Scale(), 0, 3) + " m",
+          "Heat map scale: " + HeatScaleDescription(heat.ScaleRule()) + "; differences from " +
+              FormatFixed(heat.Lowest(), 0, 3) + " to " + FormatFixed(heat.Highest(), 0, 3) +
+              " m, those beyond the ends in the end colours"};
 }
 
 std::string HeatMapPathFor(const std::string& customPath) {

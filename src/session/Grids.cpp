@@ -1,5 +1,6 @@
 #include "session/Grids.hpp"
 
+#include "base/Platform.hpp"
 #include "base/Text.hpp"
 #include "grid/Interpolation.hpp"
 
@@ -52,7 +53,9 @@ bool OpenCustomFile(TSession& session, const std::string& path) {
       return false;
     case TCustomFailure::NotFound: break;
   }
-  session.View.CenteredMessageDlg("Geoid file is not found: \r\n" + path, TMsgDlgType::Error, mbOK, 0);
+  session.View.CenteredMessageDlg(IsFolder(path) ? "Geoid file is not usable: \r\n" + path + "\r\n\r\nit is a folder"
+                                                 : "Geoid file is not found: \r\n" + path,
+                                  TMsgDlgType::Error, mbOK, 0);
   return false;
 }
 

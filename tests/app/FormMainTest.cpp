@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -11,8 +12,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QStyleOptionGroupBox>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <filesystem>
 
 #include "TestGrids.hpp"
@@ -127,10 +132,10 @@ class FormMainTest : public QObject {
         {"LabelMap", {460, 210, 55, 13}, "Map"},
         {"ButtonConvert", {211, 168, 70, 25}, "Convert"},
         {"ButtonCalc", {97, 168, 70, 23}, "Check"},
-        {"Button1", {350, 35, 70, 25}, "Check"},
-        {"EditFname", {118, 138, 163, 21}, "Tessmar.qdat"},
+        {"Button1", {350, 42, 70, 23}, "Check"},
+        {"EditFname", {124, 138, 157, 21}, "Tessmar.qdat"},
         {"EditLat", {72, 22, 95, 21}, nullptr},
-        {"RadioButton20", {261, 47, 48, 17}, "20'"},
+        {"RadioButton20", {261, 47, 38, 17}, "20'"},
         {"ProgressBar1", {10, 285, 505, 8}, nullptr},
     };
     for (const auto& c : controls) {
@@ -143,12 +148,98 @@ class FormMainTest : public QObject {
       if (auto* l = qobject_cast<QLabel*>(w)) QCOMPARE(l->text(), QString(c.text));
       if (auto* e = qobject_cast<QLineEdit*>(w)) QCOMPARE(e->text(), QString(c.text));
     }
-    QCOMPARE(f.Child<QLabel>("LabelOutFname")->geometry().right(), 20 + 95 - 1);  // sized to its text, growing left
+    QCOMPARE(f.Child<QLabel>("LabelOutFname")->geometry().right(), 26 + 95 - 1);  // sized to its text, growing left
     QCOMPARE(f.Child<QLabel>("LabelOutFname")->text(), QString("Custom Geoid name"));
     QCOMPARE(f.Child<QPushButton>("ButtonConvert")->toolTip(), QString("Conversion is started"));
     QCOMPARE(f.Child<QPushButton>("Button1")->toolTip(), QString("Check the maximum error"));
     QCOMPARE(f.Child<QComboBox>("ComboBoxPrecision")->count(), 5);
     QCOMPARE(f.Child<QLineEdit>("EditLat1")->nextInFocusChain(), f.Child<QLineEdit>("EditLon1"));
+  }
+
+  // No text on a group's frame line or caption, the controls of a row on one
+  // baseline, the links in the link colour under a pointing hand: in Fusion and
+  // in the platform's own style, at the scale the test runs at (ctest runs it
+  // at 1x and, under QT_SCALE_FACTOR=2, at 2x).
+  void layoutIsTidy() {
+    const QString original = QApplication::style()->name();
+    for (const QString& name : {QString("Fusion"), original, QString("Windows")}) {
+      QApplication::setStyle(QStyleFactory::create(name));
+      TWorld world;
+      TForm f(world);
+      const QString where = QString("%1 at %2x: ").arg(name).arg(f.Form.devicePixelRatioF());
+      // Where a widget's text lies: a label's text is centred in its box and may be taller than it.
+      const auto textRect = [](const QWidget* w) {
+        const QRect g = w->geometry();
+        if (!qobject_cast<const QLabel*>(w)) return g;
+        const int h = std::max(g.height(), w->fontMetrics().height());
+        return QRect(g.x(), g.center().y() - h / 2 + (g.height() % 2 ? 0 : 1), g.width(), h);
+      };
+      for (QGroupBox* group : f.Form.findChildren<QGroupBox*>()) {
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.text = group->title();
+        option.lineWidth = 1;
+        option.midLineWidth = 0;
+        option.textAlignment = group->alignment();
+        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        const QRect contents =
+            group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxContents, group);
+        const QRect caption =
+            group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, group);
+        for (QWidget* w : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+          const QRect r = textRect(w);
+          if (!contents.contains(r) || caption.intersects(r))
+            QFAIL(qPrintable(where + w->objectName() + " crosses the frame of " + group->objectName() +
+                             QString(": at %1,%2 %3x%4, the frame's inside %5,%6 %7x%8, its caption to y %9")
+                                 .arg(r.x())
+                                 .arg(r.y())
+                                 .arg(r.width())
+                                 .arg(r.height())
+                                 .arg(contents.x())
+                                 .arg(contents.y())
+                                 .arg(contents.width())
+                                 .arg(contents.height())
+                                 .arg(caption.bottom())));
+        }
+      }
+      // Rows: the same vertical centre (so one baseline: one font), to a pixel.
+      const std::vector<std::vector<const char*>> rows = {
+          {"Label13", "ComboBoxGeoid"},
+          {"Label14", "RadioButton0", "RadioButton5", "RadioButton10", "RadioButton15", "RadioButton20"},
+          {"Label6", "EditLat1", "EditLat2"},
+          {"Label7", "EditLon1", "EditLon2"},
+          {"LabelOutFname", "EditFname"},
+          {"LabelMakeReport", "ButtonConvert"},
+          {"Label1", "EditLat"},
+          {"Label2", "EditLon"},
+          {"Label3", "EditGeoid"},
+          {"Label11", "EditCustomGeoid"},
+          {"Label12", "EditError"},
+          {"Label4", "ComboBoxPrecision"}};
+      for (const auto& row : rows) {
+        const QRect first = f.Child<QWidget>(row[0])->geometry();
+        for (const char* name : row) {
+          const QRect r = f.Child<QWidget>(name)->geometry();
+          if (std::abs((r.top() + r.bottom()) - (first.top() + first.bottom())) > 2)
+            QFAIL(qPrintable(where + name + " is not on the row of " + row[0]));
+        }
+      }
+      // Text does not run into text: the links and the labels of the maximum error.
+      for (const auto& [upper, lower] : std::vector<std::pair<const char*, const char*>>{
+               {"LabelMap", "LabelReport"}, {"LabelMinG", "LabelMaxG"}, {"LabelMaxG", "LabelReso"}}) {
+        const QRect a = textRect(f.Child<QWidget>(upper)), b = textRect(f.Child<QWidget>(lower));
+        if (a.bottom() >= b.top()) QFAIL(qPrintable(where + upper + " runs into " + lower));
+      }
+      for (const char* name : {"LabelMap", "LabelReport"}) {
+        auto* link = f.Child<QLabel>(name);
+        QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(link->palette().color(link->foregroundRole()), link->palette().color(QPalette::Link));
+        QVERIFY(link->font().underline());
+        QVERIFY(f.Form.rect().contains(link->geometry()));
+      }
+      QCOMPARE(f.Child<QLabel>("LabelReport")->geometry(), QRect(460, 225, 55, 13));  // as the design has it
+    }
+    QApplication::setStyle(QStyleFactory::create(original));
   }
 
   void startUpRunsOnce() {
@@ -203,14 +294,14 @@ class FormMainTest : public QObject {
     QTest::mouseClick(f.Child<QLabel>("LabelMap"), Qt::LeftButton);
     QVERIFY(f.Form.FormMap()->isVisible());
     const QImage& map = f.Form.FormMap()->Image();
-    QCOMPARE(map.size(), QSize(720, 360));
-    // The maximum's marker, in the red of the ramp's end, at its place: two
-    // pixels a degree from 180 W and 90 N.
+    const TMapFrame frame = f.Form.FormMap()->Picture->Shown();
+    QCOMPARE(map.size(), QSize(frame.Width, frame.Height));
+    // The maximum's marker, in the red of the ramp's end, at its place in the frame shown.
     const QStringList words = QString::fromStdString(f.Text(TControl::LabelMaxG)).split(' ', Qt::SkipEmptyParts);
     QCOMPARE(words.size(), 4);  // "Max:", the difference, "35.675000N", "139.725000E"
     QVERIFY(words[2].endsWith('N') && words[3].endsWith('E'));
     const double lat = words[2].chopped(1).toDouble(), lon = words[3].chopped(1).toDouble();
-    const QPoint marker(static_cast<int>((lon + 180) * 2), static_cast<int>((90 - lat) * 2));
+    const QPoint marker(static_cast<int>(frame.X(lon)), static_cast<int>(frame.Y(lat)));
     QCOMPARE(map.pixelColor(marker), QColor(178, 24, 43));
     QVERIFY(map.pixelColor(marker + QPoint(40, 0)) != QColor(178, 24, 43));
     SaveScreenshots(f.Form);
@@ -241,6 +332,27 @@ class FormMainTest : public QObject {
     painter.end();
     QVERIFY(main.save(QString(folder) + "/demo-window.png"));
     QVERIFY(both.save(QString(folder) + "/demo-map.png"));
+
+    // The Map window on Japan, on the whole earth and on a polar cap, each
+    // after its own cut and scan: the map follows the region typed.
+    const struct {
+      const char *south, *west, *north, *east, *file;
+    } regions[] = {{"30", "128", "46", "146", "/map-japan.png"},
+                   {"-90", "0", "90", "360", "/map-world.png"},
+                   {"60", "0", "90", "360", "/map-polar.png"}};
+    for (const auto& r : regions) {
+      for (const auto& [name, text] : {std::pair{"EditLat1", r.south}, std::pair{"EditLon1", r.west},
+                                       std::pair{"EditLat2", r.north}, std::pair{"EditLon2", r.east}}) {
+        auto* edit = f.Child<QLineEdit>(name);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, text);
+      }
+      QTest::mouseClick(f.Child<QPushButton>("ButtonConvert"), Qt::LeftButton);
+      QTest::mouseClick(f.Child<QPushButton>("Button1"), Qt::LeftButton);
+      QVERIFY(f.Text(TControl::LabelMaxG).rfind("Max: ", 0) == 0);
+      QCoreApplication::processEvents();
+      QVERIFY(f.Form.FormMap()->grab().save(QString(folder) + r.file));
+    }
   }
 
   void mapLinkOpensAndClosesOncePerClick() {
@@ -251,28 +363,87 @@ class FormMainTest : public QObject {
     QTest::mouseClick(link, Qt::LeftButton);  // a real press and release, through every event filter
     QVERIFY(f.Form.FormMap()->isVisible());
     QCOMPARE(f.Form.FormMap()->windowTitle(), QString("Map"));
-    const QImage first = f.Form.FormMap()->Image();
-    QCOMPARE(first.size(), QSize(720, 360));
-    // The region 20..50 N, 120..150 E at 5', with its margin: its west edge at 119.75 E, column 599.
-    QCOMPARE(first.pixelColor(599, 100), QColor(0, 0, 0));
-    // Redrawn when a corner changes: the west edge moves to 109.75 E, column 579.
+    TMapCanvas* canvas = f.Form.FormMap()->Picture;
+    const auto image = [&] { return f.Form.FormMap()->Image(); };
+    // The region's west edge (at `lon`) at its pixel in the frame shown, half way down the region.
+    const auto westEdge = [&](double lon) {
+      const TMapFrame frame = canvas->Shown();
+      return image().pixelColor(static_cast<int>(frame.X(lon)), static_cast<int>(frame.Y(35)));
+    };
+    const QImage first = image();
+    QCOMPARE(first.size(), QSize(canvas->Shown().Width, canvas->Shown().Height));
+    QVERIFY(first.width() > 400);  // the window's size, not a fixed picture
+    // The region 20..50 N, 120..150 E at 5', with its margin: its west edge at 119.75 E.
+    QCOMPARE(westEdge(119.75), QColor(0, 0, 0));
+    // Redrawn when a corner changes, still around the region: the west edge moves to 109.75 E.
     f.Child<QLineEdit>("EditLon1")->setText("110");
     QCoreApplication::processEvents();
-    QCOMPARE(f.Form.FormMap()->Image().pixelColor(579, 100), QColor(0, 0, 0));
-    QVERIFY(f.Form.FormMap()->Image() != first);
-    // ... and the resolution: a margin of three 20' cells puts it at 109 E, column 578.
+    QCOMPARE(westEdge(109.75), QColor(0, 0, 0));
+    QVERIFY(image() != first);
+    // ... and the resolution: a margin of three 20' cells puts it at 109 E.
     f.Child<QRadioButton>("RadioButton20")->click();
     QCoreApplication::processEvents();
-    QCOMPARE(f.Form.FormMap()->Image().pixelColor(578, 100), QColor(0, 0, 0));
+    QCOMPARE(westEdge(109), QColor(0, 0, 0));
     // ... and the model: the 1' model's grid is not there, so no relief inside the region.
-    QVERIFY(f.Form.FormMap()->Image().pixelColor(640, 100) != QColor(215, 215, 215));
+    const auto inside = [&] {
+      const TMapFrame frame = canvas->Shown();
+      return image().pixelColor(static_cast<int>(frame.X(131.3)), static_cast<int>(frame.Y(40.3)));
+    };
+    QVERIFY(inside() != QColor(215, 215, 215));
     f.Child<QComboBox>("ComboBoxGeoid")->setEditText("EGM2008 1'x1'");
     QCoreApplication::processEvents();
-    QCOMPARE(f.Form.FormMap()->Image().pixelColor(640, 100), QColor(215, 215, 215));
+    QCOMPARE(inside(), QColor(215, 215, 215));
     QTest::mouseClick(link, Qt::LeftButton);
     QVERIFY(!f.Form.FormMap()->isVisible());
     QTest::mouseClick(link, Qt::RightButton);  // not a click of the link
     QVERIFY(!f.Form.FormMap()->isVisible());
+  }
+
+  // The wheel zooms about the pointer, a drag pans, a double click returns to
+  // the region; the person's view stays while the fields change.
+  void mapZoomsPansAndReturnsToTheRegion() {
+    TWorld world;
+    TForm f(world);
+    QTest::mouseClick(f.Child<QLabel>("LabelMap"), Qt::LeftButton);
+    TMapCanvas* canvas = f.Form.FormMap()->Picture;
+    QCoreApplication::processEvents();
+    const TMapFrame region = canvas->Shown();
+    QVERIFY(canvas->Following());
+    QCOMPARE(canvas->PixelRatio(), 1.0);
+
+    const QPointF at(200, 150);
+    QWheelEvent wheel(at, canvas->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(canvas, &wheel);
+    QCoreApplication::processEvents();
+    const TMapFrame zoomed = canvas->Shown();
+    QVERIFY(!canvas->Following());
+    QCOMPARE(zoomed.Step, region.Step / 1.25);                            // a notch is a quarter closer
+    QVERIFY(std::fabs(zoomed.Lon(200) - region.Lon(200)) < region.Step);  // the place under the pointer stays
+    QVERIFY(std::fabs(zoomed.Lat(150) - region.Lat(150)) < region.Step);
+
+    QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(300, 200));
+    QMouseEvent move(QEvent::MouseMove, QPointF(350, 180), canvas->mapToGlobal(QPointF(350, 180)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(canvas, &move);
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(350, 180));
+    QCoreApplication::processEvents();
+    const TMapFrame panned = canvas->Shown();
+    QCOMPARE(panned.West, zoomed.West - 50 * zoomed.Step);  // the map follows the pointer
+    QCOMPARE(panned.North, zoomed.North - 20 * zoomed.Step);
+    QCOMPARE(f.Form.FormMap()->Image().size(), QSize(panned.Width, panned.Height));
+
+    f.Child<QLineEdit>("EditLon1")->setText("110");  // the person's view stays
+    QCoreApplication::processEvents();
+    QCOMPARE(canvas->Shown(), panned);
+
+    QTest::mouseDClick(canvas, Qt::LeftButton, {}, QPoint(100, 100));
+    QCoreApplication::processEvents();
+    QVERIFY(canvas->Following());
+    QVERIFY(canvas->Shown().West < region.West);  // the region now reaches 110 E
+    f.Child<QLineEdit>("EditLon1")->setText("120");
+    QCoreApplication::processEvents();
+    QCOMPARE(canvas->Shown(), region);
   }
 
   void escapeAbortsAConversionAfterItsRow() {

@@ -24,4 +24,9 @@ done
 # Qt's "-reverse" alone is no request for the version: the window is attempted.
 out=$("$exe" -reverse 2>/dev/null) && fail "tessmar -reverse opened a window without a platform"
 [ -z "$out" ] || fail "tessmar -reverse printed: $out"
+# No display at all: a plain word and status 1, not Qt's abort.
+err=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$exe" 2>&1 >/dev/null)
+status=$?
+[ "$status" -eq 1 ] || fail "tessmar without a display: status $status"
+[ "$err" = "No display to open the window on: set DISPLAY, or use tessmar-cli" ] || fail "without a display: $err"
 echo "tessmar --help and --version answered without a display"

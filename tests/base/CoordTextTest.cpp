@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <random>
 #include <string>
 
 #include "base/CoordText.hpp"
@@ -110,6 +114,15 @@ TEST(ReadStrictCoordinate, AcceptsWhatCannotBeATypoAndRefusesTheRest) {
       {"359.99", lon, 359.99, ""},
       {"-360", lon, -360, ""},
       {".5", lat, 0.5, ""},
+      {"5.", lat, 5, ""},
+      {"-0", lat, -0.0, ""},
+      {"0.1", lat, 0.1, ""},
+      {"  -35.605712 ", lat, -35.605712, ""},
+      {"89.9999999999999", lat, 89.9999999999999, ""},  // 15 digits
+      {"35.1234567890123456", lat, 35.1234567890123456, ""},
+      {"0000000000000035.5", lat, 35.5, ""},
+      {"90.0000000000001", lat, NAN, "a latitude lies within -90..90"},
+      {"-360.000001", lon, NAN, "a longitude lies within -360..360"},
       {"35d40m37.8s", lat, NAN, "\"d\" is not part of a coordinate"},  // the window reads -35.677
       {"139d44m52.3s", lon, NAN, "\"d\" is not part of a coordinate"},
       {"abc", lat, NAN, "\"a\" is not part of a coordinate"},
@@ -130,7 +143,7 @@ TEST(ReadStrictCoordinate, AcceptsWhatCannotBeATypoAndRefusesTheRest) {
       {"N 35 S", lat, NAN, "it has two hemisphere letters"},
       {"35 40 37 8", lat, NAN, "it has more than three numbers"},
       {"35.5 30", lat, NAN, "only its last number may have a fraction"},
-      {"35,5", lat, NAN, "\",\" is not part of a coordinate"},
+      {"35,5", lat, NAN, "a comma is no decimal separator here"},
       {"1.2.3", lat, NAN, "\"1.2.3\" is not a number"},
       {"35\x01"
        "30",
@@ -145,8 +158,19 @@ TEST(ReadStrictCoordinate, AcceptsWhatCannotBeATypoAndRefusesTheRest) {
     } else {
       ASSERT_TRUE(read.Value) << read.Reason;
       EXPECT_EQ(*read.Value, c.degrees);
-      EXPECT_EQ(*read.Value, ParseCoordinate(c.text));  // as the window reads it
+      // As the window reads it, bit for bit (-0 included).
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(*read.Value), std::bit_cast<std::uint64_t>(ParseCoordinate(c.text)));
     }
+  }
+  // Plain decimal numbers as programs print them, each the bits of the general rule.
+  std::mt19937_64 random(5);
+  for (int k = 0; k < 200000; ++k) {
+    const double value = std::uniform_real_distribution<double>(-90, 90)(random) * (k % 2 ? 1 : 4);
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", k % 16, std::ldexp(value, -(k % 7)));
+    const TStrictCoordinate read = ReadStrictCoordinate(text, k % 2 ? lat : lon);
+    ASSERT_TRUE(read.Value) << text;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(*read.Value), std::bit_cast<std::uint64_t>(ParseCoordinate(text))) << text;
   }
 }
 

@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <random>
+#include <string>
 
 #include "base/Numeric.hpp"
 
@@ -52,6 +58,32 @@ TEST(FormatFixed, PadsLeftAndUsesAPoint) {
   EXPECT_EQ(FormatFixed(2.5, 4, 1), " 2.5");
   EXPECT_EQ(FormatFixed(5.5, 9, 6), " 5.500000");
   EXPECT_EQ(FormatFixed(0.0625, 4, 3), "0.062");  // ties to even, as printf does
+  EXPECT_EQ(FormatFixed(0.1875, 4, 3), "0.188");
+  EXPECT_EQ(FormatFixed(-0.00004, 6, 4), "-0.0000");  // the sign stays, as printf keeps it
+  EXPECT_EQ(FormatFixed(-0.0, 6, 4), "-0.0000");
+  EXPECT_EQ(FormatFixed(2.5, 0, 0), "2");
+  EXPECT_EQ(FormatFixed(1e300, 0, 1).size(), 303u);
+  EXPECT_EQ(FormatFixed(std::nan(""), 0, 2), "nan");
+  // Every value as the general routine writes it: values of every size, exact
+  // ties at every place, and the undulations and differences of a check.
+  const auto general = [](double v, int width, int decimals) {
+    char text[400];
+    std::string fixed(text, std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals).ptr);
+    return std::string(std::max<int>(width - static_cast<int>(fixed.size()), 0), ' ') + fixed;
+  };
+  std::mt19937_64 random(3);
+  for (int k = 0; k < 300000; ++k) {
+    const int decimals = k % 10;
+    double v = 0;
+    switch (k % 4) {
+      case 0: v = std::uniform_real_distribution<double>(-400, 400)(random); break;
+      case 1: v = std::bit_cast<double>(random()); break;
+      case 2: v = static_cast<double>(static_cast<std::int64_t>(random() % 2000001) - 1000000) / (1 << k % 30); break;
+      case 3: v = std::ldexp(static_cast<double>(random() >> 11), -static_cast<int>(random() % 1100)); break;
+    }
+    const int width = k % 3 * 6;
+    ASSERT_EQ(FormatFixed(v, width, decimals), general(v, width, decimals)) << std::hexfloat << v << ' ' << decimals;
+  }
 }
 
 TEST(IntToGroupedStr, GroupsOfThreeFromTheRight) {

@@ -1,8 +1,61 @@
 // tessmar-cli check: one point, and points files as a batch, a filter and a coprocess.
+#include <random>
+
 #include "CliSupport.hpp"
 
 namespace tessmar {
 namespace {
+
+// check --points - as a filter behind other software: a line in, its answer
+// out before the next line goes in; command as CliTest::Command gives it.
+class TFilter {
+ public:
+  explicit TFilter(const std::vector<std::string>& command) {
+    int in[2], out[2];
+    EXPECT_EQ(::pipe(in), 0);
+    EXPECT_EQ(::pipe(out), 0);
+    FPid = ::fork();
+    if (FPid == 0) {
+      ::dup2(in[0], 0);
+      ::dup2(out[1], 1);
+      ::close(in[1]);
+      ::close(out[0]);
+      Exec(command);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    FIn = in[1];
+    FOut = out[0];
+  }
+  // The answer to line, once a whole line of it has come; empty when none comes.
+  std::string Answer(const std::string& line) {
+    EXPECT_EQ(::write(FIn, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    std::string answer;
+    while (answer.empty() || answer.back() != '\n') {
+      pollfd p{FOut, POLLIN, 0};
+      if (::poll(&p, 1, 20000) != 1) {  // the process waits for more
+        ADD_FAILURE() << "no answer to " << line;
+        return "";
+      }
+      char buffer[256];
+      const ssize_t n = ::read(FOut, buffer, sizeof buffer);
+      if (n <= 0) return answer;
+      answer.append(buffer, static_cast<std::size_t>(n));
+    }
+    return answer;
+  }
+  // Ends the input; the exit status.
+  int Close() {
+    ::close(FIn);
+    const int status = WaitFor(FPid);
+    ::close(FOut);
+    return status;
+  }
+
+ private:
+  pid_t FPid = -1;
+  int FIn = -1, FOut = -1;
+};
 
 TEST_F(CliTest, CheckPrintsTheThreeFields) {
   ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
@@ -108,35 +161,154 @@ TEST_F(CliTest, CheckPointsAnswersEveryLineInOrder) {
   EXPECT_EQ(Run({"check", "--points", Logs.File("absent")}).Status, 2);
 }
 
+// A first line is a header only when it could be no point; a byte-order mark
+// is no part of it; a line of two readings is refused, never guessed; bytes
+// that are not UTF-8 never cost the JSON answers.
+TEST_F(CliTest, CheckPointsReadEachLineOneWayOnly) {
+  ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
+  const std::string ok = "\t36.5000\t36.5000\t0.0000\n";
+  struct TCase {
+    const char* name;
+    std::string input, out;
+    int status, jsonRecords;
+  } cases[] = {
+      {"a header", "lat;lon\n50;120\n", "lat;lon\n50\t120" + ok, 0, 1},
+      {"a byte-order mark",
+       "\xEF\xBB\xBF"
+       "50;120\n",
+       "50\t120" + ok, 0, 1},
+      {"a header after a byte-order mark", "\xEF\xBB\xBFLatitude Longitude\n50;120\n",
+       "Latitude Longitude\n50\t120" + ok, 0, 1},
+      {"a first line out of range", "99;1\n50;120\n",
+       "99\t1\tERROR: column 1: \"99\" is not a latitude: a latitude lies within -90..90\n50\t120" + ok, 1, 2},
+      {"a first line mistyped", "5O;120\n",
+       "5O\t120\tERROR: column 1: \"5O\" is not a latitude: \"O\" is not part of a coordinate\n", 1, 1},
+      {"degrees, minutes and seconds between commas", "50 0 0 N,120 0 0 E,pt1\n",
+       "50 0 0 N\t120 0 0 E" + ok.substr(0, ok.size() - 1) + "\tpt1\n", 0, 1},
+      {"degrees and minutes between blanks", "lat lon\n50 0 N 120 0 E\n",
+       "lat lon\n50 0 N 120 0 E\tERROR: column 1: degrees, minutes and seconds between blanks could make a point in "
+       "more than one way. Write it as 35 36 00 N;139 42 00 E, 35:36:00,139:42:00 or 35\xC2\xB0"
+       "36'N 139\xC2\xB0"
+       "42'E\n",
+       1, 1},
+      {"decimal commas", "50,0 120,0\n",
+       "50\t0 120\tERROR: column 4: \"0 120\" could be a number with a decimal comma, or degrees and minutes. Write it "
+       "as 35 36 00 N;139 42 00 E, 35:36:00,139:42:00 or 35\xC2\xB0"
+       "36'N 139\xC2\xB0"
+       "42'E\n",
+       1, 1},
+      {"Latin-1 bytes", "L\xE4nge;Breite\n50\xB0N;120\n50;120\n",
+       "L\xE4nge;Breite\n50\xB0N\t120\tERROR: column 1: \"50\xB0N\" is not a latitude: it holds a character that is "
+       "not part of a coordinate\n50\t120" +
+           ok,
+       1, 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(Logs.File("points"), std::ios::binary) << c.input;
+    const TRun text = Run({"check", "--points", Logs.File("points")});
+    EXPECT_EQ(text.Status, c.status) << text.Err;
+    EXPECT_EQ(text.Out, c.out);
+    const TRun json = Run({"--json", "check", "--points", Logs.File("points")});
+    EXPECT_EQ(json.Status, c.status) << json.Err;
+    std::istringstream lines(json.Out);
+    int records = 0;
+    for (std::string line; std::getline(lines, line); ++records)
+      EXPECT_NO_THROW(nlohmann::json::parse(line)) << line;  // valid UTF-8 JSON, every line
+    EXPECT_EQ(records, c.jsonRecords);
+  }
+}
+
+// A batch answers each point with the bytes the point gets alone, in a run of
+// its own and as the one line a filter is given at a time, wherever the
+// points lie: scattered, clustered as a survey is, at the poles (where the
+// spline gives way to the cell's bilinear value) and across the wrap.
+TEST_F(CliTest, CheckPointsAnswerAsOnePointAtATime) {
+  // Varied nodes in three bands of the source: the polar caps and 29..42 N, all the way round.
+  {
+    const TGeoidModel m = DefaultGeoidModels()[0];
+    std::fstream file(Dir.File(m.fname), std::ios::in | std::ios::out | std::ios::binary);
+    std::vector<float> row(8640);
+    for (const auto& [first, last] : {std::pair{0, 96}, std::pair{1150, 1460}, std::pair{4224, 4320}})
+      for (int r = first; r <= last; ++r) {
+        for (int c = 0; c < 8640; ++c)
+          row[c] = static_cast<float>(30 * std::sin(r * 0.013) * std::cos(c * 0.011) + 5 * std::sin(c * 0.07 + r));
+        file.seekp((std::int64_t{r} * 8642 + 1) * 4);
+        file.write(reinterpret_cast<const char*>(row.data()), static_cast<std::streamsize>(row.size() * 4));
+      }
+  }
+  ASSERT_EQ(Run({"--output", "globe", "convert", "--south", "-90", "--north", "90", "--west", "0", "--east", "360",
+                 "--res", "20"})
+                .Status,
+            0);
+  std::mt19937 random(27);
+  const auto uniform = [&](double from, double to) { return std::uniform_real_distribution<double>(from, to)(random); };
+  const struct {
+    const char* Name;
+    std::function<std::pair<double, double>()> Point;
+  } batches[] = {
+      {"scattered",
+       [&] {
+         return std::pair{uniform(29.5, 41.5), uniform(-180, 360)};
+       }},
+      {"clustered",
+       [&] {
+         return std::pair{uniform(35.5, 35.7), uniform(139.5, 139.8)};
+       }},
+      {"polar",
+       [&] {
+         return std::pair{uniform(86, 90) * (random() % 2 ? 1 : -1), uniform(0, 360)};
+       }},
+      {"across the wrap",
+       [&] {
+         return std::pair{uniform(29.5, 41.5), uniform(-0.5, 0.5) + (random() % 2) * 359.5};
+       }},
+  };
+  for (const auto& batch : batches) {
+    SCOPED_TRACE(batch.Name);
+    std::vector<std::string> lines;
+    std::string input;
+    for (int k = 0; k < 2500; ++k) {  // more than one job's lines
+      const auto [lat, lon] = batch.Point();
+      char line[64];
+      std::snprintf(line, sizeof line, "%.6f;%.6f\n", lat, lon);
+      lines.push_back(line);
+      input += line;
+    }
+    std::ofstream(Logs.File("batch")) << input;
+    const TRun run = Run({"--output", "globe", "check", "--points", Logs.File("batch")});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+
+    // One line at a time through a filter.
+    TFilter filter(Command({"--output", "globe", "check", "--points", "-"}));
+    std::string alone;
+    for (const std::string& line : lines) alone += filter.Answer(line);
+    EXPECT_EQ(filter.Close(), 0);
+    EXPECT_EQ(run.Out, alone);
+
+    // And in runs of their own, as one point.
+    std::istringstream answers(run.Out);
+    for (std::size_t k = 0; k < 8; ++k) {
+      std::string answer;
+      std::getline(answers, answer);
+      const std::string lat = lines[k].substr(0, lines[k].find(';'));
+      const std::string lon = lines[k].substr(lat.size() + 1, lines[k].size() - lat.size() - 2);
+      const TRun one = Run({"--output", "globe", "check", "--lat=" + lat, "--lon=" + lon});
+      std::istringstream fields(one.Out);
+      std::string expected = lat + "\t" + lon;
+      for (std::string field; std::getline(fields, field);) expected += "\t" + field.substr(field.find(": ") + 2);
+      EXPECT_EQ(answer, expected);
+    }
+  }
+}
+
 // A filter behind other software: one line in, its answer out, before the next.
 TEST_F(CliTest, CheckPointsAnswersACoprocessLineByLine) {
   ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
-  int in[2], out[2];
-  ASSERT_EQ(::pipe(in), 0);
-  ASSERT_EQ(::pipe(out), 0);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(in[0], 0);
-    ::dup2(out[1], 1);
-    ::close(in[1]);
-    ::close(out[0]);
-    Exec(Command({"check", "--points", "-"}));
-  }
-  ::close(in[0]);
-  ::close(out[1]);
-  const auto answer = [&](const std::string& line) {
-    EXPECT_EQ(::write(in[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
-    pollfd p{out[0], POLLIN, 0};
-    EXPECT_EQ(::poll(&p, 1, 10000), 1) << "no answer to " << line;  // the process waits for more
-    char buffer[256];
-    const ssize_t n = ::read(out[0], buffer, sizeof buffer);
-    return std::string(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-  };
-  EXPECT_EQ(answer("50 120\n"), "50\t120\t36.5000\t36.5000\t0.0000\n");
-  EXPECT_EQ(answer("10 120\n"), "10\t120\t0.0000\tOut of range.\t\n");
-  ::close(in[1]);
-  EXPECT_EQ(WaitFor(pid), 0);
-  ::close(out[0]);
+  TFilter filter(Command({"check", "--points", "-"}));
+  EXPECT_EQ(filter.Answer("50 120\n"), "50\t120\t36.5000\t36.5000\t0.0000\n");
+  EXPECT_EQ(filter.Answer("10 120\n"), "10\t120\t0.0000\tOut of range.\t\n");
+  EXPECT_EQ(filter.Close(), 0);
 }
 
 // Ctrl-C stops a long points run after the lines in hand: what was computed is

@@ -1,4 +1,6 @@
 // tessmar-cli convert, and what every command shares: help, options, settings, failures, Ctrl-C and progress.
+#include <poll.h>
+
 #include "CliSupport.hpp"
 
 namespace tessmar {
@@ -87,28 +89,81 @@ TEST_F(CliTest, InterruptAbortsAfterTheRowInProgress) {
   EXPECT_EQ(std::distance(fs::directory_iterator(Dir.Path()), fs::directory_iterator()), 1);  // the source only
 }
 
+// Runs command (as CliTest::Command gives it) on a pseudo-terminal and
+// returns what it showed there; Ctrl-C
+// once `until` shows or `stopAfter` has passed (none: it runs to its end).
+// Standard output goes to the file `out` when one is named; the progress line
+// shows after `delay` seconds when one is given.
+std::string OnTerminal(const std::vector<std::string>& command, const std::string& until,
+                       std::chrono::milliseconds stopAfter, const std::string& out = "", const char* delay = nullptr) {
+  int terminal = -1;
+  const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    if (!out.empty()) ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+    if (delay) ::setenv("TESSMAR_PROGRESS_DELAY", delay, 1);
+    Exec(command);
+  }
+  std::string screen;
+  const auto start = std::chrono::steady_clock::now();
+  bool stopped = false;
+  for (char buffer[4096];;) {
+    pollfd p{terminal, POLLIN, 0};
+    if (::poll(&p, 1, 50) > 0) {
+      const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+      if (n <= 0) break;  // the program has ended
+      screen.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (!stopped && ((!until.empty() && screen.find(until) != std::string::npos) ||
+                     (stopAfter.count() && std::chrono::steady_clock::now() - start > stopAfter))) {
+      ::kill(pid, SIGINT);
+      stopped = true;
+    }
+  }
+  WaitFor(pid);
+  ::close(terminal);
+  return screen;
+}
+
+// A line of progress on a terminal once the work has run for a second: a bar,
+// the percentage, the time elapsed and the time left. Never into a file or a
+// pipe, not for work done within the second, not with --quiet.
 TEST_F(CliTest, ProgressBarShowsOnATerminalOnly) {
-  EXPECT_EQ(Run({"convert"}).Err.find('%'), std::string::npos);  // not into a file
   if (Program.Windows())
     GTEST_SKIP() << "Wine draws a console on a terminal itself, moving the cursor between the characters: the "
                     "text cannot be read back from the terminal";
+  // A whole-circle band at four points per source spacing: seconds of work.
+  ASSERT_EQ(Run({"convert", "--res", "5", "--south", "-10", "--north", "10", "--west", "0", "--east", "360"}).Status,
+            0);
+  using std::chrono::milliseconds;
+  const std::string scan = OnTerminal(Command({"scan", "--precision", "4"}), " left", milliseconds(60000));
+  EXPECT_NE(scan.find("%  0:0"), std::string::npos) << scan;
+  EXPECT_NE(scan.find(" elapsed, "), std::string::npos) << scan;
+  EXPECT_NE(scan.find(" left"), std::string::npos) << scan;
+  EXPECT_NE(scan.find("\r["), std::string::npos) << scan;
+  EXPECT_NE(scan.find("Aborted by user."), std::string::npos) << scan;
 
-  // On a pseudo-terminal the bar and its percentage show; the report still comes whole.
-  int terminal = -1;
-  const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    Exec(Command({"convert", "--overwrite"}));
+  const std::string quiet = OnTerminal(Command({"--quiet", "scan", "--precision", "4"}), "", milliseconds(1500));
+  EXPECT_EQ(quiet.find("elapsed"), std::string::npos) << quiet;
+  const std::string quick = OnTerminal(Command({"convert", "--overwrite", "--output", "quick"}), "", milliseconds(0));
+  EXPECT_NE(quick.find("Output size: "), std::string::npos) << quick;
+  EXPECT_EQ(quick.find("elapsed"), std::string::npos) << quick;
+  TRun piped = Run({"scan", "--precision", "4"}, [](pid_t pid) {
+    std::this_thread::sleep_for(milliseconds(1500));
+    ::kill(pid, SIGINT);
+  });
+  EXPECT_EQ(piped.Status, 130);
+  EXPECT_EQ(piped.Err.find("elapsed"), std::string::npos) << piped.Err;
+
+  // check --points over a file whose answers go to another file, the line
+  // shown at once: a second or so of points is no longer seconds.
+  {
+    std::ofstream points(Logs.File("points.txt"));
+    for (int i = 0; i < 2000000; ++i) points << "35.5;139.75\n";
   }
-  std::string screen;
-  char buffer[4096];
-  for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
-    screen.append(buffer, static_cast<std::size_t>(n));
-  EXPECT_EQ(WaitFor(pid), 0) << screen;
-  ::close(terminal);
-  EXPECT_NE(screen.find("] 100%"), std::string::npos) << screen;
-  EXPECT_NE(screen.find("[########################################]"), std::string::npos);
-  EXPECT_NE(screen.find("Output size: "), std::string::npos);
+  const std::string check = OnTerminal(Command({"check", "--points", Logs.File("points.txt")}), " left",
+                                       milliseconds(60000), Logs.File("answers.txt"), "0");
+  EXPECT_NE(check.find(" elapsed, "), std::string::npos) << check;
+  EXPECT_NE(check.find("Stopped by Ctrl-C after "), std::string::npos) << check;
 }
 
 // Options that cannot be what the user meant are refused, naming the option and
@@ -116,7 +171,7 @@ TEST_F(CliTest, ProgressBarShowsOnATerminalOnly) {
 TEST_F(CliTest, OptionsThatCannotBeMeantAreRefused) {
   const struct {
     std::vector<std::string> args;
-    const char* message;  // on stderr, after "Error: "
+    std::string message;  // on stderr, after "Error: "
   } refused[] = {
       {{"check", "--lat", "35d40m37.8s", "--lon", "139d44m52.3s"}, "--lat: \"35d40m37.8s\" is not a latitude"},
       {{"check", "--lat", "abc"}, "--lat: \"abc\" is not a latitude"},
@@ -134,9 +189,18 @@ TEST_F(CliTest, OptionsThatCannotBeMeantAreRefused) {
       {{"scan", "--precision", "1e9"}, "at most 100"},
       {{"convert", "--res", "7"}, "--res: \"7\" is not a resolution for EGM2008 2.5'x2.5'. Choose 5, 10, 15 or 20"},
       {{"--model", "1", "convert", "--res", "2.5"}, "--res: \"2.5\" is not a resolution for EGM2008 1'x1'"},
+      {{"scan", "--precision", "100.001"}, "--precision: \"100.001\" is not a precision"},
+      // A folder where a file is wanted, and options that do not go together.
+      {{"export", "--to", Dir.Path()}, "--to: " + Dir.Path() + " is a folder"},
+      {{"check", "--points", Dir.Path()}, "--points: " + Dir.Path() + " is a folder"},
+      {{"--settings", Dir.Path(), "models"}, "--settings: " + Dir.Path() + " is a folder"},
+      {{"scan", "--heatmap", Dir.Path()}, "--heatmap: " + Dir.Path() + " is a folder"},
+      {{"map", "--png", Dir.Path()}, "--png: " + Dir.Path() + " is a folder"},
+      {{"check", "--points", "-", "--lat", "10"},
+       "--points reads its points from the file: --lat and --lon are for one point"},
   };
   for (const auto& r : refused) {
-    SCOPED_TRACE(r.args[0] + " " + r.args[1] + " " + r.args[2]);
+    SCOPED_TRACE(r.args[0] + " " + r.args[1] + " " + (r.args.size() > 2 ? r.args[2] : ""));
     TRun run = Run(r.args);
     EXPECT_EQ(run.Status, 2);
     EXPECT_EQ(run.Err.rfind("Error: ", 0), 0u) << run.Err;
@@ -152,6 +216,23 @@ TEST_F(CliTest, OptionsThatCannotBeMeantAreRefused) {
     EXPECT_EQ(run.Status, 0) << model << run.Err;
     EXPECT_EQ(nlohmann::json::parse(run.Out)["dlat"], 1.0 / 24) << model;
   }
+  // The finest precision is accepted; a value the settings file gives is named by its key.
+  ASSERT_EQ(
+      Run({"convert", "--res", "20", "--south", "49", "--north", "50", "--west", "120", "--east", "121", "--overwrite"})
+          .Status,
+      0);
+  EXPECT_EQ(Run({"scan", "--precision", "100"}).Status, 0);
+  std::ofstream(Logs.File("odd.ini")) << "[Option]\r\nTestLat=135\r\nGeoidModel=EGM96\r\n";
+  TRun odd = Run({"--settings", Logs.File("odd.ini"), "--data-dir", Dir.Path(), "check"});
+  EXPECT_EQ(odd.Status, 2);
+  EXPECT_NE(
+      odd.Err.find("Warning: settings file " + Logs.File("odd.ini") +
+                   ", key GeoidModel: \"EGM96\" names no model of the catalogue; using entry 1, \"EGM2008 1'x1'\""),
+      std::string::npos)
+      << odd.Err;
+  EXPECT_NE(odd.Err.find("Error: settings file " + Logs.File("odd.ini") + ", key TestLat: \"135\" is not a latitude"),
+            std::string::npos)
+      << odd.Err;
   // A precision the lattice rules raise says so.
   ASSERT_EQ(
       Run({"convert", "--res", "5", "--south", "49", "--north", "50", "--west", "120", "--east", "121", "--overwrite"})

@@ -39,7 +39,7 @@ TEST_F(CliTest, ScanWritesAHeatMapAndSaysWhereItLies) {
   ASSERT_EQ(Run({"convert", "--res", "5", "--south", "49", "--north", "50", "--west", "120", "--east", "121"}).Status,
             0);
   const std::string png = Logs.File("heat.png");
-  TRun run = Run({"--json", "scan", "--heatmap", png});
+  TRun run = Run({"--json", "scan", "--heatmap", png, "--heatmap-scale", "max"});
   ASSERT_EQ(run.Status, 0) << run.Err;
   const auto json = nlohmann::ordered_json::parse(run.Out);
   const auto& heat = json["heatmap"];
@@ -52,7 +52,13 @@ TEST_F(CliTest, ScanWritesAHeatMapAndSaysWhereItLies) {
   EXPECT_EQ(heat["dlat"], 1.0 / 24);
   const double scale = std::max(json["max"]["diff"].get<double>(), -json["min"]["diff"].get<double>());
   EXPECT_EQ(heat["scale"], scale);
-  EXPECT_EQ(json["report"].back().get<std::string>().rfind("Heat map north-west: 50.000000N,120.000000E", 0), 0u);
+  EXPECT_EQ(heat["scaleRule"], "max");
+  EXPECT_EQ(heat["lowest"], json["min"]["diff"]);
+  EXPECT_EQ(heat["highest"], json["max"]["diff"]);
+  const auto& report = json["report"];
+  EXPECT_EQ(report[report.size() - 2].get<std::string>().rfind("Heat map north-west: 50.000000N,120.000000E", 0), 0u);
+  EXPECT_EQ(report.back().get<std::string>().rfind("Heat map scale: the largest |difference|; differences from ", 0),
+            0u);
 
   const test::TPng read = test::ReadPng(png);
   ASSERT_EQ(read.Width, 25);
@@ -65,10 +71,20 @@ TEST_F(CliTest, ScanWritesAHeatMapAndSaysWhereItLies) {
     EXPECT_EQ(at, (std::array<std::uint8_t, 4>{178, 24, 43, 255}));
   }
 
+  // By default the colour ends are the 99.5th percentile of |difference|.
   TRun text = Run({"scan", "--heatmap", png});
   EXPECT_NE(text.Out.find("\nHeat map: " + png + "\nHeat map size: 25 x 25 pixels, 1 x 1 points a pixel\n"),
             std::string::npos)
       << text.Out;
+  EXPECT_NE(text.Out.find("Heat map scale: the 99.5th percentile of |difference|"), std::string::npos) << text.Out;
+  EXPECT_EQ(test::ReadPng(png).Text.at("ScaleRule"), "p99.5");
+  TRun fixed = Run({"--json", "scan", "--heatmap", png, "--heatmap-scale", "0.5"});
+  EXPECT_EQ(nlohmann::ordered_json::parse(fixed.Out)["heatmap"]["scale"], 0.5);
+  for (const char* refused : {"p0", "1e999", "abc"}) {
+    TRun bad = Run({"scan", "--heatmap", png, "--heatmap-scale", refused});
+    EXPECT_EQ(bad.Status, 2);
+    EXPECT_NE(bad.Err.find("--heatmap-scale: \""), std::string::npos) << bad.Err;
+  }
 
   // No scan, no picture, and the command says so.
   ASSERT_EQ(Run({"convert", "--res", "0", "--output", "same"}).Status, 0);
@@ -99,7 +115,7 @@ TEST_F(CliTest, InterruptStopsAScan) {
 TEST_F(CliTest, MapDrawsTheRegionOnTheModel) {
   const std::string png = Logs.File("map.png");
   TRun run = Run({"--json", "map", "--png", png, "--width", "720", "--south", "10", "--north", "20", "--west", "170",
-                  "--east", "-170", "--res", "5"});
+                  "--east", "-170", "--res", "5", "--extent", "world"});
   ASSERT_EQ(run.Status, 0) << run.Err;
   const auto json = nlohmann::ordered_json::parse(run.Out);
   EXPECT_EQ(json["west"], 0.0);  // across 180: one rectangle from 0
@@ -115,11 +131,33 @@ TEST_F(CliTest, MapDrawsTheRegionOnTheModel) {
   EXPECT_EQ(read.At(360, 139), black);
   EXPECT_NE(read.At(338, 150), black);
 
+  // By default the region with room around it: 10.5 degrees of latitude and
+  // 20.5 of longitude and a fifth of each on every side, centred.
+  TRun region = Run({"--json", "map", "--png", png, "--width", "400", "--south", "10", "--north", "20", "--west", "170",
+                     "--east", "-170", "--res", "5"});
+  ASSERT_EQ(region.Status, 0) << region.Err;
+  const auto framed = nlohmann::ordered_json::parse(region.Out);
+  const double step = framed["step"].get<double>();
+  EXPECT_DOUBLE_EQ(step, 20.5 * 1.4 / 400);
+  EXPECT_DOUBLE_EQ(framed["west"].get<double>() + 200 * step, 180);
+  EXPECT_DOUBLE_EQ(framed["north"].get<double>() - framed["height"].get<int>() * step / 2, 15);
+  EXPECT_EQ(Run({"map", "--png", png, "--height", "300", "--extent", "world"}).Status, 0);
+  EXPECT_EQ(test::ReadPng(png).Height, 300);
+  EXPECT_EQ(Run({"map", "--png", png, "--extent", "europe"}).Status, 2);
+
   ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
   TRun withCustom = Run({"map", "--png", png, "--lat", "35", "--lon", "1.2.3"});
   EXPECT_EQ(withCustom.Status, 2);
-  withCustom = Run({"map", "--png", png});
+  // No region asked for: the custom file's is the one drawn and framed.
+  withCustom = Run({"--json", "map", "--png", png});
   EXPECT_EQ(withCustom.Status, 0) << withCustom.Err;
+  const auto custom = nlohmann::ordered_json::parse(withCustom.Out);
+  EXPECT_EQ(custom["region"], nullptr);
+  ASSERT_NE(custom["custom"], nullptr);
+  EXPECT_LT(custom["west"].get<double>(), custom["custom"]["west"].get<double>());
+  EXPECT_GT(custom["west"].get<double>() + custom["width"].get<int>() * custom["step"].get<double>(),
+            custom["custom"]["east"].get<double>());
+  withCustom = Run({"map", "--png", png});
   EXPECT_NE(withCustom.Out.find("Custom geoid: " + Dir.File("Tessmar.qdat")), std::string::npos) << withCustom.Out;
   EXPECT_EQ(Run({"map", "--png", png, "--width", "8"}).Status, 2);
   EXPECT_EQ(Run({"map", "--png", png, "--lat", "35"}).Status, 2);  // a point needs both

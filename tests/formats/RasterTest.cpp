@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "TestGrids.hpp"
+#include "formats/Coastline.hpp"
 #include "formats/Raster.hpp"
 #include "grid/Circle.hpp"
 #include "grid/Gtx.hpp"
@@ -323,6 +324,32 @@ TEST_F(RasterTest, ExportWritesAGeoTiffGridThatGdalReadsNodeForNode) {
   EXPECT_EQ(GridFormatNamed("gtiff"), TGridFormat::GTiff);
   EXPECT_EQ(GridFormatNamed("GTX"), TGridFormat::GTX);
   EXPECT_EQ(GridFormatNamed("png"), std::nullopt);
+}
+
+// GSHHG's binned coastlines as Debian installs them (scripts/deps does): the
+// shore lines where they are, and a file of another kind refused by name.
+TEST(Coastline, GshhgAsDebianInstallsIt) {
+  test::TTempDir dir;
+  const std::string notCoast = dir.File("grid.tif");
+  WriteRaster(notCoast, TRaster{});
+  try {
+    ReadCoastlines(notCoast);
+    ADD_FAILURE() << "a GeoTIFF read as coastlines";
+  } catch (const TError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Cannot read the coastlines " + notCoast, 0), 0u) << e.what();
+  }
+  const std::string path = FindCoastlineFile('l');
+  if (path.empty()) GTEST_SKIP() << "gmt-gshhg-low is not installed";
+  const TPolylines lines = ReadCoastlines(path);
+  EXPECT_GT(lines.size(), 1000u);
+  bool tokyoBay = false, outside = false;
+  for (const TPolyline& line : lines)
+    for (const TGeoPoint& p : line) {
+      tokyoBay = tokyoBay || (std::fabs(p.Lat - 35.5) < 0.3 && std::fabs(p.Lon - 139.8) < 0.3);
+      outside = outside || p.Lon < 0 || p.Lon > 360 || p.Lat < -90 || p.Lat > 90;
+    }
+  EXPECT_TRUE(tokyoBay);
+  EXPECT_FALSE(outside);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 #include "TestGrids.hpp"
@@ -274,13 +276,30 @@ TEST(WindowSpline, ReusedWindowsGiveFreshResults) {
   });
   ASSERT_TRUE(OpenCustomFile(session, dir.File("c")));
   TWindowSpline reused(*session.CustomGrid, MaxWindow);
+  std::vector<double> lats, lons, fresh;
   for (int i = 0; i < 200; ++i)
     for (int j = 0; j < 200; ++j) {
       const double lat = 37.5 - i * 0.0123, lon = 139.1 + j * 0.0117;
-      const double fresh = WindowSpline(*session.CustomGrid, MaxWindow, lat, lon);
+      fresh.push_back(WindowSpline(*session.CustomGrid, MaxWindow, lat, lon));
       const double again = reused(lat, lon);
-      ASSERT_EQ(std::bit_cast<std::uint64_t>(fresh), std::bit_cast<std::uint64_t>(again)) << lat << ' ' << lon;
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(fresh.back()), std::bit_cast<std::uint64_t>(again)) << lat << ' ' << lon;
+      lats.push_back(lat);
+      lons.push_back(lon);
     }
+  // A batch in any order: the windows it keeps come back out of turn, and
+  // windows that share a place in its keeping replace each other.
+  std::vector<std::size_t> order(lats.size());
+  for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::shuffle(order.begin(), order.end(), std::mt19937(1));
+  std::vector<double> batchLats, batchLons, batch(order.size());
+  for (std::size_t k : order) {
+    batchLats.push_back(lats[k]);
+    batchLons.push_back(lons[k]);
+  }
+  TWindowSpline(*session.CustomGrid, MaxWindow)(batchLats.data(), batchLons.data(), batch.size(), batch.data());
+  for (std::size_t k = 0; k < order.size(); ++k)
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(batch[k]), std::bit_cast<std::uint64_t>(fresh[order[k]]))
+        << batchLats[k] << ' ' << batchLons[k];
 }
 
 }  // namespace

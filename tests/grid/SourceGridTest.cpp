@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "TestGrids.hpp"
@@ -33,6 +36,19 @@ void ExpectRunsReadAsNodes(const TGeoidGrid& g) {
                     std::bit_cast<std::uint32_t>(g.ReadNode(row, column + static_cast<int>(k))))
               << row << ',' << column << " +" << k;
         ASSERT_EQ(run[count], 7.0f);  // nothing written past the run
+      }
+  // So does every block of rows (a spline's window), at its stride.
+  for (int row = -1; row <= g.nlat; ++row)
+    for (int column = -1; column <= g.nlon; ++column)
+      for (const auto& [rows, count] : {std::pair{1, 1}, std::pair{2, 6}, std::pair{6, 6}, std::pair{6, 3}}) {
+        constexpr std::size_t stride = 8;
+        std::vector<float> block(rows * stride, 7.0f);
+        g.ReadBlock(row, column, rows, count, block.data(), stride);
+        for (int i = 0; i < rows; ++i)
+          for (int k = 0; k < 8; ++k)
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(block[i * stride + k]),
+                      std::bit_cast<std::uint32_t>(k < count ? g.ReadNode(row + i, column + k) : 7.0f))
+                << row << ',' << column << " +" << i << ',' << k;
       }
 }
 

@@ -95,6 +95,77 @@ TEST(Profile, FirstOfRepeatedSectionsAndKeysWins) {
   EXPECT_EQ(p.Read("A", "k"), "first");
 }
 
+// Every entry is found where the file has it after any writes, in memory and
+// once saved and loaded again: a key added to one section moves the sections
+// after it, and a write can make a line a header.
+TEST(Profile, WritesKeepEveryEntryWhereItIsFound) {
+  struct TEntry {
+    const char *Section, *Key, *Value;
+  };
+  const struct {
+    const char* why;
+    std::string file;
+    std::vector<TEntry> writes;
+    std::string saved;
+    std::vector<TEntry> reads;  // Value nullptr: nothing
+  } cases[] = {
+      {"keys added to an earlier section move the later ones",
+       "[A]\r\nk=1\r\n[B]\r\nj=2\r\n[C]\r\ni=3\r\n",
+       {{"A", "z", "4"}, {"B", "y", "5"}, {"a", "w", "6"}, {"C", "i", "7"}},
+       "[A]\r\nk=1\r\nz=4\r\nw=6\r\n[B]\r\nj=2\r\ny=5\r\n[C]\r\ni=7\r\n",
+       {{"B", "j", "2"}, {"B", "Y", "5"}, {"A", "k", "1"}, {"A", "W", "6"}, {"c", "i", "7"}, {"B", "z", nullptr}}},
+      {"a repeated section takes the new key in its first place",
+       "[A]\nk=1\n[a]\nj=2\n",
+       {{"A", "j", "3"}},
+       "[A]\r\nk=1\r\nj=3\r\n[a]\r\nj=2\r\n",
+       {{"A", "j", "3"}, {"A", "k", "1"}}},
+      {"entries before the first header belong to no section; an empty name is a name",
+       "k=0\n[ ]\nk=2\n[A]\nk=1\n",
+       {{"", "m", "3"}},
+       "k=0\r\n[ ]\r\nk=2\r\nm=3\r\n[A]\r\nk=1\r\n",
+       {{"", "k", "2"}, {"", "m", "3"}, {"A", "k", "1"}, {"A", "m", nullptr}}},
+      {"a key that opens with [ makes a header once its value holds ]",
+       "[A]\nk=1\n",
+       {{"A", "[x", "y]"}, {"A", "m", "2"}, {"x=y", "n", "3"}},
+       "[A]\r\nk=1\r\nm=2\r\n[x=y]\r\nn=3\r\n",
+       {{"A", "[x", nullptr}, {"A", "m", "2"}, {"X=Y", "n", "3"}}},
+      {"a section name that holds ] is read up to it",
+       "",
+       {{"a]b", "k", "v"}, {"a]b", "k", "w"}},
+       "[a]b]\r\nk=v\r\n[a]b]\r\nk=w\r\n",
+       {{"a", "k", "v"}, {"a]b", "k", nullptr}}},
+      {"a key that holds = is read up to it",
+       "[A]\n",
+       {{"A", "k=1", "v"}, {"A", "k=1", "w"}},
+       "[A]\r\nk=1=v\r\nk=1=w\r\n",
+       {{"A", "k", "1=v"}, {"A", "k=1", nullptr}}},
+      {"names match without regard to ASCII case only",
+       "[\xC3\xA9]\nk=1\n",
+       {{"\xC3\x89", "k", "2"}},
+       "[\xC3\xA9]\r\nk=1\r\n[\xC3\x89]\r\nk=2\r\n",
+       {{"\xC3\xA9", "K", "1"}, {"\xC3\x89", "k", "2"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    TTempDir dir;
+    WriteText(dir.File("a.ini"), c.file);
+    TProfile p(dir.File("a.ini"));
+    ASSERT_TRUE(p.Load());
+    for (const TEntry& w : c.writes) p.Write(w.Section, w.Key, w.Value);
+    const auto expect = [&](const TProfile& profile) {
+      for (const TEntry& r : c.reads)
+        EXPECT_EQ(profile.Read(r.Section, r.Key), r.Value ? std::optional<std::string>(r.Value) : std::nullopt)
+            << r.Section << " " << r.Key;
+    };
+    expect(p);
+    ASSERT_TRUE(p.Save());
+    EXPECT_EQ(ReadUtf16(dir.File("a.ini")), c.saved);
+    TProfile q(dir.File("a.ini"));
+    ASSERT_TRUE(q.Load());
+    expect(q);
+  }
+}
+
 TEST(Profile, ReadsWhateverEncodingArrives) {
   TTempDir dir;
   const std::string path = dir.File("a.ini");
@@ -151,6 +222,7 @@ TEST(Profile, FailedSaveLeavesTheFileAsItWas) {
   TTempDir dir;
   fs::create_directory(dir.File("a.ini"));  // a folder where the file should be
   TProfile p(dir.File("a.ini"));
+  EXPECT_FALSE(p.Load());  // cannot be read, and no exception leaves the load
   p.Write("A", "k", "v");
   EXPECT_FALSE(p.Save());
   EXPECT_TRUE(fs::is_directory(dir.File("a.ini")));

@@ -62,6 +62,38 @@ TEST(HeatMap, ABlockKeepsItsDifferenceOfLargestMagnitude) {
   EXPECT_DOUBLE_EQ(heat.Scale(), 0.3);
 }
 
+// The colour ends: by default the 99.5th percentile of |difference|, so a few
+// large errors do not wash the rest out to white; or the largest, or metres.
+TEST(HeatMap, TheScaleByItsRule) {
+  std::vector<double> row(1000);
+  for (std::size_t k = 0; k < row.size(); ++k) row[k] = (k % 2 ? -1.0 : 1.0) * static_cast<double>(k + 1) / 1000;
+  row[7] = 40;  // one outlier
+  const struct {
+    const char* rule;
+    double scale;
+  } cases[] = {{"p99.5", 0.995}, {"p50", 0.5}, {"p100", 40}, {"max", 40}, {"0.25", 0.25}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rule);
+    const std::optional<THeatScale> rule = ReadHeatScale(c.rule);
+    ASSERT_TRUE(rule);
+    EXPECT_EQ(HeatScaleText(*rule), c.rule);
+    THeatMap heat(*rule);
+    heat.Begin({0, 999, 0, 0, 1, 1});
+    heat.Row(0, row.data(), row.size());
+    EXPECT_NEAR(heat.Scale(), c.scale, c.scale * 0.01);  // a class is 1/128 of an octave
+    EXPECT_LE(heat.Scale(), std::max(heat.MaxMagnitude(), rule->Value));
+    EXPECT_EQ(heat.Highest(), 40);
+    EXPECT_EQ(heat.Lowest(), -1);
+  }
+  for (const char* refused : {"p0", "p101", "p", "0", "-1", "abc", "pmax", "nan", "inf"})
+    EXPECT_FALSE(ReadHeatScale(refused)) << refused;
+  THeatMap zeros;  // all differences zero: all white, not a tiny scale
+  zeros.Begin({0, 2, 0, 0, 1, 1});
+  const double none[3] = {0, 0, 0};
+  zeros.Row(0, none, 3);
+  EXPECT_EQ(zeros.Scale(), 0);
+}
+
 TEST(HeatMap, RampFromBlueThroughWhiteToRed) {
   EXPECT_EQ(DivergingColour(2, 2), RedEnd);
   EXPECT_EQ(DivergingColour(-2, 2), BlueEnd);
@@ -97,7 +129,12 @@ TEST_F(ScanPicture, ThePictureOfAScanHoldsItsExtremesAndGeometry) {
   EXPECT_EQ(Heat.Height(), 721);
   EXPECT_EQ(Heat.Lattice().North, 50);
   EXPECT_EQ(Heat.Lattice().West, 120);
-  EXPECT_DOUBLE_EQ(Heat.Scale(), std::max(r.Max->Diff, -r.Min->Diff));
+  EXPECT_DOUBLE_EQ(Heat.MaxMagnitude(), std::max(r.Max->Diff, -r.Min->Diff));
+  EXPECT_EQ(Heat.Highest(), r.Max->Diff);
+  EXPECT_EQ(Heat.Lowest(), r.Min->Diff);
+  // By default the 99.5th percentile: the typical error, below the extremes.
+  EXPECT_GT(Heat.Scale(), 0);
+  EXPECT_LT(Heat.Scale(), Heat.MaxMagnitude());
 
   const std::string png = Dir.File("scan.png");
   WriteHeatMap(Heat, png);
@@ -107,9 +144,8 @@ TEST_F(ScanPicture, ThePictureOfAScanHoldsItsExtremesAndGeometry) {
   const auto pixelOf = [&](const TScanExtreme& e) {
     return read.At(static_cast<int>(std::lround((e.Lon - 120) * 24)), static_cast<int>(std::lround((50 - e.Lat) * 24)));
   };
-  const bool maxIsEnd = r.Max->Diff >= -r.Min->Diff;
-  EXPECT_EQ(pixelOf(*r.Max), maxIsEnd ? Bytes(RedEnd) : Bytes(DivergingColour(r.Max->Diff, Heat.Scale())));
-  EXPECT_EQ(pixelOf(*r.Min), maxIsEnd ? Bytes(DivergingColour(r.Min->Diff, Heat.Scale())) : Bytes(BlueEnd));
+  EXPECT_EQ(pixelOf(*r.Max), Bytes(RedEnd));
+  EXPECT_EQ(pixelOf(*r.Min), Bytes(DivergingColour(r.Min->Diff, Heat.Scale())));
   // The reddest pixel is the maximum's.
   int reddest = 255;
   for (const auto& p : read.Pixels) reddest = std::min<int>(reddest, p[1]);
@@ -120,6 +156,9 @@ TEST_F(ScanPicture, ThePictureOfAScanHoldsItsExtremesAndGeometry) {
   EXPECT_EQ(read.Text.at("DLon"), ShortestText(1.0 / 24));
   EXPECT_EQ(read.Text.at("Block"), "1");
   EXPECT_EQ(read.Text.at("Scale"), ShortestText(Heat.Scale()));
+  EXPECT_EQ(read.Text.at("ScaleRule"), "p99.5");
+  EXPECT_EQ(read.Text.at("Lowest"), ShortestText(r.Min->Diff));
+  EXPECT_EQ(read.Text.at("Highest"), ShortestText(r.Max->Diff));
   EXPECT_EQ(HeatMapReport(Heat, png)[0], "Heat map: " + png);
   EXPECT_EQ(HeatMapPathFor(Dir.File("Tessmar.qdat")), Dir.File("Tessmar_error.png"));
 }
@@ -162,6 +201,7 @@ struct MapTest : ::testing::Test {
   TImage Render(const std::string& west, const std::string& east, TMapScene* scene = nullptr) {
     const TConversionPlan plan{{10, ParseCoordinate(west), ParseCoordinate(North), ParseCoordinate(east)}, 5};
     TMapScene s;
+    s.Furniture = false;  // the geometry alone
     s.Region = MapInputs(plan, 1.0 / 24, Dir.File("none.qdat"), NoValue(), NoValue()).Region;
     if (scene) *scene = s;
     return RenderMap(s, 720);
@@ -225,20 +265,25 @@ TEST_F(MapTest, ReliefFromLowestToHighestWithTheCustomExtentTheScanAndThePoint) 
   test::WriteSourceGrid(Dir.File("world"), m, [](int r, int) { return static_cast<float>(r) - 90; });
   const auto grid = OpenSourceGrid(Dir.Path(), m);
   ASSERT_TRUE(grid);
-  const TRelief relief = MakeRelief(*grid, 720, -180);
-  EXPECT_EQ(relief.Low, -90);
-  EXPECT_EQ(relief.High, 90);
+  const TRelief relief = MakeRelief(*grid, TMapFrame::World(720));
+  // Half-degree pixels on a one-degree grid: bilinear between the nodes.
+  EXPECT_EQ(relief.Low, -89.75);
+  EXPECT_EQ(relief.High, 89.75);
+  const TRelief coarse = MakeRelief(*grid, TMapFrame::World(180));  // nearest nodes
+  EXPECT_EQ(coarse.Low, -89);
+  EXPECT_EQ(coarse.High, 89);
   EXPECT_NE(relief.Image.At(0, 0), relief.Image.At(0, 359));      // north and south differ
   EXPECT_EQ(relief.Image.At(0, 100), relief.Image.At(500, 100));  // along a parallel the same
 
   // A regional model leaves the rest of the earth without data.
   const TGeoidModel small = test::SmallModel("small", 1.0 / 24, 19, 119, 769, 769);
   test::WriteSourceGrid(Dir.File("small"), small, [](int, int) { return 5.0f; });
-  const TRelief regional = MakeRelief(*OpenSourceGrid(Dir.Path(), small), 720, -180);
+  const TRelief regional = MakeRelief(*OpenSourceGrid(Dir.Path(), small), TMapFrame::World(720));
   EXPECT_EQ(regional.Image.At(0, 0), NoDataColour);
   EXPECT_NE(regional.Image.At((135 + 180) * 2, (90 - 35) * 2), NoDataColour);
 
   TMapScene scene;
+  scene.Furniture = false;
   scene.Relief = &relief;
   scene.Custom = TLatLonBox{30, 130, 40, 140};
   scene.Point = std::pair(-45.0, -90.0);
@@ -259,11 +304,109 @@ TEST_F(MapTest, TheHeatMapOverItsLattice) {
     heat.Row(i, row.data(), row.size());
   }
   TMapScene scene;
+  scene.Furniture = false;
   scene.Heat = &heat;
   const TImage image = RenderMap(scene, 720);
   EXPECT_EQ(image.At((140 + 180) * 2, (90 - 15) * 2), RedEnd);  // its pixel, however small the map
   EXPECT_EQ(image.At((135 + 180) * 2, (90 - 12) * 2), White);
   EXPECT_EQ(image.At((125 + 180) * 2, (90 - 12) * 2), NoDataColour);
+}
+
+// Frames: the region whole and centred with room around it; the wheel keeps
+// the place under the pointer; a drag moves by pixels; never past the poles,
+// never closer than a tenth of a second or farther than the earth.
+TEST(MapFrame, AroundTheRegionZoomedAndPanned) {
+  const TLatLonBox japan{30, 128, 46, 146};
+  const TMapFrame f = FrameAround(japan, 800, FittingHeight(japan, 800));
+  EXPECT_DOUBLE_EQ(f.Step, (18 + 2 * 3.6) / 800);  // a fifth of its width on each side
+  EXPECT_DOUBLE_EQ(f.X(137), 400);
+  EXPECT_NEAR(f.Y(38), f.Height / 2.0, 1);
+  EXPECT_GT(f.Y(46), 0);
+  EXPECT_LT(f.Y(30), f.Height);
+  const TMapFrame closer = Zoomed(f, 100, 50, 2);
+  EXPECT_DOUBLE_EQ(closer.Step, f.Step / 2);
+  EXPECT_NEAR(closer.West + 100 * closer.Step, f.West + 100 * f.Step, 1e-9);
+  EXPECT_NEAR(closer.North - 50 * closer.Step, f.North - 50 * f.Step, 1e-9);
+  EXPECT_DOUBLE_EQ(Zoomed(f, 0, 0, 1e-9).Step, 360.0 / 800);
+  EXPECT_DOUBLE_EQ(Zoomed(f, 0, 0, 1e9).Step, 1.0 / 36000);
+  const TMapFrame moved = Panned(f, 10, -20);
+  EXPECT_DOUBLE_EQ(moved.West, f.West - 10 * f.Step);
+  EXPECT_DOUBLE_EQ(moved.North, f.North - 20 * f.Step);
+  EXPECT_EQ(Panned(f, 0, 1e6).North, 90);
+  EXPECT_DOUBLE_EQ(Panned(f, 0, -1e6).North, -90 + f.Height * f.Step);
+  // A polar cap reaches the pole and no further; a region across 180 is centred there.
+  EXPECT_EQ(FrameAround(TLatLonBox{60, 0, 90, 360, true}, 1000, 300).North, 90);
+  EXPECT_DOUBLE_EQ(FrameAround(TLatLonBox{10, 170, 20, -170}, 400, 200).X(180), 200);
+  EXPECT_DOUBLE_EQ(FrameAround(TLatLonBox{10, 170, 20, -170}, 400, 200).X(-180), 200);
+}
+
+TEST(MapFrame, GraticuleEveryFewScoresOfPixelsWithDegreeLabels) {
+  EXPECT_EQ(GraticuleSpacing(0.5), 45);  // 90 pixels apart
+  EXPECT_EQ(GraticuleSpacing(360.0 / 1024), 30);
+  EXPECT_EQ(GraticuleSpacing(0.01), 1);
+  EXPECT_EQ(GraticuleSpacing(0.001), 5.0 / 60);
+  EXPECT_EQ(GraticuleSpacing(1e-5), 1.0 / 60);
+  const struct {
+    double value;
+    bool latitude;
+    const char* text;
+  } labels[] = {{30, true, "30\u00b0N"},
+                {-30.5, true, "30\u00b030'S"},
+                {0, true, "0\u00b0"},
+                {140, false, "140\u00b0E"},
+                {-60, false, "60\u00b0W"},
+                {180, false, "180\u00b0"},
+                {-180, false, "180\u00b0"},
+                {200, false, "160\u00b0W"},
+                {360, false, "0\u00b0"},
+                {0.25, false, "0\u00b015'E"},
+                {10 + 5.0 / 60, true, "10\u00b005'N"}};
+  for (const auto& l : labels) EXPECT_EQ(DegreeLabel(l.value, l.latitude), l.text) << l.value;
+}
+
+// Coastlines in their dark colour wherever they run, also across the frame's
+// edge; the graticule, its labels and the legends over the picture.
+TEST_F(MapTest, CoastlinesGraticuleAndLegend) {
+  const TPolylines coast = {{{179.0f, 10.0f}, {181.0f, 10.0f}}, {{10.0f, -20.0f}, {10.0f, -40.0f}}};
+  TMapScene scene;
+  scene.Furniture = false;
+  scene.Coast = &coast;
+  const TImage image = RenderMap(scene, 720);
+  const auto dark = [&](int x, int y) { return image.At(x, y).r < 200; };  // a line between two rows darkens both
+  const int row = 160;                                                     // 10 N, two pixels a degree
+  EXPECT_TRUE(dark(718, row) || dark(718, row - 1));
+  EXPECT_TRUE(dark(1, row) || dark(1, row - 1));
+  EXPECT_FALSE(dark(360, row));
+  EXPECT_TRUE(dark(380, 250) || dark(379, 250));  // 10 E, 35 S
+  EXPECT_FALSE(dark(384, 250));
+
+  TFont font;
+  scene.Coast = nullptr;
+  scene.Furniture = true;
+  scene.Font = &font;
+  THeatMap heat;
+  heat.Begin({40, 80, 20, 130, 0.25, 0.25});
+  std::vector<double> diffs(81, 0.5);
+  for (int i = 0; i <= 40; ++i) heat.Row(i, diffs.data(), diffs.size());
+  scene.Heat = &heat;
+  const TImage furnished = RenderMap(scene, 720);
+  EXPECT_NE(furnished.At(100, 180), NoDataColour);  // the equator, a graticule line at 30 degrees
+  EXPECT_EQ(furnished.At(100, 170), NoDataColour);
+  // The legend of the heat map at the foot on the right: its colour bar runs from blue to red.
+  bool blue = false, red = false;
+  for (int x = 520; x < 720; ++x)
+    for (int y = 300; y < 360; ++y) {
+      const TRgba& p = furnished.At(x, y);
+      blue = blue || p.b > p.r + 100;
+      red = red || p.r > p.b + 100;
+    }
+  EXPECT_TRUE(blue && red);
+  if (!font.Loaded()) GTEST_SKIP() << "no typeface: the degrees and numbers are left out";
+  EXPECT_GT(font.Width("30\u00b0N", 11), font.Width("30", 11));
+  int ink = 0;  // the degrees at the top edge
+  for (int x = 0; x < 720; ++x)
+    for (int y = 0; y < 14; ++y) ink += furnished.At(x, y).r < 100;
+  EXPECT_GT(ink, 50);
 }
 
 }  // namespace
