@@ -415,7 +415,13 @@ TEST_F(ConversionTest, FailuresAreDoneWithErrorAndSayWhy) {
        "Tessmar.qdat",
        "Cannot write " + Output() + ": it is a folder",
        {"Tessmar.qdat"}},
-      {"a name too long", [] {}, tooLong, "Cannot write " + Dir.File(tooLong + ".qdat") + ": File name too long", {}},
+      // Windows finds no path for a name beyond its 255 characters.
+      {"a name too long",
+       [] {},
+       tooLong,
+       "Cannot write " + Dir.File(tooLong + ".qdat") +
+           (test::OnWindows ? ": No such file or directory" : ": File name too long"),
+       {}},
       {"no value in the region",
        [&] { SetRegion("-10", "350", "10", "10"); },
        "Tessmar.qdat",
