@@ -19,6 +19,9 @@ int main(int argc, char** argv) {
       "(EGM2008, 2.5' or 1'), checks it at a point and scans it for its largest\n"
       "error against the source.",
       "tessmar-cli"};
+  // One grammar on every system: a word that starts with "/" is a path, never
+  // an option (CLI11 reads "/name" as an option on Windows by default).
+  app.allow_windows_style_options(false);
   app.set_version_flag("--version", std::string("tessmar-cli ") + tessmar::VersionText);
   app.footer(
       "Coordinates are decimal degrees or degrees, minutes and seconds, signed by +, - or a\n"
