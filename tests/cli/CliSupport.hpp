@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -147,18 +148,28 @@ struct CliTest : ::testing::Test {
   }
 
   // Runs the CLI as Command gives it; `whilst` runs with its pid before the wait.
-  TRun Run(const std::vector<std::string>& args, const std::function<void(pid_t)>& whilst = {}) {
-    const std::vector<std::string> command = Command(args);
-    const std::string out = Logs.File("out"), err = Logs.File("err");
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
-      ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-      Exec(command);
+  TRun Run(const std::vector<std::string>& args, const std::function<void(pid_t)>& whilst = {}) const {
+    return RunCommand(Command(args), whilst);
+  }
+  // Runs command (the program's words first). Under Wine a start that fails
+  // (Wine says why, and the program wrote nothing) is tried once more; a run
+  // of the program that fails is never repeated.
+  TRun RunCommand(const std::vector<std::string>& command, const std::function<void(pid_t)>& whilst = {}) const {
+    for (int attempt = 1;; ++attempt) {
+      const std::string out = Logs.File("out"), err = Logs.File("err");
+      const pid_t pid = ::fork();
+      if (pid == 0) {
+        ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        Exec(command);
+      }
+      if (whilst) whilst(pid);
+      const TRun run{WaitFor(pid), Slurp(out), Slurp(err)};
+      const bool startFailed = Program.Windows() && run.Status != 0 && run.Out.empty() &&
+                               (run.Err.starts_with("wine: ") || run.Err.starts_with("wine client error"));
+      if (!startFailed || attempt == 2) return run;
+      std::cerr << "Wine did not start the program, once more: " << run.Err;
     }
-    if (whilst) whilst(pid);
-    const int status = WaitFor(pid);
-    return {status, Slurp(out), Slurp(err)};
   }
 };
 
