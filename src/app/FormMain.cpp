@@ -113,7 +113,7 @@ std::string VersionCaptionText(int major, int minor) {
 
 TFormMain::TFormMain(std::string exePath, QStringList arguments)
     : QWidget(nullptr), FExePath(std::move(exePath)), FArguments(std::move(arguments)) {
-  FSession.ExeDir = FolderOf(FExePath);
+  PlaceProgram(FSession, FExePath);
   CreateControls();
   WireControls();
   FFormReport = new TFormReport(this);
@@ -501,7 +501,7 @@ void TFormMain::FormActivate() {
   setAcceptDrops(true);
   ButtonConvert->setFocus();
   const TGeoidModel& model = FSession.GeoidModels[Selection().Model];
-  FLocatePending = !PathExists(ModelFilePath(FSession.DataDir, model));
+  FLocatePending = !PathExists(ModelFilePath(SourceFolder(FSession, model), model));
   QTimer::singleShot(0, this, [this] { ApplicationEvents1Idle(); });
 }
 
@@ -612,7 +612,7 @@ void TFormMain::RequestMapRedraw() {
 void TFormMain::RedrawMap() {
   const TSelection selection = Selection();
   const TGeoidModel& model = FSession.GeoidModels[selection.Model];
-  const std::string modelPath = ModelFilePath(FSession.DataDir, model);
+  const std::string modelPath = ModelFilePath(SourceFolder(FSession, model), model);
   const TMapInputs inputs =
       MapInputs(Plan(), model.dgla, CustomGeoidFileName(FSession, selection.CustomName),
                 ParseCoordinate(Text(TControl::EditLat)), ParseCoordinate(Text(TControl::EditLon)));
@@ -628,7 +628,7 @@ void TFormMain::RedrawMap() {
   if (!FRelief || FReliefPath != modelPath || !(FRelief->Frame == frame)) {
     FRelief.reset();
     FReliefPath = modelPath;
-    if (const auto grid = OpenSourceGrid(FSession.DataDir, model))
+    if (const auto grid = OpenSourceGrid(SourceFolder(FSession, model), model))
       FRelief = std::make_unique<TRelief>(MakeRelief(*grid, frame));
   }
   scene.Relief = FRelief.get();

@@ -244,6 +244,19 @@ std::string UserSettingsRoot() {
   return root;
 }
 
+std::string UserDataRoot() {
+  if (const wchar_t* local = ::_wgetenv(L"LOCALAPPDATA"); local && *local)
+    return AsFolder(Utf8Path(std::filesystem::path(local)));
+  PWSTR known = nullptr;
+  std::string root;
+  if (::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &known) == S_OK)
+    root = AsFolder(Utf8Path(std::filesystem::path(known)));
+  ::CoTaskMemFree(known);
+  return root;
+}
+
+std::vector<std::string> SystemDataRoots() { return {}; }
+
 namespace {
 std::atomic<bool> Interrupted{false};
 

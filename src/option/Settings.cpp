@@ -166,7 +166,9 @@ std::optional<TLoadedSettings> ReadSettings(TSession& session, const TInputs& cu
 
   session.DataPath = in.Text(Option, "DataPath", "");
   session.DataPath = AsFolder(session.DataPath);
-  session.DataDir = session.DataPath.empty() ? session.ExeDir : session.DataPath;
+  session.DataDir = !session.DataPath.empty()         ? session.DataPath
+                    : !session.DefaultDataDir.empty() ? session.DefaultDataDir
+                                                      : session.ExeDir;
 
   // Any value that is no choice is the source's own spacing.
   inputs.Resolution = ResolutionChoice(in.Integer(Option, "Resolution", 0)).Minutes;

@@ -1,5 +1,7 @@
-// Where the settings file lives: beside the executable as "<name>.ini" when
-// that folder can be written, else in the per-user folder (UserSettingsRoot's
+// Where the program keeps its files. A portable program (a build tree, a
+// copied folder) keeps them beside itself when that folder can be written; an
+// installed one never writes there. Settings: "<name>.ini" beside the
+// executable, else in the per-user folder (UserSettingsRoot's
 // <name>/: $APPDATA/<name>/, $XDG_CONFIG_HOME/<name>/ or ~/.config/<name>/),
 // where the copy beside the executable serves as a template copied in whenever
 // it is newer. (ExecutablePath and FileStamp are the platform's: Platform.hpp.)
@@ -7,10 +9,28 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/Platform.hpp"
+#include "session/Session.hpp"
 
 namespace tessmar {
+
+// The program runs from an install prefix: its folder is the prefix's bin/,
+// beside the share/tessmar/ the package creates for the source grids.
+bool RunsInstalled(const std::string& exePath);
+
+// The folders the program reads its grids from, in the order searched. The
+// first is where custom files and imports are written: the program's folder
+// when portable; when installed the user's data folder ($XDG_DATA_HOME/
+// tessmar/), followed by the system's (each of $XDG_DATA_DIRS, then the
+// prefix's share/tessmar/).
+std::vector<std::string> ProgramDataFolders(const std::string& exePath);
+
+// Sets the session's ExeDir, DataDir and the folders searched for the source
+// grids from the program's path, creating the user's data folder when the
+// program is installed.
+void PlaceProgram(TSession& session, const std::string& exePath);
 
 // The settings path for an optional file name: empty gives the executable's
 // path with ".ini"; a name with a folder is taken against the current folder;
