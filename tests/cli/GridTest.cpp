@@ -214,8 +214,7 @@ TEST_F(CliTest, ImportAndExportFailuresSayWhyAndWriteNothing) {
   EXPECT_TRUE(fs::is_empty(data.Path()));
   TRun badViaGdal = Run({"--data-dir", data.Path(), "import", Logs.File("bad.gtx")});
   EXPECT_EQ(badViaGdal.Status, 1);
-  EXPECT_NE(badViaGdal.Err.find("Error: Not a usable grid: " + Logs.File("bad.gtx")), std::string::npos)
-      << badViaGdal.Err;
+  EXPECT_EQ(badViaGdal.Err, bad.Err);  // a GTX file, whichever import reads it
   // Projected: a grid of metres, not of degrees.
   Shell("gdal_translate -q -a_srs EPSG:32631 -a_ullr 500000 5000000 501000 4999000 " + Logs.File("bad.gtx") + " " +
         Logs.File("utm.tif"));
