@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 
 #include "Version.hpp"
 #include "accuracy/PointCheck.hpp"
@@ -20,6 +21,7 @@
 #include "app/FormMap.hpp"
 #include "app/FormReport.hpp"
 #include "base/CoordText.hpp"
+#include "base/Numeric.hpp"
 #include "base/Path.hpp"
 #include "base/Text.hpp"
 #include "convert/ConvertCommand.hpp"
@@ -318,11 +320,29 @@ void TFormMain::WireControls() {
   for (QLineEdit* e : CoordinateFields()) e->installEventFilter(this);
   // The map follows the fields it draws: corners, resolution, model, custom file, check point.
   connect(LabelMap, &TLinkLabel::clicked, this, [this] { LabelMapClick(); });
-  for (QLineEdit* e : CoordinateFields()) connect(e, &QLineEdit::textChanged, this, [this] { RequestMapRedraw(); });
+  for (QLineEdit* e : CoordinateFields()) {
+    connect(e, &QLineEdit::textChanged, this, [this] { RequestMapRedraw(); });
+    connect(e, &QLineEdit::textChanged, this, [this, e] { MarkCoordinate(e); });
+  }
   connect(EditFname, &QLineEdit::textChanged, this, [this] { RequestMapRedraw(); });
   for (QRadioButton* r : {RadioButton0, RadioButton5, RadioButton10, RadioButton15, RadioButton20})
     connect(r, &QRadioButton::toggled, this, [this] { RequestMapRedraw(); });
   connect(ComboBoxGeoid, &QComboBox::editTextChanged, this, [this] { RequestMapRedraw(); });
+}
+
+void TFormMain::MarkCoordinate(QLineEdit* edit) {
+  const std::string text = edit->text().toStdString();
+  const bool latitude = edit == EditLat1 || edit == EditLat2 || edit == EditLat;
+  const TStrictCoordinate strict = ReadStrictCoordinate(text, latitude ? TAxis::Latitude : TAxis::Longitude);
+  if (strict.Value) {
+    edit->setStyleSheet({});
+    edit->setToolTip({});
+    return;
+  }
+  const double read = ParseCoordinate(text);
+  edit->setToolTip(Q((std::isnan(read) ? std::string("read as no number") : "read as " + FormatFixed(read, 0, 6)) +
+                     ": " + strict.Reason));
+  edit->setStyleSheet("QLineEdit { border: 1px solid #d9822b; background: #fff4e5; }");
 }
 
 // ---- The view ----

@@ -100,6 +100,10 @@ class TFormMain : public QWidget, public TView {
   void LabelMapClick();
   // Renders the map again at the next idle moment, when its window is shown.
   void RequestMapRedraw();
+  // A coordinate field whose text the command line would refuse gets a tinted
+  // frame and a tooltip with the window's reading of it and the reason; the
+  // reading itself stays the window's own. Nothing moves, nothing is modal.
+  void MarkCoordinate(QLineEdit* edit);
   void RedrawMap();
   void ButtonExitClick();
   void EditFnameChange();
