@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -136,6 +137,7 @@ class TFormMain : public QWidget, public TView {
   std::string FExePath;
   QStringList FArguments;
   TSession FSession{*this};
+  QElapsedTimer FLastPump;  // ProcessMessages runs the event loop once a frame at most
   TTaskbar FTaskbar;
   TFormReport* FFormReport = nullptr;
   std::unique_ptr<TEscapeWatch> FEscapeWatch;
