@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 
 #include "Version.hpp"
 #include "accuracy/PointCheck.hpp"
@@ -20,6 +21,7 @@
 #include "app/FormMap.hpp"
 #include "app/FormReport.hpp"
 #include "base/CoordText.hpp"
+#include "base/Numeric.hpp"
 #include "base/Path.hpp"
 #include "base/Text.hpp"
 #include "convert/ConvertCommand.hpp"
@@ -113,7 +115,7 @@ std::string VersionCaptionText(int major, int minor) {
 
 TFormMain::TFormMain(std::string exePath, QStringList arguments)
     : QWidget(nullptr), FExePath(std::move(exePath)), FArguments(std::move(arguments)) {
-  FSession.ExeDir = FolderOf(FExePath);
+  PlaceProgram(FSession, FExePath);
   CreateControls();
   WireControls();
   FFormReport = new TFormReport(this);
@@ -318,11 +320,29 @@ void TFormMain::WireControls() {
   for (QLineEdit* e : CoordinateFields()) e->installEventFilter(this);
   // The map follows the fields it draws: corners, resolution, model, custom file, check point.
   connect(LabelMap, &TLinkLabel::clicked, this, [this] { LabelMapClick(); });
-  for (QLineEdit* e : CoordinateFields()) connect(e, &QLineEdit::textChanged, this, [this] { RequestMapRedraw(); });
+  for (QLineEdit* e : CoordinateFields()) {
+    connect(e, &QLineEdit::textChanged, this, [this] { RequestMapRedraw(); });
+    connect(e, &QLineEdit::textChanged, this, [this, e] { MarkCoordinate(e); });
+  }
   connect(EditFname, &QLineEdit::textChanged, this, [this] { RequestMapRedraw(); });
   for (QRadioButton* r : {RadioButton0, RadioButton5, RadioButton10, RadioButton15, RadioButton20})
     connect(r, &QRadioButton::toggled, this, [this] { RequestMapRedraw(); });
   connect(ComboBoxGeoid, &QComboBox::editTextChanged, this, [this] { RequestMapRedraw(); });
+}
+
+void TFormMain::MarkCoordinate(QLineEdit* edit) {
+  const std::string text = edit->text().toStdString();
+  const bool latitude = edit == EditLat1 || edit == EditLat2 || edit == EditLat;
+  const TStrictCoordinate strict = ReadStrictCoordinate(text, latitude ? TAxis::Latitude : TAxis::Longitude);
+  if (strict.Value) {
+    edit->setStyleSheet({});
+    edit->setToolTip({});
+    return;
+  }
+  const double read = ParseCoordinate(text);
+  edit->setToolTip(Q((std::isnan(read) ? std::string("read as no number") : "read as " + FormatFixed(read, 0, 6)) +
+                     ": " + strict.Reason));
+  edit->setStyleSheet("QLineEdit { border: 1px solid #d9822b; background: #fff4e5; }");
 }
 
 // ---- The view ----
@@ -428,7 +448,16 @@ void TFormMain::ShowGeneralError(const std::string& text) {
   QMessageBox::critical(this, QFileInfo(Q(FExePath)).completeBaseName(), Q(GeneralErrorText(text)));
 }
 
-void TFormMain::ProcessMessages() { QCoreApplication::processEvents(); }
+// A row of a cut takes a few microseconds, an empty turn of the event loop
+// about as many: the loop runs when a frame's time has passed since its last
+// turn, so the bar, a click and Escape are seen as soon as the screen could
+// show them. The first turn of every operation (its first row) always runs.
+// Outside an operation every call turns the loop.
+void TFormMain::ProcessMessages() {
+  if (FSession.Busy && FLastPump.isValid() && FLastPump.nsecsElapsed() < 8'000'000) return;
+  QCoreApplication::processEvents();
+  FLastPump.start();
+}
 
 void TFormMain::SetProgressPosition(int position) { ProgressBar1->setValue(position); }
 void TFormMain::SetProgressVisible(bool visible) { ProgressBar1->setVisible(visible); }
@@ -501,7 +530,7 @@ void TFormMain::FormActivate() {
   setAcceptDrops(true);
   ButtonConvert->setFocus();
   const TGeoidModel& model = FSession.GeoidModels[Selection().Model];
-  FLocatePending = !PathExists(ModelFilePath(FSession.DataDir, model));
+  FLocatePending = !PathExists(ModelFilePath(SourceFolder(FSession, model), model));
   QTimer::singleShot(0, this, [this] { ApplicationEvents1Idle(); });
 }
 
@@ -549,6 +578,7 @@ void TFormMain::ButtonConvertClick() {
   FSession.AbortRequested = false;
   const TSelection selection = Selection();
   const TConversionPlan plan = Plan();
+  if (!wasBusy) FLastPump.invalidate();  // its first row pumps
   RunHandler(FSession.View, [&] { ConvertCustomGeoid(FSession, selection, plan); });
   if (wasBusy) return;
   // A new custom file: the last scan's picture is of another.
@@ -566,6 +596,7 @@ void TFormMain::Button1Click() {
   const double precision = ParseNumber(Text(TControl::ComboBoxPrecision));
   TScanResult result;
   result.Outcome = TScanOutcome::Failed;  // unless the scan returns
+  if (!wasBusy) FLastPump.invalidate();   // its first row pumps
   RunHandler(FSession.View, [&] { result = MaximumErrorScan(FSession, selection, precision, heat.get()); });
   if (wasBusy) return;
   ShowScanPicture(result, std::move(heat));
@@ -612,7 +643,7 @@ void TFormMain::RequestMapRedraw() {
 void TFormMain::RedrawMap() {
   const TSelection selection = Selection();
   const TGeoidModel& model = FSession.GeoidModels[selection.Model];
-  const std::string modelPath = ModelFilePath(FSession.DataDir, model);
+  const std::string modelPath = ModelFilePath(SourceFolder(FSession, model), model);
   const TMapInputs inputs =
       MapInputs(Plan(), model.dgla, CustomGeoidFileName(FSession, selection.CustomName),
                 ParseCoordinate(Text(TControl::EditLat)), ParseCoordinate(Text(TControl::EditLon)));
@@ -628,7 +659,7 @@ void TFormMain::RedrawMap() {
   if (!FRelief || FReliefPath != modelPath || !(FRelief->Frame == frame)) {
     FRelief.reset();
     FReliefPath = modelPath;
-    if (const auto grid = OpenSourceGrid(FSession.DataDir, model))
+    if (const auto grid = OpenSourceGrid(SourceFolder(FSession, model), model))
       FRelief = std::make_unique<TRelief>(MakeRelief(*grid, frame));
   }
   scene.Relief = FRelief.get();

@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -100,6 +101,10 @@ class TFormMain : public QWidget, public TView {
   void LabelMapClick();
   // Renders the map again at the next idle moment, when its window is shown.
   void RequestMapRedraw();
+  // A coordinate field whose text the command line would refuse gets a tinted
+  // frame and a tooltip with the window's reading of it and the reason; the
+  // reading itself stays the window's own. Nothing moves, nothing is modal.
+  void MarkCoordinate(QLineEdit* edit);
   void RedrawMap();
   void ButtonExitClick();
   void EditFnameChange();
@@ -132,6 +137,7 @@ class TFormMain : public QWidget, public TView {
   std::string FExePath;
   QStringList FArguments;
   TSession FSession{*this};
+  QElapsedTimer FLastPump;  // ProcessMessages runs the event loop once a frame at most
   TTaskbar FTaskbar;
   TFormReport* FFormReport = nullptr;
   std::unique_ptr<TEscapeWatch> FEscapeWatch;

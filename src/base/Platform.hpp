@@ -101,10 +101,13 @@ std::string ExecutablePath();
 // is not set, the known folder RoamingAppData), else $XDG_CONFIG_HOME, else
 // ~/.config. Empty when none can be found.
 std::string UserSettingsRoot();
-// The user's folder for data kept on this machine, ending in a separator: on
-// Windows the known folder LocalAppData (%LOCALAPPDATA%), else $XDG_DATA_HOME,
-// else ~/.local/share. Empty when none can be found.
+// The user's folder for data, ending in "/": $XDG_DATA_HOME, else
+// ~/.local/share (on Windows %LOCALAPPDATA%). Empty when none can be found.
 std::string UserDataRoot();
+// The system's folders for data, each ending in "/", in the order they are
+// searched: $XDG_DATA_DIRS, else /usr/local/share and /usr/share (none on
+// Windows).
+std::vector<std::string> SystemDataRoots();
 
 // --- Typefaces ---------------------------------------------------------------
 

@@ -238,7 +238,19 @@ std::string UserSettingsRoot() {
 std::string UserDataRoot() {
   if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return AsFolder(data);
   const char* home = std::getenv("HOME");
-  return home && *home ? std::string(home) + "/.local/share/" : std::string();
+  return home && *home ? std::string(home) + "/.local/share/" : "";
+}
+
+std::vector<std::string> SystemDataRoots() {
+  const char* dirs = std::getenv("XDG_DATA_DIRS");
+  const std::string_view list = dirs && *dirs ? dirs : "/usr/local/share/:/usr/share/";
+  std::vector<std::string> roots;
+  for (std::size_t from = 0; from <= list.size();) {
+    const std::size_t to = std::min(list.find(':', from), list.size());
+    if (to > from) roots.push_back(AsFolder(std::string(list.substr(from, to - from))));
+    from = to + 1;
+  }
+  return roots;
 }
 
 // --- Typefaces ----------------------------------------------------------------

@@ -279,6 +279,8 @@ void* ModuleFunction(void* module, const char* name) {
   return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(module), name));
 }
 
+std::vector<std::string> SystemDataRoots() { return {}; }
+
 namespace {
 std::atomic<bool> Interrupted{false};
 

@@ -16,9 +16,7 @@ namespace tessmar::cli {
 
 TContext::TContext(const TGlobalOptions& options) : View(options.Quiet) {
   View.Session = &Session;
-  const std::string exe = ExecutablePath();
-  Session.ExeDir = FolderOf(exe);
-  Session.DataDir = DefaultDataFolder(Session.ExeDir);  // unless the settings or --data-dir say otherwise
+  PlaceProgram(Session, ExecutablePath());  // unless the settings or --data-dir say otherwise
   if (!options.NoSettings) {
     const std::string path = options.Settings ? *options.Settings : FindSettingsPath(Session.ExeDir + "tessmar");
     if (FileExists(path)) {

@@ -122,12 +122,19 @@ int RunModels(const TGlobalOptions& global) {
   const int selected = context.Model;
   TJson models = TJson::array();
   bool any = false;
-  if (!global.Json) std::cout << "Data folder: " << session.DataDir << '\n';
+  const std::vector<std::string> folders = SourceFolders(session);
+  if (!global.Json) {
+    std::cout << "Data folder: " << session.DataDir << '\n';
+    if (folders.size() > 1) {
+      std::cout << "Source grids are looked for in:\n";
+      for (const std::string& folder : folders) std::cout << "  " << folder << '\n';
+    }
+  }
   for (int i = 0; i < 2; ++i) {
     const TGeoidModel& m = session.GeoidModels[i];
-    const std::string path = ModelFilePath(session.DataDir, m);
+    const std::string path = ModelFilePath(SourceFolder(session, m), m);
     // Opened as a command would open it: a file of the wrong size is no model.
-    const TSourceOpen opened = OpenSource(session.DataDir, m);
+    const TSourceOpen opened = OpenSource(SourceFolder(session, m), m);
     const bool found = opened.Failure != TSourceFailure::NotFound;
     const bool usable = opened.Grid != nullptr;
     any = any || usable;
@@ -147,8 +154,13 @@ int RunModels(const TGlobalOptions& global) {
                             : "  (missing)")
                 << '\n';
   }
-  if (global.Json) std::cout << JsonDump(TJson{{"dataDir", session.DataDir}, {"models", models}}) << '\n';
-  if (!any) std::cerr << "No usable source grid file is in the data folder " << session.DataDir << "\n";
+  if (global.Json)
+    std::cout << JsonDump(TJson{{"dataDir", session.DataDir}, {"searched", folders}, {"models", models}}) << '\n';
+  if (!any) {
+    std::cerr << "No usable source grid file is in the data folder " << session.DataDir;
+    for (std::size_t i = 1; i < folders.size(); ++i) std::cerr << (i == 1 ? " nor in " : ", ") << folders[i];
+    std::cerr << "\n";
+  }
   return any ? ExitDone : ExitFailed;
 }
 

@@ -131,6 +131,11 @@ TSourceImport ImportRaster(const std::string& path, const std::string& dataDir, 
   GDALDatasetUniquePtr raster(
       GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
   if (!raster) throw TError("Cannot read " + path + " as a grid" + TGdalErrors::Why());
+  // A GTX file is held to import-gtx's own checks (its size is its header's, to the byte).
+  if (EQUAL(raster->GetDriver()->GetDescription(), "GTX")) {
+    raster.reset();
+    return ImportGtx(path, dataDir, fname, title, overwrite, progress);
+  }
   const std::string refused = "Not a usable grid: " + path + ": ";
   const int bands = raster->GetRasterCount();
   // A container of several grids (NetCDF variables, HDF datasets) names them.

@@ -49,6 +49,8 @@ TSourcePlan PlanSourceGrid(const TRasterNodes& h, const std::string& refused) {
     throw TError(refused + "its corner or spacing is not a positive finite number (south " + ShortestText(h.south) +
                  ", west " + ShortestText(h.west) + ", spacing " + ShortestText(h.dlat) + " x " + ShortestText(h.dlon) +
                  ")");
+  if (std::fabs(h.west) > 720)
+    throw TError(refused + "its west edge " + ShortestText(h.west) + " degrees lies beyond 720 degrees either way");
   if (h.dlat < MinSpacing || h.dlon < MinSpacing)
     throw TError(refused + "its spacing " + ShortestText(h.dlat) + " x " + ShortestText(h.dlon) +
                  " degrees is finer than " + ShortestText(MinSpacing) + " degrees");

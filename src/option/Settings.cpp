@@ -9,7 +9,6 @@
 #include "base/Path.hpp"
 #include "base/Text.hpp"
 #include "option/Profile.hpp"
-#include "option/SettingsPath.hpp"
 #include "session/Session.hpp"
 
 namespace tessmar {
@@ -167,7 +166,9 @@ std::optional<TLoadedSettings> ReadSettings(TSession& session, const TInputs& cu
 
   session.DataPath = in.Text(Option, "DataPath", "");
   session.DataPath = AsFolder(session.DataPath);
-  session.DataDir = session.DataPath.empty() ? DefaultDataFolder(session.ExeDir) : session.DataPath;
+  session.DataDir = !session.DataPath.empty()         ? session.DataPath
+                    : !session.DefaultDataDir.empty() ? session.DefaultDataDir
+                                                      : session.ExeDir;
 
   // Any value that is no choice is the source's own spacing.
   inputs.Resolution = ResolutionChoice(in.Integer(Option, "Resolution", 0)).Minutes;

@@ -1,5 +1,6 @@
 #include "option/SettingsPath.hpp"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "base/AtomicFile.hpp"
@@ -11,7 +12,49 @@ namespace tessmar {
 
 namespace fs = std::filesystem;
 
+bool RunsInstalled(const std::string& exePath) {
+  const std::string folder = FolderOf(exePath);
+  const std::string bin = AsFolder(TESSMAR_INSTALL_BINDIR);
+  return folder.size() > bin.size() && folder.compare(folder.size() - bin.size(), bin.size(), bin) == 0 &&
+         folder[folder.size() - bin.size() - 1] == '/' &&
+         IsFolder(folder.substr(0, folder.size() - bin.size()) + TESSMAR_INSTALL_DATADIR "/tessmar");
+}
+
+std::vector<std::string> ProgramDataFolders(const std::string& exePath) {
+  const std::string folder = FolderOf(exePath);
+  if (!RunsInstalled(exePath)) {
+    const std::string user = UserDataRoot();
+    if (FolderIsWritable(folder) || user.empty()) return {folder};
+    return {user + "tessmar/", folder};
+  }
+  std::vector<std::string> folders;
+  const auto add = [&](const std::string& path) {
+    if (std::find(folders.begin(), folders.end(), path) == folders.end()) folders.push_back(path);
+  };
+  if (const std::string user = UserDataRoot(); !user.empty()) add(user + "tessmar/");
+  for (const std::string& root : SystemDataRoots()) add(root + "tessmar/");
+  const std::string prefix = folder.substr(0, folder.size() - AsFolder(TESSMAR_INSTALL_BINDIR).size());
+  add(Utf8Path(fs::path(NativePath(prefix + TESSMAR_INSTALL_DATADIR "/tessmar/")).lexically_normal()));
+  return folders;
+}
+
+void PlaceProgram(TSession& session, const std::string& exePath) {
+  session.ExeDir = FolderOf(exePath);
+  std::vector<std::string> folders = ProgramDataFolders(exePath);
+  session.DefaultDataDir = session.DataDir = folders.front();
+  session.SourceDirs.assign(folders.begin() + 1, folders.end());
+  if (session.DataDir != session.ExeDir) {
+    std::error_code ignored;  // a folder that cannot be made is said when a file is written there
+    fs::create_directories(NativePath(session.DataDir), ignored);
+  }
+}
+
 namespace {
+// The program's own folder counts as writable only when it is not installed.
+bool CanWriteIn(const std::string& folder, const std::string& exePath) {
+  return !(folder == FolderOf(exePath) && RunsInstalled(exePath)) && FolderIsWritable(folder);
+}
+
 std::string UserFolderOf(const std::string& exePath) { return AsFolder(UserSettingsRoot() + BaseName(exePath)); }
 
 bool CopyFile(const std::string& from, const std::string& to) {
@@ -23,7 +66,7 @@ bool CopyFile(const std::string& from, const std::string& to) {
 }  // namespace
 
 std::string WritableSettingsPath(const std::string& path, const std::string& exePath) {
-  return FolderIsWritable(FolderOf(path)) ? path : UserSettingsPath(path, exePath);
+  return CanWriteIn(FolderOf(path), exePath) ? path : UserSettingsPath(path, exePath);
 }
 
 std::string UserSettingsPath(const std::string& path, const std::string& exePath) {
@@ -35,14 +78,6 @@ std::string UserSettingsPath(const std::string& path, const std::string& exePath
   if (PathExists(path) && FileStamp(path) > FileStamp(copy) && !CopyFile(path, copy))
     throw TError("Cannot Copy : " + copy);
   return copy;
-}
-
-std::string DefaultDataFolder(const std::string& exeDir) {
-  if (FolderIsWritable(exeDir)) return exeDir;
-  const std::string user = AsFolder(UserDataRoot() + "tessmar");
-  std::error_code error;
-  fs::create_directories(NativePath(user), error);  // a failure shows when a file is written there
-  return user;
 }
 
 std::string ResolveSettingsPath(const std::string& name, const std::string& exePath) {
@@ -59,7 +94,7 @@ std::string ResolveSettingsPath(const std::string& name, const std::string& exeP
 
 std::string FindSettingsPath(const std::string& exePath) {
   const std::string beside = FolderOf(exePath) + BaseName(exePath) + ".ini";
-  if (FolderIsWritable(FolderOf(exePath))) return beside;
+  if (CanWriteIn(FolderOf(exePath), exePath)) return beside;
   const std::string copy = UserFolderOf(exePath) + FileNameOf(beside);
   return PathExists(copy) && FileStamp(copy) >= FileStamp(beside) ? copy : beside;
 }

@@ -13,7 +13,8 @@ namespace tessmar {
 TRgba DivergingColour(double value, double scale) {
   if (std::isnan(value)) return {};
   if (!(scale > 0)) return White;
-  const double t = std::clamp(value / scale, -1.0, 1.0);
+  const double ratio = value / scale;  // NaN for an infinite difference on an infinite scale: its end then
+  const double t = std::isnan(ratio) ? (value < 0 ? -1.0 : 1.0) : std::clamp(ratio, -1.0, 1.0);
   const TRgba& end = t < 0 ? BlueEnd : RedEnd;
   const double f = std::fabs(t);
   const auto mix = [f](std::uint8_t e) {

@@ -6,19 +6,36 @@
 
 namespace tessmar {
 
+std::vector<std::string> SourceFolders(const TSession& session) {
+  std::vector<std::string> folders{session.DataDir};
+  folders.insert(folders.end(), session.SourceDirs.begin(), session.SourceDirs.end());
+  return folders;
+}
+
+std::string SourceFolder(const TSession& session, const TGeoidModel& model) {
+  for (const std::string& folder : SourceFolders(session))
+    if (PathExists(ModelFilePath(folder, model))) return folder;
+  return session.DataDir;
+}
+
 bool OpenModel(TSession& session, const TGeoidModel& model) {
   session.SourceGrid.reset();  // one open file per grid: the old one goes first
-  TSourceOpen opened = OpenSource(session.DataDir, model);
+  TSourceOpen opened = OpenSource(SourceFolder(session, model), model);
   session.SourceGrid = std::move(opened.Grid);
   if (session.SourceGrid) return true;
-  session.View.CenteredMessageDlg(SourceOpenText(model, opened), TMsgDlgType::Error, mbOK, 0);
+  session.View.CenteredMessageDlg(SourceOpenText(session, model, opened), TMsgDlgType::Error, mbOK, 0);
   return false;
 }
 
-std::string SourceOpenText(const TGeoidModel& model, const TSourceOpen& opened) {
+std::string SourceOpenText(const TSession& session, const TGeoidModel& model, const TSourceOpen& opened) {
   if (opened.Failure == TSourceFailure::NotUsable)
     return "Geoid file is not usable: \r\n" + model.fname + "\r\n\r\n" + opened.Reason;
-  return "Geoid file is not found: \r\n" + model.fname;
+  std::string text = "Geoid file is not found: \r\n" + model.fname;
+  if (!session.SourceDirs.empty()) {
+    text += "\r\n\r\nLooked in:";
+    for (const std::string& folder : SourceFolders(session)) text += "\r\n" + folder;
+  }
+  return text;
 }
 
 int SelectedModelIndex(const TGeoidModels& models, std::string_view title) { return title == models[0].title ? 0 : 1; }

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "grid/Check.hpp"
 #include "grid/Source.hpp"
@@ -12,14 +13,20 @@
 
 namespace tessmar {
 
-// Opens SourceGrid from DataDir + model.fname. False after the message
+// The folders searched for the source grids, in order: DataDir, then SourceDirs.
+std::vector<std::string> SourceFolders(const TSession& session);
+// The first of SourceFolders that holds the model's grid file, else DataDir.
+std::string SourceFolder(const TSession& session, const TGeoidModel& model);
+
+// Opens SourceGrid from SourceFolder + model.fname. False after the message
 // (SourceOpenText); SourceGrid is then closed.
 bool OpenModel(TSession& session, const TGeoidModel& model);
 
 // Why a model's grid did not open, as the user is told: "Geoid file is not
-// found: " CR LF fname; for a file that is there but cannot serve (a folder,
-// the wrong size), "Geoid file is not usable: " CR LF fname CR LF CR LF and why.
-std::string SourceOpenText(const TGeoidModel& model, const TSourceOpen& opened);
+// found: " CR LF fname, then the folders looked in when there are several; for
+// a file that is there but cannot serve (a folder, the wrong size), "Geoid
+// file is not usable: " CR LF fname CR LF CR LF and why.
+std::string SourceOpenText(const TSession& session, const TGeoidModel& model, const TSourceOpen& opened);
 
 // What an operation works on, as the window's selection names it: a catalogue
 // entry (0 or 1, as SelectedModelIndex reads ComboBoxGeoid's text) and the

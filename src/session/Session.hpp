@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "grid/GeoidGrid.hpp"
 #include "session/View.hpp"
@@ -22,12 +23,14 @@ struct TSession {
   std::unique_ptr<const TGeoidGrid> SourceGrid;  // the selected model, once opened
   std::unique_ptr<const TGeoidGrid> CustomGrid;  // the custom geoid file, once opened
   std::string DataDir;                           // folder of the grid files, ending in the path separator
+  std::vector<std::string> SourceDirs;           // further folders searched for the source grids, in order
   std::string OutputExt = ".qdat";               // extension of custom geoid files, dot included
 
   // Settings (module Option).
-  std::string ExeDir;        // the executable's folder, ending in "/"
-  std::string SettingsPath;  // the settings file in use; empty before start-up
-  std::string DataPath;      // DataDir as saved: empty means the default (ExeDir when it can be written)
+  std::string ExeDir;          // the executable's folder, ending in "/"
+  std::string SettingsPath;    // the settings file in use; empty before start-up
+  std::string DataPath;        // DataDir as saved: empty means DefaultDataDir
+  std::string DefaultDataDir;  // ExeDir, or the user's data folder for an installed program
   std::string VersionCaption = "Tessmar";
   std::uint8_t FontCharset = 0;
   std::string FontName = "Arial";

@@ -307,6 +307,44 @@ class FormMainTest : public QObject {
     SaveScreenshots(f.Form);
   }
 
+  // A coordinate the command line would refuse is marked as it is typed: a
+  // tinted frame and a tooltip with the reading and the reason; the window's
+  // reading, its controls' places and its modality stay as they are.
+  void refusedCoordinatesAreMarkedAsTyped() {
+    TWorld world;
+    TForm f(world);
+    const struct {
+      const char *field, *typed, *tip;
+    } cases[] = {
+        {"EditLat", "35,1", "read as 35.016667: a comma is no decimal separator here"},  // degrees, minutes
+        {"EditLat", "35.1", ""},
+        {"EditLon2", "139 44 N", "read as 139.733333: \"N\" is no hemisphere of a longitude (E or W)"},
+        {"EditLon2", "150", ""},
+        {"EditLat1", "95", "read as 95.000000: a latitude lies within -90..90"},
+        {"EditLat1", "20", ""},
+        {"EditLon", "1O", "read as 1.000000: \"O\" is not part of a coordinate"},
+        {"EditLon", "", "read as no number: it is empty"},
+        {"EditLon", "139 45", ""},
+    };
+    for (const auto& c : cases) {
+      auto* edit = f.Child<QLineEdit>(c.field);
+      const QRect place = edit->geometry();
+      QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClick(edit, Qt::Key_Delete);
+      QTest::keyClicks(edit, c.typed);
+      QCOMPARE(edit->text(), QString(c.typed));
+      QCOMPARE(edit->toolTip(), QString(c.tip));
+      QCOMPARE(edit->styleSheet().isEmpty(), !*c.tip);
+      QCOMPARE(edit->geometry(), place);
+      QVERIFY(!QApplication::activeModalWidget());
+    }
+    // Read as before: 35.1 N, 139.75 E checked with Enter in a field, no dialog.
+    QTest::mouseClick(f.Child<QPushButton>("ButtonConvert"), Qt::LeftButton);
+    QTest::keyClick(f.Child<QLineEdit>("EditLon"), Qt::Key_Return);
+    QVERIFY2(f.Dialogs.empty(), f.Dialogs.empty() ? "" : f.Dialogs[0].c_str());
+    QVERIFY(!f.Text(TControl::EditGeoid).empty());
+  }
+
   // For scripts/screenshot: the window on the demo model after a conversion, a
   // point check and a scan, with the Map window below it.
   void demoScreenshots() {

@@ -27,7 +27,7 @@ TEST(Round, HalvesGoToTheEvenNeighbour) {
 
 TEST(Round, NoIntegerRaisesTheInvalidOperationError) {
   const double inf = std::numeric_limits<double>::infinity();
-  for (double bad : {std::nan(""), inf, -inf, 9.3e18, -9.3e18}) {
+  for (double bad : {std::nan(""), inf, -inf, 9.3e18, -9.3e18, 9223372036854775808.0}) {  // 2^63 is one past the last
     try {
       Round(bad);
       ADD_FAILURE() << bad << " rounded without error";

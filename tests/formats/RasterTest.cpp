@@ -132,6 +132,9 @@ TEST_F(RasterTest, GeoTiffImportsToTheBytesOfTheSameGridAsGtx) {
   // NetCDF (pixel-is-area, coordinates of the cell centres) reads the same.
   CopyAs("netCDF", In.File("area.tif"), In.File("globe.nc"));
   EXPECT_EQ(test::ReadBytes(ImportRaster(In.File("globe.nc"), Data.Path(), "nc", "Globe", false).Path), expected);
+  // Another format that keeps the pixel-is-point mark gives GDAL's corner transform with it.
+  CopyAs("VRT", In.File("point.tif"), In.File("point.vrt"));
+  EXPECT_EQ(test::ReadBytes(ImportRaster(In.File("point.vrt"), Data.Path(), "vrt", "Globe", false).Path), expected);
   // GDAL's own GTX reader agrees with the program's.
   EXPECT_EQ(test::ReadBytes(ImportRaster(In.File("globe.gtx"), Data.Path(), "viagdal", "Globe", false).Path), expected);
 }
@@ -163,6 +166,13 @@ TEST_F(RasterTest, NoDataScaleAndOffsetAndRegionalGrids) {
       else
         EXPECT_EQ(stored, static_cast<float>((row * 5 + col) * 0.25 - 10)) << row << "," << col;
     }
+
+  // A float32 band with an offset and no scale: the offset is added all the same.
+  TRaster shifted;
+  shifted.Offset = 5;
+  WriteRaster(In.File("offset.tif"), shifted);
+  ASSERT_TRUE(OpenModel(Session, ImportRaster(In.File("offset.tif"), Data.Path(), "offset", "O", false).Model));
+  EXPECT_EQ(Session.SourceGrid->ReadNode(9 - 4, (8 + 9) % 18), static_cast<float>(double{Tag(4, 8)} + 5));
 
   // A NaN no-data value marks NaN nodes; a float32 one is matched as float32.
   for (const double noData : {std::nan(""), -9999.123}) {
@@ -235,6 +245,10 @@ TEST_F(RasterTest, RastersThatCannotBeImportedFaithfullyAreRefusedAndNothingIsWr
   test::WriteBytes(In.File("text.tif"), {'n', 'o', 't', '\n'});
   refused(In.File("text.tif"), "Cannot read " + In.File("text.tif") + " as a grid");
   refused(In.File("missing.tif"), "Cannot read " + In.File("missing.tif") + " as a grid");
+  // A GTX file is held to import-gtx's rules: stray bytes after its nodes are damage.
+  test::WriteGtx(In.File("bad.gtx"), {-90, -180, 20, 20, 10, 18}, Tag);
+  std::ofstream(In.File("bad.gtx"), std::ios::app | std::ios::binary) << "xy";
+  refused(In.File("bad.gtx"), "nodes do not match the file's 762 bytes");
 
   // A target that exists stays unless replacing is asked for; the raster never is one.
   WriteRaster(In.File("good.tif"), TRaster{});

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "TestGrids.hpp"
+#include "base/Numeric.hpp"
 #include "grid/Check.hpp"
 #include "grid/Gtx.hpp"
 #include "grid/Source.hpp"
@@ -212,6 +213,12 @@ TEST_F(GtxTest, FilesThatCannotBeImportedFaithfullyAreRefusedAndNothingIsWritten
   bytes.pop_back();
   test::WriteBytes(gtx, bytes);
   refused("do not match the file's 759 bytes");
+  bytes.push_back(0);
+  for (int extra = 1; extra <= 3; ++extra) {  // stray bytes after the last node, short of a word
+    bytes.push_back(0);
+    test::WriteBytes(gtx, bytes);
+    refused("do not match the file's " + std::to_string(760 + extra) + " bytes");
+  }
 
   test::WriteGtx(gtx, {-90, -180, 20, 20, -10, -18}, constant);
   refused("gives -10 rows and -18 columns");
@@ -228,6 +235,10 @@ TEST_F(GtxTest, FilesThatCannotBeImportedFaithfullyAreRefusedAndNothingIsWritten
   refused("not a positive finite number");
   test::WriteGtx(gtx, {-90, -180, 20, -20, 10, 18}, constant);
   refused("not a positive finite number");
+  for (const double west : {1e20, -1e20, 720.5, -721.0}) {  // a turn or two is a way of writing; more is damage
+    test::WriteGtx(gtx, {-90, west, 20, 20, 10, 18}, constant);
+    refused("its west edge " + ShortestText(west) + " degrees lies beyond 720 degrees either way");
+  }
   // So fine that n, or n times a count, would leave 64 bits.
   test::WriteGtx(gtx, {-90, -180, 20, 3e-15, 10, 18}, constant);
   refused("degrees is finer than");

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "TestGrids.hpp"
+#include "base/Path.hpp"
 #include "option/Profile.hpp"
 #include "option/Settings.hpp"
 #include "option/SettingsPath.hpp"
@@ -472,25 +473,39 @@ TEST_F(SettingsPathTest, WindowAndCliChooseTheSameFile) {
       {"writable folder with no file yet", Exe.File("tool")},
       {"missing folder", Exe.File("gone/tessmar")},
       {"folder no one may write, root included", "/proc/tessmar"},
+      {"installed: bin beside share/tessmar, writable as for root", Exe.File("usr/bin/tessmar")},
   };
+  fs::create_directories(Exe.File("usr/share/tessmar"));
+  fs::create_directories(Exe.File("usr/bin"));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.why);
     const std::string window = ResolveSettingsPath("", c.exePath);
     ASSERT_TRUE(TProfile::CreateIfMissing(window));  // as the window's first load does
     EXPECT_EQ(FindSettingsPath(c.exePath), window);
   }
+  EXPECT_EQ(ResolveSettingsPath("", Exe.File("usr/bin/tessmar")), User.File("tessmar/tessmar.ini"));
 }
 
-// Custom geoid files go beside the program when it is a folder of its own,
-// and to the user's data folder when the program is installed where the user
-// cannot write.
-TEST_F(SettingsPathTest, DataFolderIsTheProgramsUnlessItCannotBeWritten) {
-  TTempDir data;
-  TEnv dataRoot(test::OnWindows ? "LOCALAPPDATA" : "XDG_DATA_HOME", data.Path().c_str());
-  EXPECT_EQ(DefaultDataFolder(Exe.Path()), Exe.Path());
-  EXPECT_EQ(DefaultDataFolder(Exe.File("gone/")), data.File("tessmar/"));
-  EXPECT_TRUE(fs::is_directory(data.File("tessmar")));
-  EXPECT_EQ(DefaultDataFolder(Exe.File("gone/")), data.File("tessmar/"));  // and found there again
+// An installed program reads and writes its grids in the user's data folder and
+// finds the source grids in the system's too; a portable one keeps them beside itself.
+TEST_F(SettingsPathTest, InstalledProgramsKeepTheirGridsWhereTheSystemSays) {
+  fs::create_directories(Exe.File("usr/share/tessmar"));
+  fs::create_directories(Exe.File("usr/bin"));
+  fs::create_directories(Exe.File("usr/sbin"));  // where a portable program lies
+  TEnv data("XDG_DATA_HOME", User.File("data").c_str()), dirs("XDG_DATA_DIRS", "/opt/share:/srv/share/");
+  EXPECT_TRUE(RunsInstalled(Exe.File("usr/bin/tessmar")));
+  EXPECT_EQ(ProgramDataFolders(Exe.File("usr/bin/tessmar")),
+            (std::vector<std::string>{User.File("data/tessmar/"), "/opt/share/tessmar/", "/srv/share/tessmar/",
+                                      Exe.File("usr/share/tessmar/")}));
+  for (const std::string& portable : {Exe.File("tessmar"), Exe.File("usr/tessmar"), Exe.File("usr/sbin/tessmar")}) {
+    EXPECT_FALSE(RunsInstalled(portable)) << portable;
+    EXPECT_EQ(ProgramDataFolders(portable), std::vector<std::string>{FolderOf(portable)});
+  }
+  // A portable program in a folder it cannot write (unpacked into Program
+  // Files) writes into the user's data folder, and reads its own folder too.
+  TEnv local("LOCALAPPDATA", User.File("data").c_str());
+  EXPECT_EQ(ProgramDataFolders(Exe.File("gone/tessmar")),
+            (std::vector<std::string>{User.File("data/tessmar/"), Exe.File("gone/")}));
 }
 
 TEST_F(SettingsPathTest, AppDataThatCannotBeCreated) {

@@ -168,3 +168,31 @@ echo "installed tessmar-cli exported data/tokyo.tif"
 "$cli" --no-settings --data-dir data import data/tokyo.tif --name back >/dev/null || fail "import of data/tokyo.tif"
 [ -s data/back ] || fail "import wrote no data/back"
 echo "installed tessmar-cli imported data/tokyo.tif back ($(stat -c %s data/back) bytes)"
+
+# As a user whose HOME is a scratch folder: the installed programs write into
+# HOME only, and find a grid an administrator placed in the system's folder.
+home=$work/home
+mkdir -p "$home" "$work/cwd"
+"$cli" --settings admin.ini --data-dir "$root/usr/share/tessmar" import-gtx small.gtx --name small \
+  --title "Small 30'" >/dev/null || fail "import-gtx into usr/share/tessmar"
+before=$(cd "$root" && find . -printf '%p %s %T@\n' | sort)
+user() { (cd "$work/cwd" && env -i HOME="$home" PATH=/usr/bin:/bin LC_ALL=C.UTF-8 "$@"); }
+if ((window)); then  # its first start makes the user's settings file
+  user QT_QPA_PLATFORM=offscreen timeout 5 "$root/usr/bin/tessmar" >/dev/null 2>&1 || true
+  [ -s "$home/.config/tessmar/tessmar.ini" ] || fail "the window kept no settings in ~/.config/tessmar/"
+fi
+mkdir -p "$home/.config/tessmar"
+# The catalogue entry without the folder (the file is UTF-16, as the window writes it).
+python3 -c 'import sys; t = open(sys.argv[1], encoding="utf-16").read().splitlines(True)
+open(sys.argv[2], "w", encoding="utf-16", newline="").write("".join(l for l in t if not l.startswith("DataPath=")))' \
+  admin.ini "$home/.config/tessmar/tessmar.ini"
+models=$(user "$cli" models) || fail "models as the user: $models"
+grep -qF "$root/usr/share/tessmar/small" <<<"$models" || fail "models as the user: $models"
+grep -qxF "Data folder: $home/.local/share/tessmar/" <<<"$models" || fail "models as the user: $models"
+user "$cli" --output demo convert --south 35 --north 37 --west 139 --east 141 --res 5 >/dev/null ||
+  fail "convert as the user"
+[ -s "$home/.local/share/tessmar/demo.qdat" ] || fail "convert as the user wrote no ~/.local/share/tessmar/demo.qdat"
+after=$(cd "$root" && find . -printf '%p %s %T@\n' | sort)
+[ "$after" = "$before" ] || fail "the programs wrote into the install root: $(diff <(echo "$before") <(echo "$after"))"
+[ -z "$(ls -A "$work/cwd")" ] || fail "the programs wrote into the current folder: $(ls -A "$work/cwd")"
+echo "installed programs, run as a user, wrote into HOME only: $(cd "$home" && find . -type f | sort | tr '\n' ' ')"

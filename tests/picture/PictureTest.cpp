@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -42,6 +43,13 @@ TEST(HeatMap, OnePixelAPointUpTo4096ThenTheSmallestBlockThatFits) {
     if (c.width > 0) {
       EXPECT_EQ(heat.PixelDLat(), 0.5 * c.block);
       EXPECT_EQ(heat.PixelDLon(), 0.25 * c.block);
+      // The picture says the same, so that software reading it places a pixel right.
+      const TPngText text = HeatMapText(heat);
+      const auto chunk = [&](const char* key) {
+        return std::find_if(text.begin(), text.end(), [&](const auto& kv) { return kv.first == key; })->second;
+      };
+      EXPECT_EQ(chunk("DLat"), ShortestText(0.5 * c.block));
+      EXPECT_EQ(chunk("DLon"), ShortestText(0.25 * c.block));
     }
   }
 }
@@ -52,7 +60,7 @@ TEST(HeatMap, ABlockKeepsItsDifferenceOfLargestMagnitude) {
   ASSERT_EQ(heat.Block(), 2);
   ASSERT_EQ(heat.Width(), 3);
   const double row0[] = {0.1, -0.3, 0.2, NaN, NaN, NaN};
-  const double row1[] = {-0.2, 0.25, -0.2, 0.2, NaN, NaN};  // -0.2 and 0.2: the first stays
+  const double row1[] = {-0.2, 0.25, -0.2, 0.1, NaN, NaN};  // 0.2 then -0.2: the first stays
   heat.Row(0, row0, 6);
   heat.Row(1, row1, 6);
   EXPECT_FLOAT_EQ(heat.Value(0, 0), -0.3f);
@@ -101,6 +109,13 @@ TEST(HeatMap, RampFromBlueThroughWhiteToRed) {
   EXPECT_EQ(DivergingColour(1, 2), (TRgba{216, 140, 149, 255}));  // halfway: 216.5, 139.5, 149 to even
   EXPECT_EQ(DivergingColour(NaN, 2), TRgba{});                    // transparent
   EXPECT_EQ(DivergingColour(0, 0), White);
+  // Any double, infinities included, gives a colour (a sanitized build says if it is undefined).
+  const double inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(DivergingColour(inf, inf), RedEnd);
+  EXPECT_EQ(DivergingColour(-inf, inf), BlueEnd);
+  EXPECT_EQ(DivergingColour(inf, 2), RedEnd);
+  EXPECT_EQ(DivergingColour(1, inf), White);
+  EXPECT_EQ(DivergingColour(1, NaN), White);
 }
 
 // The 5' custom file of 20..50 N, 120..150 E cut from a smooth 2.5' source,
