@@ -146,6 +146,10 @@ bool DisplayAvailable();
 bool StderrIsTerminal();
 bool StdoutIsTerminal();
 int StderrColumns();
+// Why the last write failed, as errno: called at once after it. A reader
+// that went away (a closed pipe) is EPIPE on every system (on Windows the C
+// runtime says EINVAL for it; the system's own code says which).
+int LastWriteError();
 // Standard input, output and error pass bytes as they are (on Windows no CR
 // before LF, no end at Ctrl-Z).
 void UseBinaryStandardStreams();

@@ -338,6 +338,8 @@ int StderrColumns() {
   return size.ws_col;
 }
 
+int LastWriteError() { return errno; }
+
 void UseBinaryStandardStreams() {}  // POSIX streams are bytes already
 
 }  // namespace tessmar

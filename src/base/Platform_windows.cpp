@@ -174,16 +174,42 @@ std::ptrdiff_t ReadSome(int fd, void* out, std::size_t size) {
   return ::_read(fd, out, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30)));
 }
 
+namespace {
+// A system error code as errno, for the messages the rest of the program
+// words from errno.
+int ErrnoOf(DWORD error) {
+  switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: return EACCES;
+    case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
+    case ERROR_NO_DATA:             // "the pipe is being closed": its reader is gone
+    case ERROR_PIPE_NOT_CONNECTED:  // the same under Wine
+    case ERROR_BROKEN_PIPE: return EPIPE;
+    default: return EIO;
+  }
+}
+}  // namespace
+
+// WriteFile, not the C runtime's _write: under Wine a pipe whose reader goes
+// away takes part of a write without an error, which _write reports as EINVAL
+// with no reason; the next WriteFile says the pipe is closed.
 bool WriteAll(int fd, const void* data, std::size_t size) {
+  const HANDLE h = HandleOf(fd);
   const auto* p = static_cast<const unsigned char*>(data);
   while (size > 0) {
-    const int n = ::_write(fd, p, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30)));
-    if (n <= 0) {
-      if (n == 0) errno = ENOSPC;  // nothing written: the disk is full
+    DWORD written = 0;
+    if (!::WriteFile(h, p, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &written, nullptr)) {
+      errno = ErrnoOf(::GetLastError());
       return false;
     }
-    p += n;
-    size -= static_cast<std::size_t>(n);
+    if (written == 0) {
+      errno = ENOSPC;  // nothing written: the disk is full
+      return false;
+    }
+    p += written;
+    size -= written;
   }
   return true;
 }
@@ -197,11 +223,7 @@ bool MoveIntoPlace(const std::string& from, const std::string& to) {
   // The reason as errno, as the C runtime's calls leave it.
   const DWORD error = ::GetLastError();
   const DWORD attributes = ::GetFileAttributesW(Wide(to).c_str());
-  errno = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR
-          : error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL                    ? ENOSPC
-          : error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION               ? EACCES
-          : error == ERROR_FILENAME_EXCED_RANGE                                            ? ENAMETOOLONG
-                                                                                           : EIO;
+  errno = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR : ErrnoOf(error);
   return false;
 }
 
@@ -333,6 +355,17 @@ int StderrColumns() {
   CONSOLE_SCREEN_BUFFER_INFO info;
   if (!::GetConsoleScreenBufferInfo(HandleOf(2), &info)) return 0;
   return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+// Windows says ERROR_NO_DATA ("the pipe is being closed"), Wine
+// ERROR_PIPE_NOT_CONNECTED; the C runtime keeps the system's code of a failed
+// write in _doserrno.
+int LastWriteError() {
+  const int error = errno;
+  const unsigned long why = _doserrno;
+  if (error == EINVAL && (why == ERROR_NO_DATA || why == ERROR_PIPE_NOT_CONNECTED || why == ERROR_BROKEN_PIPE))
+    return EPIPE;
+  return error;
 }
 
 void UseBinaryStandardStreams() {
