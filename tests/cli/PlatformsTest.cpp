@@ -66,10 +66,17 @@ TEST_F(CliTest, WindowsBuildWritesTheLinuxBuildsBytes) {
           coast = coast || text == &r.Out;
           text->erase(at, text->find('\n', at) + 1 - at);
         }
+    // The folder as "@", the program's own (--help names it) as "PROGRAM/".
+    const std::string home = fs::path(program.File()).parent_path().string() + "/";
+    const std::pair<std::string, const char*> names[] = {{program.Seen(folder.Path()), "@"},
+                                                         {"Z:" + folder.Path(), "@"},
+                                                         {folder.Path(), "@"},
+                                                         {folder.Path().substr(0, folder.Path().size() - 1), "@"},
+                                                         {program.Seen(home), "PROGRAM/"},
+                                                         {home, "PROGRAM/"}};
     for (std::string* text : {&r.Out, &r.Err})
-      for (const std::string& shown : {program.Seen(folder.Path()), "Z:" + folder.Path(), folder.Path(),
-                                       folder.Path().substr(0, folder.Path().size() - 1)})
-        for (std::size_t at; (at = text->find(shown)) != std::string::npos;) text->replace(at, shown.size(), "@");
+      for (const auto& [shown, name] : names)
+        for (std::size_t at; (at = text->find(shown)) != std::string::npos;) text->replace(at, shown.size(), name);
     return r;
   };
   for (const auto& [args, status] : commands) {
