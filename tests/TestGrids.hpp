@@ -64,6 +64,14 @@ extern const bool OnWindows;
 extern const bool OpenFilesAreLocked;
 // Sets an environment variable of this process; null removes it.
 void SetEnvironment(const char* name, const char* value);
+// Why a folder without write permission still takes new files from this
+// process (root on Linux; Windows, where a folder's read-only attribute does
+// not stop that); null when it does not.
+const char* FolderPermissionsDoNotBind();
+// Files this process writes may grow to `bytes` at most, a write beyond failing
+// as on a full disk (Linux: RLIMIT_FSIZE, SIGXFSZ ignored); false where the
+// system has no such limit (Windows).
+bool LimitFileSize(std::int64_t bytes);
 
 // A sparse file of the given size (reads as zeros) and single words poked into it.
 void WriteSparseFile(const std::string& path, std::int64_t size);

@@ -1,7 +1,9 @@
 // The test support's calls that differ between the systems: Linux.
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -23,5 +25,13 @@ bool TruncateFromAnotherProcess(const std::string& path) {
 }
 
 void SetEnvironment(const char* name, const char* value) { value ? ::setenv(name, value, 1) : ::unsetenv(name); }
+
+const char* FolderPermissionsDoNotBind() { return ::geteuid() == 0 ? "permissions do not bind root" : nullptr; }
+
+bool LimitFileSize(std::int64_t bytes) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  const rlimit limit{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+  return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
 
 }  // namespace tessmar::test

@@ -34,4 +34,8 @@ bool TruncateFromAnotherProcess(const std::string& path) {
 
 void SetEnvironment(const char* name, const char* value) { ::_putenv_s(name, value ? value : ""); }
 
+const char* FolderPermissionsDoNotBind() { return "a folder's read-only attribute does not keep files out of it"; }
+
+bool LimitFileSize(std::int64_t) { return false; }
+
 }  // namespace tessmar::test

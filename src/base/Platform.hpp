@@ -109,6 +109,23 @@ std::string UserDataRoot();
 // Windows).
 std::vector<std::string> SystemDataRoots();
 
+// --- Typefaces ---------------------------------------------------------------
+
+// The files of the typefaces the pictures' text may be drawn in, the first
+// choice first: DejaVu Sans, then the system's sans serif (on Linux as
+// fontconfig matches them; on Windows from the Fonts folder: DejaVu Sans, else
+// Arial, else Tahoma). Empty when there is none.
+std::vector<std::string> SansTypefaceFiles();
+
+// --- Modules -----------------------------------------------------------------
+
+// Loads the shared module at path with every name it needs bound now, so a
+// module that does not fit fails here; it stays loaded for the rest of the run.
+// Null with the system's reason in why when it cannot.
+void* LoadModule(const std::string& path, std::string& why);
+// The address of the function the module gives under name; null when none.
+void* ModuleFunction(void* module, const char* name);
+
 // --- The console -------------------------------------------------------------
 
 // Ctrl-C (SIGINT; on Windows also Ctrl-Break and closing the console) sets a
@@ -117,7 +134,8 @@ std::vector<std::string> SystemDataRoots();
 void CatchConsoleInterrupt();
 bool ConsoleInterrupted() noexcept;
 // Input is waiting on fd (a pipe, a terminal, a file): a read would not block.
-// (A Windows console says no: its reads come a line at a time.)
+// (A Windows console says no: its reads come a line at a time; so does a
+// pipe that cannot be peeked.)
 bool InputPending(int fd);
 // A display the window can open on: on Linux an X or Wayland display, or a
 // platform named for Qt (QT_QPA_PLATFORM, "offscreen" in tests); always on Windows.
@@ -128,6 +146,10 @@ bool DisplayAvailable();
 bool StderrIsTerminal();
 bool StdoutIsTerminal();
 int StderrColumns();
+// Why the last write failed, as errno: called at once after it. A reader
+// that went away (a closed pipe) is EPIPE on every system (on Windows the C
+// runtime says EINVAL for it; the system's own code says which).
+int LastWriteError();
 // Standard input, output and error pass bytes as they are (on Windows no CR
 // before LF, no end at Ctrl-Z).
 void UseBinaryStandardStreams();

@@ -1,5 +1,7 @@
 // The platform's calls on Linux (POSIX and a few of Linux's own).
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <fontconfig/fontconfig.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
@@ -251,6 +253,49 @@ std::vector<std::string> SystemDataRoots() {
   return roots;
 }
 
+// --- Typefaces ----------------------------------------------------------------
+
+namespace {
+// The file of the first typeface that fontconfig matches to a name; "" when none.
+std::string MatchFont(FcConfig* config, const char* name) {
+  std::string path;
+  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(name));
+  FcConfigSubstitute(config, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  if (FcPattern* match = FcFontMatch(config, pattern, &result)) {
+    FcChar8* file = nullptr;
+    if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) path = reinterpret_cast<const char*>(file);
+    FcPatternDestroy(match);
+  }
+  FcPatternDestroy(pattern);
+  return path;
+}
+}  // namespace
+
+std::vector<std::string> SansTypefaceFiles() {
+  FcConfig* config = FcInitLoadConfigAndFonts();
+  if (!config) return {};
+  std::vector<std::string> files;
+  for (const char* name : {"DejaVu Sans:style=Book", "sans-serif"})
+    if (std::string file = MatchFont(config, name); !file.empty()) files.push_back(std::move(file));
+  FcConfigDestroy(config);
+  return files;
+}
+
+// --- Modules -------------------------------------------------------------------
+
+void* LoadModule(const std::string& path, std::string& why) {
+  void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!module) {
+    why = ::dlerror();
+    if (why.starts_with(path + ": ")) why.erase(0, path.size() + 2);  // the caller names the file
+  }
+  return module;
+}
+
+void* ModuleFunction(void* module, const char* name) { return ::dlsym(module, name); }
+
 // --- The console ---------------------------------------------------------------
 
 namespace {
@@ -292,6 +337,8 @@ int StderrColumns() {
   if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
   return size.ws_col;
 }
+
+int LastWriteError() { return errno; }
 
 void UseBinaryStandardStreams() {}  // POSIX streams are bytes already
 

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <random>
+#include <system_error>
 
 #include "base/Path.hpp"
 #include "base/Platform.hpp"
@@ -173,16 +174,42 @@ std::ptrdiff_t ReadSome(int fd, void* out, std::size_t size) {
   return ::_read(fd, out, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30)));
 }
 
+namespace {
+// A system error code as errno, for the messages the rest of the program
+// words from errno.
+int ErrnoOf(DWORD error) {
+  switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: return EACCES;
+    case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
+    case ERROR_NO_DATA:             // "the pipe is being closed": its reader is gone
+    case ERROR_PIPE_NOT_CONNECTED:  // the same under Wine
+    case ERROR_BROKEN_PIPE: return EPIPE;
+    default: return EIO;
+  }
+}
+}  // namespace
+
+// WriteFile, not the C runtime's _write: under Wine a pipe whose reader goes
+// away takes part of a write without an error, which _write reports as EINVAL
+// with no reason; the next WriteFile says the pipe is closed.
 bool WriteAll(int fd, const void* data, std::size_t size) {
+  const HANDLE h = HandleOf(fd);
   const auto* p = static_cast<const unsigned char*>(data);
   while (size > 0) {
-    const int n = ::_write(fd, p, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30)));
-    if (n <= 0) {
-      if (n == 0) errno = ENOSPC;  // nothing written: the disk is full
+    DWORD written = 0;
+    if (!::WriteFile(h, p, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &written, nullptr)) {
+      errno = ErrnoOf(::GetLastError());
       return false;
     }
-    p += n;
-    size -= static_cast<std::size_t>(n);
+    if (written == 0) {
+      errno = ENOSPC;  // nothing written: the disk is full
+      return false;
+    }
+    p += written;
+    size -= written;
   }
   return true;
 }
@@ -196,11 +223,7 @@ bool MoveIntoPlace(const std::string& from, const std::string& to) {
   // The reason as errno, as the C runtime's calls leave it.
   const DWORD error = ::GetLastError();
   const DWORD attributes = ::GetFileAttributesW(Wide(to).c_str());
-  errno = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR
-          : error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL                    ? ENOSPC
-          : error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION               ? EACCES
-          : error == ERROR_FILENAME_EXCED_RANGE                                            ? ENAMETOOLONG
-                                                                                           : EIO;
+  errno = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? EISDIR : ErrnoOf(error);
   return false;
 }
 
@@ -232,27 +255,50 @@ std::string ExecutablePath() {
   }
 }
 
-// %APPDATA% first, as on Linux, so a test or a portable set-up can move it.
-std::string UserSettingsRoot() {
-  if (const wchar_t* appData = ::_wgetenv(L"APPDATA"); appData && *appData)
-    return AsFolder(Utf8Path(std::filesystem::path(appData)));
-  PWSTR known = nullptr;
+namespace {
+// A user's folder: the environment variable first, as on Linux, so a test or a
+// portable set-up can move it; else the known folder.
+std::string UserFolder(const wchar_t* variable, REFKNOWNFOLDERID known) {
+  if (const wchar_t* value = ::_wgetenv(variable); value && *value)
+    return AsFolder(Utf8Path(std::filesystem::path(value)));
+  PWSTR path = nullptr;
   std::string root;
-  if (::SHGetKnownFolderPath(FOLDERID_RoamingAppData, KF_FLAG_DEFAULT, nullptr, &known) == S_OK)
-    root = AsFolder(Utf8Path(std::filesystem::path(known)));
-  ::CoTaskMemFree(known);
+  if (::SHGetKnownFolderPath(known, KF_FLAG_DEFAULT, nullptr, &path) == S_OK)
+    root = AsFolder(Utf8Path(std::filesystem::path(path)));
+  ::CoTaskMemFree(path);
   return root;
 }
+}  // namespace
 
-std::string UserDataRoot() {
-  if (const wchar_t* local = ::_wgetenv(L"LOCALAPPDATA"); local && *local)
-    return AsFolder(Utf8Path(std::filesystem::path(local)));
-  PWSTR known = nullptr;
-  std::string root;
-  if (::SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &known) == S_OK)
-    root = AsFolder(Utf8Path(std::filesystem::path(known)));
-  ::CoTaskMemFree(known);
-  return root;
+std::string UserSettingsRoot() { return UserFolder(L"APPDATA", FOLDERID_RoamingAppData); }
+
+std::string UserDataRoot() { return UserFolder(L"LOCALAPPDATA", FOLDERID_LocalAppData); }
+
+// Windows has no font matching of the kind: the files themselves, by name.
+std::vector<std::string> SansTypefaceFiles() {
+  PWSTR path = nullptr;
+  std::filesystem::path fonts;
+  if (::SHGetKnownFolderPath(FOLDERID_Fonts, KF_FLAG_DEFAULT, nullptr, &path) == S_OK) fonts = path;
+  ::CoTaskMemFree(path);
+  std::vector<std::string> files;
+  std::error_code error;
+  for (const wchar_t* name : {L"DejaVuSans.ttf", L"arial.ttf", L"tahoma.ttf"})
+    if (!fonts.empty() && std::filesystem::is_regular_file(fonts / name, error))
+      files.push_back(Utf8Path(fonts / name));
+  return files;
+}
+
+void* LoadModule(const std::string& path, std::string& why) {
+  // No search beside the program or on PATH for what the module needs: its
+  // own folder and the system's.
+  const HMODULE module =
+      ::LoadLibraryExW(Wide(path).c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!module) why = std::system_category().message(static_cast<int>(::GetLastError()));
+  return reinterpret_cast<void*>(module);
+}
+
+void* ModuleFunction(void* module, const char* name) {
+  return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(module), name));
 }
 
 std::vector<std::string> SystemDataRoots() { return {}; }
@@ -277,9 +323,11 @@ bool InputPending(int fd) {
   const HANDLE h = HandleOf(fd);
   switch (::GetFileType(h)) {
     case FILE_TYPE_PIPE: {
+      // A pipe that cannot be peeked (one whose writer is gone, a POSIX pipe
+      // that Wine hands on) says no: what is in hand goes out before the read,
+      // which then ends or waits.
       DWORD available = 0;
-      // A pipe whose writer is gone reads its end at once.
-      return !::PeekNamedPipe(h, nullptr, 0, nullptr, &available, nullptr) || available > 0;
+      return ::PeekNamedPipe(h, nullptr, 0, nullptr, &available, nullptr) && available > 0;
     }
     case FILE_TYPE_CHAR:
       // A console signals every event (a key let go, a click), not only a
@@ -291,13 +339,33 @@ bool InputPending(int fd) {
 
 bool DisplayAvailable() { return true; }
 
-bool StderrIsTerminal() { return ::_isatty(2) != 0; }
-bool StdoutIsTerminal() { return ::_isatty(1) != 0; }
+namespace {
+// A console answers GetConsoleMode; the NUL device, a character device too
+// (which _isatty takes for a terminal), does not.
+bool IsConsole(int fd) {
+  DWORD mode = 0;
+  return ::GetConsoleMode(HandleOf(fd), &mode) != 0;
+}
+}  // namespace
+
+bool StderrIsTerminal() { return IsConsole(2); }
+bool StdoutIsTerminal() { return IsConsole(1); }
 
 int StderrColumns() {
   CONSOLE_SCREEN_BUFFER_INFO info;
   if (!::GetConsoleScreenBufferInfo(HandleOf(2), &info)) return 0;
   return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+// Windows says ERROR_NO_DATA ("the pipe is being closed"), Wine
+// ERROR_PIPE_NOT_CONNECTED; the C runtime keeps the system's code of a failed
+// write in _doserrno.
+int LastWriteError() {
+  const int error = errno;
+  const unsigned long why = _doserrno;
+  if (error == EINVAL && (why == ERROR_NO_DATA || why == ERROR_PIPE_NOT_CONNECTED || why == ERROR_BROKEN_PIPE))
+    return EPIPE;
+  return error;
 }
 
 void UseBinaryStandardStreams() {

@@ -156,7 +156,7 @@ class TAnswerOrder {
 // The answers could not be written: a closed pipe ends it quietly, anything
 // else is said.
 int OutputFailed() {
-  const int error = errno;
+  const int error = LastWriteError();
   if (error == EPIPE) return ExitPipeClosed;
   std::cerr << "Error: " << CannotWriteOutput(error) << "\n";
   return ExitFailed;

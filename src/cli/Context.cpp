@@ -9,6 +9,7 @@
 #include "base/Error.hpp"
 #include "base/Numeric.hpp"
 #include "base/Path.hpp"
+#include "base/Platform.hpp"
 #include "base/Text.hpp"
 #include "option/SettingsPath.hpp"
 
@@ -100,7 +101,7 @@ TConversionPlan ReadPlan(const TContext& context, const std::optional<std::strin
 int FinishOutput(int status) {
   std::cout.flush();
   if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout) return status;
-  const int error = errno;
+  const int error = LastWriteError();
   if (error == EPIPE) return ExitPipeClosed;
   std::cerr << "Error: " << CannotWriteOutput(error) << "\n";
   return ExitFailed;

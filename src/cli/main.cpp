@@ -14,11 +14,15 @@
 using namespace tessmar::cli;
 
 int main(int argc, char** argv) {
+  tessmar::UseBinaryStandardStreams();  // before any output: --help too ends its lines in LF alone
   CLI::App app{
       "Tessmar cuts a regional custom geoid out of a global geoid-undulation grid\n"
       "(EGM2008, 2.5' or 1'), checks it at a point and scans it for its largest\n"
       "error against the source.",
       "tessmar-cli"};
+  // One grammar on every system: a word that starts with "/" is a path, never
+  // an option (CLI11 reads "/name" as an option on Windows by default).
+  app.allow_windows_style_options(false);
   app.set_version_flag("--version", std::string("tessmar-cli ") + tessmar::VersionText);
   app.footer(
       "Coordinates are decimal degrees or degrees, minutes and seconds, signed by +, - or a\n"
@@ -253,7 +257,6 @@ int main(int argc, char** argv) {
     return app.exit(e) == 0 ? 0 : ExitUsage;
   }
   tessmar::cli::InstallInterruptHandler();
-  tessmar::UseBinaryStandardStreams();
   // Whatever leaves a command (a full disk, memory) is its failure, reported.
   const auto run = [&]() -> int {
     try {

@@ -22,7 +22,11 @@ bool RunsInstalled(const std::string& exePath) {
 
 std::vector<std::string> ProgramDataFolders(const std::string& exePath) {
   const std::string folder = FolderOf(exePath);
-  if (!RunsInstalled(exePath)) return {folder};
+  if (!RunsInstalled(exePath)) {
+    const std::string user = UserDataRoot();
+    if (FolderIsWritable(folder) || user.empty()) return {folder};
+    return {user + "tessmar/", folder};
+  }
   std::vector<std::string> folders;
   const auto add = [&](const std::string& path) {
     if (std::find(folders.begin(), folders.end(), path) == folders.end()) folders.push_back(path);
@@ -39,7 +43,7 @@ void PlaceProgram(TSession& session, const std::string& exePath) {
   std::vector<std::string> folders = ProgramDataFolders(exePath);
   session.DefaultDataDir = session.DataDir = folders.front();
   session.SourceDirs.assign(folders.begin() + 1, folders.end());
-  if (RunsInstalled(exePath)) {
+  if (session.DataDir != session.ExeDir) {
     std::error_code ignored;  // a folder that cannot be made is said when a file is written there
     fs::create_directories(NativePath(session.DataDir), ignored);
   }

@@ -22,7 +22,9 @@ bool RunsInstalled(const std::string& exePath);
 
 // The folders the program reads its grids from, in the order searched. The
 // first is where custom files and imports are written: the program's folder
-// when portable; when installed the user's data folder ($XDG_DATA_HOME/
+// when portable (then the user's data folder when that cannot be written, as
+// a folder unpacked into Program Files, and the program's after it); when
+// installed the user's data folder ($XDG_DATA_HOME/
 // tessmar/), followed by the system's (each of $XDG_DATA_DIRS, then the
 // prefix's share/tessmar/).
 std::vector<std::string> ProgramDataFolders(const std::string& exePath);

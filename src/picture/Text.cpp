@@ -1,34 +1,16 @@
 #include "picture/Text.hpp"
 
-#include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
 #include <algorithm>
 #include <cmath>
 
+#include "base/Platform.hpp"
+
 namespace tessmar {
 
 namespace {
-// The file of the first typeface that fontconfig matches to a name; "" when none.
-std::string MatchFont(const char* name) {
-  FcConfig* config = FcInitLoadConfigAndFonts();
-  if (!config) return {};
-  std::string path;
-  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(name));
-  FcConfigSubstitute(config, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult result = FcResultNoMatch;
-  if (FcPattern* match = FcFontMatch(config, pattern, &result)) {
-    FcChar8* file = nullptr;
-    if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) path = reinterpret_cast<const char*>(file);
-    FcPatternDestroy(match);
-  }
-  FcPatternDestroy(pattern);
-  FcConfigDestroy(config);
-  return path;
-}
-
 // The code points of UTF-8 text; a byte that starts no character stands for itself.
 std::u32string CodePoints(const std::string& text) {
   std::u32string out;
@@ -55,10 +37,9 @@ struct TFont::TLibrary {
 
 TFont::TFont() : FLibrary(std::make_unique<TLibrary>()) {
   if (FT_Init_FreeType(&FLibrary->Library) != 0) return;
-  for (const char* name : {"DejaVu Sans:style=Book", "sans-serif"}) {
-    const std::string path = MatchFont(name);
+  for (const std::string& path : SansTypefaceFiles()) {
     FT_Face face = nullptr;
-    if (!path.empty() && FT_New_Face(FLibrary->Library, path.c_str(), 0, &face) == 0) {
+    if (FT_New_Face(FLibrary->Library, path.c_str(), 0, &face) == 0) {
       FFace = face;
       FPath = path;
       return;

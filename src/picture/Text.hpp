@@ -1,6 +1,6 @@
 // TFont: text on the core's pictures (the map's graticule labels and legend),
-// a typeface found through fontconfig (DejaVu Sans, else the system's sans
-// serif) and drawn by FreeType, anti-aliased, over the pixels. Without a
+// a typeface the platform finds (DejaVu Sans, else the system's sans serif)
+// and drawn by FreeType, anti-aliased, over the pixels. Without a
 // typeface it draws nothing and Loaded() is false; the picture is whole
 // otherwise. Not thread-safe: one per thread.
 #pragma once

@@ -297,6 +297,7 @@ TEST_F(ChecksTest, FourTimesThePrecisionAndTheWholeCircle) {
   EXPECT_EQ(r.nc, 2880);
 
   // 2161 rows of 4320 columns at 5': read as a sparse file, scanned one row.
+  CloseCustomFile(Session);  // Windows keeps an open file from being rewritten
   test::WriteSparseFile(Path(), std::int64_t{2161} * 4320 * 4 + 40);
   std::vector<unsigned char> trailer(40);
   EncodeTrailer({2161, 4320, -90, 0, 1.0 / 12, 1.0 / 12}, trailer.data());
@@ -344,11 +345,18 @@ TEST_F(ChecksTest, GridTruncatedDuringTheScanIsAnError) {
     const std::string path = source ? Dir.File("source25") : Path();
     const std::vector<unsigned char> bytes = test::ReadBytes(path);
     int pumps = 0;
+    bool truncated = false;
     View.OnPump = [&] {
-      if (++pumps == 20) test::TruncateFromAnotherProcess(path);
+      if (++pumps == 20) truncated = test::TruncateFromAnotherProcess(path);
     };
     View.GeneralErrors.clear();
     const TScanResult r = ScanClick();
+    if (!truncated) {  // Windows refuses while the grid is open: the scan reads the nodes it opened
+      EXPECT_TRUE(test::OpenFilesAreLocked);
+      EXPECT_EQ(r.Outcome, TScanOutcome::Done);
+      EXPECT_EQ(test::ReadBytes(path), bytes);
+      continue;
+    }
     EXPECT_EQ(r.Outcome, TScanOutcome::Failed);
     EXPECT_EQ(View.GeneralErrors, std::vector<std::string>{source ? SourceChangedText : CustomChangedText});
     EXPECT_FALSE(Session.Busy);

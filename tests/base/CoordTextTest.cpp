@@ -72,10 +72,12 @@ TEST(ParseCoordinate, SurvivesHostileText) {
 }
 
 TEST(ParseCoordinate, IgnoresTheUsersLocale) {
-  // A decimal comma locale, where it exists on the machine.
+  // A decimal comma locale, where it exists on the machine (Windows names it
+  // otherwise).
   const char* old = std::setlocale(LC_NUMERIC, nullptr);
   const std::string saved = old ? old : "C";
-  if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) GTEST_SKIP() << "no de_DE locale here";
+  if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "German_Germany.1252"))
+    GTEST_SKIP() << "no German locale here";
   EXPECT_EQ(ParseCoordinate("35.5"), 35.5);
   EXPECT_EQ(ParseNumber("0.25"), 0.25);
   EXPECT_EQ(FormatFixed(-0.0123, 6, 4), "-0.0123");

@@ -7,11 +7,10 @@ namespace tessmar {
 namespace {
 
 // check --points - as a filter behind other software: a line in, its answer
-// out before the next line goes in. args follow --no-settings --data-dir.
+// out before the next line goes in; command as CliTest::Command gives it.
 class TFilter {
  public:
-  TFilter(const std::string& dataDir, std::vector<std::string> args) {
-    args.insert(args.begin(), {TESSMAR_CLI, "--no-settings", "--data-dir", dataDir});
+  explicit TFilter(const std::vector<std::string>& command) {
     int in[2], out[2];
     EXPECT_EQ(::pipe(in), 0);
     EXPECT_EQ(::pipe(out), 0);
@@ -21,11 +20,7 @@ class TFilter {
       ::dup2(out[1], 1);
       ::close(in[1]);
       ::close(out[0]);
-      std::vector<char*> argv;
-      for (auto& a : args) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      ::execv(argv[0], argv.data());
-      ::_exit(127);
+      Exec(command);
     }
     ::close(in[0]);
     ::close(out[1]);
@@ -52,10 +47,9 @@ class TFilter {
   // Ends the input; the exit status.
   int Close() {
     ::close(FIn);
-    int status = 0;
-    ::waitpid(FPid, &status, 0);
+    const int status = WaitFor(FPid);
     ::close(FOut);
-    return WEXITSTATUS(status);
+    return status;
   }
 
  private:
@@ -161,9 +155,9 @@ TEST_F(CliTest, CheckPointsAnswersEveryLineInOrder) {
 
   // Standard input, and a file with no header and no line end at its end.
   std::ofstream(Logs.File("plain")) << "50;120\n10;120";
-  EXPECT_EQ(Shell(std::string(TESSMAR_CLI) + " --no-settings --data-dir " + Dir.Path() + " check --points - < " +
-                  Logs.File("plain")),
-            "50\t120\t36.5000\t36.5000\t0.0000\n10\t120\t0.0000\tOut of range.\t\n");
+  EXPECT_EQ(
+      Shell(Program.Line() + " --no-settings --data-dir " + Dir.Path() + " check --points - < " + Logs.File("plain")),
+      "50\t120\t36.5000\t36.5000\t0.0000\n10\t120\t0.0000\tOut of range.\t\n");
   EXPECT_EQ(Run({"check", "--points", Logs.File("absent")}).Status, 2);
 }
 
@@ -286,7 +280,7 @@ TEST_F(CliTest, CheckPointsAnswerAsOnePointAtATime) {
     ASSERT_EQ(run.Status, 0) << run.Err;
 
     // One line at a time through a filter.
-    TFilter filter(Dir.Path(), {"--output", "globe", "check", "--points", "-"});
+    TFilter filter(Command({"--output", "globe", "check", "--points", "-"}));
     std::string alone;
     for (const std::string& line : lines) alone += filter.Answer(line);
     EXPECT_EQ(filter.Close(), 0);
@@ -311,7 +305,7 @@ TEST_F(CliTest, CheckPointsAnswerAsOnePointAtATime) {
 // A filter behind other software: one line in, its answer out, before the next.
 TEST_F(CliTest, CheckPointsAnswersACoprocessLineByLine) {
   ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
-  TFilter filter(Dir.Path(), {"check", "--points", "-"});
+  TFilter filter(Command({"check", "--points", "-"}));
   EXPECT_EQ(filter.Answer("50 120\n"), "50\t120\t36.5000\t36.5000\t0.0000\n");
   EXPECT_EQ(filter.Answer("10 120\n"), "10\t120\t0.0000\tOut of range.\t\n");
   EXPECT_EQ(filter.Close(), 0);

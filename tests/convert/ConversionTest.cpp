@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -74,10 +72,17 @@ TEST_F(ConversionTest, SourceTruncatedDuringTheConversionIsAnErrorAndNothingIsWr
   // Rows are sampled a block of rows ahead of the pumps: truncated at the pump
   // before the rows, while the grid is open, the sampling meets the change.
   int pumps = 0;
+  bool truncated = false;
   View.OnPump = [&] {
-    if (++pumps == 1) test::TruncateFromAnotherProcess(Dir.File("source25"));
+    if (++pumps == 1) truncated = test::TruncateFromAnotherProcess(Dir.File("source25"));
   };
   const TConvertResult result = Convert();
+  if (!truncated) {  // Windows refuses while the grid is open: the cut goes on over the nodes it opened
+    EXPECT_TRUE(test::OpenFilesAreLocked);
+    EXPECT_EQ(result.Outcome, TConvertOutcome::Written);
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{"Tessmar.qdat"});
+    return;
+  }
   EXPECT_EQ(result.Outcome, TConvertOutcome::Failed);
   EXPECT_EQ(View.GeneralErrors, std::vector<std::string>{SourceChangedText});
   EXPECT_FALSE(Session.Busy);
@@ -410,7 +415,13 @@ TEST_F(ConversionTest, FailuresAreDoneWithErrorAndSayWhy) {
        "Tessmar.qdat",
        "Cannot write " + Output() + ": it is a folder",
        {"Tessmar.qdat"}},
-      {"a name too long", [] {}, tooLong, "Cannot write " + Dir.File(tooLong + ".qdat") + ": File name too long", {}},
+      // Windows finds no path for a name beyond its 255 characters.
+      {"a name too long",
+       [] {},
+       tooLong,
+       "Cannot write " + Dir.File(tooLong + ".qdat") +
+           (test::OnWindows ? ": No such file or directory" : ": File name too long"),
+       {}},
       {"no value in the region",
        [&] { SetRegion("-10", "350", "10", "10"); },
        "Tessmar.qdat",
@@ -440,7 +451,7 @@ TEST_F(ConversionTest, FailuresAreDoneWithErrorAndSayWhy) {
 }
 
 TEST_F(ConversionTest, FolderThatCannotBeWrittenIsDoneWithError) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+  if (const char* why = test::FolderPermissionsDoNotBind()) GTEST_SKIP() << why;
   fs::permissions(Dir.Path(), fs::perms::owner_write, fs::perm_options::remove);
   Convert();
   fs::permissions(Dir.Path(), fs::perms::owner_write, fs::perm_options::add);
@@ -450,12 +461,11 @@ TEST_F(ConversionTest, FolderThatCannotBeWrittenIsDoneWithError) {
 }
 
 TEST_F(ConversionTest, FullDiskLeavesTheOldFileAndNoTemporaryFile) {
+  if (test::OnWindows) GTEST_SKIP() << "Windows has no file-size limit to stand for a full disk";
   test::WriteBytes(Output(), {9, 9});
   // In a child process: the file-size limit stands for a full disk.
   const auto convertWithLimit = [&] {
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{100000, 100000};
-    setrlimit(RLIMIT_FSIZE, &limit);
+    if (!test::LimitFileSize(100000)) std::exit(2);
     View.Answers = {TModalResult::mrYes};
     Convert();
     const bool ok = View.Lines[View.Lines.size() - 2] == "Done with error." &&

@@ -483,7 +483,10 @@ TEST_F(SettingsPathTest, WindowAndCliChooseTheSameFile) {
     ASSERT_TRUE(TProfile::CreateIfMissing(window));  // as the window's first load does
     EXPECT_EQ(FindSettingsPath(c.exePath), window);
   }
-  EXPECT_EQ(ResolveSettingsPath("", Exe.File("usr/bin/tessmar")), User.File("tessmar/tessmar.ini"));
+  // (A Windows program is never installed so: unpacked, it is portable.)
+  if (!test::OnWindows) {
+    EXPECT_EQ(ResolveSettingsPath("", Exe.File("usr/bin/tessmar")), User.File("tessmar/tessmar.ini"));
+  }
 }
 
 // An installed program reads and writes its grids in the user's data folder and
@@ -491,15 +494,24 @@ TEST_F(SettingsPathTest, WindowAndCliChooseTheSameFile) {
 TEST_F(SettingsPathTest, InstalledProgramsKeepTheirGridsWhereTheSystemSays) {
   fs::create_directories(Exe.File("usr/share/tessmar"));
   fs::create_directories(Exe.File("usr/bin"));
+  fs::create_directories(Exe.File("usr/sbin"));  // where a portable program lies
   TEnv data("XDG_DATA_HOME", User.File("data").c_str()), dirs("XDG_DATA_DIRS", "/opt/share:/srv/share/");
-  EXPECT_TRUE(RunsInstalled(Exe.File("usr/bin/tessmar")));
-  EXPECT_EQ(ProgramDataFolders(Exe.File("usr/bin/tessmar")),
-            (std::vector<std::string>{User.File("data/tessmar/"), "/opt/share/tessmar/", "/srv/share/tessmar/",
-                                      Exe.File("usr/share/tessmar/")}));
+  // A Windows program is never installed so: unpacked, it is portable.
+  EXPECT_EQ(RunsInstalled(Exe.File("usr/bin/tessmar")), !test::OnWindows);
+  if (!test::OnWindows) {
+    EXPECT_EQ(ProgramDataFolders(Exe.File("usr/bin/tessmar")),
+              (std::vector<std::string>{User.File("data/tessmar/"), "/opt/share/tessmar/", "/srv/share/tessmar/",
+                                        Exe.File("usr/share/tessmar/")}));
+  }
   for (const std::string& portable : {Exe.File("tessmar"), Exe.File("usr/tessmar"), Exe.File("usr/sbin/tessmar")}) {
     EXPECT_FALSE(RunsInstalled(portable)) << portable;
     EXPECT_EQ(ProgramDataFolders(portable), std::vector<std::string>{FolderOf(portable)});
   }
+  // A portable program in a folder it cannot write (unpacked into Program
+  // Files) writes into the user's data folder, and reads its own folder too.
+  TEnv local("LOCALAPPDATA", User.File("data").c_str());
+  EXPECT_EQ(ProgramDataFolders(Exe.File("gone/tessmar")),
+            (std::vector<std::string>{User.File("data/tessmar/"), Exe.File("gone/")}));
 }
 
 TEST_F(SettingsPathTest, AppDataThatCannotBeCreated) {

@@ -185,11 +185,18 @@ TEST_F(RowsTest, AGridThatChangesEndsTheWalkBeforeItsBlockIsUsed) {
   const TGeoidModel m = Globe10();
   ASSERT_TRUE(OpenModel(Session, m));
   const auto compute = Work.Compute;
+  bool truncated = false;
   Work.Compute = [&](std::int64_t first, std::int64_t last, std::size_t slot, const std::atomic<bool>& leaving) {
-    if (first == 6) test::TruncateFromAnotherProcess(Dir.File(m.fname));  // under the third block
+    if (first == 6) truncated = test::TruncateFromAnotherProcess(Dir.File(m.fname));  // under the third block
     for (std::int64_t i = first; i <= last; ++i) Read = Session.SourceGrid->ReadNode(static_cast<std::int32_t>(i), 0);
     compute(first, last, slot, leaving);
   };
+  if (test::OpenFilesAreLocked) {  // Windows refuses the change: the walk reads the nodes it opened, to its end
+    EXPECT_EQ(WalkRows(Session, Work), TRowsEnd::Done);
+    EXPECT_FALSE(truncated);
+    EXPECT_EQ(Taken.size(), 10u);
+    return;
+  }
   try {
     WalkRows(Session, Work);
     ADD_FAILURE() << "no error";
