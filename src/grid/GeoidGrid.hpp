@@ -179,7 +179,8 @@ class TGeoidGrid {
     const std::int64_t first = static_cast<std::int64_t>(row) * ncols + column + PrePad;
     const std::int64_t end = first + (static_cast<std::int64_t>(rows) - 1) * ncols + static_cast<std::int64_t>(count);
     if (row < 0 || row + static_cast<std::int64_t>(rows) > nlat || column < 0 ||
-        column + static_cast<std::int64_t>(count) > nlon || first < 0 || end > FFile.Size() / 4) {
+        column + static_cast<std::int64_t>(count) > nlon || ncols < static_cast<std::int64_t>(count) || first < 0 ||
+        end > FFile.Size() / 4) {
       for (std::size_t i = 0; i < rows; ++i)
         for (std::size_t k = 0; k < count; ++k)
           out[i * stride + k] = ReadNode(static_cast<std::int32_t>(row + static_cast<std::int64_t>(i)),
@@ -187,8 +188,9 @@ class TGeoidGrid {
       return;
     }
     // |v| < 200 compares the bits of |v| (NaN and infinity are above those of 200).
-    const unsigned char* data = FFile.Data() + 4 * first;
-    for (std::size_t i = 0; i < rows; ++i, data += 4 * static_cast<std::size_t>(ncols)) {
+    for (std::size_t i = 0; i < rows; ++i) {
+      // Each row's place from the first node's: no pointer runs past the last row.
+      const unsigned char* data = FFile.Data() + 4 * (first + static_cast<std::int64_t>(i) * ncols);
 #pragma GCC unroll 8
       for (std::size_t k = 0; k < count; ++k) {
         const auto bits = std::bit_cast<std::uint32_t>(LoadFloat(data + 4 * k));

@@ -195,6 +195,13 @@ TEST_F(SourceGridTest, TruncatedFileReadsNaNPastItsEnd) {
   EXPECT_TRUE(std::isnan(g->ReadNode(5, 9)));
   EXPECT_TRUE(std::isnan(g->ReadNode(18, 0)));
   ExpectRunsReadAsNodes(*g);
+
+  // A record length below zero (a settings file can give one) reads no byte outside the file either.
+  m.ncols = -38;
+  ASSERT_TRUE(file.Open(Dir.File(m.fname)));
+  const auto backwards = TGeoidGrid::Make(std::move(file), ModelLayout(m));
+  ASSERT_TRUE(backwards);
+  ExpectRunsReadAsNodes(*backwards);
 }
 
 // A grid that another program changes while it is open never feeds wrong
