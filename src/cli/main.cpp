@@ -9,7 +9,6 @@
 #include "cli/CliView.hpp"
 #include "cli/Commands.hpp"
 #include "cli/Context.hpp"
-#include "option/SettingsPath.hpp"
 
 using namespace tessmar::cli;
 
@@ -43,17 +42,15 @@ int main(int argc, char** argv) {
   TGlobalOptions global;
   optional(&app, "--settings", global.Settings,
            "Settings file to read (default: the desktop program's, tessmar.ini beside it or in "
-           "~/.config/tessmar/); only import and import-gtx write to it");
+           "~/.config/tessmar/, %APPDATA%\\tessmar\\ on Windows); only import and import-gtx write to it");
   app.add_flag("--no-settings", global.NoSettings, "Read no settings file: the built-in defaults only");
-  const std::vector<std::string> folders = tessmar::ProgramDataFolders(tessmar::ExecutablePath());
-  std::string searched;
-  for (std::size_t i = 1; i < folders.size(); ++i) searched += (i > 1 ? ", " : "") + folders[i];
   optional(&app, "--data-dir", global.DataDir,
            "Folder of the source grid files and of the custom geoid file. Chosen in this order: --data-dir, "
-           "the settings file's DataPath, " +
-               (searched.empty() ? "the program's own folder (" + folders[0] + ")"
-                                 : "the user's data folder (" + folders[0] +
-                                       "); a source grid not found there is looked for in " + searched));
+           "the settings file's DataPath, the program's own folder; for an installed program, or one whose "
+           "folder cannot be written, the user's data folder (~/.local/share/tessmar/ or $XDG_DATA_HOME/tessmar/; "
+           "%LOCALAPPDATA%\\tessmar\\ on Windows). Installed, a source grid not found there is looked for in "
+           "each folder of $XDG_DATA_DIRS (/usr/local/share, /usr/share) and the install's share, in tessmar/. "
+           "'tessmar-cli models' lists the folders searched, in order");
   optional(&app, "--model", global.Model,
            "Source model: 0 or 2.5 (catalogue entry 0, EGM2008 2.5'x2.5'), 1 (entry 1, EGM2008 1'x1') or a "
            "model title, exact or in any case (default: the settings' model, else 2.5)");
