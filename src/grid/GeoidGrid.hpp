@@ -172,7 +172,7 @@ class TGeoidGrid {
   }
 
   // out[i * stride + k] = ReadNode(row + i, column + k) for i < rows and
-  // k < count, exactly: a block of nodes, such as a spline's window, read
+  // k < count, exactly (NaN past 32-bit indexes): a block of nodes, such as a spline's window, read
   // without a branch a node where it lies in the grid and the file.
   void ReadBlock(std::int32_t row, std::int32_t column, std::size_t rows, std::size_t count, float* out,
                  std::size_t stride) const noexcept {
@@ -182,9 +182,13 @@ class TGeoidGrid {
         column + static_cast<std::int64_t>(count) > nlon || ncols < static_cast<std::int64_t>(count) || first < 0 ||
         end > FFile.Size() / 4) {
       for (std::size_t i = 0; i < rows; ++i)
-        for (std::size_t k = 0; k < count; ++k)
-          out[i * stride + k] = ReadNode(static_cast<std::int32_t>(row + static_cast<std::int64_t>(i)),
-                                         static_cast<std::int32_t>(column + static_cast<std::int64_t>(k)));
+        for (std::size_t k = 0; k < count; ++k) {
+          const std::int64_t r = row + static_cast<std::int64_t>(i), c = column + static_cast<std::int64_t>(k);
+          // Past 32 bits is outside every grid (as for a run), not a column wrapped round to another.
+          out[i * stride + k] = r > INT32_MAX || c > INT32_MAX
+                                    ? NoValue()
+                                    : ReadNode(static_cast<std::int32_t>(r), static_cast<std::int32_t>(c));
+        }
       return;
     }
     // |v| < 200 compares the bits of |v| (NaN and infinity are above those of 200).
@@ -211,6 +215,8 @@ class TGeoidGrid {
   // nothing, and outside the file does nothing. Always inlined: GCC takes a
   // function that only prefetches for one without effect, and drops its calls.
   [[gnu::always_inline]] void Prefetch(std::int64_t row, std::int64_t column, int rows, int columns) const noexcept {
+    // Rows and columns of the grid only: a point far outside asks for nothing (nor overflows).
+    if (row < 0 || row >= nlat || column < 0 || column >= nlon) return;
     const std::int64_t words = FFile.Size() / 4;
     for (int i = 0; i < rows; ++i) {
       const std::int64_t first = (row + i) * ncols + column + PrePad, last = first + columns - 1;
