@@ -643,7 +643,7 @@ void TFormMain::RequestMapRedraw() {
 void TFormMain::RedrawMap() {
   const TSelection selection = Selection();
   const TGeoidModel& model = FSession.GeoidModels[selection.Model];
-  const std::string modelPath = ModelFilePath(SourceFolder(FSession, model), model);
+  const std::string sourceFolder = SourceFolder(FSession, model), modelPath = ModelFilePath(sourceFolder, model);
   const TMapInputs inputs =
       MapInputs(Plan(), model.dgla, CustomGeoidFileName(FSession, selection.CustomName),
                 ParseCoordinate(Text(TControl::EditLat)), ParseCoordinate(Text(TControl::EditLon)));
@@ -659,7 +659,7 @@ void TFormMain::RedrawMap() {
   if (!FRelief || FReliefPath != modelPath || !(FRelief->Frame == frame)) {
     FRelief.reset();
     FReliefPath = modelPath;
-    if (const auto grid = OpenSourceGrid(SourceFolder(FSession, model), model))
+    if (const auto grid = OpenSourceGrid(sourceFolder, model))
       FRelief = std::make_unique<TRelief>(MakeRelief(*grid, frame));
   }
   scene.Relief = FRelief.get();

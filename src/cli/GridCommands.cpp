@@ -132,9 +132,9 @@ int RunModels(const TGlobalOptions& global) {
   }
   for (int i = 0; i < 2; ++i) {
     const TGeoidModel& m = session.GeoidModels[i];
-    const std::string path = ModelFilePath(SourceFolder(session, m), m);
+    const std::string folder = SourceFolder(session, m), path = ModelFilePath(folder, m);
     // Opened as a command would open it: a file of the wrong size is no model.
-    const TSourceOpen opened = OpenSource(SourceFolder(session, m), m);
+    const TSourceOpen opened = OpenSource(folder, m);
     const bool found = opened.Failure != TSourceFailure::NotFound;
     const bool usable = opened.Grid != nullptr;
     any = any || usable;

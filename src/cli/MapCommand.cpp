@@ -53,10 +53,10 @@ int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
     lon = ReadCoordinate(context, options.Lon, "", TAxis::Longitude, "--lon", nullptr);
   }
   const TGeoidModel& model = session.GeoidModels[context.Model];
-  const std::unique_ptr<TGeoidGrid> source = OpenSourceGrid(SourceFolder(session, model), model);
+  const std::string sourceFolder = SourceFolder(session, model);
+  const std::unique_ptr<TGeoidGrid> source = OpenSourceGrid(sourceFolder, model);
   if (!source)
-    std::cerr << "Note: no relief: the model's grid file does not open: "
-              << ModelFilePath(SourceFolder(session, model), model) << "\n";
+    std::cerr << "Note: no relief: the model's grid file does not open: " << ModelFilePath(sourceFolder, model) << "\n";
 
   const std::string customPath = CustomGeoidFileName(session, context.Inputs.OutputName);
   const TMapInputs inputs = MapInputs(plan, source ? source->dlat : model.dgla, customPath, lat, lon);

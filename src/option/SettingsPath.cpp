@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "base/AtomicFile.hpp"
 #include "base/Numeric.hpp"
@@ -12,17 +13,26 @@ namespace tessmar {
 
 namespace fs = std::filesystem;
 
-bool RunsInstalled(const std::string& exePath) {
+namespace {
+// The install prefix (ending in "/") the program runs from, or nothing for a portable program.
+std::optional<std::string> InstallPrefix(const std::string& exePath) {
   const std::string folder = FolderOf(exePath);
   const std::string bin = AsFolder(TESSMAR_INSTALL_BINDIR);
-  return folder.size() > bin.size() && folder.compare(folder.size() - bin.size(), bin.size(), bin) == 0 &&
-         folder[folder.size() - bin.size() - 1] == '/' &&
-         IsFolder(folder.substr(0, folder.size() - bin.size()) + TESSMAR_INSTALL_DATADIR "/tessmar");
+  if (folder.size() <= bin.size() || folder.compare(folder.size() - bin.size(), bin.size(), bin) != 0 ||
+      folder[folder.size() - bin.size() - 1] != '/')
+    return std::nullopt;
+  std::string prefix = folder.substr(0, folder.size() - bin.size());
+  if (!IsFolder(prefix + TESSMAR_INSTALL_DATADIR "/tessmar")) return std::nullopt;
+  return prefix;
 }
+}  // namespace
+
+bool RunsInstalled(const std::string& exePath) { return InstallPrefix(exePath).has_value(); }
 
 std::vector<std::string> ProgramDataFolders(const std::string& exePath) {
   const std::string folder = FolderOf(exePath);
-  if (!RunsInstalled(exePath)) {
+  const std::optional<std::string> prefix = InstallPrefix(exePath);
+  if (!prefix) {
     const std::string user = UserDataRoot();
     if (FolderIsWritable(folder) || user.empty()) return {folder};
     return {user + "tessmar/", folder};
@@ -33,8 +43,7 @@ std::vector<std::string> ProgramDataFolders(const std::string& exePath) {
   };
   if (const std::string user = UserDataRoot(); !user.empty()) add(user + "tessmar/");
   for (const std::string& root : SystemDataRoots()) add(root + "tessmar/");
-  const std::string prefix = folder.substr(0, folder.size() - AsFolder(TESSMAR_INSTALL_BINDIR).size());
-  add(Utf8Path(fs::path(NativePath(prefix + TESSMAR_INSTALL_DATADIR "/tessmar/")).lexically_normal()));
+  add(Utf8Path(fs::path(NativePath(*prefix + TESSMAR_INSTALL_DATADIR "/tessmar/")).lexically_normal()));
   return folders;
 }
 

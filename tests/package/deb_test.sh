@@ -175,7 +175,8 @@ home=$work/home
 mkdir -p "$home" "$work/cwd"
 "$cli" --settings admin.ini --data-dir "$root/usr/share/tessmar" import-gtx small.gtx --name small \
   --title "Small 30'" >/dev/null || fail "import-gtx into usr/share/tessmar"
-before=$(cd "$root" && find . -printf '%p %s %T@\n' | sort)
+snapshot() { (cd "$root" && find . -printf '%p %s %T@\n' | sort); }  # names, sizes, times
+before=$(snapshot)
 user() { (cd "$work/cwd" && env -i HOME="$home" PATH=/usr/bin:/bin LC_ALL=C.UTF-8 "$@"); }
 if ((window)); then  # its first start makes the user's settings file
   user QT_QPA_PLATFORM=offscreen timeout 5 "$root/usr/bin/tessmar" >/dev/null 2>&1 || true
@@ -192,7 +193,7 @@ grep -qxF "Data folder: $home/.local/share/tessmar/" <<<"$models" || fail "model
 user "$cli" --output demo convert --south 35 --north 37 --west 139 --east 141 --res 5 >/dev/null ||
   fail "convert as the user"
 [ -s "$home/.local/share/tessmar/demo.qdat" ] || fail "convert as the user wrote no ~/.local/share/tessmar/demo.qdat"
-after=$(cd "$root" && find . -printf '%p %s %T@\n' | sort)
+after=$(snapshot)
 [ "$after" = "$before" ] || fail "the programs wrote into the install root: $(diff <(echo "$before") <(echo "$after"))"
 [ -z "$(ls -A "$work/cwd")" ] || fail "the programs wrote into the current folder: $(ls -A "$work/cwd")"
 echo "installed programs, run as a user, wrote into HOME only: $(cd "$home" && find . -type f | sort | tr '\n' ' ')"
