@@ -1,6 +1,8 @@
 #include "accuracy/PointCheck.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <string_view>
 #include <vector>
 
 #include "base/Numeric.hpp"
@@ -9,7 +11,18 @@
 
 namespace tessmar {
 
-std::string CheckValueText(double value) { return std::isnan(value) ? "Out of range." : FormatFixed(value, 6, 4); }
+char* WriteCheckValue(char* out, double value) {
+  if (!std::isnan(value)) return WriteFixed(out, value, 6, 4);
+  constexpr std::string_view none = "Out of range.";
+  return std::copy(none.begin(), none.end(), out);
+}
+
+char* WriteCheckError(char* out, double error) { return std::isnan(error) ? out : WriteFixed(out, error, 6, 4); }
+
+std::string CheckValueText(double value) {
+  char text[FixedRoom];
+  return std::string(text, WriteCheckValue(text, value));
+}
 
 namespace {
 // The values and their texts; without a custom file (customOpen false) the
@@ -21,7 +34,8 @@ TPointValues PointValues(double source, double custom, bool customOpen = true) {
   v.Error = v.Custom - v.Source;
   v.SourceText = CheckValueText(v.Source);
   if (customOpen) v.CustomText = CheckValueText(v.Custom);
-  if (!std::isnan(v.Error)) v.ErrorText = FormatFixed(v.Error, 6, 4);
+  char text[FixedRoom];
+  v.ErrorText.assign(text, WriteCheckError(text, v.Error));
   return v;
 }
 }  // namespace
@@ -31,11 +45,11 @@ TPointValues CheckPoint(const TSession& session, double lat, double lon) {
 }
 
 void CheckPoints(const TSession& session, const double* lats, const double* lons, std::size_t count,
-                 TPointValues* out) {
+                 TPointNumbers* out) {
   std::vector<double> source(count), custom(count);
   SourceValues(session.SourceGrid.get(), lats, lons, count, source.data());
   CustomValues(session.CustomGrid.get(), lats, lons, count, custom.data());
-  for (std::size_t k = 0; k < count; ++k) out[k] = PointValues(source[k], custom[k]);
+  for (std::size_t k = 0; k < count; ++k) out[k] = {source[k], custom[k], custom[k] - source[k]};
 }
 
 TPointCheck PointCheck(TSession& session, const TSelection& selection, double lat, double lon) {

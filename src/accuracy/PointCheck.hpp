@@ -12,19 +12,29 @@ namespace tessmar {
 
 // "Out of range." for NaN, else "%6.4f": how a checked value is shown.
 std::string CheckValueText(double value);
+// The same written at out (FixedRoom characters at most); its end.
+char* WriteCheckValue(char* out, double value);
+// How the difference is shown: "%6.4f", nothing for NaN (a value is missing).
+char* WriteCheckError(char* out, double error);
 
-// The three values at one point and their texts as the fields show them. A
-// closed grid gives NaN. Reads only: safe from several threads.
-struct TPointValues {
+// The three values at one point. A closed grid gives NaN.
+struct TPointNumbers {
   double Source;  // SourceValue, float64
   double Custom;  // CustomValue, float32 widened
   double Error;   // Custom - Source, NaN when either is
+};
+
+// The three values at one point and their texts as the fields show them.
+// Reads only: safe from several threads.
+struct TPointValues : TPointNumbers {
   std::string SourceText, CustomText, ErrorText;
 };
 TPointValues CheckPoint(const TSession& session, double lat, double lon);
-// CheckPoint at count points: out[k] for (lats[k], lons[k]), the same values
-// and texts, with the splines of the points set up side by side.
-void CheckPoints(const TSession& session, const double* lats, const double* lons, std::size_t count, TPointValues* out);
+// CheckPoint's values at count points: out[k] for (lats[k], lons[k]), with
+// the splines of the points set up side by side; their texts are
+// WriteCheckValue's and WriteCheckError's.
+void CheckPoints(const TSession& session, const double* lats, const double* lons, std::size_t count,
+                 TPointNumbers* out);
 
 // What the Check button did.
 struct TPointCheck {

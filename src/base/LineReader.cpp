@@ -31,7 +31,6 @@ bool TLineReader::Read() {
   if (FEnded || FFailed) return false;
   FInput.erase(0, std::min(FStart, FInput.size()));
   FStart = 0;
-  FLines.clear();
   const std::size_t had = FInput.size();
   FInput.resize(had + ReadSize);
   // An interrupted read (Ctrl-C) reads nothing: the caller looks at the interrupt.
@@ -54,19 +53,24 @@ bool TLineReader::Read() {
   return true;
 }
 
-const std::vector<std::string_view>& TLineReader::Lines(std::size_t most) {
-  FLines.clear();
-  if (FAtStart) return FLines;  // the first bytes may yet be a byte-order mark
-  while (FLines.size() < most) {
-    std::size_t stop = FInput.find('\n', FStart);
-    if (stop == std::string::npos) {
-      if (!FEnded || FStart >= FInput.size()) break;
-      stop = FInput.size();
-    }
-    FLines.emplace_back(FInput.data() + FStart, stop - FStart);
-    FStart = stop + 1;
+std::size_t TLineReader::Lines(std::size_t most, std::string& out) {
+  out.clear();
+  if (FAtStart) return 0;  // the first bytes may yet be a byte-order mark
+  const std::string_view rest = std::string_view(FInput).substr(std::min(FStart, FInput.size()));
+  if (rest.empty()) return 0;
+  std::size_t take = 0;
+  if (FEnded && rest.size() <= most) {
+    take = rest.size();  // all that is left, the last line with or without its end
+  } else {
+    // Up to the last line end within `most`, or the end of a longer line.
+    std::size_t stop = rest.rfind('\n', std::min(std::max<std::size_t>(most, 1), rest.size()) - 1);
+    if (stop == std::string_view::npos) stop = rest.find('\n', most);
+    take = stop != std::string_view::npos ? stop + 1 : FEnded ? rest.size() : 0;
   }
-  return FLines;
+  out.assign(rest.data(), take);
+  FStart += take;
+  const auto ends = static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n'));
+  return ends + (out.empty() || out.back() == '\n' ? 0 : 1);
 }
 
 bool TLineReader::Idle() const { return !InputPending(FFd); }

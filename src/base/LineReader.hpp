@@ -8,8 +8,6 @@
 
 #include <cstddef>
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace tessmar {
 
@@ -24,13 +22,13 @@ class TLineReader {
   bool Opened() const noexcept { return FFd >= 0; }
 
   // Reads what the input has next, waiting for it (a signal cuts the wait
-  // short); false once the input has ended or failed. The lines handed out
-  // before stay valid until the next Read.
+  // short); false once the input has ended or failed.
   bool Read();
-  // Up to `most` whole lines of what has been read, without their line ends,
-  // and once the input has ended its last line without one; none when no
-  // whole line is at hand.
-  const std::vector<std::string_view>& Lines(std::size_t most);
+  // Whole lines of what has been read, with their line ends, into out: about
+  // `most` bytes of them (one line at least, however long) and once the input
+  // has ended its last line without one. How many lines; none when no whole
+  // line is at hand.
+  std::size_t Lines(std::size_t most, std::string& out);
   bool Ended() const noexcept { return FEnded; }
   bool Failed() const noexcept { return FFailed; }
   // Nothing more can be read at once: a program at the other end of a pipe
@@ -46,7 +44,6 @@ class TLineReader {
   long long FSize = -1, FRead = 0;  // the regular file's length, the bytes read
   std::string FInput;
   std::size_t FStart = 0;  // the first byte not handed out
-  std::vector<std::string_view> FLines;
 };
 
 }  // namespace tessmar

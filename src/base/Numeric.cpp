@@ -55,19 +55,27 @@ char* WriteSmallFixed(char* end, double value, int decimals) {
 }
 }  // namespace
 
-std::string FormatFixed(double value, int width, int decimals) {
+char* WriteFixed(char* out, double value, int width, int decimals) {
   // to_chars, unlike printf, never follows the user's locale: "." always.
-  char buffer[400];
+  char buffer[FixedRoom];
+  char* const end = buffer + sizeof buffer;
+  char* start = end;
   if (decimals >= 0 && decimals <= 9 && std::fabs(value) < 4294967296.0) {  // false for NaN
-    char* const end = buffer + sizeof buffer;
-    char* start = WriteSmallFixed(end, value, decimals);
-    while (end - start < width && start > buffer) *--start = ' ';
-    return std::string(start, end);
+    start = WriteSmallFixed(end, value, decimals);
+  } else {
+    const auto written = std::to_chars(buffer, end, value, std::chars_format::fixed, decimals).ptr;
+    start = end - (written - buffer);
+    std::memmove(start, buffer, static_cast<std::size_t>(written - buffer));
   }
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals).ptr;
-  std::string text(buffer, end);
-  if (static_cast<int>(text.size()) < width) text.insert(0, width - text.size(), ' ');
-  return text;
+  while (end - start < width && start > buffer) *--start = ' ';
+  const auto size = static_cast<std::size_t>(end - start);
+  std::memcpy(out, start, size);
+  return out + size;
+}
+
+std::string FormatFixed(double value, int width, int decimals) {
+  char buffer[FixedRoom];
+  return std::string(buffer, WriteFixed(buffer, value, width, decimals));
 }
 
 std::string ShortestText(double value) {

@@ -47,6 +47,10 @@ inline float NoValue() noexcept { return std::bit_cast<float>(0xFFC00000u); }
 
 // "%W.Df" of a double, with "." whatever the locale.
 std::string FormatFixed(double value, int width, int decimals);
+// The same text written at out, which has room for FixedRoom characters (for
+// any double, width <= 64 and decimals <= 9); returns its end.
+inline constexpr std::size_t FixedRoom = 400;
+char* WriteFixed(char* out, double value, int width, int decimals);
 
 // The shortest text that reads back as value, with "." whatever the locale.
 std::string ShortestText(double value);

@@ -44,6 +44,8 @@ bool WholeNumber(std::string_view text) {
     if (!IsDigit(c)) return false;
   return true;
 }
+// Ends a refusal: how the point may be written.
+std::string WriteItAs() { return std::string(". Write it as ") + PointLineSpellings; }
 bool HemisphereLetter(std::string_view text) {
   return text.size() == 1 && std::string_view("NSEWnsew").find(text[0]) != std::string_view::npos;
 }
@@ -64,7 +66,6 @@ TPointLine ReadPointLine(std::string_view line) {
     p.Reason = std::move(reason);
     return p;
   };
-  const std::string spellings = std::string(". Write it as ") + PointLineSpellings;
 
   TField lat, lon;
   std::size_t restStart = line.size();
@@ -111,7 +112,7 @@ TPointLine ReadPointLine(std::string_view line) {
     if (letterWord || minutesAndMore)
       return refuse("column " + std::to_string(lat.Column) +
                     ": degrees, minutes and seconds between blanks could make a point in more than one way" +
-                    spellings);
+                    WriteItAs());
   }
   p.Lat = lat.Text;
   p.Lon = lon.Text;
@@ -121,7 +122,7 @@ TPointLine ReadPointLine(std::string_view line) {
     for (const TField& f : {lat, lon})
       if (BareNumbers(f.Text) && f.Text.find_first_of(" \t") != std::string_view::npos)
         return refuse("column " + std::to_string(f.Column) + ": \"" + std::string(f.Text) +
-                      "\" could be a number with a decimal comma, or degrees and minutes" + spellings);
+                      "\" could be a number with a decimal comma, or degrees and minutes" + WriteItAs());
 
   const auto read = [&](const TField& f, TAxis axis, double& value) {
     const TStrictCoordinate c = ReadStrictCoordinate(f.Text, axis);

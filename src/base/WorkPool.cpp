@@ -64,6 +64,65 @@ void TWorkPool::Loop() {
   }
 }
 
+TWorkLine::TWorkLine(std::size_t depth, std::function<void(std::size_t)> job, unsigned threads)
+    : FDepth(depth < 1 ? 1 : depth), FJob(std::move(job)), FFinished(FDepth) {
+  if (threads == 0) threads = std::thread::hardware_concurrency();
+  if (threads == 0) threads = 1;
+  FThreads.reserve(threads);
+  for (unsigned t = 0; t < threads; ++t) FThreads.emplace_back([this] { Loop(); });
+}
+
+TWorkLine::~TWorkLine() {
+  {
+    std::lock_guard lock(FMutex);
+    FStop = true;
+  }
+  FWork.notify_all();
+  for (auto& t : FThreads) t.join();
+}
+
+void TWorkLine::Hand() {
+  {
+    std::lock_guard lock(FMutex);
+    FFinished[FHanded % FDepth] = false;
+    ++FHanded;
+  }
+  FWork.notify_one();
+}
+
+std::size_t TWorkLine::Wait() {
+  std::unique_lock lock(FMutex);
+  const std::size_t slot = FWaited % FDepth;
+  if (!FFinished[slot] && !FError) {
+    FWaiting = true;
+    FDone.wait(lock, [&] { return FFinished[slot] || FError; });
+    FWaiting = false;
+  }
+  if (FError) std::rethrow_exception(FError);
+  ++FWaited;
+  return slot;
+}
+
+void TWorkLine::Loop() {
+  std::unique_lock lock(FMutex);
+  for (;;) {
+    FWork.wait(lock, [this] { return FStop || FTaken < FHanded; });
+    if (FTaken >= FHanded) return;  // stopping, every job handed over done
+    const std::size_t slot = FTaken++ % FDepth;
+    lock.unlock();
+    std::exception_ptr error;
+    try {
+      FJob(slot);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    lock.lock();
+    FFinished[slot] = true;
+    if (error && !FError) FError = error;
+    if (FWaiting) FDone.notify_one();
+  }
+}
+
 TFillAhead::TFillAhead(std::size_t depth, std::int64_t count,
                        std::function<void(std::int64_t block, std::size_t slot)> fill)
     : FDepth(depth < 1 ? 1 : depth), FCount(count), FFill(std::move(fill)), FThread([this] { Loop(); }) {}

@@ -45,6 +45,44 @@ class TWorkPool {
   std::vector<std::thread> FThreads;
 };
 
+// TWorkLine: a stream of numbered jobs 0, 1, 2, ... for a few threads of its
+// own, started in the order they are handed over and waited for in the same
+// order, with no pause between one and the next: while the threads work, the
+// caller hands over more and takes what is done. Job j works in slot
+// j % Depth; at most Depth jobs are handed over and not yet waited for. The
+// destructor lets the jobs handed over finish and stops the threads.
+class TWorkLine {
+ public:
+  // threads = 0: one per hardware thread.
+  TWorkLine(std::size_t depth, std::function<void(std::size_t slot)> job, unsigned threads = 0);
+  ~TWorkLine();
+  TWorkLine(const TWorkLine&) = delete;
+  TWorkLine& operator=(const TWorkLine&) = delete;
+
+  // Jobs handed over and not yet waited for.
+  std::size_t Pending() const noexcept { return FHanded - FWaited; }
+  // The next job's slot, to be filled before Hand; Pending() < depth.
+  std::size_t NextSlot() const noexcept { return FHanded % FDepth; }
+  // Hands over the next job, its slot filled.
+  void Hand();
+  // Waits for the oldest job not waited for (Pending() > 0); its slot.
+  // Rethrows the first error of a job.
+  std::size_t Wait();
+
+ private:
+  void Loop();
+
+  const std::size_t FDepth;
+  std::function<void(std::size_t)> FJob;
+  std::mutex FMutex;
+  std::condition_variable FWork, FDone;
+  std::size_t FHanded = 0, FTaken = 0, FWaited = 0;
+  std::vector<char> FFinished;  // by slot
+  bool FWaiting = false, FStop = false;
+  std::exception_ptr FError;
+  std::vector<std::thread> FThreads;
+};
+
 // TFillAhead: one thread of its own that fills blocks 0, 1, ... in order, up
 // to Depth of them ahead of the caller, who takes them in the same order; the
 // block's slot (b % Depth) is the filler's until Take(b) returns and the

@@ -21,41 +21,61 @@ namespace tessmar::cli {
 
 namespace {
 
-// A block of lines is evaluated on every core between two looks at the input;
-// answers are written at least this many bytes at a time while the input flows.
-constexpr std::size_t BlockLines = 1 << 14;
+// The lines go to the threads in jobs of about this many bytes, this many jobs
+// at work at once; answers are written at least this many bytes at a time while
+// the input flows.
+constexpr std::size_t JobSize = 1 << 16;
+constexpr std::size_t JobsAtWork = 8;
 constexpr std::size_t WriteSize = 1 << 20;
-// A block goes to the threads in jobs of this many lines.
-constexpr std::size_t JobLines = 2048;
 
 // A job: lines read, checked and answered on one thread, their points set up
 // side by side. Its answers are the text printed for its lines, in order.
 struct TJob {
+  std::string Input;            // its lines, each with its line end but the input's last
+  std::size_t FirstNumber = 0;  // the number of its first line
   std::vector<TPointLine> Lines;
-  std::vector<double> Lats, Lons;    // the points among them, in order
-  std::vector<TPointValues> Values;  // and their values
+  std::vector<double> Lats, Lons;     // the points among them, in order
+  std::vector<TPointNumbers> Values;  // and their values
   std::string Text;
   std::vector<std::size_t> Ends;  // where each line's answer ends in Text
   std::size_t Answered = 0, Refused = 0;
 };
 
-void AppendText(std::string& out, const TPointLine& p, const TPointValues& v, bool custom) {
+void AppendText(std::string& out, const TPointLine& p, const TPointNumbers& v, bool custom) {
   if (p.Kind == TPointLine::TKind::Refused) {
     if (p.Lat.data())
       out.append(p.Lat).append("\t").append(p.Lon);
     else
       out.append(p.Text);
     out.append("\tERROR: ").append(p.Reason);
-  } else {
-    out.append(p.Lat).append("\t").append(p.Lon).append("\t").append(v.SourceText).append("\t");
-    if (custom) out.append(v.CustomText);  // no custom file: the source value alone
-    out.append("\t").append(v.ErrorText);
-    if (!p.Rest.empty()) out.append("\t").append(p.Rest);
+    out += '\n';
+    return;
   }
-  out += '\n';
+  // The values' texts first, so that the line goes in at one go.
+  char values[3 * FixedRoom + 3];
+  char* end = values;
+  *end++ = '\t';
+  end = WriteCheckValue(end, v.Source);
+  *end++ = '\t';
+  if (custom) end = WriteCheckValue(end, v.Custom);  // no custom file: the source value alone
+  *end++ = '\t';
+  end = WriteCheckError(end, v.Error);
+  const std::string_view rest = p.Rest;
+  const std::size_t at = out.size();
+  out.resize(at + p.Lat.size() + 1 + p.Lon.size() + static_cast<std::size_t>(end - values) +
+             (rest.empty() ? 0 : 1 + rest.size()) + 1);
+  char* o = std::copy(p.Lat.begin(), p.Lat.end(), out.data() + at);
+  *o++ = '\t';
+  o = std::copy(p.Lon.begin(), p.Lon.end(), o);
+  o = std::copy(values, end, o);
+  if (!rest.empty()) {
+    *o++ = '\t';
+    o = std::copy(rest.begin(), rest.end(), o);
+  }
+  *o = '\n';
 }
 
-void AppendJson(std::string& out, const TPointLine& p, const TPointValues& v, std::size_t lineNumber) {
+void AppendJson(std::string& out, const TPointLine& p, const TPointNumbers& v, std::size_t lineNumber) {
   out += "{\"line\":" + std::to_string(lineNumber);
   if (p.Kind == TPointLine::TKind::Refused) {
     out += ",\"error\":" + JsonDump(TJson(p.Reason));
@@ -74,39 +94,41 @@ void AppendJson(std::string& out, const TPointLine& p, const TPointValues& v, st
   out += "}\n";
 }
 
-// Reads, checks and answers lines[first, last) into job; firstNumber is the
-// number of line first. A blank line or a comment is answered by itself (text
-// only); every other line as a point or a refusal, a header included: the
-// caller knows which line is the header.
-void RunJob(TJob& job, const TSession& session, const std::vector<std::string_view>& lines, std::size_t first,
-            std::size_t last, std::size_t firstNumber, bool json, bool custom) {
+// Reads, checks and answers the lines of job.Input into job. A blank line or a
+// comment is answered by itself (text only); every other line as a point or a
+// refusal, a header included: the caller knows which line is the header.
+void RunJob(TJob& job, const TSession& session, bool json, bool custom) {
   using TKind = TPointLine::TKind;
-  const std::size_t count = last - first;
-  job.Lines.resize(count);
+  job.Lines.clear();
   job.Lats.clear();
   job.Lons.clear();
-  for (std::size_t k = 0; k < count; ++k) {
-    job.Lines[k] = ReadPointLine(lines[first + k]);
-    if (job.Lines[k].Kind != TKind::Point) continue;
-    job.Lats.push_back(job.Lines[k].LatValue);
-    job.Lons.push_back(job.Lines[k].LonValue);
+  const std::string_view input = job.Input;
+  for (std::size_t start = 0; start < input.size();) {
+    std::size_t stop = input.find('\n', start);
+    if (stop == std::string_view::npos) stop = input.size();
+    const TPointLine& p = job.Lines.emplace_back(ReadPointLine(input.substr(start, stop - start)));
+    start = stop + 1;
+    if (p.Kind != TKind::Point) continue;
+    job.Lats.push_back(p.LatValue);
+    job.Lons.push_back(p.LonValue);
   }
+  const std::size_t count = job.Lines.size();
   job.Values.resize(job.Lats.size());
   CheckPoints(session, job.Lats.data(), job.Lons.data(), job.Values.size(), job.Values.data());
 
   job.Text.clear();
   job.Ends.resize(count);
   job.Answered = job.Refused = 0;
-  const TPointValues none{};
+  const TPointNumbers none{};
   for (std::size_t k = 0, point = 0; k < count; ++k) {
     const TPointLine& p = job.Lines[k];
-    const TPointValues& v = p.Kind == TKind::Point ? job.Values[point++] : none;
+    const TPointNumbers& v = p.Kind == TKind::Point ? job.Values[point++] : none;
     if (p.Kind == TKind::Blank || p.Kind == TKind::Comment) {
       if (!json) job.Text.append(p.Text).append("\n");
     } else {
       ++job.Answered;
       if (p.Kind == TKind::Refused) ++job.Refused;
-      json ? AppendJson(job.Text, p, v, firstNumber + k) : AppendText(job.Text, p, v, custom);
+      json ? AppendJson(job.Text, p, v, job.FirstNumber + k) : AppendText(job.Text, p, v, custom);
     }
     job.Ends[k] = job.Text.size();
   }
@@ -177,36 +199,52 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
   TLineReader reader(path);
   if (!reader.Opened()) throw TUsageError("cannot read " + path);
   TAnswerOrder answers(global.Json);
-  std::vector<TJob> jobs(BlockLines / JobLines);
-  TWorkPool pool;  // its threads sleep while they wait: no spinning beside busy cores
-  bool interrupted = false;
+  std::vector<TJob> jobs(JobsAtWork);
+  // After the jobs: on every way out the threads are done before the jobs go.
+  // Its threads sleep while they wait: no spinning beside busy cores.
+  TWorkLine work(JobsAtWork, [&](std::size_t slot) { RunJob(jobs[slot], session, global.Json, custom); });
+  const auto write = [&] {
+    if (answers.Output.empty()) return true;
+    if (!WriteAll(StandardOutput, answers.Output.data(), answers.Output.size())) return false;
+    answers.Output.clear();
+    return true;
+  };
+  const auto take = [&] { answers.Add(jobs[work.Wait()]); };
+  std::size_t numbered = 0;  // lines handed over
+  bool interrupted = false, more = true;
   // Progress by the bytes of a file read; not when the answers go to the same terminal.
   TProgressLine progress(global.Quiet || StdoutIsTerminal());
-  while (!interrupted && reader.Read()) {
-    progress.Update(reader.Fraction());
-    interrupted = InterruptRequested();
-    while (!interrupted) {
-      const std::vector<std::string_view>& lines = reader.Lines(BlockLines);
-      if (lines.empty()) break;
-      const std::size_t jobCount = (lines.size() + JobLines - 1) / JobLines;
-      pool.Start(jobCount, [&, blockNumber = answers.Lines + 1](std::size_t j) {
-        const std::size_t first = j * JobLines, last = std::min(lines.size(), first + JobLines);
-        RunJob(jobs[j], session, lines, first, last, blockNumber + first, global.Json, custom);
-      });
-      // The answers of the blocks before go out while the threads work on this one.
-      if (answers.Output.size() >= WriteSize) {
-        if (!WriteAll(StandardOutput, answers.Output.data(), answers.Output.size())) return OutputFailed();
-        answers.Output.clear();
+  for (;;) {
+    bool starved = false;  // no whole line at hand
+    while (!interrupted && work.Pending() < JobsAtWork) {
+      TJob& job = jobs[work.NextSlot()];
+      const std::size_t lines = reader.Lines(JobSize, job.Input);
+      if (lines == 0) {
+        starved = true;
+        break;
       }
-      pool.Wait();
-      for (std::size_t j = 0; j < jobCount; ++j) answers.Add(jobs[j]);
-      interrupted = InterruptRequested();
+      job.FirstNumber = numbered + 1;
+      numbered += lines;
+      work.Hand();
     }
-    if (!answers.Output.empty() && (reader.Ended() || interrupted || reader.Idle())) {
-      if (!WriteAll(StandardOutput, answers.Output.data(), answers.Output.size())) return OutputFailed();
-      answers.Output.clear();
+    if (starved && more) {
+      // A pause in the input: every answer goes out before the wait.
+      if (reader.Ended() || reader.Idle()) {
+        while (work.Pending()) take();
+        if (!write()) return OutputFailed();
+      }
+      more = reader.Read();
+      progress.Update(reader.Fraction());
+      interrupted = interrupted || InterruptRequested();
+      continue;
     }
+    if (!work.Pending()) break;
+    // The answers of the oldest job, in order, while the threads work on.
+    take();
+    if (answers.Output.size() >= WriteSize && !write()) return OutputFailed();
+    interrupted = interrupted || InterruptRequested();
   }
+  if (!write()) return OutputFailed();
   progress.End();
   if (interrupted) {
     std::cerr << "Stopped by Ctrl-C after " << answers.Lines << " lines.\n";
