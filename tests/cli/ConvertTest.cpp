@@ -131,8 +131,9 @@ TEST_F(CliTest, ProgressBarShowsOnATerminalOnly) {
   if (Program.Windows())
     GTEST_SKIP() << "Wine draws a console on a terminal itself, moving the cursor between the characters: the "
                     "text cannot be read back from the terminal";
-  // A whole-circle band at four points per source spacing: seconds of work.
-  ASSERT_EQ(Run({"convert", "--res", "5", "--south", "-10", "--north", "10", "--west", "0", "--east", "360"}).Status,
+  // A whole-circle band at four points per source spacing: seconds of work,
+  // well beyond the 1.5 s after which the piped scan below is stopped.
+  ASSERT_EQ(Run({"convert", "--res", "5", "--south", "-20", "--north", "20", "--west", "0", "--east", "360"}).Status,
             0);
   using std::chrono::milliseconds;
   const std::string scan = OnTerminal(Command({"scan", "--precision", "4"}), " left", milliseconds(60000));
