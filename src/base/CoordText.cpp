@@ -149,12 +149,19 @@ std::optional<double> PlainDecimal(std::string_view text) {
 }
 }  // namespace
 
+std::optional<double> PlainCoordinate(std::string_view text, TAxis axis) {
+  if (text.empty()) return std::nullopt;
+  const auto plain = PlainDecimal(text);
+  if (plain && std::fabs(*plain) <= (axis == TAxis::Latitude ? 90 : 360)) return plain;
+  return std::nullopt;
+}
+
 TStrictCoordinate ReadStrictCoordinate(std::string_view text, TAxis axis) {
   const bool latitude = axis == TAxis::Latitude;
   const auto refuse = [](std::string reason) { return TStrictCoordinate{std::nullopt, std::move(reason)}; };
   text = TrimBlanksView(text);
   if (text.empty()) return refuse("it is empty");
-  if (const auto plain = PlainDecimal(text); plain && std::fabs(*plain) <= (latitude ? 90 : 360)) return {plain, {}};
+  if (const auto plain = PlainCoordinate(text, axis)) return {plain, {}};
 
   struct TNumber {
     std::string_view Digits;

@@ -30,6 +30,10 @@ struct TStrictCoordinate {
   std::string Reason;  // when refused: what is wrong, in a few words
 };
 TStrictCoordinate ReadStrictCoordinate(std::string_view text, TAxis axis);
+// ReadStrictCoordinate's value where text, without blanks around it, is a plain
+// decimal of at most 15 digits within the axis's range ("-35.605712");
+// nothing otherwise. The quick way for the points of a file.
+std::optional<double> PlainCoordinate(std::string_view text, TAxis axis);
 
 // How a refused coordinate may be written instead (for messages).
 inline constexpr const char* CoordinateSpellings =

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <string_view>
 
 #include "base/Platform.hpp"
@@ -69,8 +70,13 @@ std::size_t TLineReader::Lines(std::size_t most, std::string& out) {
   }
   out.assign(rest.data(), take);
   FStart += take;
-  const auto ends = static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n'));
-  return ends + (out.empty() || out.back() == '\n' ? 0 : 1);
+  // One line a line end, and the last one without.
+  std::size_t lines = 0;
+  for (const char *p = out.data(), *const end = p + out.size(); p < end; ++lines) {
+    const void* stop = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+    p = stop ? static_cast<const char*>(stop) + 1 : end;
+  }
+  return lines;
 }
 
 bool TLineReader::Idle() const { return !InputPending(FFd); }

@@ -1,5 +1,6 @@
 #include "base/Numeric.hpp"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -10,67 +11,96 @@ namespace tessmar {
 void ThrowInvalidOp() { throw TError(InvalidOpText); }
 
 namespace {
-constexpr std::uint64_t Pow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+constexpr std::uint64_t Pow10[] = {1,
+                                   10,
+                                   100,
+                                   1000,
+                                   10000,
+                                   100000,
+                                   1000000,
+                                   10000000,
+                                   100000000,
+                                   1000000000,
+                                   10000000000,
+                                   100000000000,
+                                   1000000000000,
+                                   10000000000000,
+                                   100000000000000,
+                                   1000000000000000,
+                                   10000000000000000,
+                                   100000000000000000,
+                                   1000000000000000000,
+                                   10000000000000000000u};
 
-// "%.Df" of a finite |value| below 2^32, D <= 9, written backwards so that it
-// ends at end; its start. value is m * 2^-s with an integer m below 2^53, so
-// value * 10^D is the integer m * 10^D (below 2^83) over 2^s: its quotient,
-// rounded by the remainder with ties to even, is exactly the number printf
-// and to_chars round to, at a fraction of their cost.
-char* WriteSmallFixed(char* end, double value, int decimals) {
-  const auto bits = std::bit_cast<std::uint64_t>(value);
+// |value| * 10^D rounded to an integer as "%.Df" rounds it, for a finite
+// |value| below 2^32 and D <= 9. value is m * 2^-s with an integer m below
+// 2^53, so value * 10^D is the integer m * 10^D (below 2^83) over 2^s: its
+// quotient, rounded by the remainder with ties to even, is exactly the number
+// printf and to_chars round to, at a fraction of their cost.
+std::uint64_t ScaledMagnitude(std::uint64_t bits, int decimals) {
   const auto biased = static_cast<int>(bits >> 52 & 0x7FF);
   const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
   const std::uint64_t m = biased ? fraction | std::uint64_t{1} << 52 : fraction;
   const int s = biased ? 1075 - biased : 1074;  // above 20: |value| < 2^32
   const unsigned __int128 scaled = static_cast<unsigned __int128>(m) * Pow10[decimals];
-  std::uint64_t n = 0;
-  if (s < 128) {
-    n = static_cast<std::uint64_t>(scaled >> s);
-    const unsigned __int128 rest = scaled & ((static_cast<unsigned __int128>(1) << s) - 1);
-    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (s - 1);
-    if (rest > half || (rest == half && (n & 1))) ++n;
-  }  // else below 2^83 / 2^128: nearer 0 than half a unit
+  if (s >= 128) return 0;  // below 2^83 / 2^128: nearer 0 than half a unit
+  std::uint64_t n = static_cast<std::uint64_t>(scaled >> s);
+  const unsigned __int128 rest = scaled & ((static_cast<unsigned __int128>(1) << s) - 1);
+  const unsigned __int128 half = static_cast<unsigned __int128>(1) << (s - 1);
+  if (rest > half || (rest == half && (n & 1))) ++n;
+  return n;
+}
+
+// The digits of n with a point before the last D, written backwards so that
+// they end at end. The fraction and the whole part apart: two short chains of
+// divisions rather than one long one.
+void WriteDigitsBackwards(char* end, std::uint64_t n, int decimals) {
   static constexpr char Pairs[] =
       "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
       "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
       "8081828384858687888990919293949596979899";
+  // The usual four decimals by a constant: a multiplication, not a division.
+  std::uint64_t whole = decimals == 4 ? n / 10000 : n / Pow10[decimals];
+  auto fraction = static_cast<std::uint32_t>(n - whole * Pow10[decimals]);  // below 10^9
   char* d = end;
   int k = 0;
-  for (; k + 2 <= decimals; k += 2, n /= 100) {
+  for (; k + 2 <= decimals; k += 2, fraction /= 100) {
     d -= 2;
-    std::memcpy(d, Pairs + 2 * (n % 100), 2);
+    std::memcpy(d, Pairs + 2 * (fraction % 100), 2);
   }
-  if (k < decimals) {
-    *--d = static_cast<char>('0' + n % 10);
-    n /= 10;
-  }
+  if (k < decimals) *--d = static_cast<char>('0' + fraction % 10);
   if (decimals > 0) *--d = '.';
-  do {
-    *--d = static_cast<char>('0' + n % 10);
-    n /= 10;
-  } while (n);
-  if (bits >> 63) *--d = '-';
-  return d;
+  for (; whole >= 100; whole /= 100) {
+    d -= 2;
+    std::memcpy(d, Pairs + 2 * (whole % 100), 2);
+  }
+  if (whole >= 10) {
+    std::memcpy(d - 2, Pairs + 2 * whole, 2);
+  } else {
+    d[-1] = static_cast<char>('0' + whole);
+  }
 }
 }  // namespace
 
 char* WriteFixed(char* out, double value, int width, int decimals) {
   // to_chars, unlike printf, never follows the user's locale: "." always.
-  char buffer[FixedRoom];
-  char* const end = buffer + sizeof buffer;
-  char* start = end;
   if (decimals >= 0 && decimals <= 9 && std::fabs(value) < 4294967296.0) {  // false for NaN
-    start = WriteSmallFixed(end, value, decimals);
-  } else {
-    const auto written = std::to_chars(buffer, end, value, std::chars_format::fixed, decimals).ptr;
-    start = end - (written - buffer);
-    std::memmove(start, buffer, static_cast<std::size_t>(written - buffer));
+    const auto bits = std::bit_cast<std::uint64_t>(value);
+    const std::uint64_t n = ScaledMagnitude(bits, decimals);
+    const int negative = static_cast<int>(bits >> 63);  // -0 too, as printf writes it
+    int digits = decimals + 1;
+    while (digits < 20 && n >= Pow10[digits]) ++digits;
+    const int length = negative + digits + (decimals > 0 ? 1 : 0);
+    for (int k = length; k < width; ++k) *out++ = ' ';
+    if (negative) *out++ = '-';
+    char* const end = out + (length - negative);
+    WriteDigitsBackwards(end, n, decimals);
+    return end;
   }
-  while (end - start < width && start > buffer) *--start = ' ';
-  const auto size = static_cast<std::size_t>(end - start);
-  std::memcpy(out, start, size);
-  return out + size;
+  char buffer[FixedRoom];
+  char* const end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals).ptr;
+  for (auto k = end - buffer; k < width; ++k) *out++ = ' ';
+  return std::copy(buffer, end, out);
 }
 
 std::string FormatFixed(double value, int width, int decimals) {

@@ -125,6 +125,10 @@ TPointLine ReadPointLine(std::string_view line) {
                       "\" could be a number with a decimal comma, or degrees and minutes" + WriteItAs());
 
   const auto read = [&](const TField& f, TAxis axis, double& value) {
+    if (const auto plain = PlainCoordinate(f.Text, axis)) {
+      value = *plain;
+      return true;
+    }
     const TStrictCoordinate c = ReadStrictCoordinate(f.Text, axis);
     if (c.Value) {
       value = *c.Value;

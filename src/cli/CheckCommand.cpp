@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <iostream>
+#include <thread>
 #include <vector>
 
 #include "accuracy/PointCheck.hpp"
@@ -201,8 +202,12 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
   TAnswerOrder answers(global.Json);
   std::vector<TJob> jobs(JobsAtWork);
   // After the jobs: on every way out the threads are done before the jobs go.
-  // Its threads sleep while they wait: no spinning beside busy cores.
-  TWorkLine work(JobsAtWork, [&](std::size_t slot) { RunJob(jobs[slot], session, global.Json, custom); });
+  // Its threads sleep while they wait: no spinning beside busy cores. One
+  // thread more than cores: beside other busy programs, which the system
+  // shares the cores with thread by thread, the points keep a fair part of them.
+  TWorkLine work(
+      JobsAtWork, [&](std::size_t slot) { RunJob(jobs[slot], session, global.Json, custom); },
+      std::max(1u, std::thread::hardware_concurrency()) + 1);
   const auto write = [&] {
     if (answers.Output.empty()) return true;
     if (!WriteAll(StandardOutput, answers.Output.data(), answers.Output.size())) return false;

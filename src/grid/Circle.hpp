@@ -29,6 +29,7 @@ inline double ShownLongitude(double lon) noexcept {
 // 360 in the sum is 0, where it lies. Exact: a turn taken away or added is
 // the same subtraction or addition done once.
 inline double AngleInCircle(double degrees) noexcept {
+  if (degrees >= 0 && degrees < 360) return degrees;  // what fmod gives, at a fraction of its cost
   double d = std::fmod(degrees, 360.0);
   if (d < 0) d += 360;
   return d >= 360 ? 0 : d;

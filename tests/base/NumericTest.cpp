@@ -75,11 +75,12 @@ TEST(FormatFixed, PadsLeftAndUsesAPoint) {
   for (int k = 0; k < 300000; ++k) {
     const int decimals = k % 10;
     double v = 0;
-    switch (k % 4) {
+    switch (k % 5) {
       case 0: v = std::uniform_real_distribution<double>(-400, 400)(random); break;
       case 1: v = std::bit_cast<double>(random()); break;
       case 2: v = static_cast<double>(static_cast<std::int64_t>(random() % 2000001) - 1000000) / (1 << k % 30); break;
       case 3: v = std::ldexp(static_cast<double>(random() >> 11), -static_cast<int>(random() % 1100)); break;
+      case 4: v = std::uniform_real_distribution<double>(-4294967296.0, 4294967296.0)(random); break;  // 19 digits
     }
     const int width = k % 3 * 6;
     ASSERT_EQ(FormatFixed(v, width, decimals), general(v, width, decimals)) << std::hexfloat << v << ' ' << decimals;
