@@ -44,15 +44,22 @@ std::uint64_t ScaledMagnitude(std::uint64_t bits, int decimals) {
   const int s = biased ? 1075 - biased : 1074;  // above 20: |value| < 2^32
   const unsigned __int128 scaled = static_cast<unsigned __int128>(m) * Pow10[decimals];
   if (s >= 128) return 0;  // below 2^83 / 2^128: nearer 0 than half a unit
-  std::uint64_t n = static_cast<std::uint64_t>(scaled >> s);
+  const auto n = static_cast<std::uint64_t>(scaled >> s);
   const unsigned __int128 rest = scaled & ((static_cast<unsigned __int128>(1) << s) - 1);
   const unsigned __int128 half = static_cast<unsigned __int128>(1) << (s - 1);
-  if (rest > half || (rest == half && (n & 1))) ++n;
-  return n;
+  // Up or not without a branch: which way is as hard to foresee as a coin.
+  return n + static_cast<std::uint64_t>((rest > half) | ((rest == half) & (n & 1)));
+}
+
+// How many decimal digits n has (none for 0), without a branch.
+int DecimalDigits(std::uint64_t n) {
+  const int guess = std::bit_width(n) * 1233 >> 12;  // log10(2) ~ 1233 / 4096: the count or one less
+  return guess + (n >= Pow10[guess] ? 1 : 0);
 }
 
 // The digits of n with a point before the last D, written backwards so that
-// they end at end. The fraction and the whole part apart: two short chains of
+// they end at end, in pairs: the whole part may get one leading 0 more, before
+// its first digit. The fraction and the whole part apart: two short chains of
 // divisions rather than one long one.
 void WriteDigitsBackwards(char* end, std::uint64_t n, int decimals) {
   static constexpr char Pairs[] =
@@ -70,15 +77,11 @@ void WriteDigitsBackwards(char* end, std::uint64_t n, int decimals) {
   }
   if (k < decimals) *--d = static_cast<char>('0' + fraction % 10);
   if (decimals > 0) *--d = '.';
-  for (; whole >= 100; whole /= 100) {
+  do {
     d -= 2;
     std::memcpy(d, Pairs + 2 * (whole % 100), 2);
-  }
-  if (whole >= 10) {
-    std::memcpy(d - 2, Pairs + 2 * whole, 2);
-  } else {
-    d[-1] = static_cast<char>('0' + whole);
-  }
+    whole /= 100;
+  } while (whole);
 }
 }  // namespace
 
@@ -88,14 +91,17 @@ char* WriteFixed(char* out, double value, int width, int decimals) {
     const auto bits = std::bit_cast<std::uint64_t>(value);
     const std::uint64_t n = ScaledMagnitude(bits, decimals);
     const int negative = static_cast<int>(bits >> 63);  // -0 too, as printf writes it
-    int digits = decimals + 1;
-    while (digits < 20 && n >= Pow10[digits]) ++digits;
-    const int length = negative + digits + (decimals > 0 ? 1 : 0);
-    for (int k = length; k < width; ++k) *out++ = ' ';
-    if (negative) *out++ = '-';
-    char* const end = out + (length - negative);
-    WriteDigitsBackwards(end, n, decimals);
-    return end;
+    const int digits = std::max(decimals + 1, DecimalDigits(n));
+    const int size = digits + (decimals > 0 ? 1 : 0);  // without the sign
+    // Written in a scratch place and copied whole: no branch on how long it is.
+    constexpr int Most = 21;  // 19 digits, a point and a leading 0
+    char text[2 * Most] = {};
+    WriteDigitsBackwards(text + Most, n, decimals);
+    for (int k = negative + size; k < width; ++k) *out++ = ' ';
+    *out = '-';
+    out += negative;
+    std::memcpy(out, text + Most - size, Most);
+    return out + size;
   }
   char buffer[FixedRoom];
   char* const end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals).ptr;
