@@ -54,11 +54,20 @@ bool TLineReader::Read() {
   return true;
 }
 
-std::size_t TLineReader::Lines(std::size_t most, std::string& out) {
+std::size_t CountLines(std::string_view text) {
+  std::size_t lines = 0;
+  for (const char *p = text.data(), *const end = p + text.size(); p < end; ++lines) {
+    const void* stop = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+    p = stop ? static_cast<const char*>(stop) + 1 : end;
+  }
+  return lines;
+}
+
+bool TLineReader::Lines(std::size_t most, std::string& out) {
   out.clear();
-  if (FAtStart) return 0;  // the first bytes may yet be a byte-order mark
+  if (FAtStart) return false;  // the first bytes may yet be a byte-order mark
   const std::string_view rest = std::string_view(FInput).substr(std::min(FStart, FInput.size()));
-  if (rest.empty()) return 0;
+  if (rest.empty()) return false;
   std::size_t take = 0;
   if (FEnded && rest.size() <= most) {
     take = rest.size();  // all that is left, the last line with or without its end
@@ -70,13 +79,7 @@ std::size_t TLineReader::Lines(std::size_t most, std::string& out) {
   }
   out.assign(rest.data(), take);
   FStart += take;
-  // One line a line end, and the last one without.
-  std::size_t lines = 0;
-  for (const char *p = out.data(), *const end = p + out.size(); p < end; ++lines) {
-    const void* stop = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-    p = stop ? static_cast<const char*>(stop) + 1 : end;
-  }
-  return lines;
+  return take > 0;
 }
 
 bool TLineReader::Idle() const { return !InputPending(FFd); }

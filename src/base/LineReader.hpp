@@ -8,8 +8,12 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace tessmar {
+
+// How many lines text holds: one a line end, and a last one without.
+std::size_t CountLines(std::string_view text);
 
 class TLineReader {
  public:
@@ -26,9 +30,8 @@ class TLineReader {
   bool Read();
   // Whole lines of what has been read, with their line ends, into out: about
   // `most` bytes of them (one line at least, however long) and once the input
-  // has ended its last line without one. How many lines; none when no whole
-  // line is at hand.
-  std::size_t Lines(std::size_t most, std::string& out);
+  // has ended its last line without one. False when no whole line is at hand.
+  bool Lines(std::size_t most, std::string& out);
   bool Ended() const noexcept { return FEnded; }
   bool Failed() const noexcept { return FFailed; }
   // Nothing more can be read at once: a program at the other end of a pipe

@@ -23,11 +23,9 @@ namespace tessmar::cli {
 namespace {
 
 // The lines go to the threads in jobs of about this many bytes, this many jobs
-// at work at once; answers are written at least this many bytes at a time while
-// the input flows.
+// at work at once; the answers of each go out when it is done, in order.
 constexpr std::size_t JobSize = 1 << 16;
 constexpr std::size_t JobsAtWork = 8;
-constexpr std::size_t WriteSize = 1 << 20;
 
 // A job: lines read, checked and answered on one thread, their points set up
 // side by side. Its answers are the text printed for its lines, in order.
@@ -144,14 +142,17 @@ class TAnswerOrder {
  public:
   explicit TAnswerOrder(bool json) : FJson(json) {}
 
-  void Add(const TJob& job) {
+  // Takes the next job's answers: those of the lines up to the first that is
+  // neither blank nor a comment go to Output; once past it, every answer is
+  // the job's as it made it, and the job's text is handed back to be written
+  // after Output, uncopied.
+  std::string_view Add(const TJob& job) {
     using TKind = TPointLine::TKind;
     if (FContent) {
-      Output += job.Text;
       Lines += job.Lines.size();
       Points += job.Answered;
       Refused += job.Refused;
-      return;
+      return job.Text;
     }
     for (std::size_t k = 0, from = 0; k < job.Lines.size(); from = job.Ends[k++]) {
       const TKind kind = job.Lines[k].Kind;
@@ -166,6 +167,7 @@ class TAnswerOrder {
       if (kind == TKind::Point || kind == TKind::Refused) ++Points;
       if (kind == TKind::Refused) ++Refused;
     }
+    return {};
   }
 
   std::string Output;  // answers not written yet
@@ -208,14 +210,16 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
   TWorkLine work(
       JobsAtWork, [&](std::size_t slot) { RunJob(jobs[slot], session, global.Json, custom); },
       std::max(1u, std::thread::hardware_concurrency()) + 1);
-  const auto write = [&] {
-    if (answers.Output.empty()) return true;
-    if (!WriteAll(StandardOutput, answers.Output.data(), answers.Output.size())) return false;
-    answers.Output.clear();
-    return true;
+  // The oldest job's answers out, after those not written yet.
+  const auto take = [&] {
+    const std::string_view text = answers.Add(jobs[work.Wait()]);
+    if (!answers.Output.empty()) {
+      if (!WriteAll(StandardOutput, answers.Output.data(), answers.Output.size())) return false;
+      answers.Output.clear();
+    }
+    return text.empty() || WriteAll(StandardOutput, text.data(), text.size());
   };
-  const auto take = [&] { answers.Add(jobs[work.Wait()]); };
-  std::size_t numbered = 0;  // lines handed over
+  std::size_t numbered = 0;  // lines handed over (numbered only for JSON, whose answers say them)
   bool interrupted = false, more = true;
   // Progress by the bytes of a file read; not when the answers go to the same terminal.
   TProgressLine progress(global.Quiet || StdoutIsTerminal());
@@ -223,21 +227,19 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
     bool starved = false;  // no whole line at hand
     while (!interrupted && work.Pending() < JobsAtWork) {
       TJob& job = jobs[work.NextSlot()];
-      const std::size_t lines = reader.Lines(JobSize, job.Input);
-      if (lines == 0) {
+      if (!reader.Lines(JobSize, job.Input)) {
         starved = true;
         break;
       }
       job.FirstNumber = numbered + 1;
-      numbered += lines;
+      if (global.Json) numbered += CountLines(job.Input);
       work.Hand();
     }
     if (starved && more) {
       // A pause in the input: every answer goes out before the wait.
-      if (reader.Ended() || reader.Idle()) {
-        while (work.Pending()) take();
-        if (!write()) return OutputFailed();
-      }
+      if (reader.Ended() || reader.Idle())
+        while (work.Pending())
+          if (!take()) return OutputFailed();
       more = reader.Read();
       progress.Update(reader.Fraction());
       interrupted = interrupted || InterruptRequested();
@@ -245,11 +247,9 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
     }
     if (!work.Pending()) break;
     // The answers of the oldest job, in order, while the threads work on.
-    take();
-    if (answers.Output.size() >= WriteSize && !write()) return OutputFailed();
+    if (!take()) return OutputFailed();
     interrupted = interrupted || InterruptRequested();
   }
-  if (!write()) return OutputFailed();
   progress.End();
   if (interrupted) {
     std::cerr << "Stopped by Ctrl-C after " << answers.Lines << " lines.\n";
