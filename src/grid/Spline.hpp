@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 
 #include "grid/Interpolation.hpp"
 
@@ -77,6 +78,54 @@ void SplineInit(int n, const TArray<Store>& Y, TArray<Store>& R) {
     R[k] = lanes::Store(Wide(q[k]) * next + r[k]);
     next = Wide(R[k]);
   }
+}
+
+// The row splines of two windows at once (n = MaxWindow, a row a lane, the
+// lanes past n 0): SplineInit of each, bit for bit. A window's set-up is a
+// chain of dependent steps the processor cannot start on before the one
+// before has ended; the two chains side by side, in pairs of lanes, keep it
+// busy while each waits.
+inline void SplineInitTwo(const TArray<TStore8>& YA, TArray<TStore8>& RA, const TArray<TStore8>& YB,
+                          TArray<TStore8>& RB) {
+  constexpr int n = MaxWindow, Pairs = (n + 1) / 2, Chains = 2 * Pairs;
+  using TWide2 = double __attribute__((vector_size(16)));
+  using TStore2 = float __attribute__((vector_size(8)));
+  const TSplineArray& q = Elimination.Q[n];
+  const auto& p = Elimination.P[n];
+  // Chain c: window c / Pairs, its lanes 2 (c % Pairs) and 2 (c % Pairs) + 1.
+  const auto place = [](int c) { return sizeof(TStore2) * static_cast<std::size_t>(c % Pairs); };
+  std::array<std::array<TWide2, Chains>, MaxWindow + 1> y, r;
+#pragma GCC unroll 8
+  for (int k = 1; k <= n; ++k)
+#pragma GCC unroll 8
+    for (int c = 0; c < Chains; ++c) {
+      TStore2 v;
+      std::memcpy(&v, reinterpret_cast<const char*>(&(c < Pairs ? YA : YB)[k]) + place(c), sizeof v);
+      y[k][c] = __builtin_convertvector(v, TWide2);
+    }
+  // Stores a chain's value, rounded, and gives it back widened.
+  const auto store = [&](int k, int c, TWide2 value) {
+    const TStore2 v = __builtin_convertvector(value, TStore2);
+    std::memcpy(reinterpret_cast<char*>(&(c < Pairs ? RA : RB)[k]) + place(c), &v, sizeof v);
+    return __builtin_convertvector(v, TWide2);
+  };
+  RA[1] = RB[1] = RA[n] = RB[n] = TStore8{};
+  for (int k = 2; k <= n - 1; ++k)  // the lanes past n: 0, as SplineInit leaves them
+    for (std::size_t at = sizeof(TStore2) * Pairs; at < sizeof(TStore8); at += sizeof(TStore2)) {
+      std::memset(reinterpret_cast<char*>(&RA[k]) + at, 0, sizeof(TStore2));
+      std::memset(reinterpret_cast<char*>(&RB[k]) + at, 0, sizeof(TStore2));
+    }
+  r[1] = {};
+#pragma GCC unroll 8
+  for (int k = 2; k <= n - 1; ++k)
+#pragma GCC unroll 8
+    for (int c = 0; c < Chains; ++c)
+      r[k][c] = store(k, c, (3 * ((y[k + 1][c] - 2 * y[k][c]) + y[k - 1][c]) - r[k - 1][c] / 2) / p[k]);
+  std::array<TWide2, Chains> next{};
+#pragma GCC unroll 8
+  for (int k = n - 1; k >= 2; --k)
+#pragma GCC unroll 8
+    for (int c = 0; c < Chains; ++c) next[c] = store(k, c, Wide(q[k]) * next[c] + r[k][c]);
 }
 
 // For t not NaN.

@@ -208,6 +208,15 @@ class TWindowSplineOf {
     for (std::size_t k = 0; k < count; ++k) {
       const TPlace p = places[k % Ahead];
       if (k + Ahead < count) place(k + Ahead);
+      // Where this point's window and the next one's are both new, they are
+      // set up side by side.
+      if constexpr (Fixed == MaxWindow)
+        if (p.Window && k + 1 < count && places[(k + 1) % Ahead].Window) {
+          const TPlace& next = places[(k + 1) % Ahead];
+          TWindow& a = KeptWindow(p.Row0, p.Col0);
+          TWindow& b = KeptWindow(next.Row0, next.Col0);
+          if (&a != &b && !a.Holds(p.Row0, p.Col0) && !b.Holds(next.Row0, next.Col0)) SetUpTwo(a, p, b, next);
+        }
       TColumnInput in;
       if (!RowValues<Fixed>(p, in)) {
         out[k] = in.Value;
@@ -278,6 +287,7 @@ class TWindowSplineOf {
     std::int64_t Row0 = 0, Col0 = 0;
     bool Have = false, Missing = false;
     lanes::TArray<lanes::TStore8> Y, R;
+    bool Holds(std::int64_t row0, std::int64_t col0) const { return Have && Row0 == row0 && Col0 == col0; }
   };
   // A batch keeps this many windows, by the place of their origin (any 8 x 8
   // block of windows at once): the points of a survey come back to the same
@@ -287,19 +297,35 @@ class TWindowSplineOf {
   // The window with origin row0, col0, set up unless kept.
   template <int Fixed>
   const TWindow& Window(std::int64_t row0, std::int64_t col0) {
-    TWindow* w = &FLast;
-    if (!FKept.empty()) {
-      const auto place = static_cast<std::uint64_t>(row0) * 8 + static_cast<std::uint64_t>(col0);
-      w = &FKept[static_cast<std::size_t>(place % Kept)];
+    TWindow& w = FKept.empty() ? FLast : KeptWindow(row0, col0);
+    if (!w.Holds(row0, col0)) {
+      ReadWindow<Fixed>(w, row0, col0);
+      if (!w.Missing) lanes::SplineInit(Side<Fixed>(), w.Y, w.R);
     }
-    if (!w->Have || w->Row0 != row0 || w->Col0 != col0) LoadWindow<Fixed>(*w, row0, col0);
-    return *w;
+    return w;
+  }
+  // A batch's place for the window with origin row0, col0.
+  TWindow& KeptWindow(std::int64_t row0, std::int64_t col0) {
+    const auto place = static_cast<std::uint64_t>(row0) * 8 + static_cast<std::uint64_t>(col0);
+    return FKept[static_cast<std::size_t>(place % Kept)];
+  }
+  // The MaxWindow windows of the places p and q set up in a and b, side by side.
+  [[gnu::noinline]] void SetUpTwo(TWindow& a, const TPlace& p, TWindow& b, const TPlace& q) {
+    ReadWindow<MaxWindow>(a, p.Row0, p.Col0);
+    ReadWindow<MaxWindow>(b, q.Row0, q.Col0);
+    if (!a.Missing && !b.Missing) {
+      lanes::SplineInitTwo(a.Y, a.R, b.Y, b.R);
+      return;
+    }
+    if (!a.Missing) lanes::SplineInit(MaxWindow, a.Y, a.R);
+    if (!b.Missing) lanes::SplineInit(MaxWindow, b.Y, b.R);
   }
 
-  // Each node row is read in one go, its columns wrapped once for all rows;
-  // a missing node gives the window up.
+  // The window's nodes into Y: each node row is read in one go, its columns
+  // wrapped once for all rows; a missing node gives the window up (Missing).
+  // Its row splines are the caller's to set up.
   template <int Fixed>
-  [[gnu::noinline]] void LoadWindow(TWindow& w, std::int64_t row0, std::int64_t col0) {
+  [[gnu::noinline]] void ReadWindow(TWindow& w, std::int64_t row0, std::int64_t col0) {
     const int n = Side<Fixed>();
     w.Have = true;
     w.Row0 = row0;
@@ -349,9 +375,7 @@ class TWindowSplineOf {
         w.Y[j] = y;
       }
     }
-    if (missing[0] | missing[1] | missing[2] | missing[3]) return;
-    w.Missing = false;
-    lanes::SplineInit(n, w.Y, w.R);
+    w.Missing = missing[0] | missing[1] | missing[2] | missing[3];
   }
 
   const Grid& FGrid;

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -264,6 +265,27 @@ TEST(Spline, NaturalEndsAndNodeValues) {
   EXPECT_EQ(SplineValue(6, 3, Y, R), 1.0);
   EXPECT_EQ(SplineValue(6, 6, Y, R), 0.0);
   EXPECT_TRUE(std::isnan(SplineValue(6, std::nan(""), Y, R)));
+}
+
+// Two windows set up side by side are each the window set up alone, for any
+// stored values: the bits of every lane.
+TEST(Spline, TwoWindowsSideBySideAsEachAlone) {
+  std::mt19937 random(9);
+  for (int trial = 0; trial < 2000; ++trial) {
+    lanes::TArray<lanes::TStore8> Y[2]{}, R[2]{}, alone[2]{};
+    for (auto& y : Y)
+      for (int k = 1; k <= MaxWindow; ++k)
+        for (int l = 0; l < MaxWindow; ++l)
+          y[k][l] = trial % 2 ? std::uniform_real_distribution<float>(-150, 150)(random)
+                              : std::ldexp(static_cast<float>(random() % 2001) - 1000,
+                                           static_cast<int>(random() % 200) - 130);
+    lanes::SplineInitTwo(Y[0], R[0], Y[1], R[1]);
+    for (int w = 0; w < 2; ++w) {
+      lanes::SplineInit(MaxWindow, Y[w], alone[w]);
+      for (int k = 1; k <= MaxWindow; ++k)
+        ASSERT_EQ(std::memcmp(&R[w][k], &alone[w][k], sizeof R[w][k]), 0) << trial << ' ' << w << ' ' << k;
+    }
+  }
 }
 
 TEST(WindowSpline, ReusedWindowsGiveFreshResults) {
