@@ -43,7 +43,8 @@ inline std::int64_t Trunc(double x) { return CheckedInt64(std::trunc(x)); }
 inline std::int64_t Floor(double x) { return CheckedInt64(std::floor(x)); }
 
 // The value of a node or a point that does not exist: single-precision 0xFFC00000.
-inline float NoValue() noexcept { return std::bit_cast<float>(0xFFC00000u); }
+inline constexpr std::uint32_t NoValueBits = 0xFFC00000u;
+constexpr float NoValue() noexcept { return std::bit_cast<float>(NoValueBits); }
 
 // "%W.Df" of a double, with "." whatever the locale.
 std::string FormatFixed(double value, int width, int decimals);

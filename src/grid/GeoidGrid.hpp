@@ -176,11 +176,8 @@ class TGeoidGrid {
   // without a branch a node where it lies in the grid and the file.
   void ReadBlock(std::int32_t row, std::int32_t column, std::size_t rows, std::size_t count, float* out,
                  std::size_t stride) const noexcept {
-    const std::int64_t first = static_cast<std::int64_t>(row) * ncols + column + PrePad;
-    const std::int64_t end = first + (static_cast<std::int64_t>(rows) - 1) * ncols + static_cast<std::int64_t>(count);
-    if (row < 0 || row + static_cast<std::int64_t>(rows) > nlat || column < 0 ||
-        column + static_cast<std::int64_t>(count) > nlon || ncols < static_cast<std::int64_t>(count) || first < 0 ||
-        end > FFile.Size() / 4) {
+    const unsigned char* const start = BlockStart(row, column, rows, count);
+    if (!start) {
       for (std::size_t i = 0; i < rows; ++i)
         for (std::size_t k = 0; k < count; ++k) {
           const std::int64_t r = row + static_cast<std::int64_t>(i), c = column + static_cast<std::int64_t>(k);
@@ -191,17 +188,38 @@ class TGeoidGrid {
         }
       return;
     }
-    // |v| < 200 compares the bits of |v| (NaN and infinity are above those of 200).
     for (std::size_t i = 0; i < rows; ++i) {
       // Each row's place from the first node's: no pointer runs past the last row.
-      const unsigned char* data = FFile.Data() + 4 * (first + static_cast<std::int64_t>(i) * ncols);
+      const unsigned char* data = start + i * RowBytes();
 #pragma GCC unroll 8
-      for (std::size_t k = 0; k < count; ++k) {
-        const auto bits = std::bit_cast<std::uint32_t>(LoadFloat(data + 4 * k));
-        const bool plausible = (bits & 0x7FFFFFFFu) < std::bit_cast<std::uint32_t>(200.0f);
-        out[i * stride + k] = std::bit_cast<float>(plausible ? bits : std::bit_cast<std::uint32_t>(NoValue()));
-      }
+      for (std::size_t k = 0; k < count; ++k)
+        out[i * stride + k] =
+            std::bit_cast<float>(PlausibleBits(std::bit_cast<std::uint32_t>(LoadFloat(data + 4 * k))));
     }
+  }
+
+  // Where ReadBlock's block lies in the file, its rows RowBytes() apart, when
+  // all of it lies in the grid and the file (each node then reads as
+  // PlausibleBits of its stored bits, in the file's byte order); nullptr
+  // otherwise.
+  const unsigned char* BlockStart(std::int32_t row, std::int32_t column, std::size_t rows,
+                                  std::size_t count) const noexcept {
+    const std::int64_t first = static_cast<std::int64_t>(row) * ncols + column + PrePad;
+    const std::int64_t end = first + (static_cast<std::int64_t>(rows) - 1) * ncols + static_cast<std::int64_t>(count);
+    if (row < 0 || row + static_cast<std::int64_t>(rows) > nlat || column < 0 ||
+        column + static_cast<std::int64_t>(count) > nlon || ncols < static_cast<std::int64_t>(count) || first < 0 ||
+        end > FFile.Size() / 4)
+      return nullptr;
+    return FFile.Data() + 4 * first;
+  }
+  std::size_t RowBytes() const noexcept { return 4 * static_cast<std::size_t>(ncols); }
+
+  // Plausible on the bits of a stored value, or of several side by side (a
+  // vector of them): |v| < 200 compares the bits of |v| (NaN and infinity are
+  // above those of 200); anything else gives NoValue's bits.
+  template <class Bits>
+  static Bits PlausibleBits(Bits bits) noexcept {
+    return (bits & 0x7FFFFFFFu) < std::bit_cast<std::uint32_t>(200.0f) ? bits : Bits{} + NoValueBits;
   }
 
   // out[k] = ReadNode(row, column + k) for k < count, exactly (NaN past 32-bit
@@ -236,7 +254,9 @@ class TGeoidGrid {
 
   // A stored value as a node reads it: no undulation reaches 200 m, so
   // anything else (NaN included) is a node without a value.
-  static float Plausible(float v) noexcept { return std::fabs(static_cast<double>(v)) < 200.0 ? v : NoValue(); }
+  static float Plausible(float v) noexcept {
+    return std::bit_cast<float>(PlausibleBits(std::bit_cast<std::uint32_t>(v)));
+  }
 
   // A little-endian float32 at p.
   static float LoadFloat(const unsigned char* p) noexcept { return LoadLittle<float>(p); }

@@ -51,6 +51,13 @@ template <class Grid>
 concept ReadsBlocks = requires(const Grid& g, float* out) {
   g.ReadBlock(0, 0, 0, 0, out, 0);
 };
+// And one that shows where a block lies (TGeoidGrid::BlockStart).
+template <class Grid>
+concept ShowsBlocks = requires(const Grid& g, std::uint32_t bits) {
+  g.BlockStart(0, 0, 0, 0);
+  g.RowBytes();
+  Grid::PlausibleBits(bits);
+};
 }  // namespace detail
 
 // Bilinear value at grid coordinates (y rows south of row 0, x columns east of
@@ -338,6 +345,12 @@ class TWindowSplineOf {
     if (!detail::FitsInt32(row0 + 1) || !detail::FitsInt32(row0 + n)) return;
     bool block = detail::ReadsBlocks<Grid> && columns[0] >= 0;  // columns that need no wrap
     for (int j = 1; j < n; ++j) block = block && columns[j] == columns[0] + j;
+    if constexpr (Fixed == 6 && detail::ShowsBlocks<Grid> && std::endian::native == std::endian::little)
+      if (block)
+        if (const unsigned char* start = FGrid.BlockStart(static_cast<std::int32_t>(row0 + 1), columns[0], 6, 6)) {
+          ReadBlock6(w, start, FGrid.RowBytes());
+          return;
+        }
     if constexpr (detail::ReadsBlocks<Grid>)
       if (block)
         FGrid.ReadBlock(static_cast<std::int32_t>(row0 + 1), columns[0], static_cast<std::size_t>(n),
@@ -376,6 +389,52 @@ class TWindowSplineOf {
       }
     }
     w.Missing = missing[0] | missing[1] | missing[2] | missing[3];
+  }
+
+  // ReadWindow's quick way for a 6 x 6 window that lies wholly in the grid
+  // and the file, from the stored bytes of its first node on, rows `stride`
+  // bytes apart: each row read four and two nodes at a time, and turned into
+  // lanes in registers. The same values as node by node.
+  static void ReadBlock6(TWindow& w, const unsigned char* start, std::size_t stride) {
+    using TBits4 = std::uint32_t __attribute__((vector_size(16)));
+    using TBits2 = std::uint32_t __attribute__((vector_size(8)));
+    TBits4 a[6];  // columns 1 .. 4 of each row
+    TBits2 b[6];  // columns 5 and 6
+    TBits4 bad{};
+    for (int i = 0; i < 6; ++i) {
+      std::memcpy(&a[i], start + i * stride, sizeof a[i]);
+      std::memcpy(&b[i], start + i * stride + sizeof a[i], sizeof b[i]);
+      a[i] = Grid::PlausibleBits(a[i]);
+      b[i] = Grid::PlausibleBits(b[i]);
+      const TBits2 none = b[i] == NoValueBits;
+      bad |= (a[i] == NoValueBits) | TBits4{none[0], none[1], 0, 0};
+    }
+    // Rows 1 .. 4 by columns: a 4 x 4 turn of a[0..3], and the columns 5 and 6 of b[0..3].
+    const TBits4 t0 = __builtin_shufflevector(a[0], a[1], 0, 4, 1, 5),
+                 t1 = __builtin_shufflevector(a[0], a[1], 2, 6, 3, 7);
+    const TBits4 t2 = __builtin_shufflevector(a[2], a[3], 0, 4, 1, 5),
+                 t3 = __builtin_shufflevector(a[2], a[3], 2, 6, 3, 7);
+    const TBits4 u01 = __builtin_shufflevector(b[0], b[1], 0, 2, 1, 3),
+                 u23 = __builtin_shufflevector(b[2], b[3], 0, 2, 1, 3);
+    const TBits4 low[6] = {
+        __builtin_shufflevector(t0, t2, 0, 1, 4, 5),   __builtin_shufflevector(t0, t2, 2, 3, 6, 7),
+        __builtin_shufflevector(t1, t3, 0, 1, 4, 5),   __builtin_shufflevector(t1, t3, 2, 3, 6, 7),
+        __builtin_shufflevector(u01, u23, 0, 1, 4, 5), __builtin_shufflevector(u01, u23, 2, 3, 6, 7)};
+    // Rows 5 and 6 by columns, the lanes past them 0.
+    const TBits4 zero{};
+    const TBits4 e0 = __builtin_shufflevector(a[4], a[5], 0, 4, 1, 5),
+                 e1 = __builtin_shufflevector(a[4], a[5], 2, 6, 3, 7);
+    const TBits4 f = __builtin_shufflevector(b[4], b[5], 0, 2, 1, 3);
+    const TBits4 high[6] = {
+        __builtin_shufflevector(e0, zero, 0, 1, 4, 4), __builtin_shufflevector(e0, zero, 2, 3, 4, 4),
+        __builtin_shufflevector(e1, zero, 0, 1, 4, 4), __builtin_shufflevector(e1, zero, 2, 3, 4, 4),
+        __builtin_shufflevector(f, zero, 0, 1, 4, 4),  __builtin_shufflevector(f, zero, 2, 3, 4, 4)};
+    static_assert(sizeof(lanes::TStore8) == 2 * sizeof(TBits4));
+    for (int j = 0; j < 6; ++j) {
+      std::memcpy(&w.Y[j + 1], &low[j], sizeof low[j]);
+      std::memcpy(reinterpret_cast<char*>(&w.Y[j + 1]) + sizeof low[j], &high[j], sizeof high[j]);
+    }
+    w.Missing = bad[0] | bad[1] | bad[2] | bad[3];
   }
 
   const Grid& FGrid;
