@@ -42,6 +42,16 @@ std::uint64_t ScaledMagnitude(std::uint64_t bits, int decimals) {
   const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
   const std::uint64_t m = biased ? fraction | std::uint64_t{1} << 52 : fraction;
   const int s = biased ? 1075 - biased : 1074;  // above 20: |value| < 2^32
+  if (decimals <= 4) {
+    // 10^D = 5^D * 2^D, and m * 5^D is below 2^63: the same in 64 bits.
+    constexpr std::uint64_t Pow5[] = {1, 5, 25, 125, 625};
+    const std::uint64_t scaled = m * Pow5[decimals];
+    const int shift = s - decimals;  // above 16
+    if (shift >= 64) return 0;       // below 2^63 / 2^64: nearer 0 than half a unit
+    const std::uint64_t n = scaled >> shift, rest = scaled & ((std::uint64_t{1} << shift) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+    return n + static_cast<std::uint64_t>((rest > half) | ((rest == half) & (n & 1)));
+  }
   const unsigned __int128 scaled = static_cast<unsigned __int128>(m) * Pow10[decimals];
   if (s >= 128) return 0;  // below 2^83 / 2^128: nearer 0 than half a unit
   const auto n = static_cast<std::uint64_t>(scaled >> s);
