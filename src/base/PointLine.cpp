@@ -70,13 +70,13 @@ TPointLine ReadPointLine(std::string_view line) {
   TField lat, lon;
   std::size_t restStart = line.size();
   char separator = 0;
+  std::size_t latEnd = std::string_view::npos;
   for (const char s : {';', '\t', ','})
-    if (line.find(s) != std::string_view::npos) {
+    if (latEnd = line.find(s); latEnd != std::string_view::npos) {
       separator = s;
       break;
     }
   if (separator) {
-    const std::size_t latEnd = line.find(separator);
     std::size_t lonEnd = line.find(separator, latEnd + 1);
     if (lonEnd == std::string_view::npos) lonEnd = line.size();
     lat = Field(line, 0, latEnd);
