@@ -268,7 +268,7 @@ TEST_F(CliTest, CheckPointsAnswerAsOnePointAtATime) {
     SCOPED_TRACE(batch.Name);
     std::vector<std::string> lines;
     std::string input;
-    for (int k = 0; k < 2500; ++k) {  // more than one job's lines
+    for (int k = 0; k < 4000; ++k) {  // more than one job's lines (64 KB)
       const auto [lat, lon] = batch.Point();
       char line[64];
       std::snprintf(line, sizeof line, "%.6f;%.6f\n", lat, lon);
