@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cmath>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "base/CoordText.hpp"
@@ -154,7 +153,7 @@ TScanResult MaximumErrorScan(TSession& session, const TSelection& selection, dou
     std::vector<double> SourceValues, CustomValues;
   };
   std::vector<std::unique_ptr<TChunk>> chunks;
-  const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+  const unsigned threads = HardwareThreads();
   // A few chunks per thread let a thread that gets more of the processor
   // take more of them; a chunk stays wide enough to share its windows.
   const std::size_t chunkCount = std::min<std::size_t>(4 * threads, (width + ChunkColumns - 1) / ChunkColumns);

@@ -1,15 +1,22 @@
 #include "base/WorkPool.hpp"
 
+#include <algorithm>
 #include <utility>
 
 namespace tessmar {
 
-TWorkPool::TWorkPool(unsigned threads) {
-  if (threads == 0) threads = std::thread::hardware_concurrency();
-  if (threads == 0) threads = 1;
-  FThreads.reserve(threads);
-  for (unsigned t = 0; t < threads; ++t) FThreads.emplace_back([this] { Loop(); });
+unsigned HardwareThreads() noexcept { return std::max(1u, std::thread::hardware_concurrency()); }
+
+namespace {
+// `threads` threads (0: HardwareThreads()) that run loop.
+std::vector<std::thread> StartThreads(unsigned threads, const std::function<void()>& loop) {
+  std::vector<std::thread> started(threads ? threads : HardwareThreads());
+  for (auto& t : started) t = std::thread(loop);
+  return started;
 }
+}  // namespace
+
+TWorkPool::TWorkPool(unsigned threads) : FThreads(StartThreads(threads, [this] { Loop(); })) {}
 
 TWorkPool::~TWorkPool() {
   {
@@ -65,12 +72,10 @@ void TWorkPool::Loop() {
 }
 
 TWorkLine::TWorkLine(std::size_t depth, std::function<void(std::size_t)> job, unsigned threads)
-    : FDepth(depth < 1 ? 1 : depth), FJob(std::move(job)), FFinished(FDepth) {
-  if (threads == 0) threads = std::thread::hardware_concurrency();
-  if (threads == 0) threads = 1;
-  FThreads.reserve(threads);
-  for (unsigned t = 0; t < threads; ++t) FThreads.emplace_back([this] { Loop(); });
-}
+    : FDepth(depth < 1 ? 1 : depth),
+      FJob(std::move(job)),
+      FFinished(FDepth),
+      FThreads(StartThreads(threads, [this] { Loop(); })) {}
 
 TWorkLine::~TWorkLine() {
   {

@@ -17,6 +17,9 @@
 
 namespace tessmar {
 
+// How many threads the processor runs at once, at least 1.
+unsigned HardwareThreads() noexcept;
+
 class TWorkPool {
  public:
   // threads = 0: one per hardware thread.

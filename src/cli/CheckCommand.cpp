@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cmath>
 #include <iostream>
-#include <thread>
 #include <vector>
 
 #include "accuracy/PointCheck.hpp"
@@ -208,8 +207,7 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
   // thread more than cores: beside other busy programs, which the system
   // shares the cores with thread by thread, the points keep a fair part of them.
   TWorkLine work(
-      JobsAtWork, [&](std::size_t slot) { RunJob(jobs[slot], session, global.Json, custom); },
-      std::max(1u, std::thread::hardware_concurrency()) + 1);
+      JobsAtWork, [&](std::size_t slot) { RunJob(jobs[slot], session, global.Json, custom); }, HardwareThreads() + 1);
   // The oldest job's answers out, after those not written yet.
   const auto take = [&] {
     const std::string_view text = answers.Add(jobs[work.Wait()]);
