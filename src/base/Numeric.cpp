@@ -1,6 +1,7 @@
 #include "base/Numeric.hpp"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -11,26 +12,12 @@ namespace tessmar {
 void ThrowInvalidOp() { throw TError(InvalidOpText); }
 
 namespace {
-constexpr std::uint64_t Pow10[] = {1,
-                                   10,
-                                   100,
-                                   1000,
-                                   10000,
-                                   100000,
-                                   1000000,
-                                   10000000,
-                                   100000000,
-                                   1000000000,
-                                   10000000000,
-                                   100000000000,
-                                   1000000000000,
-                                   10000000000000,
-                                   100000000000000,
-                                   1000000000000000,
-                                   10000000000000000,
-                                   100000000000000000,
-                                   1000000000000000000,
-                                   10000000000000000000u};
+// 10^0 .. 10^19, all that 64 bits hold.
+constexpr auto Pow10 = [] {
+  std::array<std::uint64_t, 20> p{1};
+  for (std::size_t k = 1; k < p.size(); ++k) p[k] = p[k - 1] * 10;
+  return p;
+}();
 
 // |value| * 10^D rounded to an integer as "%.Df" rounds it, for a finite
 // |value| below 2^32 and D <= 9. value is m * 2^-s with an integer m below

@@ -147,17 +147,15 @@ class TGeoidGrid {
     const std::int64_t words = FFile.Size() / 4;
     const unsigned char* data = FFile.Data();
     if (base >= 0 && base < words) {
-      // The test below without a branch: a column outside the file reads the
-      // row's first word, and NoValue() in its place; |v| < 200 compares the
-      // bits of |v| (NaN and infinity are above those of 200).
+      // Without a branch: a column outside the file reads the row's first
+      // word, and NoValue() in its place.
       const auto inFile = static_cast<std::uint64_t>(words - base);
       for (std::size_t k = 0; k < count; ++k) {
         const auto c = static_cast<std::uint64_t>(static_cast<std::int64_t>(wrapped[k]));
         const bool in = c < inFile;
         const auto bits =
             std::bit_cast<std::uint32_t>(LoadFloat(data + 4 * (base + static_cast<std::int64_t>(in ? c : 0))));
-        const bool plausible = in && (bits & 0x7FFFFFFFu) < std::bit_cast<std::uint32_t>(200.0f);
-        out[k] = std::bit_cast<float>(plausible ? bits : std::bit_cast<std::uint32_t>(NoValue()));
+        out[k] = std::bit_cast<float>(in ? PlausibleBits(bits) : NoValueBits);
       }
       return;
     }

@@ -55,6 +55,19 @@ struct TElimination {
 };
 extern const TElimination Elimination;
 
+// The elimination's two steps, in the order of operations that makes the
+// bits: the forward step's R[k] from the values at k - 1, k, k + 1 and the
+// R[k - 1] before it, and the back-substitution's from R[k + 1] (next), for
+// one spline or lanes of them.
+template <class TWide>
+TWide ForwardStep(TWide before, TWide at, TWide after, TWide rBefore, double p) {
+  return (3 * ((after - 2 * at) + before) - rBefore / 2) / p;
+}
+template <class TWide>
+TWide BackStep(double q, TWide next, TWide r) {
+  return q * next + r;
+}
+
 // Each stored value is widened once (widening is exact), not at every use.
 template <class Store>
 void SplineInit(int n, const TArray<Store>& Y, TArray<Store>& R) {
@@ -68,14 +81,14 @@ void SplineInit(int n, const TArray<Store>& Y, TArray<Store>& R) {
   r[1] = TWide{};
 #pragma GCC unroll 8
   for (int k = 2; k <= n - 1; ++k) {
-    R[k] = lanes::Store((3 * ((y[k + 1] - 2 * y[k]) + y[k - 1]) - r[k - 1] / 2) / p[k]);
+    R[k] = lanes::Store(ForwardStep(y[k - 1], y[k], y[k + 1], r[k - 1], p[k]));
     r[k] = Wide(R[k]);
   }
   R[n] = Store{};
   TWide next{};  // R[k + 1], widened
 #pragma GCC unroll 8
   for (int k = n - 1; k >= 2; --k) {
-    R[k] = lanes::Store(Wide(q[k]) * next + r[k]);
+    R[k] = lanes::Store(BackStep(Wide(q[k]), next, r[k]));
     next = Wide(R[k]);
   }
 }
@@ -120,12 +133,12 @@ inline void SplineInitTwo(const TArray<TStore8>& YA, TArray<TStore8>& RA, const 
   for (int k = 2; k <= n - 1; ++k)
 #pragma GCC unroll 8
     for (int c = 0; c < Chains; ++c)
-      r[k][c] = store(k, c, (3 * ((y[k + 1][c] - 2 * y[k][c]) + y[k - 1][c]) - r[k - 1][c] / 2) / p[k]);
+      r[k][c] = store(k, c, ForwardStep(y[k - 1][c], y[k][c], y[k + 1][c], r[k - 1][c], p[k]));
   std::array<TWide2, Chains> next{};
 #pragma GCC unroll 8
   for (int k = n - 1; k >= 2; --k)
 #pragma GCC unroll 8
-    for (int c = 0; c < Chains; ++c) next[c] = store(k, c, Wide(q[k]) * next[c] + r[k][c]);
+    for (int c = 0; c < Chains; ++c) next[c] = store(k, c, BackStep(Wide(q[k]), next[c], r[k][c]));
 }
 
 // For t not NaN.

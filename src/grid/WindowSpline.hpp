@@ -218,8 +218,7 @@ class TWindowSplineOf {
       // Where this point's window and the next one's are both new, they are
       // set up side by side.
       if constexpr (Fixed == MaxWindow)
-        if (p.Window && k + 1 < count && places[(k + 1) % Ahead].Window) {
-          const TPlace& next = places[(k + 1) % Ahead];
+        if (const TPlace& next = places[(k + 1) % Ahead]; p.Window && k + 1 < count && next.Window) {
           TWindow& a = KeptWindow(p.Row0, p.Col0);
           TWindow& b = KeptWindow(next.Row0, next.Col0);
           if (&a != &b && !a.Holds(p.Row0, p.Col0) && !b.Holds(next.Row0, next.Col0)) SetUpTwo(a, p, b, next);
@@ -358,35 +357,21 @@ class TWindowSplineOf {
     if (!block)
       for (int i = 1; i <= n; ++i)
         FGrid.ReadRow(static_cast<std::int32_t>(row0 + i), columns, static_cast<std::size_t>(n), nodes[i - 1]);
-    // Node rows to lanes; NaN is the one value unequal to itself.
+    // Node rows to lanes (ReadBlock6 does this in registers for a 6 x 6
+    // window inside the grid); NaN is the one value unequal to itself.
     using TFloat4 = float __attribute__((vector_size(16)));
     using TInt4 = std::int32_t __attribute__((vector_size(16)));
     TInt4 missing{};
-    if constexpr (Fixed == 6) {
-      // Each half of a lane vector formed in a register and stored whole: a
-      // vector pieced together in memory would be read back before its pieces
-      // had landed.
-      static_assert(sizeof(lanes::TStore8) == 2 * sizeof(TFloat4));
-#pragma GCC unroll 6
-      for (int j = 0; j < 6; ++j) {
-        const TFloat4 low = {nodes[0][j], nodes[1][j], nodes[2][j], nodes[3][j]};
-        const TFloat4 high = {nodes[4][j], nodes[5][j], 0, 0};
-        missing |= (low != low) | (high != high);
-        std::memcpy(&w.Y[j + 1], &low, sizeof low);
-        std::memcpy(reinterpret_cast<char*>(&w.Y[j + 1]) + sizeof low, &high, sizeof high);
-      }
-    } else {
-      static_assert(sizeof nodes % sizeof(TFloat4) == 0);
-      for (std::size_t k = 0; k < sizeof nodes / sizeof(TFloat4); ++k) {
-        TFloat4 v;
-        std::memcpy(&v, reinterpret_cast<const char*>(nodes) + k * sizeof v, sizeof v);
-        missing |= v != v;
-      }
-      for (int j = 1; j <= n; ++j) {
-        lanes::TStore8 y{};  // lanes past n stay 0
-        for (int i = 1; i <= n; ++i) y[i - 1] = nodes[i - 1][j - 1];
-        w.Y[j] = y;
-      }
+    static_assert(sizeof nodes % sizeof(TFloat4) == 0);
+    for (std::size_t k = 0; k < sizeof nodes / sizeof(TFloat4); ++k) {
+      TFloat4 v;
+      std::memcpy(&v, reinterpret_cast<const char*>(nodes) + k * sizeof v, sizeof v);
+      missing |= v != v;
+    }
+    for (int j = 1; j <= n; ++j) {
+      lanes::TStore8 y{};  // lanes past n stay 0
+      for (int i = 1; i <= n; ++i) y[i - 1] = nodes[i - 1][j - 1];
+      w.Y[j] = y;
     }
     w.Missing = missing[0] | missing[1] | missing[2] | missing[3];
   }
