@@ -15,12 +15,6 @@
 
 namespace tessmar {
 
-std::string FormatLatLon(double value, bool isLatitude) {
-  if (isLatitude) return FormatFixed(std::fabs(value), 9, 6) + (value < 0 ? "S" : "N");
-  value = ShownLongitude(value);
-  return FormatFixed(std::fabs(value), 10, 6) + (value < 0 ? "W" : "E");
-}
-
 std::string ExtremeText(const char* name, const TScanExtreme& e) {
   return std::string(name) + FormatFixed(e.Diff, 5, 3) + "m  " + FormatLatLon(e.Lat, true) + "  " +
          FormatLatLon(e.Lon, false);

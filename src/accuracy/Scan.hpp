@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "grid/Circle.hpp"  // FormatLatLon
 #include "grid/GeoidGrid.hpp"
 #include "session/Grids.hpp"
 #include "session/Session.hpp"
@@ -19,10 +20,6 @@ namespace tessmar {
 struct TScanExtreme {
   double Diff, Lat, Lon;
 };
-
-// One coordinate as the scan shows it: latitude "%9.6f" and N/S, longitude
-// brought into -180..180 from above and "%10.6f" and E/W.
-std::string FormatLatLon(double value, bool isLatitude);
 
 // LabelMaxG's or LabelMinG's text: name, "%5.3f" of the difference and "m", the place.
 std::string ExtremeText(const char* name, const TScanExtreme& extreme);
