@@ -44,6 +44,14 @@ struct TScanResult {
   std::int64_t nr = -1, nc = -1;
   std::int64_t Points = 0;  // lattice points where both values exist
   std::optional<TScanExtreme> Max, Min;
+  std::int64_t RowsScanned = 0;  // lattice rows walked: nr + 1 when Done, fewer when Aborted
+
+  // The part of the lattice walked, 0 .. 1: 1 once Done (a lattice of no rows
+  // at once), RowsScanned of nr + 1 rows when Aborted.
+  double ScannedFraction() const {
+    if (Outcome == TScanOutcome::Done || nr < 0) return 1;
+    return static_cast<double>(RowsScanned) / static_cast<double>(nr + 1);
+  }
 };
 
 // The scan's lattice: point (i, j) lies at North - i * DLat, West + j * DLon,

@@ -133,7 +133,9 @@ int main(int argc, char** argv) {
       "cubic spline over the 6 x 6 nodes around the point (bilinear in the point's cell\n"
       "near the poles and where a node of that window is missing). It reports the\n"
       "largest and the most negative difference, custom - source (the custom value\n"
-      "rounded to float32), in metres, with their places.\n"
+      "rounded to float32), in metres, with their places. Stopped by Ctrl-C (exit status\n"
+      "130), it reports the part scanned and its extremes, each marked \"(partial)\"; with\n"
+      "--json, \"complete\" is false and \"fraction\" the part of the lattice scanned.\n"
       "Example:\n"
       "  tessmar-cli --data-dir /data/egm2008 --output tokyo scan \\\n"
       "      --precision 2.0 --heatmap tokyo_error.png");

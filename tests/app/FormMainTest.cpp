@@ -497,6 +497,25 @@ class FormMainTest : public QObject {
     QVERIFY(!fs::exists(world.Dir.File("Tessmar.qdat")));
   }
 
+  void escapeDuringAScanReportsThePartScanned() {
+    TWorld world;
+    TForm f(world);
+    QTest::mouseClick(f.Child<QPushButton>("ButtonConvert"), Qt::LeftButton);
+    QCoreApplication::postEvent(f.Child<QPushButton>("Button1"),
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    QTest::mouseClick(f.Child<QPushButton>("Button1"), Qt::LeftButton);
+    QCOMPARE(f.Text(TControl::LabelReso), std::string("Aborted."));
+    // The report says how much was scanned, and that the extremes are of that part.
+    const std::vector<std::string> lines = f.Form.FormReport()->Lines();
+    QCOMPARE(lines.size(), std::size_t{7});
+    QCOMPARE(lines[3], std::string("Aborted by user."));
+    QVERIFY2(
+        lines[4].rfind("Partial scan: ", 0) == 0 && lines[4].find(" of 721 rows of the lattice (") != std::string::npos,
+        lines[4].c_str());
+    QCOMPARE(lines[5], f.Text(TControl::LabelMinG) + "  (partial)");
+    QCOMPARE(lines[6], f.Text(TControl::LabelMaxG) + "  (partial)");
+  }
+
   // The two links as a user clicks them: a real press and release through the
   // application, whose event filter (for Escape) sees them too. Each click acts once.
   void linksActOncePerClick() {
