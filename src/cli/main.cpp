@@ -73,6 +73,12 @@ int main(int argc, char** argv) {
            "source model's own spacing (default: the settings', else 0)");
   convertCommand->add_flag("--overwrite", convert.Overwrite, "Replace an existing file of that name");
   convertCommand->footer(
+      "Each corner is moved to a whole cell of the output resolution. After the size,\n"
+      "the report gives the region written (its corner nodes, the margin included), each\n"
+      "corner the snap moved and by how much, a warning for a region more than 180\n"
+      "degrees wide across 180 degrees (west and east the wrong way round?), and how\n"
+      "many nodes hold no value (outside the source grid). With --json: \"region\",\n"
+      "\"moved\", \"wideAcross180\" and \"noValue\".\n"
       "Example:\n"
       "  tessmar-cli --data-dir /data/egm2008 --output tokyo convert \\\n"
       "      --south \"35 00 N\" --west 139 --north 36 --east \"140 30 E\" --res 5\n"

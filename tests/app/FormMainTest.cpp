@@ -262,7 +262,9 @@ class FormMainTest : public QObject {
     TForm f(world);
     QTest::mouseClick(f.Child<QPushButton>("ButtonConvert"), Qt::LeftButton);
     QCOMPARE(f.Text(TControl::LabelMakeReport), std::string("Output size: 538,796 bytes."));
-    QCOMPARE(f.Form.FormReport()->Lines().size(), std::size_t{4});
+    QCOMPARE(f.Form.FormReport()->Lines().size(), std::size_t{5});
+    QCOMPARE(f.Form.FormReport()->Lines().back(),
+             std::string("Region written: 19.750000N,119.750000E to 50.250000N,150.250000E (367 rows of 367 nodes)"));
     QVERIFY(fs::exists(world.Dir.File("Tessmar.qdat")));
     QVERIFY(f.Child<QProgressBar>("ProgressBar1")->isVisible());
     QCOMPARE(f.Child<QProgressBar>("ProgressBar1")->value(), 1000);
