@@ -216,7 +216,8 @@ TEST_F(CliTest, OptionsThatCannotBeMeantAreRefused) {
       {{"check", "--lon", "35 N"}, "--lon: "},
       // A longitude is shown longitudes, a latitude latitudes.
       {{"convert", "--east", "10 N"}, "(E or W). Write it as 139 44 52.3 E, 77 2 10 W, 139:44:52.3 or 139"},
-      {{"check", "--lon", "139d"}, ". Write it as 139 44 52.3 E, 77 2 10 W, 139:44:52.3 or 139\xC2\xB0"},
+      {{"check", "--lon", "139d"}, "--lon: \"139d\" is not a longitude"},
+      {{"check", "--lon", "139d"}, ". Write it as 139 44 52.3 E, 77 2 10 W, 139:44:52.3 or 139"},
       {{"convert", "--south", "35 E"}, "(N or S). Write it as 35 40 37.8 N, 35:40:37.8 or 35"},
       {{"convert", "--west", "abc"}, "--west: \"abc\" is not a longitude"},
       {{"convert", "--north", ""}, "--north: \"\" is not a latitude: it is empty"},
