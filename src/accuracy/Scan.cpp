@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/CoordText.hpp"
+#include "base/Numeric.hpp"
 #include "base/WorkPool.hpp"
 #include "grid/Circle.hpp"
 #include "grid/Interpolation.hpp"
@@ -14,12 +15,6 @@
 #include "session/Rows.hpp"
 
 namespace tessmar {
-
-std::string FormatLatLon(double value, bool isLatitude) {
-  if (isLatitude) return FormatFixed(std::fabs(value), 9, 6) + (value < 0 ? "S" : "N");
-  value = ShownLongitude(value);
-  return FormatFixed(std::fabs(value), 10, 6) + (value < 0 ? "W" : "E");
-}
 
 std::string ExtremeText(const char* name, const TScanExtreme& e) {
   return std::string(name) + FormatFixed(e.Diff, 5, 3) + "m  " + FormatLatLon(e.Lat, true) + "  " +
@@ -193,6 +188,7 @@ TScanResult MaximumErrorScan(TSession& session, const TSelection& selection, dou
   work.TakeRow = [&](std::int64_t i, std::size_t slot, std::int64_t index) {
     const double lat = plan.Lat(i);
     const double* diffs = blocks[slot].data() + static_cast<std::size_t>(index) * width;
+    result.RowsScanned = i + 1;
     if (sink) sink->Row(i, diffs, width);
     for (std::size_t j = 0; j < width; ++j) {
       const double diff = diffs[j];
@@ -220,6 +216,11 @@ TScanResult MaximumErrorScan(TSession& session, const TSelection& selection, dou
     view.SetText(TControl::LabelReso, "Aborted.");
     view.ReportAppend("Aborted by user.");
     result.Outcome = TScanOutcome::Aborted;
+    // The extremes found so far are of part of the lattice only: say how much.
+    view.ReportAppend("Partial scan: " + IntToGroupedStr(result.RowsScanned) + " of " + IntToGroupedStr(plan.nr + 1) +
+                      " rows of the lattice (" + FormatFixed(100 * result.ScannedFraction(), 0, 1) + "%)");
+    for (const std::string* text : {&minText, &maxText})
+      if (!text->empty()) view.ReportAppend(*text + "  (partial)");
     return result;
   }
   view.ReportAppend(minText);

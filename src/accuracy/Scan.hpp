@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "grid/Circle.hpp"  // FormatLatLon
 #include "grid/GeoidGrid.hpp"
 #include "session/Grids.hpp"
 #include "session/Session.hpp"
@@ -19,10 +20,6 @@ namespace tessmar {
 struct TScanExtreme {
   double Diff, Lat, Lon;
 };
-
-// One coordinate as the scan shows it: latitude "%9.6f" and N/S, longitude
-// brought into -180..180 from above and "%10.6f" and E/W.
-std::string FormatLatLon(double value, bool isLatitude);
 
 // LabelMaxG's or LabelMinG's text: name, "%5.3f" of the difference and "m", the place.
 std::string ExtremeText(const char* name, const TScanExtreme& extreme);
@@ -47,6 +44,14 @@ struct TScanResult {
   std::int64_t nr = -1, nc = -1;
   std::int64_t Points = 0;  // lattice points where both values exist
   std::optional<TScanExtreme> Max, Min;
+  std::int64_t RowsScanned = 0;  // lattice rows walked: nr + 1 when Done, fewer when Aborted
+
+  // The part of the lattice walked, 0 .. 1: 1 once Done (a lattice of no rows
+  // at once), RowsScanned of nr + 1 rows when Aborted.
+  double ScannedFraction() const {
+    if (Outcome == TScanOutcome::Done || nr < 0) return 1;
+    return static_cast<double>(RowsScanned) / static_cast<double>(nr + 1);
+  }
 };
 
 // The scan's lattice: point (i, j) lies at North - i * DLat, West + j * DLon,

@@ -35,10 +35,14 @@ TStrictCoordinate ReadStrictCoordinate(std::string_view text, TAxis axis);
 // nothing otherwise. The quick way for the points of a file.
 std::optional<double> PlainCoordinate(std::string_view text, TAxis axis);
 
-// How a refused coordinate may be written instead (for messages).
-inline constexpr const char* CoordinateSpellings =
-    "35 40 37.8 N, 35:40:37.8 or 35\xC2\xB0"
-    "40'37.8\"";
+// How a refused coordinate of an axis may be written instead (for messages):
+// each axis with examples of its own hemisphere letters.
+inline constexpr const char* CoordinateSpellings(TAxis axis) {
+  return axis == TAxis::Latitude ? "35 40 37.8 N, 35:40:37.8 or 35\xC2\xB0"
+                                   "40'37.8\""
+                                 : "139 44 52.3 E, 77 2 10 W, 139:44:52.3 or 139\xC2\xB0"
+                                   "44'52.3\"";
+}
 
 // A plain decimal number ("2.0", "-1", "1e1") between blanks; nothing when the
 // text is empty, blank or does not read.

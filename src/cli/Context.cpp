@@ -65,7 +65,8 @@ double ReadCoordinate(const TContext& context, const std::optional<std::string>&
   if (c.Value) return *c.Value;
   const bool latitude = axis == TAxis::Latitude;
   throw TUsageError(context.Origin(given.has_value(), option, key) + ": \"" + text + "\" is not a " +
-                    (latitude ? "latitude" : "longitude") + ": " + c.Reason + ". Write it as " + CoordinateSpellings);
+                    (latitude ? "latitude" : "longitude") + ": " + c.Reason + ". Write it as " +
+                    CoordinateSpellings(axis));
 }
 
 void RequireNoFolder(const std::string& path, const char* option) {

@@ -41,6 +41,33 @@ int RunConvert(const TGlobalOptions& global, const TConvertOptions& options) {
       out["dlat"] = t.dlat;
       out["dlon"] = t.dlon;
     }
+    // The region cut: its corner nodes, the corners the snap moved, the nodes
+    // without a value, a wide region across 180 degrees.
+    const TCutFacts& cut = result.Cut;
+    out["region"] = nullptr;
+    out["moved"] = nullptr;
+    out["noValue"] = nullptr;
+    out["wideAcross180"] = nullptr;
+    if (cut.Known) {
+      TJson moved = TJson::array();
+      const struct {
+        const char* name;
+        double typed, snapped;
+      } corners[] = {{"south", cut.Typed.South, cut.Region.Snapped.South},
+                     {"west", cut.Typed.West, cut.Region.Snapped.West},
+                     {"north", cut.Typed.North, cut.Region.Snapped.North},
+                     {"east", cut.Typed.East, cut.Region.Snapped.East}};
+      for (const auto& c : corners)
+        if (SnapMoved(c.typed, c.snapped))
+          moved.push_back({{"corner", c.name}, {"typed", Number(c.typed)}, {"snapped", Number(c.snapped)}});
+      out["moved"] = moved;
+      out["wideAcross180"] = cut.WideAcross180;
+    }
+    if (written) {
+      const TCustomTrailer& t = result.Trailer;
+      out["region"] = {{"south", t.south}, {"west", t.west}, {"north", cut.North}, {"east", cut.East}};
+      out["noValue"] = cut.NoValueNodes;
+    }
     out["report"] = view.Lines;
     std::cout << JsonDump(out) << '\n';
   } else {

@@ -59,6 +59,9 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
                  {"nr", result.Scanned ? TJson(result.nr) : TJson(nullptr)},
                  {"nc", result.Scanned ? TJson(result.nc) : TJson(nullptr)},
                  {"points", result.Points},
+                 // A scan stopped by Ctrl-C: its extremes are of the part scanned only.
+                 {"complete", result.Scanned ? TJson(result.Outcome == TScanOutcome::Done) : TJson(nullptr)},
+                 {"fraction", result.Scanned ? Number(result.ScannedFraction()) : TJson(nullptr)},
                  {"max", extreme(result.Max)},
                  {"min", extreme(result.Min)}};
     if (heatWritten) {

@@ -73,6 +73,12 @@ int main(int argc, char** argv) {
            "source model's own spacing (default: the settings', else 0)");
   convertCommand->add_flag("--overwrite", convert.Overwrite, "Replace an existing file of that name");
   convertCommand->footer(
+      "Each corner is moved to a whole cell of the output resolution. After the size,\n"
+      "the report gives the region written (its corner nodes, the margin included), each\n"
+      "corner the snap moved and by how much, a warning for a region more than 180\n"
+      "degrees wide across 180 degrees (west and east the wrong way round?), and how\n"
+      "many nodes hold no value (outside the source grid). With --json: \"region\",\n"
+      "\"moved\", \"wideAcross180\" and \"noValue\".\n"
       "Example:\n"
       "  tessmar-cli --data-dir /data/egm2008 --output tokyo convert \\\n"
       "      --south \"35 00 N\" --west 139 --north 36 --east \"140 30 E\" --res 5\n"
@@ -133,7 +139,9 @@ int main(int argc, char** argv) {
       "cubic spline over the 6 x 6 nodes around the point (bilinear in the point's cell\n"
       "near the poles and where a node of that window is missing). It reports the\n"
       "largest and the most negative difference, custom - source (the custom value\n"
-      "rounded to float32), in metres, with their places.\n"
+      "rounded to float32), in metres, with their places. Stopped by Ctrl-C (exit status\n"
+      "130), it reports the part scanned and its extremes, each marked \"(partial)\"; with\n"
+      "--json, \"complete\" is false and \"fraction\" the part of the lattice scanned.\n"
       "Example:\n"
       "  tessmar-cli --data-dir /data/egm2008 --output tokyo scan \\\n"
       "      --precision 2.0 --heatmap tokyo_error.png");

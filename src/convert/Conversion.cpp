@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "base/AtomicFile.hpp"
@@ -35,6 +36,7 @@ TCutRegion CutRegion(const TCorners& corners, double res) {
   double W = corner(corners.West);
   double N = corner(corners.North);
   double E = corner(corners.East);
+  const TCorners snapped{S, W, N, E};
 
   const double typedW = W, typedE = E;
   W = EastFromZero(W);
@@ -54,7 +56,7 @@ TCutRegion CutRegion(const TCorners& corners, double res) {
   if (S < -90) S = -90;
   if (N > 90) N = 90;
   const std::int64_t nrows = Round((N - S) / res);
-  return {S, W, N, E, nrows, ncols, whole};
+  return {S, W, N, E, nrows, ncols, whole, snapped};
 }
 
 namespace {
@@ -67,6 +69,43 @@ constexpr double MaxFileBytes = 2147483648.0;  // files stay below 2 GiB
 // sixteen; with eight ahead, 0.29 s in 64 kB blocks and 0.25 s in 1 MB ones.
 constexpr std::size_t BlockBytes = std::size_t{1} << 18;
 constexpr std::int64_t AheadBlocks = 8;
+
+// Nodes that hold no value among count: sixteen at a time in four lanes, so
+// that the count costs the 1' globe a few hundredths of a second, not tenths.
+std::int64_t NoValues(const float* values, std::size_t count) {
+  using TFloats = float __attribute__((vector_size(16)));
+  using TCounts = std::int32_t __attribute__((vector_size(16)));
+  std::int64_t n = 0;
+  std::size_t k = 0;
+  while (count - k >= 16) {
+    // A comparison is -1 in each lane where it holds: the lanes count down,
+    // by 2^27 at most before they are added up.
+    TCounts lanes{};
+    const std::size_t end = k + std::min<std::size_t>((count - k) / 16 * 16, std::size_t{1} << 29);
+    for (; k < end; k += 16) {
+      TFloats a, b, c, d;
+      std::memcpy(&a, values + k, sizeof a);
+      std::memcpy(&b, values + k + 4, sizeof b);
+      std::memcpy(&c, values + k + 8, sizeof c);
+      std::memcpy(&d, values + k + 12, sizeof d);
+      lanes += (a != a) + (b != b) + (c != c) + (d != d);
+    }
+    for (int l = 0; l < 4; ++l) n -= lanes[l];
+  }
+  for (; k < count; ++k) n += std::isnan(values[k]) ? 1 : 0;
+  return n;
+}
+
+// A region, not the whole circle, whose snapped corners (brought into 0..360)
+// run east over more than 180 degrees across 180 (or up to it: the margin
+// takes it across): legitimate, and also what west and east typed the wrong
+// way round give.
+bool WideAcross180(const TCutRegion& region) {
+  if (region.WholeCircle) return false;
+  const double W = EastFromZero(region.Snapped.West), E = EastFromZero(region.Snapped.East);
+  if (W > E) return E - W + 360 > 180 && (W <= 180 || E >= 180);  // across 0 too
+  return E - W > 180 && W <= 180 && E >= 180;
+}
 
 }  // namespace
 
@@ -83,10 +122,20 @@ TEngineResult MakeCustomGeoid(TSession& session, const TConversionPlan& plan, co
   const double W = region.W, N = region.N, S = region.S;
   const std::int64_t ncols = region.ncols, nrows = region.nrows;
   TEngineResult result;
+  TCutFacts& cut = result.Cut;
+  cut.Known = true;
+  cut.Res = res;
+  cut.Typed = plan.Corners;
+  cut.Region = region;
+  cut.Bytes = static_cast<double>(nrows + 1) * static_cast<double>(ncols + 1) * 4 + CustomTrailerSize;
+  cut.WideAcross180 = WideAcross180(region);
   result.Outcome = TEngineOutcome::RangeError;
-  if (ncols < 0 || nrows < 0) return result;
-  if (static_cast<double>(nrows + 1) * static_cast<double>(ncols + 1) * 4 + CustomTrailerSize >= MaxFileBytes)
+  cut.Fault = nrows < 0 ? TRangeFault::Rows : ncols < 0 ? TRangeFault::Columns : TRangeFault::None;
+  if (cut.Fault != TRangeFault::None) return result;
+  if (cut.Bytes >= MaxFileBytes) {
+    cut.Fault = TRangeFault::Size;
     return result;
+  }
 
   // The custom file may be the one about to be replaced. The source grid in use
   // stays open: the Convert command closes it when the engine returns.
@@ -128,7 +177,7 @@ TEngineResult MakeCustomGeoid(TSession& session, const TConversionPlan& plan, co
   const auto rowsOf = [&](std::int64_t first, std::int64_t last) {
     return static_cast<std::size_t>(last - first + 1) * nodes;
   };
-  std::atomic<bool> anyValue{false};  // a file of no-value nodes only is no custom geoid
+  std::atomic<std::int64_t> noValues{0};  // a file of no-value nodes only is no custom geoid
   work.Compute = [&](std::int64_t first, std::int64_t last, std::size_t slot, const std::atomic<bool>&) {
     float* out = blocks[slot].data();
     for (std::int64_t i = first; i <= last; ++i, out += nodes) {
@@ -138,9 +187,7 @@ TEngineResult MakeCustomGeoid(TSession& session, const TConversionPlan& plan, co
       else
         for (const auto& [from, count] : runs) source.ReadRun(row, columns[from], count, out + from);
     }
-    const float* block = blocks[slot].data();
-    if (!anyValue && std::any_of(block, block + rowsOf(first, last), [](float v) { return !std::isnan(v); }))
-      anyValue = true;
+    noValues += NoValues(blocks[slot].data(), rowsOf(first, last));
     FloatsToLittle(blocks[slot].data(), rowsOf(first, last));
   };
   work.TakeBlock = [&](std::int64_t first, std::int64_t last, std::size_t slot) {
@@ -160,7 +207,7 @@ TEngineResult MakeCustomGeoid(TSession& session, const TConversionPlan& plan, co
       return result;                          // the temporary file goes with `file`
     case TRowsEnd::Stopped: return failed();  // a write failed
   }
-  if (!anyValue) {  // the temporary file goes with `file`
+  if (noValues == static_cast<std::int64_t>(rowsOf(0, nrows))) {  // the temporary file goes with `file`
     result.Reason = "Nothing written to " + FileName + ": no node of the region has a value in the source grid";
     return result;
   }
@@ -180,7 +227,12 @@ TEngineResult MakeCustomGeoid(TSession& session, const TConversionPlan& plan, co
   if (!file.Write(bytes, sizeof bytes)) return failed();
   const std::int64_t size = file.Size();
   if (!file.Commit()) return failed();
-  result = {TEngineOutcome::Written, size, trailer, {}};
+  result.Outcome = TEngineOutcome::Written;
+  result.Size = size;
+  result.Trailer = trailer;
+  cut.North = N;
+  cut.East = static_cast<double>(ncols) * res + W;  // as the last column was sampled
+  cut.NoValueNodes = noValues;
   return result;
 }
 

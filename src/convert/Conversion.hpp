@@ -2,6 +2,7 @@
 // of nearest source nodes, written north to south.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -36,8 +37,35 @@ struct TCutRegion {
   double S, W, N, E;
   std::int64_t nrows, ncols;
   bool WholeCircle;
+  TCorners Snapped;  // the corners on whole cells, as typed otherwise: before the turn added and the margins
 };
 TCutRegion CutRegion(const TCorners& corners, double res);
+
+// A corner that the snap moved by as much as a report shows (0.001" of arc);
+// less is the arithmetic's hair on a corner already whole.
+inline bool SnapMoved(double typed, double snapped) { return std::fabs(snapped - typed) * 3600 >= 0.0005; }
+
+// Why a region cannot be cut.
+enum class TRangeFault : std::uint8_t {
+  None,
+  Rows,     // the south corner lies more than six cells and a half north of the north corner
+  Columns,  // the corners give a negative count of columns (longitudes more than a turn apart)
+  Size,     // the file would be 2 GiB or more
+};
+
+// What a cut did with the region typed: values for the report, which the
+// Convert command words. Known once the corners have been read and snapped.
+struct TCutFacts {
+  bool Known = false;
+  double Res = 0;       // the output spacing, degrees
+  TCorners Typed{};     // as the plan gives them
+  TCutRegion Region{};  // snapped, widened; its counts
+  TRangeFault Fault = TRangeFault::None;
+  double Bytes = 0;               // the file's size as the counts give it
+  double North = 0, East = 0;     // Written: the first row's latitude and the last column's longitude
+  std::int64_t NoValueNodes = 0;  // Written: nodes that hold no value (outside the source grid, or none there)
+  bool WideAcross180 = false;     // not the whole circle, across 180 degrees and more than 180 degrees wide
+};
 
 // What the engine did. Size is the file's size in bytes when Written, else 0.
 enum class TEngineOutcome : std::uint8_t { Written, Aborted, RangeError, Failed };
@@ -46,6 +74,7 @@ struct TEngineResult {
   std::int64_t Size = 0;
   TCustomTrailer Trailer{};  // the geometry written, when Written
   std::string Reason;        // Failed: why, with the path, in the system's words where it has some
+  TCutFacts Cut;             // the region, once the corners were read
 };
 
 // Writes FileName from the plan's region, widened by three cells (or the whole

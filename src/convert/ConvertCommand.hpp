@@ -27,7 +27,9 @@ struct TConvertResult {
   std::string Path;  // the custom geoid file, once the command got that far
   std::int64_t Size = 0;
   TCustomTrailer Trailer{};  // rows, cols and geometry written, when Written
-  std::string Reason;        // Failed: why, as the report's line after "Done with error." says it
+  std::string Reason;        // Failed: why, as the report's line after "Done with error." says it; RangeError: which
+                             // corners, as the report's line after "Output resolution: " says it
+  TCutFacts Cut;             // the region cut, once the engine read the corners
 };
 
 // The whole command, as the Convert button runs it, on the model and the custom

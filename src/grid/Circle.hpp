@@ -9,6 +9,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <string>
+
+#include "base/Numeric.hpp"
 
 namespace tessmar {
 
@@ -23,6 +26,14 @@ inline double ShownLongitude(double lon) noexcept {
   if (lon > 1e9) lon = std::fmod(lon, 360.0);
   while (lon > 180) lon -= 360;
   return lon;
+}
+
+// One coordinate as the reports show it: latitude "%9.6f" and N/S, longitude
+// brought into -180..180 from above and "%10.6f" and E/W.
+inline std::string FormatLatLon(double value, bool isLatitude) {
+  if (isLatitude) return FormatFixed(std::fabs(value), 9, 6) + (value < 0 ? "S" : "N");
+  value = ShownLongitude(value);
+  return FormatFixed(std::fabs(value), 10, 6) + (value < 0 ? "W" : "E");
 }
 
 // Any angle brought into [0, 360): a value a hair below 0 that would come to

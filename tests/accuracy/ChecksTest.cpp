@@ -136,6 +136,8 @@ TEST_F(ChecksTest, ScanOfTheFiveMinuteRegion) {
   EXPECT_EQ(r.nr, 720);
   EXPECT_EQ(r.nc, 720);
   EXPECT_EQ(r.Points, 721 * 721);
+  EXPECT_EQ(r.RowsScanned, 721);
+  EXPECT_EQ(r.ScannedFraction(), 1);
   ASSERT_TRUE(r.Max && r.Min);
   EXPECT_GT(r.Max->Diff, 0);
   EXPECT_LT(r.Min->Diff, 0);
@@ -330,10 +332,23 @@ TEST_F(ChecksTest, EscapeStopsAfterTheRow) {
   View.OnPump = [&] {
     if (View.ProgressPosition > 0 || ++rows > 40) Session.AbortRequested = true;
   };
-  Scan();
+  const TScanResult r = Scan();
   EXPECT_EQ(Field(TControl::LabelReso), "Aborted.");
-  EXPECT_EQ(View.Lines.back(), "Aborted by user.");
-  EXPECT_EQ(View.Lines.size(), 4u);  // no Min and Max lines
+  // No Min and Max lines: "Aborted by user.", then how much was scanned and
+  // the extremes of that part, each marked partial.
+  ASSERT_EQ(View.Lines.size(), 7u);
+  EXPECT_EQ(View.Lines[3], "Aborted by user.");
+  EXPECT_EQ(r.Outcome, TScanOutcome::Aborted);
+  EXPECT_EQ(r.nr, 720);
+  ASSERT_GE(r.RowsScanned, 1);
+  ASSERT_LT(r.RowsScanned, 721);
+  EXPECT_EQ(r.ScannedFraction(), r.RowsScanned / 721.0);
+  EXPECT_EQ(View.Lines[4], "Partial scan: " + std::to_string(r.RowsScanned) + " of 721 rows of the lattice (" +
+                               FormatFixed(100 * r.RowsScanned / 721.0, 0, 1) + "%)");
+  ASSERT_TRUE(r.Min && r.Max);
+  EXPECT_EQ(View.Lines[5], ExtremeText("Min: ", *r.Min) + "  (partial)");
+  EXPECT_EQ(View.Lines[6], ExtremeText("Max: ", *r.Max) + "  (partial)");
+  EXPECT_EQ(Field(TControl::LabelMaxG), ExtremeText("Max: ", *r.Max));  // the labels as they were
   EXPECT_FALSE(View.ProgressVisible);
   EXPECT_EQ(View.TaskbarState, TTaskBarProgressState::None);
   EXPECT_FALSE(Session.Busy);

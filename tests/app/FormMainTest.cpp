@@ -262,7 +262,9 @@ class FormMainTest : public QObject {
     TForm f(world);
     QTest::mouseClick(f.Child<QPushButton>("ButtonConvert"), Qt::LeftButton);
     QCOMPARE(f.Text(TControl::LabelMakeReport), std::string("Output size: 538,796 bytes."));
-    QCOMPARE(f.Form.FormReport()->Lines().size(), std::size_t{4});
+    QCOMPARE(f.Form.FormReport()->Lines().size(), std::size_t{5});
+    QCOMPARE(f.Form.FormReport()->Lines().back(),
+             std::string("Region written: 19.750000N,119.750000E to 50.250000N,150.250000E (367 rows of 367 nodes)"));
     QVERIFY(fs::exists(world.Dir.File("Tessmar.qdat")));
     QVERIFY(f.Child<QProgressBar>("ProgressBar1")->isVisible());
     QCOMPARE(f.Child<QProgressBar>("ProgressBar1")->value(), 1000);
@@ -495,6 +497,25 @@ class FormMainTest : public QObject {
     QVERIFY(f.Child<QProgressBar>("ProgressBar1")->isVisible());
     QCOMPARE(f.Child<QProgressBar>("ProgressBar1")->value(), 0);
     QVERIFY(!fs::exists(world.Dir.File("Tessmar.qdat")));
+  }
+
+  void escapeDuringAScanReportsThePartScanned() {
+    TWorld world;
+    TForm f(world);
+    QTest::mouseClick(f.Child<QPushButton>("ButtonConvert"), Qt::LeftButton);
+    QCoreApplication::postEvent(f.Child<QPushButton>("Button1"),
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    QTest::mouseClick(f.Child<QPushButton>("Button1"), Qt::LeftButton);
+    QCOMPARE(f.Text(TControl::LabelReso), std::string("Aborted."));
+    // The report says how much was scanned, and that the extremes are of that part.
+    const std::vector<std::string> lines = f.Form.FormReport()->Lines();
+    QCOMPARE(lines.size(), std::size_t{7});
+    QCOMPARE(lines[3], std::string("Aborted by user."));
+    QVERIFY2(
+        lines[4].rfind("Partial scan: ", 0) == 0 && lines[4].find(" of 721 rows of the lattice (") != std::string::npos,
+        lines[4].c_str());
+    QCOMPARE(lines[5], f.Text(TControl::LabelMinG) + "  (partial)");
+    QCOMPARE(lines[6], f.Text(TControl::LabelMaxG) + "  (partial)");
   }
 
   // The two links as a user clicks them: a real press and release through the

@@ -23,7 +23,8 @@ TEST_F(CliTest, ConvertPrintsTheReportAndRefusesToOverwrite) {
   TRun run = Run({"convert", "--res", "5"});
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Out, "Source Geoid model: EGM2008 2.5'x2.5'\nOutput file name: " + path +
-                         "\nOutput resolution:  5.0 minute\nOutput size: 538,796 bytes.\n");
+                         "\nOutput resolution:  5.0 minute\nOutput size: 538,796 bytes.\n"
+                         "Region written: 19.750000N,119.750000E to 50.250000N,150.250000E (367 rows of 367 nodes)\n");
   EXPECT_EQ(run.Err, "");
   EXPECT_EQ(fs::file_size(path), 538796u);
 
@@ -52,13 +53,46 @@ TEST_F(CliTest, ConvertJsonDescribesTheFile) {
   EXPECT_EQ(json["west"], 349.5);
   EXPECT_EQ(json["dlat"], 1.0 / 6);  // full precision
   EXPECT_EQ(json["dlon"], 1.0 / 6);
-  EXPECT_EQ(json["report"].size(), 4u);
+  // The corner nodes written; no corner moved by the snap, every node a value.
+  EXPECT_EQ(json["region"],
+            (nlohmann::ordered_json{{"south", 35.0}, {"west", 349.5}, {"north", 36.5}, {"east", 370.5}}));
+  EXPECT_EQ(json["moved"], nlohmann::ordered_json::array());
+  EXPECT_EQ(json["noValue"], 0);
+  EXPECT_EQ(json["wideAcross180"], false);
+  EXPECT_EQ(json["report"].size(), 5u);
+  EXPECT_EQ(json["report"][4],
+            "Region written: 35.000000N, 10.500000W to 36.500000N, 10.500000E (10 rows of 127 nodes)");
+
+  // Corners the snap moved, each with where it was typed and where it went
+  // (below 0, to the nearest cell); a region the other way round across 180.
+  TRun moved = Run({"--json", "--output", "moved", "convert", "--south", "35.3", "--west", "-10.05", "--north", "36",
+                    "--east", "-170", "--res", "5"});
+  ASSERT_EQ(moved.Status, 0) << moved.Err;
+  const auto cut = nlohmann::ordered_json::parse(moved.Out);
+  ASSERT_EQ(cut["moved"].size(), 2u);
+  EXPECT_EQ(cut["moved"][0]["corner"], "south");
+  EXPECT_EQ(cut["moved"][0]["typed"], 35.3);
+  EXPECT_NEAR(cut["moved"][0]["snapped"].get<double>(), 424.0 / 12, 1e-12);
+  EXPECT_EQ(cut["moved"][1]["corner"], "west");
+  EXPECT_NEAR(cut["moved"][1]["snapped"].get<double>(), -121.0 / 12, 1e-12);
+  EXPECT_EQ(cut["wideAcross180"], true);
+  TRun text = Run({"--output", "moved", "convert", "--overwrite", "--south", "35.3", "--west", "-10.05", "--north",
+                   "36", "--east", "-170", "--res", "5"});
+  EXPECT_NE(text.Out.find("\nSouth corner moved to a whole cell: 35.300000N to 35.333333N (120.000\" north)\n"
+                          "West corner moved to a whole cell: 10.050000W to 10.083333W (120.000\" west)\n"
+                          "Warning: the region runs east from 10.083333W across 180 degrees to 170.000000W, 200.083333 "
+                          "degrees of longitude: were west and east meant the other way round?\n"),
+            std::string::npos)
+      << text.Out;
 }
 
 TEST_F(CliTest, FailuresExitWithOneAndSayWhy) {
   TRun range = Run({"convert", "--south", "60"});
   EXPECT_EQ(range.Status, 1);
-  EXPECT_EQ(range.Err, "Error: Range specification error in latitude longitude.\n");
+  // The dialog's text, then which corners.
+  EXPECT_EQ(range.Err,
+            "Error: Range specification error in latitude longitude.\nError: The south corner 60.000000N lies north "
+            "of the north corner 50.000000N: the region has no rows.\n");
 
   TTempDir empty;
   TRun missing = Run({"--data-dir", empty.Path(), "--model", "1", "convert"});
@@ -180,6 +214,11 @@ TEST_F(CliTest, OptionsThatCannotBeMeantAreRefused) {
       {{"check", "--lat", "35 61 0"}, "minutes must be below 60"},
       {{"check", "--lat", "35 E"}, "\"E\" is no hemisphere of a latitude (N or S)"},
       {{"check", "--lon", "35 N"}, "--lon: "},
+      // A longitude is shown longitudes, a latitude latitudes.
+      {{"convert", "--east", "10 N"}, "(E or W). Write it as 139 44 52.3 E, 77 2 10 W, 139:44:52.3 or 139"},
+      {{"check", "--lon", "139d"}, "--lon: \"139d\" is not a longitude"},
+      {{"check", "--lon", "139d"}, ". Write it as 139 44 52.3 E, 77 2 10 W, 139:44:52.3 or 139"},
+      {{"convert", "--south", "35 E"}, "(N or S). Write it as 35 40 37.8 N, 35:40:37.8 or 35"},
       {{"convert", "--west", "abc"}, "--west: \"abc\" is not a longitude"},
       {{"convert", "--north", ""}, "--north: \"\" is not a latitude: it is empty"},
       {{"--model", "foo", "check"}, "--model: \"foo\" names no model of the catalogue. Choose 0 or 2.5"},

@@ -1,5 +1,6 @@
 // tessmar-cli scan and map: the report, the heat map and the map picture.
 #include "CliSupport.hpp"
+#include "base/Numeric.hpp"
 
 namespace tessmar {
 namespace {
@@ -21,6 +22,8 @@ TEST_F(CliTest, ScanPrintsTheReport) {
   EXPECT_EQ(json["nr"], 720);
   EXPECT_EQ(json["nc"], 720);
   EXPECT_EQ(json["points"], 721 * 721);
+  EXPECT_EQ(json["complete"], true);
+  EXPECT_EQ(json["fraction"], 1.0);
   EXPECT_GT(json["max"]["diff"].get<double>(), 0.0);
   EXPECT_EQ(json["report"].size(), 5u);
 
@@ -109,8 +112,28 @@ TEST_F(CliTest, InterruptStopsAScan) {
     ::kill(pid, SIGINT);
   });
   EXPECT_EQ(run.Status, 130) << run.Err;
-  EXPECT_NE(run.Out.find("\nAborted by user.\n"), std::string::npos) << run.Out;
-  EXPECT_FALSE(fs::exists(Logs.File("part.png")));  // a part of a scan is no picture of it
+  EXPECT_NE(run.Out.find("\nAborted by user.\nPartial scan: "), std::string::npos) << run.Out;
+  EXPECT_NE(run.Out.find("  (partial)\nMax: "), std::string::npos) << run.Out;  // beside the extremes of the part
+  EXPECT_FALSE(fs::exists(Logs.File("part.png")));                              // a part of a scan is no picture of it
+
+  // In JSON too: the extremes are of the part scanned, and the JSON says so.
+  TRun json = Run({"--json", "scan", "--precision", "4"}, [&](pid_t pid) {
+    WaitUntilItCatchesCtrlC(Program, pid);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ::kill(pid, SIGINT);
+  });
+  EXPECT_EQ(json.Status, 130) << json.Err;
+  const auto out = nlohmann::ordered_json::parse(json.Out);
+  EXPECT_EQ(out["complete"], false);
+  const double fraction = out["fraction"].get<double>();
+  EXPECT_GT(fraction, 0.0);
+  EXPECT_LT(fraction, 1.0);
+  const auto& report = out["report"];
+  ASSERT_GE(report.size(), 5u);
+  EXPECT_EQ(report[3], "Aborted by user.");
+  EXPECT_EQ(report[4].get<std::string>().rfind("Partial scan: ", 0), 0u);
+  EXPECT_NE(report[4].get<std::string>().find(" of " + IntToGroupedStr(out["nr"].get<std::int64_t>() + 1) + " rows"),
+            std::string::npos);
 }
 
 TEST_F(CliTest, MapDrawsTheRegionOnTheModel) {

@@ -8,6 +8,7 @@
 
 #include "TestGrids.hpp"
 #include "base/CoordText.hpp"
+#include "base/Numeric.hpp"
 #include "convert/Conversion.hpp"
 #include "convert/ConvertCommand.hpp"
 #include "grid/Check.hpp"
@@ -103,9 +104,14 @@ TEST_F(ConversionTest, RegionAtFiveMinutesIsWrittenAndReported) {
   EXPECT_EQ(result.Size, 538796);
   EXPECT_EQ(fs::file_size(Output()), 538796u);
   EXPECT_EQ(View.Text(TControl::LabelMakeReport), "Output size: 538,796 bytes.");
-  const std::vector<std::string> report = {"Source Geoid model: EGM2008 2.5'x2.5'", "Output file name: " + Output(),
-                                           "Output resolution:  5.0 minute", "Output size: 538,796 bytes."};
+  const std::vector<std::string> report = {
+      "Source Geoid model: EGM2008 2.5'x2.5'", "Output file name: " + Output(), "Output resolution:  5.0 minute",
+      "Output size: 538,796 bytes.",
+      // The corner nodes written, margins included: as a scan's "Range: " line shows them.
+      "Region written: 19.750000N,119.750000E to 50.250000N,150.250000E (367 rows of 367 nodes)"};
   EXPECT_EQ(View.Lines, report);
+  EXPECT_EQ(result.Cut.NoValueNodes, 0);
+  EXPECT_FALSE(result.Cut.WideAcross180);
   EXPECT_FALSE(View.ReportVisible);
   EXPECT_TRUE(View.Dialogs.empty());
   const TCustomTrailer t = Trailer();
@@ -190,24 +196,38 @@ TEST_F(ConversionTest, WholeCircleAndMarginsInLongitude) {
     const char *west, *east;
     double W;
     int cols;
+    bool wide = false;  // across 180 degrees and wider than 180: the report warns
   } cases[] = {
-      {"10.5", "10", 0, 4320},                                  // west edge six cells east of the east edge
-      {"0", "359.9", 0, 4320},                                  // misses less than eight cells of the circle
-      {"-10", "10", 349.75, 247},                               // across 0 degrees: margins, west not brought back
-      {"350", "10", 349.75, 247},    {"-180", "180", 0, 4320},  // "the whole world" as typed: not a strip at 180
-      {"-179.7", "180", 0, 4320},                               // 359.7 degrees as typed: less than eight cells short
-      {"-170", "180", 189.75, 4207},                            // 350: a region, across 180
+      {"10.5", "10", 0, 4320},     // west edge six cells east of the east edge
+      {"0", "359.9", 0, 4320},     // misses less than eight cells of the circle
+      {"-10", "10", 349.75, 247},  // across 0 degrees: margins, west not brought back
+      {"350", "10", 349.75, 247},
+      {"-180", "180", 0, 4320},             // "the whole world" as typed: not a strip at 180
+      {"-179.7", "180", 0, 4320},           // 359.7 degrees as typed: less than eight cells short
+      {"-170", "180", 189.75, 4207, true},  // 350: a region, across 180
+      {"10", "-8", 9.75, 4111, true},       // 342 degrees east across 180: the other way round?
+      {"170", "-170", 169.75, 247},         // across 180, 20 degrees wide
+      {"-100", "100", 259.75, 2407},        // 200 degrees wide, across 0 but not 180
+      {"100", "90", 99.75, 4207, true},     // 350 degrees, across 0 and 180
   };
   UseGlobeSource();
   for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.west) + " " + c.east);
     SetRegion("30", c.west, "30", c.east);
     View.Answers = {TModalResult::mrYes};
-    Convert();
+    EXPECT_EQ(Convert().Cut.WideAcross180, c.wide);
     const TCustomTrailer t = Trailer();
-    EXPECT_EQ(t.west, c.W) << c.west << ' ' << c.east;
-    EXPECT_EQ(t.cols, c.cols) << c.west << ' ' << c.east;
+    EXPECT_EQ(t.west, c.W);
+    EXPECT_EQ(t.cols, c.cols);
     EXPECT_EQ(t.rows, 7);
+    EXPECT_EQ(View.Lines.back().rfind("Warning: the region runs east from ", 0) == 0, c.wide) << View.Lines.back();
   }
+  SetRegion("30", "10", "30", "-8");
+  View.Answers = {TModalResult::mrYes};
+  Convert();
+  EXPECT_EQ(View.Lines.back(),
+            "Warning: the region runs east from 10.000000E across 180 degrees to 8.000000W, 342 degrees of longitude: "
+            "were west and east meant the other way round?");
   // Typed -180 .. 180 writes what 0 .. 360 writes, byte for byte.
   SetRegion("30", "-180", "30", "180");
   View.Answers = {TModalResult::mrYes};
@@ -237,7 +257,11 @@ TEST_F(ConversionTest, NegativeCountIsARangeErrorAndTouchesNothing) {
   EXPECT_EQ(View.Dialogs[0].Kind, TMsgDlgType::Error);
   EXPECT_FALSE(fs::exists(Output()));
   EXPECT_TRUE(CustomIsOpen(Session));
-  EXPECT_EQ(View.Lines.back(), "Output resolution:  5.0 minute");
+  // The dialog's text as it stands; the report's next line names the corners.
+  ASSERT_EQ(View.Lines.size(), 4u);
+  EXPECT_EQ(View.Lines[2], "Output resolution:  5.0 minute");
+  EXPECT_EQ(View.Lines[3],
+            "The south corner 50.600000N lies north of the north corner 50.000000N: the region has no rows.");
   EXPECT_EQ(View.Text(TControl::LabelMakeReport), "");
   EXPECT_EQ(View.ProgressPosition, 0);
   EXPECT_TRUE(View.ProgressVisible);
@@ -245,8 +269,11 @@ TEST_F(ConversionTest, NegativeCountIsARangeErrorAndTouchesNothing) {
 
 TEST_F(ConversionTest, CountsThatWouldOverflowAreRangeErrors) {
   SetRegion("20", "357914303.5", "50", "10");  // passes as 100 columns in 32 bits
-  Convert();
-  ASSERT_EQ(View.Dialogs.size(), 1u);
+  EXPECT_EQ(Convert().Reason,
+            "The west corner 357914303.5 and the east corner 10 lie more than a turn apart: the region has no columns. "
+            "Give longitudes within -360..360.");
+  EXPECT_EQ(View.Lines.back(), Convert().Reason);
+  ASSERT_EQ(View.Dialogs.size(), 2u);
   EXPECT_EQ(View.Dialogs[0].Text, "Range specification error in latitude longitude.");
   EXPECT_TRUE(Leftovers().empty());
 
@@ -256,7 +283,11 @@ TEST_F(ConversionTest, CountsThatWouldOverflowAreRangeErrors) {
   Plan.Resolution = 0;
   SetRegion("-90", "0", "90", "360");
   Convert();
-  EXPECT_EQ(View.Dialogs.size(), 2u);
+  EXPECT_EQ(View.Dialogs.size(), 3u);
+  EXPECT_EQ(
+      View.Lines.back(),
+      "The file would be 3,732,652,840 bytes: a custom geoid file stays below 2 GiB (2,147,483,648 bytes). Choose "
+      "a smaller region or a coarser resolution.");
   EXPECT_TRUE(Leftovers().empty());
 }
 
@@ -356,13 +387,75 @@ TEST_F(ConversionTest, CornersOffTheLatticeSnapToWholeCells) {
     int minutes;
     double S, W;  // the corners snapped, before the three-cell margins
     int rows, cols;
+    std::vector<std::string> moved;  // the report's lines after the region written
   } cases[] = {
-      {"20.1", "120", "50", "150", 5, 20 + 1.0 / 12, 120, 366, 367},                 // 241.2 cells: down
-      {"20", "120.001", "50", "150", 5, 20, 120, 367, 367},                          // 1440.012: down
-      {"20", "120 02 30", "50", "150", 5, 20, 120, 367, 367},                        // 1440.5: to the even cell
-      {"20", "120 07 30", "50", "150", 5, 20, 120 + 2.0 / 12, 367, 365},             // 1441.5: to the even cell
-      {"35.3", "139.3", "35.9", "139.9", 0, 35 + 7.0 / 24, 139 + 7.0 / 24, 22, 22},  // the 2.5' cut of a user's report
-      {"35 36 10 N", "139 42 20 E", "35 50", "140 10", 15, 35.5, 139.75, 8, 9},
+      {"20.1",
+       "120",
+       "50",
+       "150",
+       5,
+       20 + 1.0 / 12,
+       120,
+       366,
+       367,  // 241.2 cells: down
+       {"South corner moved to a whole cell: 20.100000N to 20.083333N (60.000\" south)"}},
+      {"20",
+       "120.001",
+       "50",
+       "150",
+       5,
+       20,
+       120,
+       367,
+       367,  // 1440.012: down
+       {"West corner moved to a whole cell: 120.001000E to 120.000000E (3.600\" west)"}},
+      {"20",
+       "120 02 30",
+       "50",
+       "150",
+       5,
+       20,
+       120,
+       367,
+       367,  // 1440.5: to the even cell
+       {"West corner moved to a whole cell: 120.041667E to 120.000000E (150.000\" west)"}},
+      {"20",
+       "120 07 30",
+       "50",
+       "150",
+       5,
+       20,
+       120 + 2.0 / 12,
+       367,
+       365,  // 1441.5: to the even cell
+       {"West corner moved to a whole cell: 120.125000E to 120.166667E (150.000\" east)"}},
+      {"35.3",
+       "139.3",
+       "35.9",
+       "139.9",
+       0,
+       35 + 7.0 / 24,
+       139 + 7.0 / 24,
+       22,
+       22,  // the 2.5' cut of a user's report
+       {"South corner moved to a whole cell: 35.300000N to 35.291667N (30.000\" south)",
+        "West corner moved to a whole cell: 139.300000E to 139.291667E (30.000\" west)",
+        "North corner moved to a whole cell: 35.900000N to 35.916667N (60.000\" north)",
+        "East corner moved to a whole cell: 139.900000E to 139.916667E (60.000\" east)"}},
+      {"35 36 10 N",
+       "139 42 20 E",
+       "35 50",
+       "140 10",
+       15,
+       35.5,
+       139.75,
+       8,
+       9,
+       {"South corner moved to a whole cell: 35.602778N to 35.500000N (370.000\" south)",
+        "West corner moved to a whole cell: 139.705556E to 139.750000E (160.000\" east)",
+        "North corner moved to a whole cell: 35.833333N to 35.750000N (300.000\" south)",
+        "East corner moved to a whole cell: 140.166667E to 140.250000E (300.000\" east)"}},
+      {"20.0000001", "120", "50", "150", 5, 20, 120, 367, 367, {}},  // 0.00036": no move worth a line
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.south) + " " + c.west);
@@ -376,6 +469,9 @@ TEST_F(ConversionTest, CornersOffTheLatticeSnapToWholeCells) {
     EXPECT_DOUBLE_EQ(t.west, c.W - 3 * res);
     EXPECT_EQ(t.rows, c.rows);
     EXPECT_EQ(t.cols, c.cols);
+    ASSERT_GE(View.Lines.size(), 5u);
+    EXPECT_EQ(View.Lines[4].rfind("Region written: ", 0), 0u);
+    EXPECT_EQ(std::vector<std::string>(View.Lines.begin() + 5, View.Lines.end()), c.moved);
     ASSERT_TRUE(OpenCustomFile(Session, Output()));
     const TGeoidGrid& g = *Session.CustomGrid;
     const int step = static_cast<int>(std::lround(res * 24));
@@ -447,6 +543,41 @@ TEST_F(ConversionTest, FailuresAreDoneWithErrorAndSayWhy) {
     EXPECT_EQ(Leftovers(), c.left);
     std::error_code ignored;
     fs::remove_all(Output(), ignored);
+  }
+}
+
+// A cut at the edge of a regional source has nodes without a value in its
+// margin: the report says how many, as many as the file holds.
+TEST_F(ConversionTest, CutAtTheSourceEdgeSaysHowManyNodesHoldNoValue) {
+  const struct {
+    const char *south, *west, *north, *east;
+    std::int64_t none;
+  } cases[] = {
+      {"19", "119", "30", "130", 3 * 139 + 3 * 136},  // three rows and three columns of the margin off the grid
+      {"40", "140", "51", "151", 3 * 139 + 3 * 136},
+      {"40", "140", "51", "150", 3 * 127},  // off the grid to the north only
+      {"20", "120", "50", "150", 0},        // the margin inside the grid: no line
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.south) + " " + c.west);
+    SetRegion(c.south, c.west, c.north, c.east);
+    View.Answers = {TModalResult::mrYes};
+    const TConvertResult r = Convert();
+    ASSERT_EQ(r.Outcome, TConvertOutcome::Written);
+    const auto bytes = test::ReadBytes(Output());
+    std::int64_t none = 0;
+    for (std::size_t k = 0; k + CustomTrailerSize < bytes.size(); k += 4) {
+      std::uint32_t bits = 0;
+      std::memcpy(&bits, &bytes[k], 4);
+      none += bits == NoValueBits ? 1 : 0;
+    }
+    EXPECT_EQ(none, c.none);
+    EXPECT_EQ(r.Cut.NoValueNodes, c.none);
+    const TCustomTrailer t = Trailer();
+    const std::string line = "Nodes without a value: " + IntToGroupedStr(c.none) + " of " +
+                             IntToGroupedStr(std::int64_t{t.rows} * t.cols) +
+                             " (outside the source grid, or without a value there)";
+    EXPECT_EQ(View.Lines.back() == line, c.none > 0) << View.Lines.back();
   }
 }
 
