@@ -138,7 +138,7 @@ class TFormMain : public QWidget, public TView {
   QStringList FArguments;
   TSession FSession{*this};
   QElapsedTimer FLastPump;  // ProcessMessages runs the event loop once a frame at most
-  TTaskbar FTaskbar;
+  TTaskbar FTaskbar{this};
   TFormReport* FFormReport = nullptr;
   std::unique_ptr<TEscapeWatch> FEscapeWatch;
   TFormMap* FFormMap = nullptr;

@@ -10,7 +10,11 @@ namespace {
 constexpr const char* EntryUri = "application://tessmar.desktop";
 }
 
-TTaskbar::TTaskbar() { FMaximum = QDBusConnection::sessionBus().isConnected() ? 128 : 0; }
+TTaskbar::TTaskbar(QWidget* window) : FWindow(window) {
+  FMaximum = QDBusConnection::sessionBus().isConnected() ? 128 : 0;
+}
+
+TTaskbar::~TTaskbar() = default;
 
 void TTaskbar::SetProgressValue(std::int64_t value) {
   if (value == FValue) return;

@@ -1,10 +1,14 @@
-// TTaskbar: progress on the program's launcher entry, the Linux desktops' form
-// of a taskbar button (the com.canonical.Unity.LauncherEntry signal, shown by
-// KDE Plasma, Ubuntu's dock and others). Without a session bus there is no
-// taskbar progress: the maximum is then 0 and nothing is sent.
+// TTaskbar: progress on the program's taskbar button. On Windows the button's
+// own (ITaskbarList3, Taskbar_windows.cpp); on Linux the program's launcher
+// entry, the desktops' form of it (the com.canonical.Unity.LauncherEntry
+// signal, shown by KDE Plasma, Ubuntu's dock and others, Taskbar.cpp). Where
+// neither can be had (no session bus, no taskbar) the maximum is 0 and nothing
+// is sent. Used on the window's thread only.
 #pragma once
 
 #include <cstdint>
+
+class QWidget;
 
 #include "session/View.hpp"
 
@@ -12,7 +16,11 @@ namespace tessmar {
 
 class TTaskbar {
  public:
-  TTaskbar();  // the set-up when the main window is created
+  // The set-up when the main window is created; the button is that window's.
+  explicit TTaskbar(QWidget* window);
+  ~TTaskbar();
+  TTaskbar(const TTaskbar&) = delete;
+  TTaskbar& operator=(const TTaskbar&) = delete;
 
   std::uint64_t ProgressMaxValue() const { return FMaximum; }
   void SetProgressValue(std::int64_t value);
@@ -22,6 +30,8 @@ class TTaskbar {
 
  private:
   void Send();
+  QWidget* FWindow;
+  void* FList = nullptr;  // the system's taskbar interface, where there is one
   std::uint64_t FMaximum = 0;
   std::int64_t FValue = 0;
   TTaskBarProgressState FState = TTaskBarProgressState::None;

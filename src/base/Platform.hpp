@@ -97,6 +97,10 @@ void RemoveFile(const std::string& path) noexcept;
 bool FolderIsWritable(const std::string& folder);
 // The running program's full path.
 std::string ExecutablePath();
+// The program's arguments as UTF-8, the program's name first: argv on Linux;
+// on Windows the system's UTF-16 command line, converted here once (the C
+// runtime's argv is in the ANSI code page, which need not be UTF-8).
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
 // The user's folder for settings, ending in "/": $APPDATA (on Windows, when it
 // is not set, the known folder RoamingAppData), else $XDG_CONFIG_HOME, else
 // ~/.config. Empty when none can be found.
@@ -108,6 +112,10 @@ std::string UserDataRoot();
 // searched: $XDG_DATA_DIRS, else /usr/local/share and /usr/share (none on
 // Windows).
 std::vector<std::string> SystemDataRoots();
+
+// The user's locale is Japanese: on Linux LC_ALL, LC_MESSAGES or LANG (the
+// first set) starts with "ja"; on Windows the user's default locale is.
+bool UserLocaleIsJapanese();
 
 // --- Typefaces ---------------------------------------------------------------
 

@@ -228,6 +228,16 @@ std::string ExecutablePath() {
   return error ? std::string("./tessmar") : path.string();
 }
 
+std::vector<std::string> CommandLineArguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+bool UserLocaleIsJapanese() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return std::string_view(value).substr(0, 2) == "ja";
+  }
+  return false;
+}
+
 std::string UserSettingsRoot() {
   if (const char* appData = std::getenv("APPDATA"); appData && *appData) return AsFolder(appData);
   if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config) return AsFolder(config);

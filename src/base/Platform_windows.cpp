@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <knownfolders.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <sys/stat.h>
 
@@ -254,6 +255,19 @@ std::string ExecutablePath() {
     path.resize(path.size() * 2);
   }
 }
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+  int count = 0;
+  LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (!wide) return {argv, argv + argc};
+  std::vector<std::string> arguments;
+  arguments.reserve(count);
+  for (int i = 0; i < count; ++i) arguments.push_back(Utf8Path(std::filesystem::path(wide[i])));
+  ::LocalFree(wide);
+  return arguments;
+}
+
+bool UserLocaleIsJapanese() { return PRIMARYLANGID(LANGIDFROMLCID(::GetUserDefaultLCID())) == LANG_JAPANESE; }
 
 namespace {
 // A user's folder: the environment variable first, as on Linux, so a test or a

@@ -1,6 +1,7 @@
 // tessmar-cli: the headless front end of Tessmar. Each command drives the same
 // core operation as the window's button, through a console view.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
 
 #include "Version.hpp"
@@ -11,6 +12,17 @@
 #include "cli/Context.hpp"
 
 using namespace tessmar::cli;
+
+namespace {
+// A file argument that must exist, looked up by the platform layer: CLI11's own
+// check reads the name in the ANSI code page on Windows, not as UTF-8.
+const CLI::Validator ExistingFile(
+    [](std::string& name) {
+      if (tessmar::IsFolder(name)) return "File is actually a directory: " + name;
+      return tessmar::FileExists(name) ? std::string() : "File does not exist: " + name;
+    },
+    "FILE");
+}  // namespace
 
 int main(int argc, char** argv) {
   tessmar::UseBinaryStandardStreams();  // before any output: --help too ends its lines in LF alone
@@ -183,7 +195,7 @@ int main(int argc, char** argv) {
 
   // import and import-gtx take the same options.
   const auto importOptions = [&](CLI::App* command, TImportOptions& import, const std::string& file) {
-    command->add_option("file", import.File, file)->required()->check(CLI::ExistingFile);
+    command->add_option("file", import.File, file)->required()->check(ExistingFile);
     optional(command, "--name", import.Name,
              "Name of the grid file written in the data folder (default: FILE's "
              "name without its extension)");
@@ -257,7 +269,11 @@ int main(int argc, char** argv) {
       "models", "List the source models and whether their grid files are in the data folder (exit 1: none is)");
 
   try {
-    app.parse(argc, argv);
+    // CLI11 takes the words after the program's name, last first.
+    std::vector<std::string> words = tessmar::CommandLineArguments(argc, argv);
+    words.erase(words.begin());
+    std::reverse(words.begin(), words.end());
+    app.parse(words);
   } catch (const CLI::ParseError& e) {
     return app.exit(e) == 0 ? 0 : ExitUsage;
   }

@@ -86,14 +86,6 @@ bool SaveModelEntry(const std::string& path, int index, const TGeoidModel& model
 
 void UseEnglishFormats() { std::setlocale(LC_NUMERIC, "C"); }
 
-bool UserLocaleIsJapanese() {
-  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(name);
-    if (value && *value) return std::string_view(value).substr(0, 2) == "ja";
-  }
-  return false;
-}
-
 std::optional<std::int32_t> ProfileInteger(std::string_view text) {
   text = TrimBlanksView(text);
   const bool negative = !text.empty() && text.front() == '-';

@@ -90,9 +90,6 @@ void SaveSettings(const TSession& session, const TInputs& inputs, const TWindowP
 // size scaled from 96 dots per inch to the display's.
 void ApplyFonts(TSession& session);
 
-// The user's locale is Japanese (LC_ALL, LC_MESSAGES or LANG starts with "ja").
-bool UserLocaleIsJapanese();
-
 // Value forms of the settings file.
 std::optional<std::int32_t> ProfileInteger(std::string_view text);  // decimal, "0x" or "$" hexadecimal
 std::optional<double> ProfileFloat(std::string_view text);

@@ -147,6 +147,15 @@ TEST_F(CliTest, WithoutTheFormatsModuleOnlyGdalImportAndExportFail) {
   test::WriteGtx(Logs.File("small.gtx"), {49, 119, 1, 1, 3, 3}, [](int r, int c) { return r + c / 4.0f; });
   TTempDir data;
   EXPECT_EQ(Run({"--data-dir", data.Path(), "import-gtx", Logs.File("small.gtx")}).Status, 0);
+  // Names as Windows users have them: letters beyond ASCII, a folder with a space.
+  const std::string folder = Logs.File("T\xc3\xabst d\xc3\xafr"), named = folder +
+                                                                          "/\xc3\xab"
+                                                                          "gm.gtx";
+  fs::create_directory(folder);
+  fs::copy_file(Logs.File("small.gtx"), named);
+  TRun accented = Run({"--data-dir", data.Path(), "import-gtx", named, "--name", "accented"});
+  EXPECT_EQ(accented.Status, 0) << accented.Err;
+  EXPECT_TRUE(fs::exists(data.File("accented")));
 
   const std::string cannot =
       Program.Windows() ? "Error: This build has no grid formats module (GDAL): import reads GTX files only as "
