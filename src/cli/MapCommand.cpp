@@ -90,9 +90,8 @@ int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
                  {"custom", box(scene.Custom)}};
     std::cout << JsonDump(out) << '\n';
   } else {
-    std::cout << "Map: " << options.Png << ", " << frame.Width << " x " << frame.Height << " pixels, from "
-              << FormatLatLon(frame.North, true) << "," << FormatLatLon(frame.West, false) << ", "
-              << ShortestText(frame.Step) << " degrees a pixel\n";
+    std::cout << "Map: " << options.Png << ", " << frame.Width << " x " << frame.Height
+              << " pixels: " << FrameText(frame) << "\n";
     if (source)
       std::cout << "Relief: " << model.title << ", " << FormatFixed(relief.Low, 0, 3) << " to "
                 << FormatFixed(relief.High, 0, 3) << " m\n";
