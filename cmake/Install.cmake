@@ -1,4 +1,4 @@
-# Where `cmake --install` puts the programs, the CLI's formats module, their man
+# Where `cmake --install` puts the programs, their formats module, their man
 # pages, the desktop entry, the icon and the .qdat file type (the usual places,
 # GNUInstallDirs), the licence and the folder for the source grids. Refers to
 # the targets by name only; cmake/Package.cmake makes the Debian package of them.
@@ -6,7 +6,7 @@ include(GNUInstallDirs)
 set(TESSMAR_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/tessmar)  # Debian's name: the package's
 
 install(TARGETS tessmar-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# The grid formats module, where tessmar-cli looks for it (src/CMakeLists.txt).
+# The grid formats module, where both programs look for it (src/CMakeLists.txt).
 install(TARGETS tessmar_formats_module LIBRARY DESTINATION ${TESSMAR_MODULE_DIR})
 if(TARGET tessmar)
   install(TARGETS tessmar RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

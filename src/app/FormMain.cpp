@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 #include "Version.hpp"
@@ -25,7 +26,6 @@
 #include "base/Path.hpp"
 #include "base/Text.hpp"
 #include "convert/ConvertCommand.hpp"
-#include "formats/Coastline.hpp"
 #include "grid/Source.hpp"
 #include "option/Settings.hpp"
 #include "option/SettingsPath.hpp"
@@ -61,6 +61,13 @@ TRect ToRect(const QRect& r) { return {r.left(), r.top(), r.left() + r.width(), 
 
 // A control's text in the window layout.
 QString Initial(TControl control) { return Q(std::string(InitialText(control))); }
+
+// A note of the core's ("no coastlines: ...") as a line of the window: a capital and a full stop.
+std::string Sentence(std::string note) {
+  if (note.empty()) return note;
+  note[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(note[0])));
+  return note.ends_with('.') ? note : note + ".";
+}
 }  // namespace
 
 // Centres a dialog on the main window, inside its monitor's work area, at each
@@ -666,18 +673,10 @@ void TFormMain::RedrawMap() {
   // The coastlines of the frame's resolution, read once each; their absence is said once.
   if (const char resolution = CoastResolution(frame); resolution != FCoastResolution) {
     FCoastResolution = resolution;
-    FCoast.clear();
-    const std::string path = FindCoastlineFile(resolution);
-    try {
-      if (!path.empty()) FCoast = ReadCoastlines(path);
-    } catch (const std::exception& e) {
-      FCoastNote = "No coastlines: " + ErrorText(e);
-    }
-    if (path.empty())
-      FCoastNote = "No coastlines: no GSHHG coastline file was found (Debian: apt install gmt-gshhg-low).";
-    FFormMap->SetNote(FCoastNote);
+    FCoast = LoadCoastlines(resolution);
+    FFormMap->SetNote(Sentence(FCoast.Note));
   }
-  scene.Coast = &FCoast;
+  scene.Coast = &FCoast.Lines;
   if (!FFont) FFont = std::make_unique<TFont>();
   scene.Font = FFont.get();
   scene.TextScale = FFormMap->Picture->PixelRatio();

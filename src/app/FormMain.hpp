@@ -23,6 +23,7 @@
 
 #include "accuracy/Scan.hpp"
 #include "app/Taskbar.hpp"
+#include "formats/Loader.hpp"
 #include "option/Settings.hpp"
 #include "picture/Map.hpp"
 #include "placement/Placement.hpp"
@@ -147,9 +148,8 @@ class TFormMain : public QWidget, public TView {
   // typeface, the last complete scan's picture and extremes.
   std::unique_ptr<TRelief> FRelief;
   std::string FReliefPath;
-  TPolylines FCoast;
+  TCoastlines FCoast;
   char FCoastResolution = 0;
-  std::string FCoastNote;
   std::unique_ptr<TFont> FFont;
   std::shared_ptr<THeatMap> FHeat;
   std::optional<TScanExtreme> FScanMax, FScanMin;

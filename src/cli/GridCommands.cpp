@@ -7,14 +7,26 @@
 #include "base/Path.hpp"
 #include "cli/Commands.hpp"
 #include "cli/Context.hpp"
-#include "cli/Formats.hpp"
 #include "cli/Progress.hpp"
+#include "formats/Loader.hpp"
 #include "grid/Circle.hpp"
 #include "grid/Gtx.hpp"
 #include "option/Settings.hpp"
 #include "session/Grids.hpp"
 
 namespace tessmar::cli {
+
+namespace {
+// The formats module for import and export; a build without one says what
+// the command line does without it.
+const TFormatsModule& RasterFormats() {
+  if (!FormatsModuleBuilt())
+    throw TError(
+        "This build has no grid formats module (GDAL): import reads GTX files only as import-gtx, and export "
+        "writes GTX only, as export-gtx or export --format GTX");
+  return FormatsModule();
+}
+}  // namespace
 
 int RunImport(const TGlobalOptions& global, const TImportOptions& options) {
   TContext context(global);
@@ -24,7 +36,7 @@ int RunImport(const TGlobalOptions& global, const TImportOptions& options) {
   TSourceImport imported;
   TProgressLine line(global.Quiet);
   try {
-    const auto import = options.GtxOnly ? ImportGtx : FormatsModule().Import;
+    const auto import = options.GtxOnly ? ImportGtx : RasterFormats().Import;
     imported = import(options.File, session.DataDir, options.Name.value_or(stem), options.Title.value_or(stem),
                       options.Overwrite, [&line](double done) { line.Update(done); });
     line.End();
@@ -93,7 +105,7 @@ int RunExport(const TGlobalOptions& global, const TExportOptions& options) {
     // GTX is written by the program's own code: it needs no GDAL.
     size = *format == TGridFormat::GTX
                ? ExportGtx(g, to, options.Overwrite, progress)
-               : FormatsModule().Export(g, to, *format, BaseName(custom), options.Overwrite, progress);
+               : RasterFormats().Export(g, to, *format, BaseName(custom), options.Overwrite, progress);
     line.End();
   } catch (const TError& e) {
     line.End();

@@ -6,32 +6,12 @@
 #include "base/Path.hpp"
 #include "cli/Commands.hpp"
 #include "cli/Context.hpp"
-#include "cli/Formats.hpp"
+#include "formats/Loader.hpp"
 #include "grid/Source.hpp"
 #include "picture/Map.hpp"
 #include "session/Grids.hpp"
 
 namespace tessmar::cli {
-
-namespace {
-// The coastlines for the frame through the formats module, or none with a note
-// saying why (the map is whole without them).
-TPolylines LoadCoast(const TMapFrame& frame, std::string& path) {
-  try {
-    const TFormatsModule& module = FormatsModule();
-    path = module.FindCoast(CoastResolution(frame));
-    if (path.empty()) {
-      std::cerr << "Note: no coastlines: no GSHHG coastline file was found (Debian: apt install gmt-gshhg-low)\n";
-      return {};
-    }
-    return module.ReadCoast(path);
-  } catch (const std::exception& e) {
-    std::cerr << "Note: no coastlines: " << ErrorText(e) << "\n";
-    path.clear();
-    return {};
-  }
-}
-}  // namespace
 
 int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
   const bool world = options.Extent == "world";
@@ -83,9 +63,9 @@ int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
     relief = MakeRelief(*source, frame);
     scene.Relief = &relief;
   }
-  std::string coastPath;
-  const TPolylines coast = LoadCoast(frame, coastPath);
-  if (!coastPath.empty()) scene.Coast = &coast;
+  const TCoastlines coast = LoadCoastlines(CoastResolution(frame));
+  if (!coast.Note.empty()) std::cerr << "Note: " << coast.Note << "\n";
+  scene.Coast = &coast.Lines;
   TFont font;
   if (!font.Loaded()) std::cerr << "Note: no degrees or numbers on the map: no typeface was found (fontconfig)\n";
   scene.Font = &font;
@@ -105,18 +85,17 @@ int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
                  {"model", source ? TJson(model.title) : TJson(nullptr)},
                  {"low", source ? Number(relief.Low) : TJson(nullptr)},
                  {"high", source ? Number(relief.High) : TJson(nullptr)},
-                 {"coastlines", coastPath.empty() ? TJson(nullptr) : TJson(coastPath)},
+                 {"coastlines", coast.Path.empty() ? TJson(nullptr) : TJson(coast.Path)},
                  {"region", box(scene.Region)},
                  {"custom", box(scene.Custom)}};
     std::cout << JsonDump(out) << '\n';
   } else {
-    std::cout << "Map: " << options.Png << ", " << frame.Width << " x " << frame.Height << " pixels, from "
-              << FormatLatLon(frame.North, true) << "," << FormatLatLon(frame.West, false) << ", "
-              << ShortestText(frame.Step) << " degrees a pixel\n";
+    std::cout << "Map: " << options.Png << ", " << frame.Width << " x " << frame.Height
+              << " pixels: " << FrameText(frame) << "\n";
     if (source)
       std::cout << "Relief: " << model.title << ", " << FormatFixed(relief.Low, 0, 3) << " to "
                 << FormatFixed(relief.High, 0, 3) << " m\n";
-    if (!coastPath.empty()) std::cout << "Coastlines: " << coastPath << "\n";
+    if (!coast.Path.empty()) std::cout << "Coastlines: " << coast.Path << "\n";
     if (scene.Region)
       std::cout << "Region: " << FormatLatLon(scene.Region->S, true) << "," << FormatLatLon(scene.Region->W, false)
                 << " to " << FormatLatLon(scene.Region->N, true) << "," << FormatLatLon(scene.Region->E, false) << "\n";

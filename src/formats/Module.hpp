@@ -1,6 +1,6 @@
-// The formats layer as a module the command line loads when a command needs
-// it: GDAL and the hundred libraries it brings are loaded by the commands that
-// read or write a raster, not by every run. The module holds only this layer;
+// The formats layer as a module the programs load (formats/Loader.hpp) when
+// they need it: GDAL and the hundred libraries it brings are loaded by the
+// commands that read or write a raster and by the map, not by every run. The module holds only this layer;
 // the layers below it are the program's own, resolved from the executable, so
 // there is one copy of their state in the process.
 #pragma once

@@ -104,12 +104,17 @@ std::int64_t ExportGeoTiff(const TGeoidGrid& grid, const std::string& path, cons
   done = done && band->SetUnitType("metre") == CE_None;
 
   std::vector<float> row(static_cast<std::size_t>(grid.nlon));
+  int blockRows = 0, blockCols = 0;
+  band->GetBlockSize(&blockCols, &blockRows);
   for (std::int32_t r = 0; done && r < grid.nlat; ++r) {
     for (std::int32_t c = 0; c < grid.nlon; ++c) {
       const float value = grid.ReadNode(r, c);
       row[static_cast<std::size_t>(c)] = std::isnan(value) ? GeoTiffNoData : value;
     }
     done = band->RasterIO(GF_Write, 0, r, grid.nlon, 1, row.data(), grid.nlon, 1, GDT_Float32, 0, 0) == CE_None;
+    // Compressing the tiles is most of the work: each row of them is written
+    // out when it is whole, so the progress follows the file, not the copying.
+    if (done && ((r + 1) % blockRows == 0 || r + 1 == grid.nlat)) done = band->FlushCache(false) == CE_None;
     TellProgress(progress, static_cast<double>(r + 1) / grid.nlat);
   }
   if (done) tiff->FlushCache(true);

@@ -12,7 +12,7 @@
 // Every operation throws TError with a message for the user and leaves nothing
 // behind on failure. GDAL is set up on first use; one thread at a time.
 //
-// The command line reaches ImportRaster and ExportGrid through the formats
+// The programs reach ImportRaster and ExportGrid through the formats
 // module (formats/Module.hpp), so that only the commands that need GDAL load
 // it; the format names below are its own, known before any module is loaded.
 #pragma once

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "base/Numeric.hpp"
@@ -240,17 +241,31 @@ void HaloText(TFont& font, TImage& image, int x, int baseline, const std::string
   font.Draw(image, x, baseline, text, size, {20, 20, 20, 255});
 }
 
-void DrawGraticule(TImage& image, const TMapFrame& frame, TFont* font, double scale) {
+// A latitude's row: its pixel, or the last row for the frame's south edge
+// itself (a pole at the foot), none when outside.
+std::optional<int> LatitudeRow(const TMapFrame& frame, double lat) {
+  const double at = frame.Y(lat);
+  const int y = Pixel(at);
+  if (y >= 0 && y < frame.Height) return y;
+  if (y == frame.Height && at - frame.Height < 1e-9) return frame.Height - 1;
+  return std::nullopt;
+}
+
+// A text's place in the image, pixels, [X0, X1) x [Y0, Y1).
+struct TBox {
+  int X0, Y0, X1, Y1;
+  bool Meets(const TBox& b) const { return X0 < b.X1 && b.X0 < X1 && Y0 < b.Y1 && b.Y0 < Y1; }
+};
+
+void DrawGraticule(TImage& image, const TMapFrame& frame, TFont* font, double scale, std::vector<TBox> taken) {
   const double spacing = GraticuleSpacing(frame.Step / scale);
   const TRgba line{255, 255, 255, 255};
   const int size = static_cast<int>(std::lround(11 * scale));
   const double south = frame.North - frame.Height * frame.Step, east = frame.West + frame.Width * frame.Step;
   std::vector<std::pair<int, double>> lats, lons;
   for (double lat = std::ceil(std::max(south, -90.0) / spacing) * spacing; lat <= std::min(frame.North, 90.0);
-       lat += spacing) {
-    const int y = Pixel(frame.Y(lat));
-    if (y >= 0 && y < frame.Height) lats.emplace_back(y, lat);
-  }
+       lat += spacing)
+    if (const std::optional<int> y = LatitudeRow(frame, lat)) lats.emplace_back(*y, lat);
   for (double lon = std::ceil(frame.West / spacing) * spacing; lon < east; lon += spacing) {
     const int x = Pixel((lon - frame.West) / frame.Step);
     if (x >= 0 && x < frame.Width) lons.emplace_back(x, lon);
@@ -260,14 +275,39 @@ void DrawGraticule(TImage& image, const TMapFrame& frame, TFont* font, double sc
   for (const auto& [x, lon] : lons)
     for (int y = 0; y < frame.Height; ++y) BlendPixel(image, x, y, line, 0.45);
   if (!font || !font->Loaded()) return;
-  const int pad = static_cast<int>(std::lround(3 * scale));
-  for (const auto& [y, lat] : lats) {
-    if (y < size + pad || y > frame.Height - size * 3) continue;  // clear of the top labels and the legends
-    HaloText(*font, image, pad, y - pad, DegreeLabel(lat, true), size);
-  }
+  const int pad = static_cast<int>(std::lround(3 * scale)), cap = font->CapHeight(size);
+  // No label meets another or a legend (taken holds the legends' panels):
+  // the halo and a pixel of air around each text.
+  const auto box = [&](int x, int baseline, const std::string& text) {
+    return TBox{x - 2, baseline - cap - 2, x + font->Width(text, size) + 2, baseline + 3};
+  };
+  // The meridians' degrees along the top, right of their lines.
   for (const auto& [x, lon] : lons) {
-    if (x > frame.Width - size * 4) continue;
-    HaloText(*font, image, x + pad, pad + font->CapHeight(size), DegreeLabel(lon, false), size);
+    const std::string text = DegreeLabel(lon, false);
+    const TBox b = box(x + pad, pad + cap, text);
+    if (b.X1 > frame.Width || std::any_of(taken.begin(), taken.end(), [&](const TBox& t) { return b.Meets(t); }))
+      continue;
+    taken.push_back(b);
+    HaloText(*font, image, x + pad, pad + cap, text, size);
+  }
+  // The parallels' degrees at the left, above their lines (below one at the
+  // top edge, a pole), moved right past what they would meet.
+  for (const auto& [y, lat] : lats) {
+    const std::string text = DegreeLabel(lat, true);
+    const int baseline = y - pad - cap - 2 >= 0 ? y - pad : y + pad + cap + 1;
+    int x = pad;
+    for (bool moved = true; moved;) {
+      moved = false;
+      for (const TBox& t : taken)
+        if (box(x, baseline, text).Meets(t)) {
+          x = t.X1 + pad;
+          moved = true;
+        }
+    }
+    const TBox b = box(x, baseline, text);
+    if (b.X1 > frame.Width || b.Y1 > frame.Height) continue;
+    taken.push_back(b);
+    HaloText(*font, image, x, baseline, text, size);
   }
 }
 
@@ -289,7 +329,15 @@ struct TLegend {
   std::string Note;  // a last line, or none
 };
 
-void DrawLegend(TImage& image, TFont* font, double scale, const TLegend& legend, bool right) {
+// A legend in the corner of the image it goes to (left or right, at the
+// foot), and the panel it takes there; none when it does not fit.
+struct TPlacedLegend {
+  TLegend Legend;
+  bool Right;
+  std::optional<TBox> Panel;
+};
+
+std::optional<TBox> LegendPanel(const TImage& image, TFont* font, double scale, const TLegend& legend, bool right) {
   const bool text = font && font->Loaded();
   const int size = static_cast<int>(std::lround(11 * scale)), pad = static_cast<int>(std::lround(6 * scale));
   const int barWidth = static_cast<int>(std::lround(170 * scale)),
@@ -300,8 +348,18 @@ void DrawLegend(TImage& image, TFont* font, double scale, const TLegend& legend,
     width = std::max({width, font->Width(legend.Title, size) + 2 * pad, font->Width(legend.Note, size) + 2 * pad});
   const int height =
       pad + line + barHeight + static_cast<int>(std::lround(4 * scale)) + line + (legend.Note.empty() ? 0 : line) + pad;
-  if (width + 2 * pad > image.Width || height + 2 * pad > image.Height) return;
+  if (width + 2 * pad > image.Width || height + 2 * pad > image.Height) return std::nullopt;
   const int x0 = right ? image.Width - pad - width : pad, y0 = image.Height - pad - height;
+  return TBox{x0, y0, x0 + width, y0 + height};
+}
+
+void DrawLegend(TImage& image, TFont* font, double scale, const TLegend& legend, const TBox& panel) {
+  const bool text = font && font->Loaded();
+  const int size = static_cast<int>(std::lround(11 * scale)), pad = static_cast<int>(std::lround(6 * scale));
+  const int barWidth = static_cast<int>(std::lround(170 * scale)),
+            barHeight = static_cast<int>(std::lround(10 * scale));
+  const int line = text ? size + static_cast<int>(std::lround(4 * scale)) : 0;
+  const int x0 = panel.X0, y0 = panel.Y0, width = panel.X1 - panel.X0, height = panel.Y1 - panel.Y0;
   FillRect(image, x0, y0, x0 + width - 1, y0 + height - 1, {255, 255, 255, 255}, 0.82);
   const int barX = x0 + pad + (text ? size / 2 : 0);
   int y = y0 + pad;
@@ -337,16 +395,17 @@ void DrawLegend(TImage& image, TFont* font, double scale, const TLegend& legend,
   if (text && !legend.Note.empty()) font->Draw(image, x0 + pad, y + font->CapHeight(size), legend.Note, size, ink);
 }
 
-void DrawLegends(TImage& image, const TMapScene& scene, const TMapFrame& frame) {
-  const double scale = scene.TextScale;
+// The legends of the scene, placed in the image: the relief's at the left, the heat map's at the right.
+std::vector<TPlacedLegend> PlaceLegends(const TImage& image, const TMapScene& scene, const TMapFrame& frame) {
+  std::vector<TPlacedLegend> legends;
   if (scene.Relief && scene.Relief->Frame == frame && scene.Relief->High >= scene.Relief->Low) {
     const double low = scene.Relief->Low, high = scene.Relief->High;
     std::vector<double> ticks{low, high};
     if (low < 0 && high > 0) ticks.push_back(0);
-    DrawLegend(
-        image, scene.Font, scale,
-        {"Geoid undulation, m", low, high, [low, high](double v) { return ReliefColour(v, low, high); }, ticks, ""},
-        false);
+    legends.push_back(
+        {{"Geoid undulation, m", low, high, [low, high](double v) { return ReliefColour(v, low, high); }, ticks, ""},
+         false,
+         std::nullopt});
   }
   if (scene.Heat && scene.Heat->Width() > 0) {
     const double s = scene.Heat->Scale();
@@ -354,15 +413,17 @@ void DrawLegends(TImage& image, const TMapScene& scene, const TMapFrame& frame) 
     if (!std::isnan(scene.Heat->Lowest()))
       note = "min " + LegendNumber(scene.Heat->Lowest(), s) + ", max " + LegendNumber(scene.Heat->Highest(), s) + " (" +
              HeatScaleText(scene.Heat->ScaleRule()) + ")";
-    DrawLegend(image, scene.Font, scale,
-               {"Custom - source, m",
-                -std::max(s, 1e-9),
-                std::max(s, 1e-9),
-                [s](double v) { return DivergingColour(v, s); },
-                {-s, 0, s},
-                note},
-               true);
+    legends.push_back({{"Custom - source, m",
+                        -std::max(s, 1e-9),
+                        std::max(s, 1e-9),
+                        [s](double v) { return DivergingColour(v, s); },
+                        {-s, 0, s},
+                        note},
+                       true,
+                       std::nullopt});
   }
+  for (TPlacedLegend& l : legends) l.Panel = LegendPanel(image, scene.Font, scene.TextScale, l.Legend, l.Right);
+  return legends;
 }
 }  // namespace
 
@@ -393,26 +454,34 @@ TMapFrame KeptOnEarth(TMapFrame f) {
   return f;
 }
 
-std::pair<double, double> RoomAround(const TLatLonBox& box) {
-  const double lon = LonSpan(box), lat = std::max(box.N - box.S, 0.0);
-  return {lon + 2 * std::max(1.0, 0.2 * lon), lat + 2 * std::max(1.0, 0.2 * lat)};
+// The box with room around it: its degrees of longitude, and its latitudes,
+// the room kept within the poles (beyond them there is nothing to see).
+struct TRoom {
+  double LonSpan, South, North;
+};
+TRoom RoomAround(const TLatLonBox& box) {
+  const double lon = LonSpan(box), lat = std::max(box.N - box.S, 0.0), latRoom = std::max(1.0, 0.2 * lat);
+  return {lon + 2 * std::max(1.0, 0.2 * lon), std::max(box.S - latRoom, -90.0),
+          std::min(std::max(box.N, box.S) + latRoom, 90.0)};
 }
 }  // namespace
 
 TMapFrame FrameAround(const TLatLonBox& box, int width, int height) {
-  const auto [lonSpan, latSpan] = RoomAround(box);
+  const TRoom room = RoomAround(box);
+  const double lonSpan = room.LonSpan, latSpan = room.North - room.South;
   TMapFrame f;
   f.Width = width;
   f.Height = height;
   f.Step = std::clamp(std::max(lonSpan / width, latSpan / height), MinStep, 360.0 / width);
-  const double centreLon = box.WholeCircle ? 0 : box.W + LonSpan(box) / 2, centreLat = (box.S + box.N) / 2;
+  const double centreLon = box.WholeCircle ? 0 : box.W + LonSpan(box) / 2, centreLat = (room.South + room.North) / 2;
   f.West = centreLon - width * f.Step / 2;
   f.North = centreLat + height * f.Step / 2;
   return KeptOnEarth(f);
 }
 
 int FittingHeight(const TLatLonBox& box, int width) {
-  const auto [lonSpan, latSpan] = RoomAround(box);
+  const TRoom room = RoomAround(box);
+  const double lonSpan = room.LonSpan, latSpan = room.North - room.South;
   const double step = std::clamp(lonSpan / width, MinStep, 360.0 / width);
   return std::clamp(static_cast<int>(std::ceil(latSpan / step)), std::max(8, width / 4), width * 3 / 2);
 }
@@ -509,7 +578,15 @@ TImage RenderMap(const TMapScene& scene, const TMapFrame& frame) {
     image = TImage(frame.Width, frame.Height, NoDataColour);
   if (scene.Heat) DrawHeat(image, frame, *scene.Heat);
   if (scene.Coast) DrawCoast(image, frame, *scene.Coast, std::max(1.0, scene.TextScale));
-  if (scene.Furniture) DrawGraticule(image, frame, scene.Font, scene.TextScale);
+  // The legends' places first: the graticule's labels keep clear of them.
+  std::vector<TPlacedLegend> legends;
+  if (scene.Furniture) {
+    legends = PlaceLegends(image, scene, frame);
+    std::vector<TBox> panels;
+    for (const TPlacedLegend& l : legends)
+      if (l.Panel) panels.push_back(*l.Panel);
+    DrawGraticule(image, frame, scene.Font, scene.TextScale, panels);
+  }
   if (scene.Custom) DrawBox(image, frame, *scene.Custom, CustomColour, 0);
   if (scene.Region) {
     DrawBox(image, frame, *scene.Region, RegionColour, 0);
@@ -518,7 +595,8 @@ TImage RenderMap(const TMapScene& scene, const TMapFrame& frame) {
   if (scene.Max) DrawMarker(image, frame, scene.Max->Lat, scene.Max->Lon, RedEnd, 1);
   if (scene.Min) DrawMarker(image, frame, scene.Min->Lat, scene.Min->Lon, BlueEnd, 1);
   if (scene.Point) DrawCross(image, frame, scene.Point->first, scene.Point->second);
-  if (scene.Furniture) DrawLegends(image, scene, frame);
+  for (const TPlacedLegend& l : legends)
+    if (l.Panel) DrawLegend(image, scene.Font, scene.TextScale, l.Legend, *l.Panel);
   return image;
 }
 
@@ -543,6 +621,17 @@ std::string DegreeLabel(double value, bool latitude) {
   if (minutes % 60) text += (minutes % 60 < 10 ? "0" : "") + std::to_string(minutes % 60) + "'";
   if (minutes == 0 || (!latitude && minutes == 180 * 60)) return text;
   return text + (latitude ? (value > 0 ? "N" : "S") : (value > 0 ? "E" : "W"));
+}
+
+std::string FrameText(const TMapFrame& frame) {
+  const double north = std::min(frame.North, 90.0), south = std::max(frame.North - frame.Height * frame.Step, -90.0);
+  const double across = frame.Width * frame.Step;
+  std::string text = DegreeLabel(north, true) + " to " + DegreeLabel(south, true) + ", ";
+  if (across >= 360)
+    text += "every longitude from " + DegreeLabel(frame.West, false);
+  else
+    text += DegreeLabel(frame.West, false) + " to " + DegreeLabel(frame.West + across, false);
+  return text + ", " + ShortestText(frame.Step) + " degrees a pixel";
 }
 
 TMapInputs MapInputs(const TConversionPlan& plan, double sourceSpacing, const std::string& customPath, double lat,

@@ -104,6 +104,12 @@ double GraticuleSpacing(double step);
 // A graticule label: "30°N", "140°E", "0°", "180°"; minutes when not whole.
 std::string DegreeLabel(double value, bool latitude);
 
+// What the frame shows, as a person reads it off the picture: the latitudes
+// of its top and foot (the poles where it reaches beyond them), its
+// longitudes, and its scale: "90°N to 90°S, every longitude from 180°,
+// 0.3515625 degrees a pixel".
+std::string FrameText(const TMapFrame& frame);
+
 // What the inputs of a conversion and a check add to a scene: the region a
 // conversion of `plan` would cut at `sourceSpacing` (degrees), when its corners
 // read and do not cross; the extent of the custom geoid file at

@@ -338,6 +338,26 @@ TEST_F(RasterTest, ExportWritesAGeoTiffGridThatGdalReadsNodeForNode) {
   EXPECT_EQ(GridFormatNamed("gtiff"), TGridFormat::GTiff);
   EXPECT_EQ(GridFormatNamed("GTX"), TGridFormat::GTX);
   EXPECT_EQ(GridFormatNamed("png"), std::nullopt);
+
+  // The progress follows the file, not the copying of rows: half way, half of
+  // the tiles are compressed and on disk (the compression is most of the work).
+  const TCustomTrailer tiled{1023, 1023, -80, 100, 0.125, 0.125};  // 4 x 4 tiles of values that hardly compress
+  test::WriteCustomFile(Data.File("tiled.qdat"), tiled, [](int r, int c) {
+    return static_cast<float>((static_cast<std::uint32_t>(r) * 2654435761u ^ static_cast<std::uint32_t>(c) * 40503u) %
+                              100000) /
+           1000;
+  });
+  ASSERT_TRUE(OpenCustomFile(Session, Data.File("tiled.qdat")));
+  const std::filesystem::path folder = Data.File("progress");
+  std::filesystem::create_directory(folder);
+  std::uintmax_t atHalf = 0;
+  const std::int64_t whole = ExportGrid(*Session.CustomGrid, (folder / "tiled.tif").string(), TGridFormat::GTiff,
+                                        "tiled", false, [&](double done) {
+                                          if (done < 0.5 || atHalf) return;
+                                          for (const auto& e : std::filesystem::directory_iterator(folder))
+                                            atHalf += e.file_size();
+                                        });
+  EXPECT_GT(atHalf, static_cast<std::uintmax_t>(whole / 4)) << whole;
 }
 
 // GSHHG's binned coastlines as Debian installs them (scripts/deps does): the

@@ -136,9 +136,12 @@ fi
 
 # The installed CLI: its version, then a GTX grid in, a custom geoid out, checked.
 [ "$("$cli" --version)" = "tessmar-cli $version" ] || fail "tessmar-cli --version: $("$cli" --version)"
-# GDAL is the module's, loaded when a command needs it: the program itself starts without it.
-# (ldd's output is taken whole: grep -q leaving a pipe early would fail ldd under pipefail.)
-! grep -q libgdal <<<"$(LC_ALL=C ldd "$cli")" || fail "tessmar-cli links GDAL: $(ldd "$cli")"
+# GDAL is the module's, loaded when a command (or the window's map) needs it: neither program
+# starts with it. (ldd's output is taken whole: grep -q leaving a pipe early would fail ldd
+# under pipefail.)
+for exe in "$root"/usr/bin/*; do
+  ! grep -q libgdal <<<"$(LC_ALL=C ldd "$exe")" || fail "$(basename "$exe") links GDAL: $(ldd "$exe")"
+done
 grep -q libgdal <<<"$(LC_ALL=C ldd "$module")" || fail "the formats module does not link GDAL: $(ldd "$module")"
 mkdir "$work/data"
 # A 0.5-degree regional grid, 30..42 N, 130..150 E: node (row r from the south,

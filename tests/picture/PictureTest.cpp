@@ -353,6 +353,35 @@ TEST(MapFrame, AroundTheRegionZoomedAndPanned) {
   EXPECT_EQ(FrameAround(TLatLonBox{60, 0, 90, 360, true}, 1000, 300).North, 90);
   EXPECT_DOUBLE_EQ(FrameAround(TLatLonBox{10, 170, 20, -170}, 400, 200).X(180), 200);
   EXPECT_DOUBLE_EQ(FrameAround(TLatLonBox{10, 170, 20, -170}, 400, 200).X(-180), 200);
+  // The room around a box ends at the poles: the whole earth fits as it is,
+  // and the frame says what it shows as a person reads it off the picture.
+  const struct {
+    TLatLonBox box;
+    int width, height;
+    const char* text;
+  } frames[] = {
+      {{-90, 0, 90, 360, true},
+       1024,
+       512,
+       "90\u00b0N to 90\u00b0S, every longitude from 180\u00b0, 0.3515625 degrees a pixel"},
+      {{60, 0, 90, 360, true},
+       1024,
+       256,
+       "90\u00b0N to 0\u00b0, every longitude from 180\u00b0, 0.3515625 degrees a pixel"},
+      {{-89.5, 0, -70, 360, true},
+       1000,
+       250,
+       "0\u00b0 to 90\u00b0S, every longitude from 180\u00b0, 0.36 degrees a pixel"},
+      {{30, 128, 46, 146},
+       800,
+       712,
+       "49\u00b013'N to 26\u00b047'N, 124\u00b024'E to 149\u00b036'E, 0.0315 degrees a pixel"},
+  };
+  for (const auto& c : frames) {
+    const int height = FittingHeight(c.box, c.width);
+    EXPECT_EQ(height, c.height) << c.text;
+    EXPECT_EQ(FrameText(FrameAround(c.box, c.width, height)), c.text);
+  }
 }
 
 TEST(MapFrame, GraticuleEveryFewScoresOfPixelsWithDegreeLabels) {
@@ -418,10 +447,30 @@ TEST_F(MapTest, CoastlinesGraticuleAndLegend) {
   EXPECT_TRUE(blue && red);
   if (!font.Loaded()) GTEST_SKIP() << "no typeface: the degrees and numbers are left out";
   EXPECT_GT(font.Width("30\u00b0N", 11), font.Width("30", 11));
-  int ink = 0;  // the degrees at the top edge
-  for (int x = 0; x < 720; ++x)
-    for (int y = 0; y < 14; ++y) ink += furnished.At(x, y).r < 100;
-  EXPECT_GT(ink, 50);
+  // Degrees where they are looked for: on every edge the frame touches, a
+  // pole's too, and never under a legend (the relief's, at the foot on the left).
+  const TMapFrame polar = FrameAround(TLatLonBox{60, 0, 90, 360, true}, 1000, 300);  // 0.36 a pixel from 180
+  const TMapFrame world = TMapFrame::World(720);
+  const struct {
+    const char* what;
+    TMapFrame frame;
+    int x0, y0, x1, y1, ink;  // at least this many dark pixels in [x0, x1) x [y0, y1)
+  } labels[] = {
+      {"the meridians' degrees along the top", world, 0, 0, 720, 14, 50},
+      {"90\u00b0N at the pole's edge, beside the 180\u00b0 of the corner", polar, 36, 0, 80, 16, 10},
+      {"90\u00b0S at the foot, beside the legend", world, 199, 340, 260, 360, 10},
+  };
+  for (const auto& l : labels) {
+    SCOPED_TRACE(l.what);
+    TRelief relief{l.frame, -10, 10, TImage(l.frame.Width, l.frame.Height, NoDataColour)};
+    scene.Relief = &relief;
+    scene.Heat = nullptr;
+    const TImage picture = RenderMap(scene, l.frame);
+    int ink = 0;
+    for (int x = l.x0; x < l.x1; ++x)
+      for (int y = l.y0; y < l.y1; ++y) ink += picture.At(x, y).r < 100;
+    EXPECT_GE(ink, l.ink);
+  }
 }
 
 }  // namespace

@@ -1,14 +1,14 @@
-#include "cli/Formats.hpp"
+#include "formats/Loader.hpp"
 
 #include <filesystem>
 #include <string_view>
 
 #include "Version.hpp"
-#include "base/Numeric.hpp"
+#include "base/Error.hpp"
 #include "base/Path.hpp"
 #include "base/Platform.hpp"
 
-namespace tessmar::cli {
+namespace tessmar {
 
 namespace {
 
@@ -19,10 +19,7 @@ namespace {
 constexpr std::string_view ModuleFromProgram = TESSMAR_FORMATS_MODULE;
 
 const TFormatsModule& Load() {
-  if (ModuleFromProgram.empty())
-    throw TError(
-        "This build has no grid formats module (GDAL): import reads GTX files only as import-gtx, and export "
-        "writes GTX only, as export-gtx or export --format GTX");
+  if (ModuleFromProgram.empty()) throw TError("This build has no grid formats module (GDAL)");
   const std::string path =
       std::filesystem::path(FolderOf(ExecutablePath()).append(ModuleFromProgram)).lexically_normal().string();
   const std::string failed = "Cannot load the grid formats module " + path + ": ";
@@ -40,9 +37,31 @@ const TFormatsModule& Load() {
 
 }  // namespace
 
+bool FormatsModuleBuilt() { return !ModuleFromProgram.empty(); }
+
 const TFormatsModule& FormatsModule() {
   static const TFormatsModule& module = Load();
   return module;
 }
 
-}  // namespace tessmar::cli
+TCoastlines LoadCoastlines(char resolution) {
+  TCoastlines coast;
+  if (!FormatsModuleBuilt()) {
+    coast.Note = "no grid formats module: the map has no coastlines";
+    return coast;
+  }
+  try {
+    const TFormatsModule& module = FormatsModule();
+    coast.Path = module.FindCoast(resolution);
+    if (coast.Path.empty())
+      coast.Note = "no coastlines: no GSHHG coastline file was found (Debian: apt install gmt-gshhg-low)";
+    else
+      coast.Lines = module.ReadCoast(coast.Path);
+  } catch (const std::exception& e) {
+    coast = {};
+    coast.Note = "no coastlines: " + ErrorText(e);
+  }
+  return coast;
+}
+
+}  // namespace tessmar
