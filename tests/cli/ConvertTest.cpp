@@ -39,13 +39,17 @@ TEST_F(CliTest, ConvertPrintsTheReportAndRefusesToOverwrite) {
 }
 
 TEST_F(CliTest, ConvertJsonDescribesTheFile) {
-  TRun run = Run({"--json", "--output", "/elsewhere/tokyo.txt", "convert", "--south", "35 30 N", "--west", "-10",
+  // A folder written with the name is where the file goes; the extension becomes .qdat.
+  TRun run = Run({"--json", "--output", Logs.File("tokyo.txt"), "convert", "--south", "35 30 N", "--west", "-10",
                   "--north", "36", "--east", "10", "--res", "10"});
   ASSERT_EQ(run.Status, 0) << run.Err;
   const auto json = nlohmann::ordered_json::parse(run.Out);
   EXPECT_EQ(json.begin().key(), "path");
-  EXPECT_EQ(json["path"], Dir.File("tokyo.qdat"));
-  EXPECT_EQ(json["size"], fs::file_size(Dir.File("tokyo.qdat")));
+  EXPECT_EQ(json["path"], Logs.File("tokyo.qdat"));
+  EXPECT_EQ(json["size"], fs::file_size(Logs.File("tokyo.qdat")));
+  EXPECT_FALSE(fs::exists(Dir.File("tokyo.qdat")));
+  TRun check = Run({"--output", Logs.File("tokyo"), "check", "--lat", "35.75", "--lon", "1"});
+  EXPECT_EQ(check.Status, 0) << check.Err;
   EXPECT_EQ(json["rows"], 10);
   EXPECT_EQ(json["cols"], 127);
   EXPECT_EQ(json["south"], 35.0);
