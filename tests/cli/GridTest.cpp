@@ -341,6 +341,7 @@ TEST_F(CliTest, BadGridsAndLostOutputAreFailuresThatSayWhy) {
   // Files a command may not replace unless asked.
   std::ofstream(Dir.File("old.png")) << "old";
   std::ofstream(Dir.File("old.gtx")) << "old";
+  test::WriteGtx(Logs.File("small.gtx"), {-90, -180, 10, 10, 19, 36}, [](int, int) { return 1.0f; });
   const struct TCase {
     std::string dataDir, command;
     int status;
@@ -372,6 +373,8 @@ TEST_F(CliTest, BadGridsAndLostOutputAreFailuresThatSayWhy) {
        "Error: The PNG file already exists: " + Dir.File("old.png") + "\n"},
       {Dir.Path(), "export-gtx --to " + Dir.File("old.gtx"), 1,
        "Error: The GTX file already exists: " + Dir.File("old.gtx") + "\n"},
+      {Dir.Path(), "import-gtx " + Logs.File("small.gtx") + " --name old.gtx", 1,
+       "Error: The grid file already exists: " + Dir.File("old.gtx") + "\n"},
   };
   std::vector<TCase> cases(std::begin(common), std::end(common));
   // Nothing but a regular file is replaced, asked or not: a device (as root),
@@ -400,6 +403,11 @@ TEST_F(CliTest, BadGridsAndLostOutputAreFailuresThatSayWhy) {
     cases.push_back({Dir.Path(), "export-gtx --to " + Dir.File("sock") + " --overwrite", 1,
                      "Error: Cannot write " + Dir.File("sock") + ": it is a socket, not a file\n"});
     cases.push_back({Dir.Path(), "scan --heatmap " + Dir.File("linked.png") + " --overwrite", 1,
+                     "Error: Cannot write " + Dir.File("linked.png") + ": it is a symbolic link to " +
+                         (device ? Dir.File("full") : Dir.File("fifo.qdat")) + ", " + linked + "\n"});
+    cases.push_back({Dir.Path(), "import-gtx " + Logs.File("small.gtx") + " --name fifo.qdat --overwrite", 1,
+                     "Error: Cannot write " + Dir.File("fifo.qdat") + ": it is a pipe, not a file\n"});
+    cases.push_back({Dir.Path(), "export --to " + Dir.File("linked.png") + " --overwrite", 1,
                      "Error: Cannot write " + Dir.File("linked.png") + ": it is a symbolic link to " +
                          (device ? Dir.File("full") : Dir.File("fifo.qdat")) + ", " + linked + "\n"});
     cases.push_back({Dir.Path(), "export-gtx --to " + Dir.File("dangling.gtx") + " --overwrite", 1,
