@@ -41,7 +41,11 @@ TContext::TContext(const TGlobalOptions& options) : View(options.Quiet) {
     // A folder written with the name is where the file goes, as for export --to
     // (the settings' name, the window's, stays a name in the data folder).
     const std::string output = TrimBlanks(*options.Output);
-    if (HasFolder(output)) Session.CustomDir = FolderOf(output);
+    if (HasFolder(output)) {
+      RequireNoFolder(output, "--output");
+      if (FileNameOf(output).empty()) throw TUsageError("--output: " + output + " names a folder, not a file");
+      Session.CustomDir = FolderOf(output);
+    }
   }
 }
 

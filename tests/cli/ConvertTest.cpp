@@ -201,9 +201,13 @@ TEST_F(CliTest, OptionsThatCannotBeMeantAreRefused) {
       {{"--settings", Dir.Path(), "models"}, "--settings: " + Dir.Path() + " is a folder"},
       {{"scan", "--heatmap", Dir.Path()}, "--heatmap: " + Dir.Path() + " is a folder"},
       {{"map", "--png", Dir.Path()}, "--png: " + Dir.Path() + " is a folder"},
+      {{"--output", Dir.Path(), "convert"}, "--output: " + Dir.Path() + " is a folder"},
+      {{"--output", Dir.Path() + "tokyo", "check"}, "--output: " + Dir.Path() + "tokyo is a folder"},
+      {{"--output", Logs.File("new/"), "convert"}, "--output: " + Logs.File("new/") + " names a folder, not a file"},
       {{"check", "--points", "-", "--lat", "10"},
        "--points reads its points from the file: --lat and --lon are for one point"},
   };
+  fs::create_directory(Dir.File("tokyo"));
   for (const auto& r : refused) {
     SCOPED_TRACE(r.args[0] + " " + r.args[1] + " " + (r.args.size() > 2 ? r.args[2] : ""));
     TRun run = Run(r.args);
