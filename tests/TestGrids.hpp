@@ -62,6 +62,11 @@ extern const bool OnWindows;
 // The system refuses another program's truncation, write or replacement of a
 // grid file while this one has it open (Windows), or allows all three (Linux).
 extern const bool OpenFilesAreLocked;
+// Makes a FIFO, a socket or (as root) a character device (the kernel's
+// /dev/full) at path; false where the system has none or refuses (Windows, a
+// device when not root).
+enum class TSpecialFile { Fifo, Socket, Device };
+bool MakeSpecialFile(const std::string& path, TSpecialFile kind);
 // Sets an environment variable of this process; null removes it.
 void SetEnvironment(const char* name, const char* value);
 // Why a folder without write permission still takes new files from this

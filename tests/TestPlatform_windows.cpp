@@ -32,6 +32,8 @@ bool TruncateFromAnotherProcess(const std::string& path) {
   return done;
 }
 
+bool MakeSpecialFile(const std::string&, TSpecialFile) { return false; }
+
 void SetEnvironment(const char* name, const char* value) { ::_putenv_s(name, value ? value : ""); }
 
 const char* FolderPermissionsDoNotBind() { return "a folder's read-only attribute does not keep files out of it"; }

@@ -11,12 +11,35 @@
 
 namespace tessmar {
 
+std::string NotReplaceable(const TWritePlace& place) {
+  const char* what = nullptr;
+  switch (place.Kind) {
+    case TFileKind::Missing:
+    case TFileKind::File: return {};
+    case TFileKind::Folder: what = "a folder"; break;
+    case TFileKind::Device: what = "a device, not a file"; break;
+    case TFileKind::Pipe: what = "a pipe, not a file"; break;
+    case TFileKind::Socket: what = "a socket, not a file"; break;
+    case TFileKind::Other: what = "not a regular file"; break;
+    case TFileKind::BrokenLink:
+      if (place.Link.empty()) return "it is a symbolic link that cannot be followed";
+      return "it is a symbolic link to " + place.Link +
+             (place.Error == ENOENT ? ", which does not exist"
+                                    : ", which cannot be followed: " + SystemReason(place.Error));
+  }
+  return place.Link.empty() ? std::string("it is ") + what : "it is a symbolic link to " + place.Link + ", " + what;
+}
+
 void TAtomicFile::Failed(int error) { FError = SystemReason(error); }
 
 bool TAtomicFile::Create() {
   Discard();
   FError.clear();
-  const std::string folder = FolderOf(FTarget), name = FileNameOf(FTarget);
+  const TWritePlace place = WritePlace(FTarget);
+  FError = NotReplaceable(place);
+  if (!FError.empty()) return false;
+  FPlace = place.Path;
+  const std::string folder = FolderOf(FPlace), name = FileNameOf(FPlace);
   std::random_device entropy;
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[16];
@@ -46,7 +69,14 @@ bool TAtomicFile::Commit() {
   if (FFd < 0) return false;
   const bool closed = CloseFile(FFd);
   FFd = -1;
-  if (!closed || !MoveIntoPlace(FTemp, FTarget)) {
+  // Something else may have taken the name while the file was written (a
+  // conversion takes minutes): the rename would replace it, whatever it is.
+  if (closed) FError = NotReplaceable(WritePlace(FPlace));
+  if (!FError.empty()) {
+    Discard();
+    return false;
+  }
+  if (!closed || !MoveIntoPlace(FTemp, FPlace)) {
     Failed(errno);
     Discard();
     return false;

@@ -3,12 +3,16 @@
 #include <fstream>
 #include <iterator>
 
+#include "base/AtomicFile.hpp"
 #include "base/Error.hpp"
 
 namespace tessmar {
 
 void RefuseToReplace(const std::string& path, const char* kind, bool overwrite) {
-  if (!overwrite && PathExists(path)) throw TError(std::string("The ") + kind + " already exists: " + path);
+  const TWritePlace place = WritePlace(path);
+  if (const std::string why = NotReplaceable(place); !why.empty()) throw TError("Cannot write " + path + ": " + why);
+  if (!overwrite && place.Kind == TFileKind::File)
+    throw TError(std::string("The ") + kind + " already exists: " + path);
 }
 
 std::optional<std::string> ReadWholeStream(std::istream& in) {

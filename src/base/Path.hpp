@@ -51,8 +51,11 @@ inline std::string AsFolder(std::string folder) {
   return folder;
 }
 
-// Throws TError "The <kind> already exists: <path>" when something is at path
-// and may not be replaced: the one refusal of every writer that asks first.
+// The one overwrite rule of every writer that asks first, to be applied before
+// the work starts: throws TError "The <kind> already exists: <path>" when a
+// file is at path and overwrite is false, and "Cannot write <path>: " and why
+// (NotReplaceable: a folder, a device, ...) when what is there is no file to
+// replace, whatever overwrite says.
 void RefuseToReplace(const std::string& path, const char* kind, bool overwrite);
 
 // The whole content of a file or a stream; nothing when it cannot be read.

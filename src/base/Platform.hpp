@@ -85,8 +85,21 @@ bool WriteAll(int fd, const void* data, std::size_t size);
 // Closes fd; false when the system reports data not written.
 bool CloseFile(int fd) noexcept;
 // Puts the file at from in place of the file at to, which may exist, in one
-// step (on Windows written through to the disk before it returns).
+// step (on Windows written through to the disk before it returns). It replaces
+// whatever stands at to: WritePlace says first what that is.
 bool MoveIntoPlace(const std::string& from, const std::string& to);
+
+// What stands at a name a file is to be written to.
+enum class TFileKind { Missing, File, Folder, Device, Pipe, Socket, Other, BrokenLink };
+struct TWritePlace {
+  std::string Path;                     // where the file goes: the name, or the file a link there leads to
+  TFileKind Kind = TFileKind::Missing;  // what stands there (Missing also when the system cannot say)
+  std::string Link;                     // a link at the name: where it leads (its text when broken); else empty
+  int Error = 0;                        // BrokenLink: why it cannot be followed, as errno
+};
+// A symbolic link at path (on Windows a reparse point: a symbolic link or a
+// junction) is followed to the end of its chain.
+TWritePlace WritePlace(const std::string& path);
 void RemoveFile(const std::string& path) noexcept;
 
 // --- Folders -----------------------------------------------------------------

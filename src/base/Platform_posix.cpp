@@ -211,6 +211,42 @@ bool MoveIntoPlace(const std::string& from, const std::string& to) {
 
 void RemoveFile(const std::string& path) noexcept { ::unlink(path.c_str()); }
 
+namespace {
+TFileKind KindOf(mode_t mode) {
+  if (S_ISREG(mode)) return TFileKind::File;
+  if (S_ISDIR(mode)) return TFileKind::Folder;
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return TFileKind::Device;
+  if (S_ISFIFO(mode)) return TFileKind::Pipe;
+  if (S_ISSOCK(mode)) return TFileKind::Socket;
+  return TFileKind::Other;
+}
+}  // namespace
+
+TWritePlace WritePlace(const std::string& path) {
+  TWritePlace place;
+  place.Path = path;
+  struct stat info {};
+  // Nothing there, or nothing the system lets us see: creating the file says why.
+  if (::lstat(path.c_str(), &info) != 0) return place;
+  if (!S_ISLNK(info.st_mode)) {
+    place.Kind = KindOf(info.st_mode);
+    return place;
+  }
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (!resolved || ::stat(resolved, &info) != 0) {
+    place.Error = errno;
+    std::free(resolved);
+    std::error_code error;
+    place.Link = std::filesystem::read_symlink(path, error).string();
+    place.Kind = TFileKind::BrokenLink;
+    return place;
+  }
+  place.Path = place.Link = resolved;
+  std::free(resolved);
+  place.Kind = KindOf(info.st_mode);
+  return place;
+}
+
 // --- Folders -------------------------------------------------------------------
 
 bool FolderIsWritable(const std::string& folder) {

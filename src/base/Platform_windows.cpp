@@ -24,6 +24,7 @@
 
 #include "base/Path.hpp"
 #include "base/Platform.hpp"
+#include "base/Text.hpp"
 
 namespace tessmar {
 
@@ -185,8 +186,11 @@ int ErrnoOf(DWORD error) {
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION: return EACCES;
     case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
-    case ERROR_NO_DATA:             // "the pipe is being closed": its reader is gone
-    case ERROR_PIPE_NOT_CONNECTED:  // the same under Wine
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return ENOENT;
+    case ERROR_CANT_RESOLVE_FILENAME: return ELOOP;  // a chain of links too long, or a loop
+    case ERROR_NO_DATA:                              // "the pipe is being closed": its reader is gone
+    case ERROR_PIPE_NOT_CONNECTED:                   // the same under Wine
     case ERROR_BROKEN_PIPE: return EPIPE;
     default: return EIO;
   }
@@ -229,6 +233,83 @@ bool MoveIntoPlace(const std::string& from, const std::string& to) {
 }
 
 void RemoveFile(const std::string& path) noexcept { ::DeleteFileW(Wide(path).c_str()); }
+
+namespace {
+// What an open handle (opened with FILE_FLAG_BACKUP_SEMANTICS, so a folder too) stands for.
+TFileKind KindOf(HANDLE h) {
+  switch (::GetFileType(h)) {
+    case FILE_TYPE_DISK: {
+      BY_HANDLE_FILE_INFORMATION info;
+      if (!::GetFileInformationByHandle(h, &info)) return TFileKind::Other;
+      return info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? TFileKind::Folder : TFileKind::File;
+    }
+    case FILE_TYPE_CHAR: return TFileKind::Device;
+    case FILE_TYPE_PIPE: return TFileKind::Pipe;
+    default: return TFileKind::Other;
+  }
+}
+
+// The path of a handle's file, every link followed, as a drive or UNC path
+// (without the "\\?\" the system puts before it).
+std::string FinalPath(HANDLE h) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = ::GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()),
+                                                FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(n);  // too short: n is the size it needs, its final null included
+  }
+  if (path.starts_with(L"\\\\?\\UNC\\"))
+    path = L"\\\\" + path.substr(8);
+  else if (path.starts_with(L"\\\\?\\"))
+    path.erase(0, 4);
+  return Utf8Path(std::filesystem::path(path));
+}
+}  // namespace
+
+TWritePlace WritePlace(const std::string& path) {
+  TWritePlace place;
+  place.Path = path;
+  // The device namespace ("\\.\NUL", "\\.\pipe\name") holds no files; a pipe
+  // opened to ask what it is would take the place of its client.
+  if (path.starts_with("\\\\.\\") || path.starts_with("//./")) {
+    const std::string rest = AsciiLower(std::string_view(path).substr(4));
+    place.Kind = rest.starts_with("pipe\\") || rest.starts_with("pipe/") ? TFileKind::Pipe : TFileKind::Device;
+    return place;
+  }
+  const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return place;  // nothing there: creating the file says why not
+  const bool link = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
+  if (!link && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    place.Kind = TFileKind::Folder;
+    return place;
+  }
+  // Opened for no access, only to ask what it is: NUL and CON are character
+  // devices, and a link's handle is the file it leads to.
+  const HANDLE h = ::CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    if (link) {
+      place.Kind = TFileKind::BrokenLink;
+      place.Error = ErrnoOf(::GetLastError());
+    } else {
+      place.Kind = TFileKind::File;  // a file we may not even open: replacing it says why not
+    }
+    return place;
+  }
+  place.Kind = KindOf(h);
+  if (link) {
+    place.Link = FinalPath(h);
+    if (!place.Link.empty()) place.Path = place.Link;
+  }
+  ::CloseHandle(h);
+  if (link && place.Link.empty()) place.Kind = TFileKind::BrokenLink;  // leads somewhere it cannot name
+  return place;
+}
 
 bool FolderIsWritable(const std::string& folder) {
   for (int attempt = 0; attempt < 100; ++attempt) {

@@ -38,10 +38,12 @@ struct TScanOptions {
   std::string Precision = "1.0";
   std::string Heatmap;                 // a PNG file of the differences; empty: none
   std::string HeatmapScale = "p99.5";  // max, pPERCENTILE or metres
+  bool Overwrite = false;              // an existing heat map file may be replaced
 };
 
 struct TMapOptions {
   std::string Png;
+  bool Overwrite = false;
   int Width = 1024;
   std::optional<int> Height;      // none: half the width for the world, the region's fit for a region
   std::string Extent = "region";  // region (with room around it) or world

@@ -36,7 +36,17 @@ TContext::TContext(const TGlobalOptions& options) : View(options.Quiet) {
   if (!options.Model && Inputs.GeoidModel != models[0].title && Inputs.GeoidModel != models[1].title)
     std::cerr << "Warning: " << Origin(false, "--model", "GeoidModel") << ": \"" << Inputs.GeoidModel
               << "\" names no model of the catalogue; using entry 1, \"" << models[1].title << "\"\n";
-  if (options.Output) Inputs.OutputName = *options.Output;
+  if (options.Output) {
+    Inputs.OutputName = *options.Output;
+    // A folder written with the name is where the file goes, as for export --to
+    // (the settings' name, the window's, stays a name in the data folder).
+    const std::string output = TrimBlanks(*options.Output);
+    if (HasFolder(output)) {
+      RequireNoFolder(output, "--output");
+      if (FileNameOf(output).empty()) throw TUsageError("--output: " + output + " names a folder, not a file");
+      Session.CustomDir = FolderOf(output);
+    }
+  }
 }
 
 int ModelIndex(const std::string& text, const TGeoidModels& models) {

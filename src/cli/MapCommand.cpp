@@ -32,6 +32,7 @@ int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
     lat = ReadCoordinate(context, options.Lat, "", TAxis::Latitude, "--lat", nullptr);
     lon = ReadCoordinate(context, options.Lon, "", TAxis::Longitude, "--lon", nullptr);
   }
+  RefuseToReplace(options.Png, "PNG file", options.Overwrite);  // once the command line has been read
   const TGeoidModel& model = session.GeoidModels[context.Model];
   const std::string sourceFolder = SourceFolder(session, model);
   const std::unique_ptr<TGeoidGrid> source = OpenSourceGrid(sourceFolder, model);

@@ -5,6 +5,7 @@
 #include "accuracy/Scan.hpp"
 #include "base/CoordText.hpp"
 #include "base/Numeric.hpp"
+#include "base/Path.hpp"
 #include "cli/Commands.hpp"
 #include "cli/Context.hpp"
 #include "picture/HeatMap.hpp"
@@ -30,6 +31,7 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
                       "above 0 (0.05)");
   const bool wantHeat = !options.Heatmap.empty();
   if (wantHeat) RequireNoFolder(options.Heatmap, "--heatmap");
+  if (wantHeat) RefuseToReplace(options.Heatmap, "PNG file", options.Overwrite);  // before the scan, not after
   THeatMap heat(*heatScale);
   TScanResult result;
   result.Outcome = TScanOutcome::Failed;  // unless the scan returns

@@ -67,8 +67,8 @@ int main(int argc, char** argv) {
            "Source model: 0 or 2.5 (catalogue entry 0, EGM2008 2.5'x2.5'), 1 (entry 1, EGM2008 1'x1') or a "
            "model title, exact or in any case (default: the settings' model, else 2.5)");
   optional(&app, "--output", global.Output,
-           "Custom geoid file name; its folder part is dropped, its extension becomes .qdat "
-           "(default: Tessmar.qdat)");
+           "Custom geoid file: a name in the data folder, or a path whose folder is taken as written; "
+           "its extension becomes .qdat (default: Tessmar.qdat)");
   app.add_flag("--json", global.Json, "Print JSON instead of the report lines");
   app.add_flag("--quiet", global.Quiet,
                "Show no progress line (it shows on a terminal only, for work that takes more than a second)");
@@ -139,6 +139,7 @@ int main(int argc, char** argv) {
                           "Also write the differences as a PNG picture: a pixel per lattice point (blocks of k x k "
                           "points, keeping the largest, beyond 4096 a side), blue below zero, white at zero, red "
                           "above; its geometry is printed and kept in the file's text chunks");
+  scanCommand->add_flag("--overwrite", scan.Overwrite, "Replace an existing heat map file");
   scanCommand
       ->add_option("--heatmap-scale", scan.HeatmapScale,
                    "The difference at the heat map's colour ends: max (the largest |difference|), p and a "
@@ -162,6 +163,7 @@ int main(int argc, char** argv) {
   CLI::App* mapCommand = app.add_subcommand(
       "map", "Draw the source model as a shaded relief with the region and the custom geoid's extent, as PNG");
   mapCommand->add_option("--png", map.Png, "The PNG file to write")->required();
+  mapCommand->add_flag("--overwrite", map.Overwrite, "Replace an existing file");
   mapCommand->add_option("--width", map.Width, "Width in pixels")->check(CLI::Range(16, 16384))->capture_default_str();
   mapCommand
       ->add_option("--height", map.Height,

@@ -56,7 +56,7 @@ void CloseSource(TSession& session) { session.SourceGrid.reset(); }
 void ReleaseSource(TSession& session) { session.SourceGrid.reset(); }
 
 std::string CustomGeoidFileName(const TSession& session, const std::string& name) {
-  return CustomFilePath(session.DataDir, name, session.OutputExt);
+  return CustomFilePath(session.CustomDir.empty() ? session.DataDir : session.CustomDir, name, session.OutputExt);
 }
 
 bool OpenCustomFile(TSession& session, const std::string& path) {

@@ -47,7 +47,8 @@ void OpenSelectedModel(TSession& session, int model);
 void CloseSource(TSession& session);    // closes SourceGrid
 void ReleaseSource(TSession& session);  // closes SourceGrid at shutdown
 
-// The custom geoid file's path from DataDir, the name typed in EditFname and OutputExt.
+// The custom geoid file's path from DataDir (or CustomDir when set), the file
+// name part of the name typed in EditFname, and OutputExt.
 std::string CustomGeoidFileName(const TSession& session, const std::string& name);
 
 // Opens path as CustomGrid. False after "Illegal Custom geoid file: " CR LF CR LF

@@ -25,6 +25,10 @@ struct TSession {
   std::string DataDir;                           // folder of the grid files, ending in the path separator
   std::vector<std::string> SourceDirs;           // further folders searched for the source grids, in order
   std::string OutputExt = ".qdat";               // extension of custom geoid files, dot included
+  // The custom geoid file's folder when a command line names one with its
+  // name (tessmar-cli --output DIR/NAME); empty: DataDir's. The window's
+  // EditFname keeps a name only: its folder comes by the file dialog or a drop.
+  std::string CustomDir;
 
   // Settings (module Option).
   std::string ExeDir;          // the executable's folder, ending in "/"

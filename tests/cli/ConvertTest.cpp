@@ -40,13 +40,17 @@ TEST_F(CliTest, ConvertPrintsTheReportAndRefusesToOverwrite) {
 }
 
 TEST_F(CliTest, ConvertJsonDescribesTheFile) {
-  TRun run = Run({"--json", "--output", "/elsewhere/tokyo.txt", "convert", "--south", "35 30 N", "--west", "-10",
+  // A folder written with the name is where the file goes; the extension becomes .qdat.
+  TRun run = Run({"--json", "--output", Logs.File("tokyo.txt"), "convert", "--south", "35 30 N", "--west", "-10",
                   "--north", "36", "--east", "10", "--res", "10"});
   ASSERT_EQ(run.Status, 0) << run.Err;
   const auto json = nlohmann::ordered_json::parse(run.Out);
   EXPECT_EQ(json.begin().key(), "path");
-  EXPECT_EQ(json["path"], Dir.File("tokyo.qdat"));
-  EXPECT_EQ(json["size"], fs::file_size(Dir.File("tokyo.qdat")));
+  EXPECT_EQ(json["path"], Logs.File("tokyo.qdat"));
+  EXPECT_EQ(json["size"], fs::file_size(Logs.File("tokyo.qdat")));
+  EXPECT_FALSE(fs::exists(Dir.File("tokyo.qdat")));
+  TRun check = Run({"--output", Logs.File("tokyo"), "check", "--lat", "35.75", "--lon", "1"});
+  EXPECT_EQ(check.Status, 0) << check.Err;
   EXPECT_EQ(json["rows"], 10);
   EXPECT_EQ(json["cols"], 127);
   EXPECT_EQ(json["south"], 35.0);
@@ -236,9 +240,13 @@ TEST_F(CliTest, OptionsThatCannotBeMeantAreRefused) {
       {{"--settings", Dir.Path(), "models"}, "--settings: " + Dir.Path() + " is a folder"},
       {{"scan", "--heatmap", Dir.Path()}, "--heatmap: " + Dir.Path() + " is a folder"},
       {{"map", "--png", Dir.Path()}, "--png: " + Dir.Path() + " is a folder"},
+      {{"--output", Dir.Path(), "convert"}, "--output: " + Dir.Path() + " is a folder"},
+      {{"--output", Dir.Path() + "tokyo", "check"}, "--output: " + Dir.Path() + "tokyo is a folder"},
+      {{"--output", Logs.File("new/"), "convert"}, "--output: " + Logs.File("new/") + " names a folder, not a file"},
       {{"check", "--points", "-", "--lat", "10"},
        "--points reads its points from the file: --lat and --lon are for one point"},
   };
+  fs::create_directory(Dir.File("tokyo"));
   for (const auto& r : refused) {
     SCOPED_TRACE(r.args[0] + " " + r.args[1] + " " + (r.args.size() > 2 ? r.args[2] : ""));
     TRun run = Run(r.args);

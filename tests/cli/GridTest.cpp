@@ -347,11 +347,15 @@ TEST_F(CliTest, BadGridsAndLostOutputAreFailuresThatSayWhy) {
   }
   const std::string unusable = "Geoid file is not usable: " + m.fname + " it is ";
   const std::string full = "Error: Cannot write the output: No space left on device\n";
-  const struct {
+  // Files a command may not replace unless asked.
+  std::ofstream(Dir.File("old.png")) << "old";
+  std::ofstream(Dir.File("old.gtx")) << "old";
+  test::WriteGtx(Logs.File("small.gtx"), {-90, -180, 10, 10, 19, 36}, [](int, int) { return 1.0f; });
+  const struct TCase {
     std::string dataDir, command;
     int status;
     std::string err;  // the start of its standard error, or all of it when it ends in a new line
-  } cases[] = {
+  } common[] = {
       {cut.Path(), "models", 1, "No usable source grid file is in the data folder "},
       {cut.Path(), "convert", 1, "Error: " + unusable + "1,000,000 bytes where its catalogue entry gives"},
       {cut.Path(), "check", 1, "Error: " + unusable + "1,000,000 bytes"},
@@ -368,7 +372,57 @@ TEST_F(CliTest, BadGridsAndLostOutputAreFailuresThatSayWhy) {
       {Dir.Path(), "--output " + std::string(300, 'x') + " convert", 1,
        "Error: Cannot write " + Dir.File(std::string(300, 'x') + ".qdat") +
            (Program.Windows() ? ": No such file or directory\n" : ": File name too long\n")},
+      // The folder written with --output is the one written to, also when it is missing.
+      {Dir.Path(), "--output " + Logs.File("no/such/site") + " convert", 1,
+       "Error: Cannot write " + Logs.File("no/such/site.qdat") + ": No such file or directory\n"},
+      // One overwrite rule for every output: an existing file is replaced only when asked.
+      {Dir.Path(), "map --png " + Dir.File("old.png"), 1,
+       "Error: The PNG file already exists: " + Dir.File("old.png") + "\n"},
+      {Dir.Path(), "scan --heatmap " + Dir.File("old.png"), 1,
+       "Error: The PNG file already exists: " + Dir.File("old.png") + "\n"},
+      {Dir.Path(), "export-gtx --to " + Dir.File("old.gtx"), 1,
+       "Error: The GTX file already exists: " + Dir.File("old.gtx") + "\n"},
+      {Dir.Path(), "import-gtx " + Logs.File("small.gtx") + " --name old.gtx", 1,
+       "Error: The grid file already exists: " + Dir.File("old.gtx") + "\n"},
   };
+  std::vector<TCase> cases(std::begin(common), std::end(common));
+  // Nothing but a regular file is replaced, asked or not: a device (as root),
+  // a pipe, a socket, a link to one of them or to nothing is refused with the
+  // reason and stays. A link to a file is followed (below). POSIX only.
+  if (!Program.Windows()) {
+    using test::TSpecialFile;
+    const bool device = test::MakeSpecialFile(Dir.File("full"), TSpecialFile::Device);
+    ASSERT_TRUE(test::MakeSpecialFile(Dir.File("fifo.qdat"), TSpecialFile::Fifo));
+    ASSERT_TRUE(test::MakeSpecialFile(Dir.File("sock"), TSpecialFile::Socket));
+    fs::create_symlink(device ? Dir.File("full") : Dir.File("fifo.qdat"), Dir.File("linked.png"));
+    fs::create_symlink("nowhere", Dir.File("dangling.gtx"));
+    const std::string linked = device ? "a device, not a file" : "a pipe, not a file";
+    if (device) {
+      cases.push_back({Dir.Path(), "map --png " + Dir.File("full") + " --overwrite", 1,
+                       "Error: Cannot write " + Dir.File("full") + ": it is a device, not a file\n"});
+      cases.push_back({Dir.Path(), "scan --heatmap " + Dir.File("full"), 1,
+                       "Error: Cannot write " + Dir.File("full") + ": it is a device, not a file\n"});
+    } else {
+      std::cerr << "device rows skipped: not root\n";
+    }
+    cases.push_back({Dir.Path(), "--output fifo convert --overwrite", 1,
+                     "Warning: File exist : " + Dir.File("fifo.qdat") +
+                         "  Overwrite?\nAnswered Yes (--overwrite).\nError: Cannot write " + Dir.File("fifo.qdat") +
+                         ": it is a pipe, not a file\n"});
+    cases.push_back({Dir.Path(), "export-gtx --to " + Dir.File("sock") + " --overwrite", 1,
+                     "Error: Cannot write " + Dir.File("sock") + ": it is a socket, not a file\n"});
+    cases.push_back({Dir.Path(), "scan --heatmap " + Dir.File("linked.png") + " --overwrite", 1,
+                     "Error: Cannot write " + Dir.File("linked.png") + ": it is a symbolic link to " +
+                         (device ? Dir.File("full") : Dir.File("fifo.qdat")) + ", " + linked + "\n"});
+    cases.push_back({Dir.Path(), "import-gtx " + Logs.File("small.gtx") + " --name fifo.qdat --overwrite", 1,
+                     "Error: Cannot write " + Dir.File("fifo.qdat") + ": it is a pipe, not a file\n"});
+    cases.push_back({Dir.Path(), "export --to " + Dir.File("linked.png") + " --overwrite", 1,
+                     "Error: Cannot write " + Dir.File("linked.png") + ": it is a symbolic link to " +
+                         (device ? Dir.File("full") : Dir.File("fifo.qdat")) + ", " + linked + "\n"});
+    cases.push_back({Dir.Path(), "export-gtx --to " + Dir.File("dangling.gtx") + " --overwrite", 1,
+                     "Error: Cannot write " + Dir.File("dangling.gtx") +
+                         ": it is a symbolic link to nowhere, which does not exist\n"});
+  }
   for (const auto& c : cases) {
     SCOPED_TRACE(c.command);
     const std::string out = Shell("bash -c '" + Program.Line() + " --no-settings --data-dir " + c.dataDir + " " +
@@ -383,6 +437,27 @@ TEST_F(CliTest, BadGridsAndLostOutputAreFailuresThatSayWhy) {
       EXPECT_EQ(err.substr(0, c.err.size()), c.err) << err;
     EXPECT_EQ(out.find("Done.\n"), std::string::npos) << out;
   }
+  // What was refused is as it was.
+  EXPECT_EQ(Slurp(Dir.File("old.png")), "old");
+  EXPECT_EQ(Slurp(Dir.File("old.gtx")), "old");
+  if (Program.Windows()) return;
+  EXPECT_EQ(fs::symlink_status(Dir.File("fifo.qdat")).type(), fs::file_type::fifo);
+  EXPECT_EQ(fs::symlink_status(Dir.File("sock")).type(), fs::file_type::socket);
+  EXPECT_TRUE(fs::is_symlink(Dir.File("linked.png")));
+  EXPECT_TRUE(fs::is_symlink(Dir.File("dangling.gtx")));
+  EXPECT_FALSE(fs::exists(Dir.File("nowhere")));
+  if (fs::exists(Dir.File("full"))) {
+    EXPECT_EQ(fs::symlink_status(Dir.File("full")).type(), fs::file_type::character);
+  }
+
+  // A link to a file: the file it leads to is replaced, in its own folder, and the link stays.
+  TTempDir elsewhere;
+  std::ofstream(elsewhere.File("map.png")) << "old";
+  fs::create_symlink(elsewhere.File("map.png"), Dir.File("map.png"));
+  TRun map = Run({"map", "--png", Dir.File("map.png"), "--width", "64", "--overwrite"});
+  EXPECT_EQ(map.Status, 0) << map.Err;
+  EXPECT_TRUE(fs::is_symlink(Dir.File("map.png")));
+  EXPECT_EQ(test::ReadPng(elsewhere.File("map.png")).Width, 64);
 }
 
 }  // namespace

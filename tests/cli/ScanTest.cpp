@@ -75,13 +75,13 @@ TEST_F(CliTest, ScanWritesAHeatMapAndSaysWhereItLies) {
   }
 
   // By default the colour ends are the 99.5th percentile of |difference|.
-  TRun text = Run({"scan", "--heatmap", png});
+  TRun text = Run({"scan", "--heatmap", png, "--overwrite"});
   EXPECT_NE(text.Out.find("\nHeat map: " + png + "\nHeat map size: 25 x 25 pixels, 1 x 1 points a pixel\n"),
             std::string::npos)
       << text.Out;
   EXPECT_NE(text.Out.find("Heat map scale: the 99.5th percentile of |difference|"), std::string::npos) << text.Out;
   EXPECT_EQ(test::ReadPng(png).Text.at("ScaleRule"), "p99.5");
-  TRun fixed = Run({"--json", "scan", "--heatmap", png, "--heatmap-scale", "0.5"});
+  TRun fixed = Run({"--json", "scan", "--heatmap", png, "--heatmap-scale", "0.5", "--overwrite"});
   EXPECT_EQ(nlohmann::ordered_json::parse(fixed.Out)["heatmap"]["scale"], 0.5);
   for (const char* refused : {"p0", "1e999", "abc"}) {
     TRun bad = Run({"scan", "--heatmap", png, "--heatmap-scale", refused});
@@ -158,14 +158,14 @@ TEST_F(CliTest, MapDrawsTheRegionOnTheModel) {
   // By default the region with room around it: 10.5 degrees of latitude and
   // 20.5 of longitude and a fifth of each on every side, centred.
   TRun region = Run({"--json", "map", "--png", png, "--width", "400", "--south", "10", "--north", "20", "--west", "170",
-                     "--east", "-170", "--res", "5"});
+                     "--east", "-170", "--res", "5", "--overwrite"});
   ASSERT_EQ(region.Status, 0) << region.Err;
   const auto framed = nlohmann::ordered_json::parse(region.Out);
   const double step = framed["step"].get<double>();
   EXPECT_DOUBLE_EQ(step, 20.5 * 1.4 / 400);
   EXPECT_DOUBLE_EQ(framed["west"].get<double>() + 200 * step, 180);
   EXPECT_DOUBLE_EQ(framed["north"].get<double>() - framed["height"].get<int>() * step / 2, 15);
-  EXPECT_EQ(Run({"map", "--png", png, "--height", "300", "--extent", "world"}).Status, 0);
+  EXPECT_EQ(Run({"map", "--png", png, "--height", "300", "--extent", "world", "--overwrite"}).Status, 0);
   EXPECT_EQ(test::ReadPng(png).Height, 300);
   EXPECT_EQ(Run({"map", "--png", png, "--extent", "europe"}).Status, 2);
 
@@ -173,7 +173,7 @@ TEST_F(CliTest, MapDrawsTheRegionOnTheModel) {
   TRun withCustom = Run({"map", "--png", png, "--lat", "35", "--lon", "1.2.3"});
   EXPECT_EQ(withCustom.Status, 2);
   // No region asked for: the custom file's is the one drawn and framed.
-  withCustom = Run({"--json", "map", "--png", png});
+  withCustom = Run({"--json", "map", "--png", png, "--overwrite"});
   EXPECT_EQ(withCustom.Status, 0) << withCustom.Err;
   const auto custom = nlohmann::ordered_json::parse(withCustom.Out);
   EXPECT_EQ(custom["region"], nullptr);
@@ -181,7 +181,7 @@ TEST_F(CliTest, MapDrawsTheRegionOnTheModel) {
   EXPECT_LT(custom["west"].get<double>(), custom["custom"]["west"].get<double>());
   EXPECT_GT(custom["west"].get<double>() + custom["width"].get<int>() * custom["step"].get<double>(),
             custom["custom"]["east"].get<double>());
-  withCustom = Run({"map", "--png", png});
+  withCustom = Run({"map", "--png", png, "--overwrite"});
   EXPECT_NE(withCustom.Out.find("Custom geoid: " + Dir.File("Tessmar.qdat")), std::string::npos) << withCustom.Out;
   EXPECT_EQ(Run({"map", "--png", png, "--width", "8"}).Status, 2);
   EXPECT_EQ(Run({"map", "--png", png, "--lat", "35"}).Status, 2);  // a point needs both
