@@ -3,8 +3,8 @@
 # Puts beside Windows programs the DLLs they need that Windows does not have
 # (Qt's, the MinGW runtime's), found by reading the programs' imports, and the
 # Qt plugins named, in the plugin's own folder (platforms/); Qt looks for its
-# plugins beside the program. Writes the list of what it put there to
-# DESTINATION/LIST, one path a line, relative to DESTINATION.
+# plugins beside the program. With LIST, writes the list of what it put there
+# to DESTINATION/LIST, one path a line, relative to DESTINATION.
 set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM "windows+pe")
 set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL "objdump")
 set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND "${OBJDUMP}")
@@ -35,4 +35,6 @@ foreach(library IN LISTS found)
 endforeach()
 list(SORT placed)
 list(JOIN placed "\n" text)
-file(WRITE "${DESTINATION}/${LIST}" "${text}\n")
+if(LIST)
+  file(WRITE "${DESTINATION}/${LIST}" "${text}\n")
+endif()

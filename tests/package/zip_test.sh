@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The ZIP for Windows, made by cpack in the Windows build, judged as a user
-# gets it: its name and its files, the program static (no DLL but the
-# system's) and stripped, the README and the licence as they stand, demo.cmd
-# with CR LF; then unpacked into a folder of its own and run from there under
-# Wine: --version, and demo.cmd on PROJ's EGM96 grid.
+# gets it: its name and its files (the window's DLLs and plugins as the build
+# listed them), tessmar-cli.exe static (no DLL but the system's) and stripped,
+# every DLL the window imports in the ZIP or Windows' own, the README for
+# Windows users and the licence as they stand, demo.cmd with CR LF; then
+# unpacked into a folder of its own and run from there under Wine: --version
+# of both programs, the window started, and demo.cmd on PROJ's EGM96 grid.
 # zip_test.sh BUILD-DIR VERSION WINE (WINEPREFIX set, its wineserver up)
 set -euo pipefail
 build=$(cd "$1" && pwd) version=$2 wine=$3
@@ -17,11 +19,18 @@ zip=$build/$name.zip
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 (cd "$work" && cmake -E tar xf "$zip")
-listed=$(cd "$work" && find . -type f | sort | tr '\n' ' ')
-[ "$listed" = "./$name/LICENSE.txt ./$name/README.txt ./$name/demo.cmd ./$name/tessmar-cli.exe " ] ||
-  fail "unexpected files: $listed"
+listed=$(cd "$work/$name" && find . -type f | sed 's|^\./||' | sort)
+# The window and what its imports name, as the build listed them beside it.
+expected=$(
+  printf '%s\n' LICENSE.txt README.txt demo.cmd tessmar-cli.exe
+  if [ -f "$build/bin/tessmar.exe" ]; then
+    echo tessmar.exe
+    cat "$build/bin/runtime-tessmar.txt"
+  fi
+)
+[ "$listed" = "$(sort <<<"$expected")" ] || fail "unexpected files: $(diff <(sort <<<"$expected") - <<<"$listed" | tr '\n' ' ')"
 dir=$work/$name
-cmp -s "$dir/README.txt" "$source/README.md" || fail "README.txt is not README.md"
+cmp -s "$dir/README.txt" "$source/docs/windows.md" || fail "README.txt is not docs/windows.md, the README for Windows users"
 cmp -s "$dir/LICENSE.txt" "$source/LICENSE" || fail "LICENSE.txt is not LICENSE"
 grep -q $'\r$' "$dir/demo.cmd" && ! grep -q $'[^\r]$' "$dir/demo.cmd" || fail "demo.cmd does not end its lines in CR LF"
 
@@ -35,9 +44,25 @@ for dll in $dlls; do
   esac
 done
 
+# The window: every DLL it imports is Windows' own or in the folder.
+if [ -f "$dir/tessmar.exe" ]; then
+  for dll in $("$objdump" -p "$dir/tessmar.exe" "$dir"/*.dll "$dir"/*/*.dll | sed -n 's/^\s*DLL Name: //p' | sort -u); do
+    [ -f "$dir/$dll" ] || [ -f "$WINEPREFIX/drive_c/windows/system32/$(tr 'A-Z' 'a-z' <<<"$dll")" ] ||
+      fail "tessmar.exe needs $dll, which is neither in the ZIP nor Windows' own"
+  done
+fi
+
 run() { timeout --kill-after=10 300 "$wine" "$@"; }
 windows() { local p=${1//\//\\}; echo "Z:$p"; }  # a path of this machine as Wine shows it
 [ "$(run "$dir/tessmar-cli.exe" --version)" = "tessmar-cli $version" ] || fail "--version from the unpacked folder"
+if [ -f "$dir/tessmar.exe" ]; then
+  [ "$(run "$dir/tessmar.exe" --version | tr -d '\r')" = "tessmar $version" ] || fail "tessmar.exe --version from the unpacked folder"
+  # Started from the folder as unpacked, the window comes up and stays up (a
+  # missing DLL or plugin ends it at once); the test ends it.
+  status=0
+  timeout 20 "$wine" "$dir/tessmar.exe" -platform offscreen >"$work/window.log" 2>&1 || status=$?
+  [ "$status" = 124 ] || fail "tessmar.exe ended by itself (status $status): $(tail -n 5 "$work/window.log")"
+fi
 cd "$work"
 out=$(run cmd /c "$(windows "$dir/demo.cmd")" "$(windows /usr/share/proj/egm96_15.gtx)" 2>&1) || fail "demo.cmd failed: $out"
 for line in "Output file name: " "Original(m): " "Custom(m): " "Error(m): 0.0000"; do
