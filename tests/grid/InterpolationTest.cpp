@@ -99,12 +99,22 @@ TEST_F(InterpolationTest, LongitudesComeIntoRangeOnce) {
 }
 
 TEST_F(InterpolationTest, MissingWindowNodeFallsBackToTheOwnCell) {
-  const TGeoidGrid& g = OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12},
-                                   [](int r, int c) { return r == 3 && c == 9 ? NoValue() : Field(r, c); });
-  // Point in the cell (5..6, 10..11): node (3, 9) is in its window, not its cell.
-  const double lat = g.north - 5.4 / 12, lon = g.west + 10.3 / 12;
-  EXPECT_TRUE(IsBilinear(g, lat, lon));
-  EXPECT_FALSE(std::isnan(WindowSpline(g, 6, lat, lon)));
+  // Point in the cell (5..6, 10..11), its window rows 3..8 and columns 8..13
+  // (read as a block: four columns and two): a node of it missing, not in its
+  // cell. A stored 9999 is missing as the marker itself is, in every column.
+  const struct {
+    int Row, Col;
+    float Stored;
+  } cases[] = {{3, 9, NoValue()}, {3, 12, 9999.0f}, {8, 13, -9999.0f}, {5, 12, 200.0f}, {4, 8, 9999.0f}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.Row << ' ' << c.Col << ' ' << c.Stored);
+    const TGeoidGrid& g = OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12},
+                                     [&](int r, int k) { return r == c.Row && k == c.Col ? c.Stored : Field(r, k); });
+    const double lat = g.north - 5.4 / 12, lon = g.west + 10.3 / 12;
+    EXPECT_TRUE(IsBilinear(g, lat, lon));
+    EXPECT_FALSE(std::isnan(WindowSpline(g, 6, lat, lon)));
+  }
+  const TGeoidGrid& g = OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12});
   // The window running off the grid's edge does the same.
   EXPECT_TRUE(IsBilinear(g, g.north - 0.4 / 12, g.west + 10.3 / 12));
 }
@@ -327,7 +337,10 @@ TEST(Spline, NaturalEndsAndNodeValues) {
 TEST(Spline, TwoWindowsSideBySideAsEachAlone) {
   std::mt19937 random(9);
   for (int trial = 0; trial < 2000; ++trial) {
-    lanes::TArray<lanes::TStore8> Y[2]{}, R[2]{}, alone[2]{};
+    lanes::TArray<lanes::TStore8> Y[2]{}, R[2], alone[2];
+    // A reused window holds the last window's R: nothing of it may survive.
+    for (auto* r : {&R[0], &R[1], &alone[0], &alone[1]})
+      for (auto& lane : *r) lane = lanes::TStore8{} + NoValue();
     for (auto& y : Y)
       for (int k = 1; k <= MaxWindow; ++k)
         for (int l = 0; l < MaxWindow; ++l)
