@@ -190,17 +190,23 @@ TEST_F(ConversionTest, WholeCircleAndMarginsInLongitude) {
     const char *west, *east;
     double W;
     int cols;
+    int resolution = 5;  // minutes; 0: the source's own spacing
   } cases[] = {
-      {"10.5", "10", 0, 4320},                                  // west edge six cells east of the east edge
-      {"0", "359.9", 0, 4320},                                  // misses less than eight cells of the circle
-      {"-10", "10", 349.75, 247},                               // across 0 degrees: margins, west not brought back
-      {"350", "10", 349.75, 247},    {"-180", "180", 0, 4320},  // "the whole world" as typed: not a strip at 180
-      {"-179.7", "180", 0, 4320},                               // 359.7 degrees as typed: less than eight cells short
-      {"-170", "180", 189.75, 4207},                            // 350: a region, across 180
+      {"10.5", "10", 0, 4320},     // west edge six cells east of the east edge
+      {"0", "359.9", 0, 4320},     // misses less than eight cells of the circle
+      {"-10", "10", 349.75, 247},  // across 0 degrees: margins, west not brought back
+      {"350", "10", 349.75, 247},
+      {"-180", "180", 0, 4320},       // "the whole world" as typed: not a strip at 180
+      {"-179.7", "180", 0, 4320},     // 359.7 degrees as typed: less than eight cells short
+      {"-170", "180", 189.75, 4207},  // 350: a region, across 180
+      // Below 0 a corner snaps to its nearest node as above 0: -10.001 to -10, -10.03 to -10 1/24.
+      {"-10.001", "10", 349.875, 487, 0},
+      {"-10.03", "10", 350 - 4.0 / 24, 488, 0},
   };
   UseGlobeSource();
   for (const auto& c : cases) {
     SetRegion("30", c.west, "30", c.east);
+    Plan.Resolution = c.resolution;
     View.Answers = {TModalResult::mrYes};
     Convert();
     const TCustomTrailer t = Trailer();
@@ -208,6 +214,7 @@ TEST_F(ConversionTest, WholeCircleAndMarginsInLongitude) {
     EXPECT_EQ(t.cols, c.cols) << c.west << ' ' << c.east;
     EXPECT_EQ(t.rows, 7);
   }
+  Plan.Resolution = 5;
   // Typed -180 .. 180 writes what 0 .. 360 writes, byte for byte.
   SetRegion("30", "-180", "30", "180");
   View.Answers = {TModalResult::mrYes};
