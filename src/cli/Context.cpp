@@ -25,6 +25,7 @@ TContext::TContext(const TGlobalOptions& options) : View(options.Quiet) {
       if (const auto loaded = ReadSettings(Session, Inputs)) {
         Inputs = loaded->Inputs;
         KeysGiven = loaded->KeysGiven;
+        for (const std::string& warning : loaded->Warnings) std::cerr << "Warning: " << warning << "\n";
       }
     }
   }

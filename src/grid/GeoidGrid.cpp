@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 
+#include "base/Numeric.hpp"
 #include "base/Text.hpp"
 #include "grid/Circle.hpp"
 
@@ -20,6 +22,50 @@ TGeoidModels DefaultGeoidModels() {
 }
 
 std::int64_t NodeFactor(double spacing) { return Round(100 / spacing); }
+
+std::optional<TModelFault> CheckModel(const TGeoidModel& m) {
+  const auto count = [](std::int32_t n) { return std::to_string(n); };
+  const auto fault = [](const char* key, std::string reason) {
+    return std::optional<TModelFault>(TModelFault{key, std::move(reason)});
+  };
+  // Rows and columns within a hair of their limits: a spacing stored with 15
+  // digits still places the last node exactly, and is accepted as it stands.
+  constexpr double Hair = 1e-9;
+  if (m.nrows < 1) return fault("nrows", count(m.nrows) + ": a grid file holds at least one record");
+  if (m.ncols < 1) return fault("ncols", count(m.ncols) + ": a record holds at least one word");
+  if (!std::isfinite(m.glamn) || m.glamn < -90 - Hair || m.glamn > 90 + Hair)
+    return fault("glamn", ShortestText(m.glamn) + " is no latitude: the southern row lies within -90..90");
+  if (!std::isfinite(m.glomn) || std::fabs(m.glomn) > 360)
+    return fault("glomn", ShortestText(m.glomn) + " is no longitude: column 0 lies within -360..360");
+  for (const auto& [key, spacing] : {std::pair{"dgla", m.dgla}, std::pair{"dglo", m.dglo}}) {
+    if (!(spacing > 0 && spacing < 360))
+      return fault(key, ShortestText(spacing) + " is no spacing: a spacing lies above 0 and below 360 degrees");
+    if (NodeFactor(spacing) < 1)
+      return fault(key, ShortestText(spacing) + " gives no nodes per degree: a spacing lies below 200 degrees");
+  }
+  if (m.nlat < 1) return fault("nlat", count(m.nlat) + ": a grid has at least one row");
+  if (m.nlat > m.nrows)
+    return fault("nlat", count(m.nlat) + " rows where the file has " + count(m.nrows) + " records (nrows)");
+  if (m.nlon < 1) return fault("nlon", count(m.nlon) + ": a grid has at least one column");
+  if (m.PrePad < 0) return fault("PrePad", count(m.PrePad) + ": no record starts before its first word");
+  if (std::int64_t{m.PrePad} + m.nlon > m.ncols)
+    return fault("ncols", count(m.ncols) + " words a record hold no " + count(m.nlon) + " nodes (nlon) after " +
+                              count(m.PrePad) + " (PrePad)");
+  const double north = m.glamn + (static_cast<double>(m.nlat) - 1) / NodesPerDegree(m.dgla);
+  if (north > 90 + Hair)
+    return fault("glamn", ShortestText(m.glamn) + " and " + count(m.nlat) + " rows (nlat) at " + ShortestText(m.dgla) +
+                              " (dgla) reach " + ShortestText(north) + " degrees north: a grid lies within -90..90");
+  const double span = (static_cast<double>(m.nlon) - 1) / NodesPerDegree(m.dglo);
+  if (span > 360 + Hair)
+    return fault("nlon", count(m.nlon) + " columns at " + ShortestText(m.dglo) + " (dglo) span " + ShortestText(span) +
+                             " degrees: a grid spans no more than the circle");
+  return std::nullopt;
+}
+
+std::string ModelFaultText(const TGeoidModel& model, const TModelFault& fault) {
+  return (model.ReadFrom.empty() ? "catalogue entry \"" + model.title + "\"," : model.ReadFrom) + " key " + fault.Key +
+         ": " + fault.Reason;
+}
 
 double NodesPerDegree(double spacing) { return static_cast<double>(NodeFactor(spacing)) / 100; }
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/ByteOrder.hpp"
@@ -34,12 +35,28 @@ struct TGeoidModel {
   std::int32_t nlat;    // node rows
   std::int32_t nlon;    // nodes per row
   std::int32_t PrePad;  // words before the first node of each record
+  // Where the entry was read, as a message names it ("settings file PATH,
+  // [EGM2008_25]"); empty for one the program made.
+  std::string ReadFrom = {};
 };
 
 // Entry 0 is the 2.5' model (settings section EGM2008_25), entry 1 the 1' model
 // (EGM2008_10).
 using TGeoidModels = std::array<TGeoidModel, 2>;
 TGeoidModels DefaultGeoidModels();
+
+// What makes a catalogue entry describe no grid on the earth: the first key,
+// in field order, whose value is wrong, and why. Counts of at least 1, a
+// record that holds PrePad words and the nodes, nlat no more than nrows,
+// spacings above 0 and below 360 that give nodes per degree, rows within
+// -90..90 and columns spanning no more than the circle. Nothing when sound.
+struct TModelFault {
+  std::string Key, Reason;
+};
+std::optional<TModelFault> CheckModel(const TGeoidModel& model);
+// The fault as the user is told it: "settings file PATH, [EGM2008_25] key
+// dgla: " and why (ReadFrom; "catalogue entry TITLE," without it).
+std::string ModelFaultText(const TGeoidModel& model, const TModelFault& fault);
 
 // The grid file of a model in a data folder (blanks trimmed at both ends).
 std::string ModelFilePath(const std::string& dataDir, const TGeoidModel& model);

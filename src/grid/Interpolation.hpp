@@ -32,7 +32,8 @@ void CustomValues(const TGeoidGrid* grid, const double* lats, const double* lons
 // poles, for n <= 2, or when a window node is missing.
 double WindowSpline(const TGeoidGrid& grid, int n, double lat, double lon);
 // The bilinear value at grid coordinates (y rows south of row 0, x columns
-// east of column 0); a fraction within 1e-5 of a node snaps onto it.
+// east of column 0); a fraction within 1e-5 of a node snaps onto it. A point
+// outside the grid's nodes, on any side, has none.
 double BilinearValue(const TGeoidGrid& grid, double y, double x);
 
 // The window spline at fixed longitudes, a lattice row after the other (a

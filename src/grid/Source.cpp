@@ -18,6 +18,12 @@ TSourceOpen OpenSource(const std::string& dataDir, const TGeoidModel& model) {
     if (result.Failure == TSourceFailure::NotUsable) result.Reason = "it is a folder";
     return result;
   }
+  // An entry that describes no grid on the earth reads nothing, whatever the file.
+  if (const auto fault = CheckModel(model)) {
+    result.Failure = TSourceFailure::NotUsable;
+    result.Reason = ModelFaultText(model, *fault);
+    return result;
+  }
   // Counts below 2^31 each: the product of the two and 4 fits in 64 unsigned bits.
   if (model.nrows >= 0 && model.ncols >= 0) {
     const std::uint64_t expected =

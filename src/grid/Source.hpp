@@ -14,7 +14,8 @@ namespace tessmar {
 enum class TSourceFailure : std::uint8_t {
   None,
   NotFound,    // no file at the path, or it cannot be read
-  NotUsable,   // a folder, or a file whose size is not what the catalogue entry gives
+  NotUsable,   // a folder, a catalogue entry that describes no grid on the earth (CheckModel),
+               // or a file whose size is not what the entry gives
   NoGeometry,  // the entry's spacings give no grid
 };
 
@@ -25,7 +26,7 @@ struct TSourceOpen {
 };
 
 // The model's grid file in dataDir, opened and checked against its catalogue
-// entry: exactly nrows records of ncols 4-byte words, so that no node of it
+// entry, itself checked first (CheckModel): exactly nrows records of ncols 4-byte words, so that no node of it
 // is read from a file of another grid or from an unfinished download.
 TSourceOpen OpenSource(const std::string& dataDir, const TGeoidModel& model);
 // OpenSource's grid; null on any failure.

@@ -74,6 +74,11 @@ double BilinearValueOf(const Grid& grid, double y, double x) {
   // -1: not snapped; 0 or 1: on the node row or column at that offset.
   const auto snap = [](double f) { return std::fabs(f) < 1e-5 ? 0 : std::fabs(1 - f) < 1e-5 ? 1 : -1; };
   const int h = snap(fx), m = snap(fy);
+  // Trunc takes a point up to a cell north of row 0 or west of column 0 into
+  // the first cell, with a fraction below 0: outside, as a point beyond the
+  // last row or column is, unless it snaps onto the first one. West of column
+  // 0 on a whole-circle grid (a west edge a hair east of 0) is inside: kept.
+  if ((fy < 0 && m < 0) || (fx < 0 && h < 0 && detail::WrappedColumn(grid, -1) < 0)) return NoValue();
 
   if (h >= 0 && m >= 0) return Wide(Node(grid, r0 + m, c0 + h));
   if (m >= 0) {

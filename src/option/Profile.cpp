@@ -218,11 +218,14 @@ bool TProfile::Load() {
   Build({});
   FWritten.clear();
   FText.clear();
+  FIsText = true;
   const std::optional<std::string> bytes = ReadWholeFile(FPath);
   if (!bytes) return false;
   FText = Decode(*bytes);
   const char16_t* text = FText.data();
   const std::size_t size = FText.size();
+  FIsText = std::none_of(text, text + size,
+                         [](char16_t c) { return c < 32 && c != u'\t' && c != u'\n' && c != u'\r' && c != u'\f'; });
   std::vector<std::u16string_view> lines;
   lines.reserve(size / 16 + 16);
   // CR LF, LF or CR end a line.
@@ -236,6 +239,14 @@ bool TProfile::Load() {
   if (start < size) lines.emplace_back(text + start, size - start);
   Build(std::move(lines));
   return true;
+}
+
+bool TProfile::LacksSections() const {
+  if (FSections.size() > 1) return false;
+  return std::any_of(FLines.begin(), FLines.end(), [](std::u16string_view line) {
+    line = Trim(line);
+    return !line.empty() && line.front() != u';' && line.front() != u'#' && line != u"\uFEFF";
+  });
 }
 
 bool TProfile::Save() const {

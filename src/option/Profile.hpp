@@ -39,6 +39,12 @@ class TProfile {
 
   const std::string& Path() const { return FPath; }
 
+  // What Load read: text (no character below 32 but tab, line ends and form
+  // feed: none that a text file holds), and a text with lines but no section
+  // header (blank lines and ";" or "#" comments aside), which is no ini file.
+  bool IsText() const { return FIsText; }
+  bool LacksSections() const;
+
   // Creates path holding only the UTF-16LE byte-order mark when no file is there.
   static bool CreateIfMissing(const std::string& path);
 
@@ -66,6 +72,7 @@ class TProfile {
   std::u16string_view Keep(std::u16string line);
 
   std::string FPath;
+  bool FIsText = true;
   std::u16string FText;                 // the file as read
   std::deque<std::u16string> FWritten;  // the lines written since (a deque never moves them)
   std::vector<std::u16string_view> FLines;

@@ -144,11 +144,20 @@ TInputs InitialInputs() {
 std::optional<TLoadedSettings> ReadSettings(TSession& session, const TInputs& current) {
   UseEnglishFormats();
   if (!TProfile::CreateIfMissing(session.SettingsPath)) return std::nullopt;
-  TProfile profile(session.SettingsPath);
-  profile.Load();
+  TLoadedSettings loaded;
+  TProfile file(session.SettingsPath), nothing(session.SettingsPath);
+  file.Load();
+  // Bytes that are no text are read as no settings at all, not as whatever
+  // sections they happen to spell.
+  if (!file.IsText())
+    loaded.Warnings.push_back("settings file " + session.SettingsPath +
+                              " is not a text file (it holds control characters): no settings were read from it");
+  else if (file.LacksSections())
+    loaded.Warnings.push_back("settings file " + session.SettingsPath +
+                              " is not an ini file (its lines stand in no [section]): no settings were read from it");
+  const TProfile& profile = file.IsText() ? file : nothing;
   const TReader in(profile);
 
-  TLoadedSettings loaded;
   TInputs& inputs = loaded.Inputs;
   loaded.Position = {in.Integer(Option, "MainTop", NoPosition), in.Integer(Option, "MainLeft", NoPosition)};
   in.Text(Option, "Version", "");
@@ -175,7 +184,12 @@ std::optional<TLoadedSettings> ReadSettings(TSession& session, const TInputs& cu
     if (profile.Read(Option, key)) loaded.KeysGiven.emplace_back(key);
 
   const TGeoidModels defaults = DefaultGeoidModels();
-  for (int i = 0; i < 2; ++i) LoadModel(in, ModelSections[i], defaults[i], session.GeoidModels[i]);
+  for (int i = 0; i < 2; ++i) {
+    TGeoidModel& m = session.GeoidModels[i];
+    LoadModel(in, ModelSections[i], defaults[i], m);
+    m.ReadFrom = "settings file " + session.SettingsPath + ", [" + ModelSections[i] + "]";
+    if (const auto fault = CheckModel(m)) loaded.Warnings.push_back(ModelFaultText(m, *fault) + ": entry refused");
+  }
 
   const bool japanese = UserLocaleIsJapanese();
   session.FontCharset =

@@ -69,6 +69,11 @@ struct TLoadedSettings {
   TInputs Inputs;
   TWindowPosition Position;
   std::vector<std::string> KeysGiven;  // the window's input keys the file holds ("Lat1", "TestLat", ...)
+  // What the user should know of the file: it is no settings file (not text,
+  // or text without a section; not read), or a catalogue entry is refused
+  // ("settings file PATH, [EGM2008_25] key dgla: ..."; the entry keeps its
+  // values, and opening its grid fails with that reason).
+  std::vector<std::string> Warnings;
 };
 
 // Reads SettingsPath into the session (the catalogue, DataPath, DataDir,

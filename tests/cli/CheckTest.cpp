@@ -63,9 +63,18 @@ TEST_F(CliTest, CheckPrintsTheThreeFields) {
   EXPECT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Out, "Original(m): 36.5000\nCustom(m): 36.5000\nError(m): 0.0000\n");
 
-  TRun outside = Run({"check", "--lat", "10", "--lon", "120"});
-  EXPECT_EQ(outside.Status, 0);
-  EXPECT_EQ(outside.Out, "Original(m): 0.0000\nCustom(m): Out of range.\nError(m): \n");
+  // Outside the custom grid (19.75 .. 50.25 N, 119.75 .. 150.25 E) on every
+  // side, a cell beyond its edge nodes or less.
+  for (const auto& [lat, lon] : {std::pair{"10", "120"},
+                                 {"50.3", "130"},
+                                 {"35", "119.7"},
+                                 {"19.7", "130"},
+                                 {"35", "150.3"},
+                                 {"50.3", "119.7"}}) {
+    TRun outside = Run({"check", "--lat", lat, "--lon", lon});
+    EXPECT_EQ(outside.Status, 0);
+    EXPECT_EQ(outside.Out, "Original(m): 0.0000\nCustom(m): Out of range.\nError(m): \n") << lat << ' ' << lon;
+  }
 
   TRun json = Run({"--json", "check", "--lat", "50 N", "--lon", "120 0 0"});
   const auto values = nlohmann::ordered_json::parse(json.Out);
@@ -181,6 +190,12 @@ TEST_F(CliTest, CheckPointsReadEachLineOneWayOnly) {
        "Latitude Longitude\n50\t120" + ok, 0, 1},
       {"a first line out of range", "99;1\n50;120\n",
        "99\t1\tERROR: column 1: \"99\" is not a latitude: a latitude lies within -90..90\n50\t120" + ok, 1, 2},
+      {"points a cell or less outside the custom grid, and on its edge nodes",
+       "50.3;130\n35;119.7\n19.7;130\n35;150.3\n50.2500001;119.7499999\n19.75;150.25\n",
+       "50.3\t130\t0.0000\tOut of range.\t\n35\t119.7\t0.0000\tOut of range.\t\n19.7\t130\t0.0000\tOut of range.\t\n"
+       "35\t150.3\t0.0000\tOut of range.\t\n50.2500001\t119.7499999\t0.0000\t0.0000\t0.0000\n"
+       "19.75\t150.25\t0.0000\t0.0000\t0.0000\n",
+       0, 6},
       {"a first line mistyped", "5O;120\n",
        "5O\t120\tERROR: column 1: \"5O\" is not a latitude: \"O\" is not part of a coordinate\n", 1, 1},
       {"degrees, minutes and seconds between commas", "50 0 0 N,120 0 0 E,pt1\n",

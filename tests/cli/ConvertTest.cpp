@@ -281,6 +281,42 @@ TEST_F(CliTest, OptionsThatCannotBeMeantAreRefused) {
   EXPECT_NE(odd.Err.find("Error: settings file " + Logs.File("odd.ini") + ", key TestLat: \"135\" is not a latitude"),
             std::string::npos)
       << odd.Err;
+  // A settings file that is no settings file, and a catalogue entry that would
+  // move the earth, are said so on the way of the settings' other warnings;
+  // the refused entry's grid does not open, for that reason.
+  const std::string moved = "settings file " + Logs.File("moved.ini") +
+                            ", [EGM2008_25] key glamn: -89 and 4321 rows (nlat) at 0.041666666666666664 (dgla) "
+                            "reach 91 degrees north: a grid lies within -90..90";
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::vector<std::string> said;  // on stderr, in this order
+    int status;
+  } files[] = {
+      {"bytes.ini",
+       std::string("\x7F"
+                   "ELF\x02\x01\x01\x00[Option]\nLat1=7\x00\x00",
+                   22),
+       {"Warning: settings file " + Logs.File("bytes.ini") +
+        " is not a text file (it holds control characters): no settings were read from it\n"},
+       1},
+      {"moved.ini",
+       "[EGM2008_25]\r\nglamn=-89\r\n",
+       {"Warning: " + moved + ": entry refused\n",
+        "Error: Geoid file is not usable: Und_min2.5x2.5_egm2008_isw=82_WGS84_TideFree_SE " + moved + "\n"},
+       1},
+  };
+  for (const auto& f : files) {
+    SCOPED_TRACE(f.name);
+    std::ofstream(Logs.File(f.name), std::ios::binary) << f.bytes;
+    TRun run = Run({"--settings", Logs.File(f.name), "--data-dir", Dir.Path(), "--output", "none", "check"});
+    EXPECT_EQ(run.Status, f.status) << run.Err;
+    std::size_t at = 0;
+    for (const std::string& said : f.said) {
+      at = run.Err.find(said, at);
+      EXPECT_NE(at, std::string::npos) << run.Err;
+    }
+  }
   // A precision the lattice rules raise says so.
   ASSERT_EQ(
       Run({"convert", "--res", "5", "--south", "49", "--north", "50", "--west", "120", "--east", "121", "--overwrite"})

@@ -196,7 +196,8 @@ TEST_F(ConversionTest, WholeCircleAndMarginsInLongitude) {
     const char *west, *east;
     double W;
     int cols;
-    bool wide = false;  // across 180 degrees and wider than 180: the report warns
+    bool wide = false;   // across 180 degrees and wider than 180: the report warns
+    int resolution = 5;  // minutes; 0: the source's own spacing
   } cases[] = {
       {"10.5", "10", 0, 4320},     // west edge six cells east of the east edge
       {"0", "359.9", 0, 4320},     // misses less than eight cells of the circle
@@ -209,11 +210,15 @@ TEST_F(ConversionTest, WholeCircleAndMarginsInLongitude) {
       {"170", "-170", 169.75, 247},         // across 180, 20 degrees wide
       {"-100", "100", 259.75, 2407},        // 200 degrees wide, across 0 but not 180
       {"100", "90", 99.75, 4207, true},     // 350 degrees, across 0 and 180
+      // Below 0 a corner snaps to its nearest node as above 0: -10.001 to -10, -10.03 to -10 1/24.
+      {"-10.001", "10", 349.875, 487, false, 0},
+      {"-10.03", "10", 350 - 4.0 / 24, 488, false, 0},
   };
   UseGlobeSource();
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.west) + " " + c.east);
     SetRegion("30", c.west, "30", c.east);
+    Plan.Resolution = c.resolution;
     View.Answers = {TModalResult::mrYes};
     EXPECT_EQ(Convert().Cut.WideAcross180, c.wide);
     const TCustomTrailer t = Trailer();
@@ -222,6 +227,7 @@ TEST_F(ConversionTest, WholeCircleAndMarginsInLongitude) {
     EXPECT_EQ(t.rows, 7);
     EXPECT_EQ(View.Lines.back().rfind("Warning: the region runs east from ", 0) == 0, c.wide) << View.Lines.back();
   }
+  Plan.Resolution = 5;
   SetRegion("30", "10", "30", "-8");
   View.Answers = {TModalResult::mrYes};
   Convert();

@@ -99,12 +99,22 @@ TEST_F(InterpolationTest, LongitudesComeIntoRangeOnce) {
 }
 
 TEST_F(InterpolationTest, MissingWindowNodeFallsBackToTheOwnCell) {
-  const TGeoidGrid& g = OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12},
-                                   [](int r, int c) { return r == 3 && c == 9 ? NoValue() : Field(r, c); });
-  // Point in the cell (5..6, 10..11): node (3, 9) is in its window, not its cell.
-  const double lat = g.north - 5.4 / 12, lon = g.west + 10.3 / 12;
-  EXPECT_TRUE(IsBilinear(g, lat, lon));
-  EXPECT_FALSE(std::isnan(WindowSpline(g, 6, lat, lon)));
+  // Point in the cell (5..6, 10..11), its window rows 3..8 and columns 8..13
+  // (read as a block: four columns and two): a node of it missing, not in its
+  // cell. A stored 9999 is missing as the marker itself is, in every column.
+  const struct {
+    int Row, Col;
+    float Stored;
+  } cases[] = {{3, 9, NoValue()}, {3, 12, 9999.0f}, {8, 13, -9999.0f}, {5, 12, 200.0f}, {4, 8, 9999.0f}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.Row << ' ' << c.Col << ' ' << c.Stored);
+    const TGeoidGrid& g = OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12},
+                                     [&](int r, int k) { return r == c.Row && k == c.Col ? c.Stored : Field(r, k); });
+    const double lat = g.north - 5.4 / 12, lon = g.west + 10.3 / 12;
+    EXPECT_TRUE(IsBilinear(g, lat, lon));
+    EXPECT_FALSE(std::isnan(WindowSpline(g, 6, lat, lon)));
+  }
+  const TGeoidGrid& g = OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12});
   // The window running off the grid's edge does the same.
   EXPECT_TRUE(IsBilinear(g, g.north - 0.4 / 12, g.west + 10.3 / 12));
 }
@@ -123,13 +133,68 @@ TEST_F(InterpolationTest, BilinearSnapsWithinOneHundredThousandth) {
                                               Field(5, 8) * fx * (1 - fy) + Field(6, 8) * fx * fy);
 }
 
-TEST_F(InterpolationTest, BilinearExtendsOneCellBeyondTheNorthWestEdgeOnly) {
-  const TGeoidGrid& g = OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12});
-  EXPECT_FALSE(std::isnan(BilinearValue(g, -0.5, 3.5)));
-  EXPECT_FALSE(std::isnan(BilinearValue(g, 3.5, -0.5)));
-  EXPECT_TRUE(std::isnan(BilinearValue(g, -1.5, 3.5)));
-  EXPECT_TRUE(std::isnan(BilinearValue(g, 19.5, 3.5)));  // row 20 does not exist
-  EXPECT_EQ(BilinearValue(g, 19, 19), Field(19, 19));
+// A point outside a grid's nodes has no value on any side, by every path
+// (one point, a batch, a lattice row): a point up to a cell north or west was
+// once given the first cell's value extended. Within 1e-5 of a cell of the
+// first or last row or column it is that node.
+TEST_F(InterpolationTest, NoValueOutsideAnySideOfTheGrid) {
+  enum TGridKind { Custom, Regional, Ring };  // a custom file; regional and whole-circle source grids
+  enum : int { None = -1, Some = -2 };        // row: no value; a value
+  const struct {
+    TGridKind Grid;
+    double Y, X;   // cells south of row 0 and east of column 0
+    int Row, Col;  // the node the point is, or None or Some
+  } cases[] = {
+      {Custom, -0.5, 3.5, None, 0},     {Custom, -0.99, 3, None, 0},       // north
+      {Custom, 3.5, -0.5, None, 0},     {Custom, 3, -0.99, None, 0},       // west
+      {Custom, -0.5, -0.5, None, 0},    {Custom, -1.5, 3.5, None, 0},      // north-west; a cell and more
+      {Custom, 19.5, 3.5, None, 0},     {Custom, 3.5, 19.5, None, 0},      // south, east
+      {Custom, -0.000009, 3, 0, 3},     {Custom, 3, -0.000009, 3, 0},      // snapped onto row 0, column 0
+      {Custom, 19.000009, 3, 19, 3},    {Custom, 3, 19.000009, 3, 19},     // onto the last ones
+      {Custom, -0.00002, 3, None, 0},   {Custom, 3, -0.00002, None, 0},    // beyond the snap
+      {Custom, 19, 19, 19, 19},         {Custom, 0, 0, 0, 0},              // the corner nodes
+      {Regional, -0.5, 3.5, None, 0},   {Regional, 3.5, -0.5, None, 0},    // north, west
+      {Regional, 24.5, 3.5, None, 0},   {Regional, 3.5, 47.5, None, 0},    // south, east
+      {Regional, -0.000009, 5, 0, 5},   {Regional, 5, -0.000009, 5, 0},    // snapped onto row 0, column 0
+      {Regional, 24.000009, 5, 24, 5},  {Regional, 5, 47.000009, 5, 47},   // onto the last ones
+      {Regional, -0.00002, 5, None, 0}, {Regional, 5, -0.00002, None, 0},  // beyond the snap
+      {Ring, 0.5, -0.00012, Some, 0},   {Ring, -0.5, 3.5, None, 0},        // west of column 0 is the circle's
+  };
+  const TGeoidModel regional = test::SmallModel("regional", 1.0 / 24, 30, 120, 25, 48);
+  const TGeoidModel ring = test::SmallModel("ring", 1.0 / 24, 0, 0.00001, 9, 8640);  // west a hair east of 0
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.Grid << ' ' << c.Y << ' ' << c.X);
+    // The whole circle read without the eastward turn: longitudes just
+    // below its west edge come to columns below 0.
+    std::unique_ptr<TGeoidGrid> unturned;
+    if (c.Grid == Ring) {
+      TMappedFile file;
+      const TGeoidGrid& turned = OpenSource(ring);
+      ASSERT_TRUE(file.Open(Dir.File(ring.fname)));
+      TGridLayout layout = ModelLayout(ring);
+      layout.ShiftsEast = false;
+      unturned = TGeoidGrid::Make(std::move(file), layout);
+      ASSERT_TRUE(unturned && turned.east > 360);
+    }
+    const TGeoidGrid& g = c.Grid == Custom     ? OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12})
+                          : c.Grid == Regional ? OpenSource(regional)
+                                               : *unturned;
+    ASSERT_EQ(g.Wraps(), c.Grid == Ring);
+    const double lat = g.north - c.Y * g.dlat, lon = g.west + c.X * g.dlon;
+    const double one = WindowSpline(g, 6, lat, lon);
+    if (c.Row == None)
+      EXPECT_TRUE(std::isnan(one)) << one;
+    else if (c.Row == Some)
+      EXPECT_FALSE(std::isnan(one));
+    else
+      EXPECT_EQ(one, Field(c.Row, c.Col));
+    // The batch and the lattice row give the same bits.
+    double batch = 0, row = 0;
+    SourceValues(&g, &lat, &lon, 1, &batch);
+    TLatticeSpline(g, 6, &lon, 1).Row(lat, &row);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(batch), std::bit_cast<std::uint64_t>(one));
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(row), std::bit_cast<std::uint64_t>(one));
+  }
 }
 
 TEST_F(InterpolationTest, CustomGridAcrossZeroTakesEasternLongitudes) {
@@ -272,7 +337,10 @@ TEST(Spline, NaturalEndsAndNodeValues) {
 TEST(Spline, TwoWindowsSideBySideAsEachAlone) {
   std::mt19937 random(9);
   for (int trial = 0; trial < 2000; ++trial) {
-    lanes::TArray<lanes::TStore8> Y[2]{}, R[2]{}, alone[2]{};
+    lanes::TArray<lanes::TStore8> Y[2]{}, R[2], alone[2];
+    // A reused window holds the last window's R: nothing of it may survive.
+    for (auto* r : {&R[0], &R[1], &alone[0], &alone[1]})
+      for (auto& lane : *r) lane = lanes::TStore8{} + NoValue();
     for (auto& y : Y)
       for (int k = 1; k <= MaxWindow; ++k)
         for (int l = 0; l < MaxWindow; ++l)

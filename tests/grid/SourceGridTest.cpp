@@ -229,10 +229,18 @@ TEST_F(SourceGridTest, FileChangedByAnotherProgramWhileOpenKeepsItsNodes) {
 
 TEST_F(SourceGridTest, GeometryThatPointsOutsideTheFileReadsNaN) {
   TGeoidModel m = Globe10();
-  m.PrePad = -1000;  // a catalogue edited by hand
-  ASSERT_TRUE(OpenModel(Session, m));
-  EXPECT_TRUE(std::isnan(Session.SourceGrid->ReadNode(0, 0)));
-  ExpectRunsReadAsNodes(*Session.SourceGrid);
+  m.PrePad = -1000;  // a catalogue edited by hand: refused when opened
+  EXPECT_FALSE(OpenModel(Session, m));
+  EXPECT_EQ(View.Dialogs.back().Text,
+            "Geoid file is not usable: \r\nglobe10\r\n\r\ncatalogue entry \"Small\", key "
+            "PrePad: -1000: no record starts before its first word");
+  // A grid made of it all the same reads no byte outside the file.
+  TMappedFile file;
+  ASSERT_TRUE(file.Open(Dir.File(m.fname)));
+  const auto g = TGeoidGrid::Make(std::move(file), ModelLayout(m));
+  ASSERT_TRUE(g);
+  EXPECT_TRUE(std::isnan(g->ReadNode(0, 0)));
+  ExpectRunsReadAsNodes(*g);
 }
 
 TEST_F(SourceGridTest, OpenFailuresCloseThePreviousFile) {
@@ -249,7 +257,13 @@ TEST_F(SourceGridTest, OpenFailuresCloseThePreviousFile) {
   folder.fname = "";  // DataDir itself: a folder, not a grid
   EXPECT_FALSE(OpenModel(Session, folder));
   EXPECT_EQ(View.Dialogs.size(), 3u);
-  EXPECT_EQ(View.Dialogs[0].Text, "Geoid file is not found: \r\nglobe10");
+  // The file is there: its entry is what is wrong, and the message says which key.
+  EXPECT_EQ(View.Dialogs[0].Text,
+            "Geoid file is not usable: \r\nglobe10\r\n\r\ncatalogue entry \"Small\", key dglo: "
+            "0 is no spacing: a spacing lies above 0 and below 360 degrees");
+  EXPECT_EQ(View.Dialogs[1].Text,
+            "Geoid file is not usable: \r\nglobe10\r\n\r\ncatalogue entry \"Small\", key dgla: "
+            "500 is no spacing: a spacing lies above 0 and below 360 degrees");
 }
 
 TEST_F(SourceGridTest, PathIsTrimmedOfBlanks) {

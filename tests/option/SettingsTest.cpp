@@ -7,6 +7,7 @@
 
 #include "TestGrids.hpp"
 #include "base/Path.hpp"
+#include "grid/Source.hpp"
 #include "option/Profile.hpp"
 #include "option/Settings.hpp"
 #include "option/SettingsPath.hpp"
@@ -371,15 +372,97 @@ TEST_F(SettingsTest, ValuesThatDoNotReadTakeTheirDefaults) {
   EXPECT_FALSE(View.Checked(TControl::RadioButton0));
 }
 
-TEST_F(SettingsTest, BadFilesNeverStopTheLoadOrTheNextSave) {
-  const std::vector<std::vector<unsigned char>> files = {
-      {},                                          // empty
-      {0xFF, 0xFE, '[', 0, 'O', 0, 'p'},           // odd byte count, cut inside a character
-      {0xFF, 0xFE, 0x00, 0xD8, '[', 0},            // an unpaired surrogate
-      {0x00, 0x01, 0x02, 0xFF, 0x80, 0x81, 0xC3},  // binary garbage
+// A catalogue entry that reads but describes no grid on the earth is refused
+// by its key: its values are kept as written (and saved back so), a warning
+// names the file, the section and the key, and its grid does not open, for
+// that reason, though its file is there.
+TEST_F(SettingsTest, CatalogueEntriesThatMoveTheEarthAreRefusedByKey) {
+  const std::string at = "settings file " + Ini + ", ";
+  const struct {
+    const char* entry;
+    std::string refused;  // the warning without its end ": entry refused"; empty: none
+  } cases[] = {
+      {"[EGM2008_25]\r\nglamn=-89\r\n",
+       "[EGM2008_25] key glamn: -89 and 4321 rows (nlat) at 0.041666666666666664 (dgla) reach 91 degrees north: a "
+       "grid lies within -90..90"},
+      {"[EGM2008_10]\r\nglamn=-90.5\r\n",
+       "[EGM2008_10] key glamn: -90.5 is no latitude: the southern row lies within -90..90"},
+      {"[EGM2008_25]\r\ndgla=0\r\n",
+       "[EGM2008_25] key dgla: 0 is no spacing: a spacing lies above 0 and below 360 degrees"},
+      {"[EGM2008_25]\r\ndglo=360\r\n",
+       "[EGM2008_25] key dglo: 360 is no spacing: a spacing lies above 0 and below 360 degrees"},
+      {"[EGM2008_25]\r\ndgla=-0.0416666666666667\r\n",
+       "[EGM2008_25] key dgla: -0.0416666666666667 is no spacing: a spacing lies above 0 and below 360 degrees"},
+      {"[EGM2008_25]\r\ndgla=250\r\nnlat=1\r\n",
+       "[EGM2008_25] key dgla: 250 gives no nodes per degree: a spacing lies below 200 degrees"},
+      {"[EGM2008_25]\r\nnlat=4322\r\n", "[EGM2008_25] key nlat: 4322 rows where the file has 4321 records (nrows)"},
+      {"[EGM2008_25]\r\nnlat=0\r\n", "[EGM2008_25] key nlat: 0: a grid has at least one row"},
+      {"[EGM2008_25]\r\nnrows=-1\r\n", "[EGM2008_25] key nrows: -1: a grid file holds at least one record"},
+      {"[EGM2008_25]\r\nnlon=8642\r\n",
+       "[EGM2008_25] key ncols: 8642 words a record hold no 8642 nodes (nlon) after 1 (PrePad)"},
+      {"[EGM2008_25]\r\nPrePad=-1\r\n", "[EGM2008_25] key PrePad: -1: no record starts before its first word"},
+      {"[EGM2008_25]\r\nnlon=9000\r\nncols=9002\r\n",
+       "[EGM2008_25] key nlon: 9000 columns at 0.041666666666666664 (dglo) span 374.9583333333333 degrees: a grid "
+       "spans no more than the circle"},
+      {"[EGM2008_25]\r\nglomn=400\r\n", "[EGM2008_25] key glomn: 400 is no longitude: column 0 lies within -360..360"},
+      // Sound: the whole circle with its first column repeated; a regional grid; values that do not read.
+      {"[EGM2008_25]\r\nnlon=8641\r\nncols=8643\r\n", ""},
+      {"[EGM2008_10]\r\nglamn=30\r\nnlat=961\r\nnrows=961\r\nglomn=-180\r\n", ""},
+      {"[EGM2008_25]\r\nglamn=junk\r\ndgla=\r\n", ""},
   };
-  for (const auto& bytes : files) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.entry);
+    test::WriteBytes(Ini, Utf16(c.entry));
+    const auto loaded = ReadSettings(Session, test::InputsOf(View));
+    ASSERT_TRUE(loaded);
+    const std::vector<std::string> expected = {at + c.refused + ": entry refused"};
+    EXPECT_EQ(loaded->Warnings, c.refused.empty() ? std::vector<std::string>{} : expected);
+    const int entry = std::string(c.entry).find("EGM2008_10") != std::string::npos;
+    const TGeoidModel& m = Session.GeoidModels[entry];
+    EXPECT_EQ(CheckModel(m).has_value(), !c.refused.empty());
+    // Its grid file is there (of any size): the entry is what the message names.
+    Session.DataDir = Dir.Path();
+    test::WriteBytes(Dir.File(m.fname), {1, 2, 3, 4});
+    const TSourceOpen opened = OpenSource(Session.DataDir, m);
+    EXPECT_EQ(opened.Failure, TSourceFailure::NotUsable);
+    if (!c.refused.empty()) {
+      EXPECT_EQ(opened.Reason, at + c.refused);
+    }
+  }
+  // Kept as written, and saved back so: nothing the user wrote is lost.
+  test::WriteBytes(Ini, Utf16("[EGM2008_25]\r\nglamn=-89\r\n"));
+  LoadSettings(Session, test::InputsOf(View));
+  EXPECT_EQ(Session.GeoidModels[0].glamn, -89);
+  Save(Session, View);
+  EXPECT_NE(ReadUtf16(Ini).find("glamn=-89\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsTest, BadFilesNeverStopTheLoadOrTheNextSave) {
+  const std::string text = "settings file " + Ini +
+                           " is not a text file (it holds control characters): no settings "
+                           "were read from it",
+                    ini = "settings file " + Ini +
+                          " is not an ini file (its lines stand in no [section]): no "
+                          "settings were read from it";
+  const struct {
+    std::vector<unsigned char> bytes;
+    std::string warning;  // empty: none
+  } files[] = {
+      {{}, ""},                                            // empty
+      {{0xFF, 0xFE}, ""},                                  // the mark alone, as a first run writes it
+      {{0xFF, 0xFE, '[', 0, 'O', 0, 'p'}, ini},            // odd byte count, cut inside a character
+      {{0xFF, 0xFE, 0x00, 0xD8, '[', 0}, ini},             // an unpaired surrogate
+      {{0x00, 0x01, 0x02, 0xFF, 0x80, 0x81, 0xC3}, text},  // binary garbage
+      // Sections spelled by bytes that are no text: none of it is read.
+      {{'[', 'O', 'p', 't', 'i', 'o', 'n', ']', '\n', 'L', 'a', 't', '1', '=', '7', '\n', 0x00, 0x07}, text},
+      {{'l', 'a', 't', ';', 'l', 'o', 'n', '\n', '5', '0', ';', '1', '2', '0', '\n'}, ini},  // a points file
+      {{';', ' ', 'n', 'o', 't', 'e', '\r', '\n', '\r', '\n'}, ""},                          // a comment alone
+  };
+  for (const auto& [bytes, warning] : files) {
     test::WriteBytes(Ini, bytes);
+    const auto loaded = ReadSettings(Session, test::InputsOf(View));
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->Warnings, warning.empty() ? std::vector<std::string>{} : std::vector<std::string>{warning});
     LoadSettings(Session, test::InputsOf(View));
     EXPECT_EQ(View.Text(TControl::EditLat1), "20");
     Save(Session, View);
