@@ -19,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view line(reinterpret_cast<const char*>(data), size);
   const TPointLine p = ReadPointLine(line);
   FUZZ_CHECK(Within(p.Text, line) && Within(p.Lat, line) && Within(p.Lon, line) && Within(p.Rest, line));
+  FUZZ_CHECK(p.Text.empty() || p.Text.back() != '\r');  // no CR of the line end stays in an answer
   switch (p.Kind) {
     case TPointLine::TKind::Point: {
       const TStrictCoordinate lat = ReadStrictCoordinate(p.Lat, TAxis::Latitude);

@@ -20,6 +20,7 @@ TLineReader::TLineReader(const std::string& path) {
   } else {
     FFd = OpenForReading(path);
     FOwned = FFd >= 0;
+    if (FFd < 0) FError = errno;
   }
   if (std::int64_t size = 0; FFd >= 0 && MappableSize(FFd, size)) FSize = size;
 }
@@ -37,8 +38,24 @@ bool TLineReader::Read() {
   // An interrupted read (Ctrl-C) reads nothing: the caller looks at the interrupt.
   const std::ptrdiff_t n = ReadSome(FFd, FInput.data() + had, ReadSize);
   FInput.resize(had + static_cast<std::size_t>(std::max<std::ptrdiff_t>(n, 0)));
-  if (n < 0 && errno != EINTR) FFailed = FEnded = true;
+  if (n < 0 && errno != EINTR) {
+    FError = errno;
+    FFailed = FEnded = true;
+  }
   if (n == 0) FEnded = true;
+  if (FRead == 0 && FInput.size() >= 2) FUtf16 = FInput.starts_with("\xFF\xFE") || FInput.starts_with("\xFE\xFF");
+  // One look at the new bytes (memchr: a small part of reading them).
+  if (n > 0)
+    if (const void* nul = std::memchr(FInput.data() + had, 0, static_cast<std::size_t>(n))) {
+      const auto at = static_cast<std::size_t>(static_cast<const char*>(nul) - FInput.data());
+      const std::size_t from = std::min(FStart, FInput.size());
+      const std::size_t lineEnd = std::string_view(FInput).rfind('\n', at);
+      const std::size_t lineStart = lineEnd == std::string_view::npos || lineEnd < from ? from : lineEnd + 1;
+      FWithheld = CountLines(std::string_view(FInput).substr(from, lineStart - from));
+      FInput.resize(from);
+      FNotText = FEnded = true;
+      FAtStart = false;
+    }
   // The mark may come in pieces: decided as soon as the bytes in are no
   // beginning of it, or all of it, or the input has ended.
   if (FAtStart) {

@@ -53,7 +53,8 @@ bool HemisphereLetter(std::string_view text) {
 
 TPointLine ReadPointLine(std::string_view line) {
   TPointLine p;
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  // CR LF, and a CR doubled before it (a file converted twice): no part of the line.
+  while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   p.Text = line;
   const std::string_view content = TrimBlanksView(line);
   if (content.empty()) return p;

@@ -23,7 +23,7 @@ namespace tessmar {
 struct TPointLine {
   enum class TKind : std::uint8_t { Blank, Comment, Point, Refused };
   TKind Kind = TKind::Blank;
-  std::string_view Text;      // the line without its line end
+  std::string_view Text;      // the line without its line end (LF, and the CRs before it)
   std::string_view Lat, Lon;  // the point as given, blanks trimmed (empty when it did not split)
   std::string_view Rest;      // what follows the point, after its separator
   double LatValue = 0, LonValue = 0;

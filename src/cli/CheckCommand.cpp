@@ -1,13 +1,16 @@
 // tessmar-cli check: one point, or a file of points.
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <iostream>
 #include <vector>
 
 #include "accuracy/PointCheck.hpp"
 #include "base/CoordText.hpp"
+#include "base/Error.hpp"
 #include "base/LineReader.hpp"
+#include "base/Numeric.hpp"
 #include "base/Platform.hpp"
 #include "base/PointLine.hpp"
 #include "base/WorkPool.hpp"
@@ -73,22 +76,31 @@ void AppendText(std::string& out, const TPointLine& p, const TPointNumbers& v, b
   *o = '\n';
 }
 
+// One record a point line, every one with the same keys: the point read, its
+// values and Error (null where there is none), the kept fields as written ("" when
+// none), and "refused": null, or the reason a line was refused (lat to error null).
 void AppendJson(std::string& out, const TPointLine& p, const TPointNumbers& v, std::size_t lineNumber) {
-  out += "{\"line\":" + std::to_string(lineNumber);
-  if (p.Kind == TPointLine::TKind::Refused) {
-    out += ",\"error\":" + JsonDump(TJson(p.Reason));
-  } else {
-    out += ",\"lat\":";
-    AppendNumber(out, p.LatValue);
-    out += ",\"lon\":";
-    AppendNumber(out, p.LonValue);
-    out += ",\"source\":";
-    AppendNumber(out, v.Source);
-    out += ",\"custom\":";
-    AppendNumber(out, v.Custom);
-    out += ",\"error\":";
-    AppendNumber(out, v.Error);
-  }
+  const bool point = p.Kind == TPointLine::TKind::Point;
+  out += "{\"line\":";
+  char number[24];
+  out.append(number, std::to_chars(number, number + sizeof number, lineNumber).ptr);
+  out += ",\"lat\":";
+  AppendNumber(out, point ? p.LatValue : NoValue());
+  out += ",\"lon\":";
+  AppendNumber(out, point ? p.LonValue : NoValue());
+  out += ",\"source\":";
+  AppendNumber(out, point ? v.Source : NoValue());
+  out += ",\"custom\":";
+  AppendNumber(out, point ? v.Custom : NoValue());
+  out += ",\"error\":";
+  AppendNumber(out, point ? v.Error : NoValue());
+  out += ",\"kept\":";
+  AppendString(out, p.Rest);
+  out += ",\"refused\":";
+  if (point)
+    out += "null";
+  else
+    AppendString(out, p.Reason);
   out += "}\n";
 }
 
@@ -199,7 +211,7 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
 
   if (path != "-") RequireNoFolder(path, "--points");
   TLineReader reader(path);
-  if (!reader.Opened()) throw TUsageError("cannot read " + path);
+  if (!reader.Opened()) throw TUsageError("cannot read " + path + ": " + SystemReason(reader.Error()));
   TAnswerOrder answers(global.Json);
   std::vector<TJob> jobs(JobsAtWork);
   // After the jobs: on every way out the threads are done before the jobs go.
@@ -254,7 +266,18 @@ int RunCheckPoints(TContext& context, const TGlobalOptions& global, const std::s
     return ExitAborted;
   }
   if (reader.Failed()) {
-    std::cerr << "Error: cannot read " << path << " past line " << answers.Lines << "\n";
+    std::cerr << "Error: cannot read " << path << " past line " << answers.Lines << ": " << SystemReason(reader.Error())
+              << "\n";
+    return ExitFailed;
+  }
+  // Bytes that are no text are refused once, not line by line.
+  if (reader.NotText()) {
+    const std::string name = path == "-" ? "standard input" : path;
+    if (reader.Utf16())
+      std::cerr << "Error: " << name << " is UTF-16 text: points are read as UTF-8 or ASCII; save it as UTF-8\n";
+    else
+      std::cerr << "Error: " << name << " is not text: line " << answers.Lines + reader.Withheld() + 1
+                << " holds a NUL byte\n";
     return ExitFailed;
   }
   if (answers.Refused)

@@ -125,6 +125,22 @@ std::string CannotWriteOutput(int error) { return "Cannot write the output: " + 
 TJson Number(double value) { return std::isfinite(value) ? TJson(value) : TJson(nullptr); }
 void AppendNumber(std::string& out, double value) { out += std::isfinite(value) ? ShortestText(value) : "null"; }
 
+void AppendString(std::string& out, std::string_view text) {
+  // Printable ASCII without a quote or a backslash goes as it is (the usual
+  // text, copied at once); anything else as JsonDump escapes and mends it.
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 0x20 && u < 0x80 && c != '"' && c != '\\';
+  });
+  if (!plain) {
+    out += JsonDump(TJson(std::string(text)));
+    return;
+  }
+  out += '"';
+  out.append(text);
+  out += '"';
+}
+
 void PrintLines(const std::vector<std::string>& lines) {
   for (const auto& line : lines) std::cout << line << '\n';
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/CoordText.hpp"
@@ -87,6 +88,8 @@ inline constexpr int ExitPipeClosed = 141;
 // A number in full precision (shortest text that reads back the same), or null.
 TJson Number(double value);
 void AppendNumber(std::string& out, double value);
+// A text as a JSON string, as JsonDump writes it.
+void AppendString(std::string& out, std::string_view text);
 void PrintLines(const std::vector<std::string>& lines);
 
 }  // namespace tessmar::cli

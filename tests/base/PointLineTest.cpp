@@ -37,7 +37,9 @@ TEST(ReadPointLine, EachLineHasOneReadingOrNone) {
        "42'E",
        TKind::Point, 35.6, 139.7, "", true},
       {"35 139 12.3", TKind::Point, 35, 139, "12.3", true},  // 139 is no minute
+      {"35 60 139", TKind::Point, 35, 60, "139", true},      // nor is 60
       {"35.5;139.5\r", TKind::Point, 35.5, 139.5, "", true},
+      {"35.5;139.5;pt\r\r", TKind::Point, 35.5, 139.5, "pt", true},  // every CR before the line end goes
       // No point, no answer of its own.
       {"", TKind::Blank, 0, 0, "", false},
       {" \t ", TKind::Blank, 0, 0, "", false},
@@ -50,6 +52,8 @@ TEST(ReadPointLine, EachLineHasOneReadingOrNone) {
       {"35\xC2\xB0 36' N 139\xC2\xB0 42' E", TKind::Refused, 0, 0, "more than one way", true},
       {"35,6 139,7", TKind::Refused, 0, 0, "column 4: \"6 139\" could be a number with a decimal comma", true},
       {"85 2,139", TKind::Refused, 0, 0, "column 1: \"85 2\" could be a number with a decimal comma", true},
+      {"35 30.5,139", TKind::Refused, 0, 0, "column 1: \"35 30.5\" could be a number with a decimal comma", true},
+      {"35 36.5 139 E", TKind::Refused, 0, 0, "could make a point in more than one way", true},
       // Refused for what they hold.
       {"35,6;139,7", TKind::Refused, 0, 0, "column 1: \"35,6\" is not a latitude: a comma is no decimal separator",
        true},
@@ -60,6 +64,7 @@ TEST(ReadPointLine, EachLineHasOneReadingOrNone) {
       {"35d30;139", TKind::Refused, 0, 0, "\"d\" is not part of a coordinate", true},
       {"35 E;139", TKind::Refused, 0, 0, "is no hemisphere of a latitude", true},
       {"lat;lon", TKind::Refused, 0, 0, "is not a latitude", false},
+      {"x;139", TKind::Refused, 0, 0, "column 1: \"x\" is not a latitude", true},  // a point, not a header
       {"Latitude Longitude Height", TKind::Refused, 0, 0, "is not a latitude", false},
       {"x y", TKind::Refused, 0, 0, "is not a latitude", false},
       {".5;x", TKind::Refused, 0, 0, "is not a longitude", true},

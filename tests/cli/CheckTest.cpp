@@ -109,7 +109,7 @@ TEST_F(CliTest, CheckPrintsTheThreeFields) {
   once(missingPoints.Err);
   TRun missingPointsJson = Run({"--output", "none", "--json", "check", "--points", Logs.File("points")});
   EXPECT_EQ(missingPointsJson.Out.substr(0, missingPointsJson.Out.find('\n')),
-            R"({"line":1,"lat":50,"lon":120,"source":36.5,"custom":null,"error":null})");
+            R"({"line":1,"lat":50,"lon":120,"source":36.5,"custom":null,"error":null,"kept":"","refused":null})");
 }
 
 // A points file as other programs write them: every input line gets exactly one
@@ -149,37 +149,70 @@ TEST_F(CliTest, CheckPointsAnswersEveryLineInOrder) {
   EXPECT_EQ(std::count(run.Out.begin(), run.Out.end(), '\n'), std::count(input.begin(), input.end(), '\n'));
   EXPECT_EQ(run.Err, "Error: 2 of 8 point lines were refused.\n");
 
-  // JSON Lines: one object per point line, with its line number.
+  // JSON Lines: one object per point line, with its line number, its kept
+  // fields as the text keeps them, and the same keys in every one.
   TRun json = Run({"--json", "check", "--points", Logs.File("points")});
   std::istringstream lines(json.Out);
-  std::vector<nlohmann::json> objects;
-  for (std::string line; std::getline(lines, line);) objects.push_back(nlohmann::json::parse(line));
+  std::vector<nlohmann::ordered_json> objects;
+  for (std::string line; std::getline(lines, line);) objects.push_back(nlohmann::ordered_json::parse(line));
   ASSERT_EQ(objects.size(), 8u);
-  EXPECT_EQ(objects[0],
-            nlohmann::json::parse(R"({"line":3,"lat":50,"lon":120,"source":36.5,"custom":36.5,"error":0})"));
+  EXPECT_EQ(objects[0].dump(),
+            R"({"line":3,"lat":50,"lon":120,"source":36.5,"custom":36.5,"error":0,"kept":"12.3","refused":null})");
   EXPECT_EQ(objects[2]["line"], 6);
   EXPECT_EQ(objects[2]["custom"], nullptr);
-  EXPECT_EQ(objects[5]["line"], 9);
-  EXPECT_EQ(objects[5]["error"], "column 1: \"35d40m37.8s\" is not a latitude: \"d\" is not part of a coordinate");
+  EXPECT_EQ(objects[2]["kept"], "BM-7");
+  EXPECT_EQ(objects[3]["kept"], "12.3 name");
+  EXPECT_EQ(objects[5].dump(),
+            R"({"line":9,"lat":null,"lon":null,"source":null,"custom":null,"error":null,"kept":"",)"
+            R"("refused":"column 1: \"35d40m37.8s\" is not a latitude: \"d\" is not part of a coordinate"})");
+  for (const auto& object : objects) {
+    std::string keys;
+    for (const auto& [key, value] : object.items()) keys += key + " ";
+    EXPECT_EQ(keys, "line lat lon source custom error kept refused ") << object.dump();
+  }
 
   // Standard input, and a file with no header and no line end at its end.
   std::ofstream(Logs.File("plain")) << "50;120\n10;120";
   EXPECT_EQ(
       Shell(Program.Line() + " --no-settings --data-dir " + Dir.Path() + " check --points - < " + Logs.File("plain")),
       "50\t120\t36.5000\t36.5000\t0.0000\n10\t120\t0.0000\tOut of range.\t\n");
-  EXPECT_EQ(Run({"check", "--points", Logs.File("absent")}).Status, 2);
+  // A file that does not open: the system says why.
+  const TRun absent = Run({"check", "--points", Logs.File("absent")});
+  EXPECT_EQ(absent.Status, 2);
+  EXPECT_EQ(absent.Err, "Error: cannot read " + Logs.File("absent") + ": No such file or directory\n");
+
+  // A NUL byte past the first megabyte: the answers before it stand, whole,
+  // and its line is named.
+  std::string late;
+  for (int k = 0; k < 200000; ++k) late += "50;120\n";
+  std::ofstream(Logs.File("late"), std::ios::binary) << late << std::string("5\0;1\n50;120\n", 10);
+  const TRun stopped = Run({"check", "--points", Logs.File("late")});
+  EXPECT_EQ(stopped.Status, 1);
+  EXPECT_EQ(stopped.Err, "Error: " + Logs.File("late") + " is not text: line 200001 holds a NUL byte\n");
+  const std::string answer = "50\t120\t36.5000\t36.5000\t0.0000\n";
+  EXPECT_EQ(stopped.Out.size() % answer.size(), 0u);
+  EXPECT_LT(stopped.Out.size(), 200000 * answer.size());
+  EXPECT_EQ(stopped.Out.substr(0, answer.size()), answer);
 }
 
 // A first line is a header only when it could be no point; a byte-order mark
 // is no part of it; a line of two readings is refused, never guessed; bytes
-// that are not UTF-8 never cost the JSON answers.
+// that are not UTF-8 never cost the JSON answers; bytes that are no text are
+// refused once.
 TEST_F(CliTest, CheckPointsReadEachLineOneWayOnly) {
   ASSERT_EQ(Run({"convert", "--res", "5"}).Status, 0);
   const std::string ok = "\t36.5000\t36.5000\t0.0000\n";
+  std::string job, jobAnswers;  // more than the first job's 64 KB of lines
+  for (int k = 0; k < 10000; ++k) {
+    job += "50;120\n";
+    jobAnswers += "50\t120" + ok;
+  }
+  const std::string file = Logs.File("points");
   struct TCase {
     const char* name;
     std::string input, out;
     int status, jsonRecords;
+    std::string err = {};  // all of standard error, when given
   } cases[] = {
       {"a header", "lat;lon\n50;120\n", "lat;lon\n50\t120" + ok, 0, 1},
       {"a byte-order mark",
@@ -196,6 +229,27 @@ TEST_F(CliTest, CheckPointsReadEachLineOneWayOnly) {
        "35\t150.3\t0.0000\tOut of range.\t\n50.2500001\t119.7499999\t0.0000\t0.0000\t0.0000\n"
        "19.75\t150.25\t0.0000\t0.0000\t0.0000\n",
        0, 6},
+      {"a refused first line, then one like a header: a point refused", "99;1\nlat;lon\n50;120\n",
+       "99\t1\tERROR: column 1: \"99\" is not a latitude: a latitude lies within -90..90\n"
+       "lat\tlon\tERROR: column 1: \"lat\" is not a latitude: \"l\" is not part of a coordinate\n50\t120" +
+           ok,
+       1, 3, "Error: 2 of 3 point lines were refused.\n"},
+      {"a refusal after the first job", job + "x5;1\n",
+       jobAnswers + "x5\t1\tERROR: column 1: \"x5\" is not a latitude: \"x\" is not part of a coordinate\n", 1, 10001,
+       "Error: 1 of 10001 point lines were refused.\n"},
+      {"CRs doubled before the line ends", "lat;lon\r\r\n# c\r\r\n50;120;pt\r\r\n\r\r\n",
+       "lat;lon\n# c\n50\t120" + ok.substr(0, ok.size() - 1) + "\tpt\n\n", 0, 1, ""},
+      {"a binary file", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\n50;120\n", 19), "", 1, 0,
+       "Error: " + file + " is not text: line 3 holds a NUL byte\n"},
+      {"UTF-16 text",
+       std::string("\xFF\xFE"
+                   "5\0"
+                   "0\0;\0"
+                   "1\0"
+                   "2\0"
+                   "0\0\n\0",
+                   16),
+       "", 1, 0, "Error: " + file + " is UTF-16 text: points are read as UTF-8 or ASCII; save it as UTF-8\n"},
       {"a first line mistyped", "5O;120\n",
        "5O\t120\tERROR: column 1: \"5O\" is not a latitude: \"O\" is not part of a coordinate\n", 1, 1},
       {"degrees, minutes and seconds between commas", "50 0 0 N,120 0 0 E,pt1\n",
@@ -220,12 +274,22 @@ TEST_F(CliTest, CheckPointsReadEachLineOneWayOnly) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    std::ofstream(Logs.File("points"), std::ios::binary) << c.input;
-    const TRun text = Run({"check", "--points", Logs.File("points")});
+    std::ofstream(file, std::ios::binary) << c.input;
+    const TRun text = Run({"check", "--points", file});
     EXPECT_EQ(text.Status, c.status) << text.Err;
-    EXPECT_EQ(text.Out, c.out);
-    const TRun json = Run({"--json", "check", "--points", Logs.File("points")});
+    if (c.out.size() < 4096) {
+      EXPECT_EQ(text.Out, c.out);
+    } else {  // where the answers first differ: the whole would fill the log
+      const auto differ = std::mismatch(text.Out.begin(), text.Out.end(), c.out.begin(), c.out.end());
+      EXPECT_TRUE(text.Out == c.out) << "from byte " << differ.first - text.Out.begin() << ": "
+                                     << std::string(differ.first, std::min(differ.first + 80, text.Out.end()));
+    }
+    const TRun json = Run({"--json", "check", "--points", file});
     EXPECT_EQ(json.Status, c.status) << json.Err;
+    if (!c.err.empty() || c.status == 0) {
+      EXPECT_EQ(text.Err, c.err);
+      EXPECT_EQ(json.Err, c.err);
+    }
     std::istringstream lines(json.Out);
     int records = 0;
     for (std::string line; std::getline(lines, line); ++records)

@@ -345,6 +345,7 @@ TEST_F(CliTest, BadGridsAndLostOutputAreFailuresThatSayWhy) {
     std::ofstream points(Logs.File("points"));
     for (int k = 0; k < 100000; ++k) points << "50;120\n";
   }
+  std::ofstream(Logs.File("one")) << "50;120\n";
   const std::string unusable = "Geoid file is not usable: " + m.fname + " it is ";
   const std::string full = "Error: Cannot write the output: No space left on device\n";
   // Files a command may not replace unless asked.
@@ -364,6 +365,7 @@ TEST_F(CliTest, BadGridsAndLostOutputAreFailuresThatSayWhy) {
       {Dir.Path(), "check >/dev/full", 1, full},
       {Dir.Path(), "--json scan >/dev/full", 1, full},
       {Dir.Path(), "check --points " + Logs.File("points") + " >/dev/full", 1, full},
+      {Dir.Path(), "check --points " + Logs.File("one") + " >/dev/full", 1, full},  // the first job's write
       {Dir.Path(), "check --points " + Logs.File("points") + " | head -c 10 >/dev/null", 141, "\n"},
       {Dir.Path(), "--output folder convert --overwrite", 1,
        "Warning: File exist : " + Dir.File("folder.qdat") +

@@ -590,6 +590,11 @@ TEST_F(SettingsPathTest, InstalledProgramsKeepTheirGridsWhereTheSystemSays) {
     EXPECT_EQ(ProgramDataFolders(Exe.File("usr/bin/tessmar")),
               (std::vector<std::string>{User.File("data/tessmar/"), "/opt/share/tessmar/", "/srv/share/tessmar/",
                                         Exe.File("usr/share/tessmar/")}));
+    // Set but empty is not set: the system's folders are the usual two.
+    TEnv empty("XDG_DATA_DIRS", "");
+    EXPECT_EQ(ProgramDataFolders(Exe.File("usr/bin/tessmar")),
+              (std::vector<std::string>{User.File("data/tessmar/"), "/usr/local/share/tessmar/", "/usr/share/tessmar/",
+                                        Exe.File("usr/share/tessmar/")}));
   }
   for (const std::string& portable : {Exe.File("tessmar"), Exe.File("usr/tessmar"), Exe.File("usr/sbin/tessmar")}) {
     EXPECT_FALSE(RunsInstalled(portable)) << portable;

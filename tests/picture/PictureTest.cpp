@@ -59,12 +59,13 @@ TEST(HeatMap, ABlockKeepsItsDifferenceOfLargestMagnitude) {
   heat.Begin({4096, 5, 10, 20, 0.1, 0.1});  // 4097 rows: blocks of 2 x 2
   ASSERT_EQ(heat.Block(), 2);
   ASSERT_EQ(heat.Width(), 3);
-  const double row0[] = {0.1, -0.3, 0.2, NaN, NaN, NaN};
-  const double row1[] = {-0.2, 0.25, -0.2, 0.1, NaN, NaN};  // 0.2 then -0.2: the first stays
+  // 0.25 then -0.25, a tie also once stored as float: the first stays.
+  const double row0[] = {0.1, -0.3, 0.25, NaN, NaN, NaN};
+  const double row1[] = {-0.2, 0.25, -0.25, 0.1, NaN, NaN};
   heat.Row(0, row0, 6);
   heat.Row(1, row1, 6);
   EXPECT_FLOAT_EQ(heat.Value(0, 0), -0.3f);
-  EXPECT_FLOAT_EQ(heat.Value(1, 0), 0.2f);
+  EXPECT_EQ(heat.Value(1, 0), 0.25f);
   EXPECT_TRUE(std::isnan(heat.Value(2, 0)));  // no value in the block
   EXPECT_TRUE(std::isnan(heat.Value(0, 1)));  // rows not yet come
   EXPECT_DOUBLE_EQ(heat.Scale(), 0.3);
@@ -353,6 +354,8 @@ TEST(MapFrame, AroundTheRegionZoomedAndPanned) {
   EXPECT_EQ(FrameAround(TLatLonBox{60, 0, 90, 360, true}, 1000, 300).North, 90);
   EXPECT_DOUBLE_EQ(FrameAround(TLatLonBox{10, 170, 20, -170}, 400, 200).X(180), 200);
   EXPECT_DOUBLE_EQ(FrameAround(TLatLonBox{10, 170, 20, -170}, 400, 200).X(-180), 200);
+  // The whole circle is centred on 0 degrees, whichever longitude it was typed from.
+  EXPECT_DOUBLE_EQ(FrameAround(TLatLonBox{60, 0, 90, 360, true}, 1000, 300).X(0), 500);
   // The room around a box ends at the poles: the whole earth fits as it is,
   // and the frame says what it shows as a person reads it off the picture.
   const struct {
