@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -116,6 +117,7 @@ class TFormMain : public QWidget, public TView {
 
  protected:
   bool event(QEvent* e) override;
+  void changeEvent(QEvent* e) override;
   void showEvent(QShowEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
   void dragEnterEvent(QDragEnterEvent* e) override;
@@ -124,6 +126,8 @@ class TFormMain : public QWidget, public TView {
 
  private:
   void CreateControls();
+  // Places the controls from the design's positions by the window's font and style.
+  void LayOut();
   void WireControls();
   void AfterLongOperation();
   void ShowScanPicture(const TScanResult& result, std::shared_ptr<THeatMap> heat);
@@ -155,6 +159,7 @@ class TFormMain : public QWidget, public TView {
   std::optional<TScanExtreme> FScanMax, FScanMin;
   bool FMapRedrawPending = false;
   std::array<QWidget*, ControlCount> FControls{};
+  QHash<const QWidget*, QRect> FDesign;  // every control's place in the design
   bool FActivated = false;
   bool FLocatePending = false;
   bool FCloseDeferred = false;       // the window was closed during a long operation
