@@ -538,12 +538,14 @@ void TFormMain::MarkCoordinate(QLineEdit* edit) {
   if (strict.Value) {
     edit->setStyleSheet({});
     edit->setToolTip({});
+    edit->setFont(QFont());  // the window's again: a style sheet leaves the application's behind
     return;
   }
   const double read = ParseCoordinate(text);
   edit->setToolTip(Q((std::isnan(read) ? std::string("read as no number") : "read as " + FormatFixed(read, 0, 6)) +
                      ": " + strict.Reason));
   edit->setStyleSheet("QLineEdit { border: 1px solid #d9822b; background: #fff4e5; }");
+  edit->setFont(font());  // a style sheet would give it the application's font, not its neighbours
 }
 
 // ---- The view ----
@@ -665,7 +667,7 @@ void TFormMain::SetProgressVisible(bool visible) { ProgressBar1->setVisible(visi
 
 void TFormMain::ReportClear() { FFormReport->Clear(); }
 void TFormMain::ReportAppend(const std::string& line) { FFormReport->Append(line); }
-void TFormMain::ReportShow() { FFormReport->ShowReport(); }
+void TFormMain::ReportShow() { FFormReport->ShowReport(MonitorWorkArea()); }
 
 void TFormMain::PlaceOnWorkArea(std::int32_t& top, std::int32_t& left) {
   const QRect frame = frameGeometry();
@@ -711,7 +713,10 @@ bool TFormMain::event(QEvent* e) {
 
 void TFormMain::changeEvent(QEvent* e) {
   QWidget::changeEvent(e);
-  if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange) LayOut();
+  if ((e->type() != QEvent::FontChange && e->type() != QEvent::StyleChange) || FDesign.isEmpty()) return;
+  for (QLineEdit* edit : CoordinateFields())
+    if (!edit->styleSheet().isEmpty()) MarkCoordinate(edit);  // a marked field keeps the window's font
+  LayOut();
 }
 
 void TFormMain::showEvent(QShowEvent* e) {
@@ -902,7 +907,7 @@ void TFormMain::LabelReportClick() {
   if (FFormReport->isVisible())
     FFormReport->close();
   else
-    FFormReport->ShowReport();
+    FFormReport->ShowReport(MonitorWorkArea());
 }
 
 void TFormMain::ButtonExitClick() { close(); }

@@ -137,6 +137,20 @@ struct TForm {
   }
 };
 
+// A companion window opened beside the main window: inside the work area, off the main window.
+void ExpectBeside(const QWidget* window, TFormMain& form) {
+  const TRect area = form.MonitorWorkArea();
+  const QRect frame = window->frameGeometry();
+  QVERIFY2(!frame.intersects(form.frameGeometry()), qPrintable(window->objectName() + " covers the main window"));
+  QVERIFY2(QRect(area.left, area.top, area.Width(), area.Height()).contains(frame),
+           qPrintable(QString("%1 at %2,%3 %4x%5")
+                          .arg(window->objectName())
+                          .arg(frame.x())
+                          .arg(frame.y())
+                          .arg(frame.width())
+                          .arg(frame.height())));
+}
+
 // For scripts/screenshot: the main window in each face, in Fusion, at the scale the test runs at.
 void SaveFaceScreenshot(TFormMain& form, const QString& family, int size, const QString& style) {
   const char* folder = std::getenv("TESSMAR_SCREENSHOTS");
@@ -435,6 +449,7 @@ class FormMainTest : public QObject {
       const char *field, *typed, *tip;
     } cases[] = {
         {"EditLat", "35,1", "read as 35.016667: a comma is no decimal separator here"},  // degrees, minutes
+        {"EditLat", "95", "read as 95.000000: a latitude lies within -90..90"},          // the check point's too
         {"EditLat", "35.1", ""},
         {"EditLon2", "139 44 N", "read as 139.733333: \"N\" is no hemisphere of a longitude (E or W)"},
         {"EditLon2", "150", ""},
@@ -443,6 +458,8 @@ class FormMainTest : public QObject {
         {"EditLon", "1O", "read as 1.000000: \"O\" is not part of a coordinate"},
         {"EditLon", "", "read as no number: it is empty"},
         {"EditLon", "139 45", ""},
+        {"EditLon1", "40,5 W", "read as -40.083333: a comma is no decimal separator here"},
+        {"EditLon1", "40 W", ""},
     };
     for (const auto& c : cases) {
       auto* edit = f.Child<QLineEdit>(c.field);
@@ -455,6 +472,9 @@ class FormMainTest : public QObject {
       QCOMPARE(edit->styleSheet().isEmpty(), !*c.tip);
       QCOMPARE(edit->geometry(), place);
       QVERIFY(!QApplication::activeModalWidget());
+      // Marked or not, it looks like its neighbours: the window's font.
+      QCOMPARE(edit->font(), f.Form.font());
+      QCOMPARE(QFontInfo(edit->font()).pointSize(), QFontInfo(f.Form.font()).pointSize());
     }
     // Read as before: 35.1 N, 139.75 E checked with Enter in a field, no dialog.
     QTest::mouseClick(f.Child<QPushButton>("ButtonConvert"), Qt::LeftButton);
@@ -518,6 +538,7 @@ class FormMainTest : public QObject {
     QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
     QTest::mouseClick(link, Qt::LeftButton);  // a real press and release, through every event filter
     QVERIFY(f.Form.FormMap()->isVisible());
+    ExpectBeside(f.Form.FormMap(), f.Form);
     QCOMPARE(f.Form.FormMap()->windowTitle(), QString("Map"));
     TMapCanvas* canvas = f.Form.FormMap()->Picture;
     const auto image = [&] { return f.Form.FormMap()->Image(); };
@@ -624,6 +645,7 @@ class FormMainTest : public QObject {
     auto* report = f.Child<QLabel>("LabelReport");
     QTest::mouseClick(report, Qt::LeftButton);
     QVERIFY(f.Form.FormReport()->isVisible());
+    ExpectBeside(f.Form.FormReport(), f.Form);
     QTest::mouseClick(report, Qt::LeftButton);
     QVERIFY(!f.Form.FormReport()->isVisible());
     QCOMPARE(f.Form.FormReport()->Lines(), std::vector<std::string>{"kept"});
