@@ -735,7 +735,7 @@ void TFormMain::FormActivate() {
     ShowGeneralError(ErrorText(e));
     return;
   }
-  LoadSettings(FSession, Inputs());
+  SettingsLoaded(LoadSettings(FSession, Inputs()), false);
   if (QLineEdit* edit = ComboBoxGeoid->lineEdit()) edit->deselect();
   TakeCommandLineFiles();
   setAcceptDrops(true);
@@ -743,6 +743,39 @@ void TFormMain::FormActivate() {
   const TGeoidModel& model = FSession.GeoidModels[Selection().Model];
   FLocatePending = !PathExists(ModelFilePath(SourceFolder(FSession, model), model));
   QTimer::singleShot(0, this, [this] { ApplicationEvents1Idle(); });
+}
+
+namespace {
+// The inputs a settings file may lack and then takes from the window as it is.
+constexpr const char* InheritedKeys[] = {"GeoidModel", "OutputName", "TestLat", "TestLon"};
+}  // namespace
+
+const std::string* TFormMain::InputOf(const TInputs& inputs, const std::string& key) {
+  if (key == "GeoidModel") return &inputs.GeoidModel;
+  if (key == "OutputName") return &inputs.OutputName;
+  if (key == "TestLat") return &inputs.TestLat;
+  return &inputs.TestLon;
+}
+
+void TFormMain::SettingsLoaded(const std::optional<TLoadedSettings>& loaded, bool after) {
+  if (!loaded) return;
+  // A file loaded after another shows that one's model, output name and test
+  // point where it has none of its own: they are not its own, and are saved
+  // into it only when changed.
+  FInherited.clear();
+  if (after)
+    for (const char* key : InheritedKeys)
+      if (std::find(loaded->KeysGiven.begin(), loaded->KeysGiven.end(), key) == loaded->KeysGiven.end())
+        FInherited.emplace_back(key, *InputOf(loaded->Inputs, key));
+  // A model text that is no title would select the 1' model unseen: say so, and show the model used.
+  const TGeoidModels& models = FSession.GeoidModels;
+  const std::string& model = loaded->Inputs.GeoidModel;
+  if (model != models[0].title && model != models[1].title) {
+    SetText(TControl::ComboBoxGeoid, models[1].title);
+    CenteredMessageDlg("GeoidModel \"" + model + "\" in " + FSession.SettingsPath +
+                           " names no model of the catalogue.\r\nUsing \"" + models[1].title + "\".",
+                       TMsgDlgType::Warning, mbOK, 0);
+  }
 }
 
 void TFormMain::ApplicationEvents1Idle() {
@@ -762,7 +795,11 @@ void TFormMain::closeEvent(QCloseEvent* e) {
   if (!FClosed) {
     FClosed = true;
     QCoreApplication::processEvents();
-    SaveSettings(FSession, Inputs(), Position());
+    const TInputs inputs = Inputs();
+    std::vector<std::string> unwritten;  // what this file never held and nobody changed
+    for (const auto& [key, value] : FInherited)
+      if (*InputOf(inputs, key) == value) unwritten.push_back(key);
+    SaveSettings(FSession, inputs, Position(), unwritten);
     ReleaseSource(FSession);
     ++SourceReleases;
     FFormReport->close();
@@ -981,7 +1018,7 @@ void TFormMain::TakeCommandLineFiles() {
     const std::string a = argument.toStdString();
     if (IsSettingsFile(a)) {
       FSession.SettingsPath = a;
-      LoadSettings(FSession, Inputs());
+      SettingsLoaded(LoadSettings(FSession, Inputs()), true);
     } else {
       names += a + ";";
     }
@@ -998,7 +1035,7 @@ void TFormMain::WMDropFiles(const QStringList& paths) {
     const std::string p = path.toStdString();
     if (IsSettingsFile(p)) {
       FSession.SettingsPath = p;
-      RunHandler(FSession.View, [this] { LoadSettings(FSession, Inputs()); });
+      RunHandler(FSession.View, [this] { SettingsLoaded(LoadSettings(FSession, Inputs()), true); });
     } else {
       last = p;
     }

@@ -693,6 +693,46 @@ class FormMainTest : public QObject {
     QCOMPARE(saved.Read("Option", "Version"), std::optional<std::string>("Tessmar Ver2.05"));
   }
 
+  // A settings file given on the command line whose model is no title, and
+  // which has no output name or test point of its own.
+  void givenSettingsFileKeepsWhatItDoesNotHold() {
+    TWorld world;
+    {
+      TProfile own(world.Ini);
+      QVERIFY(own.Load());
+      own.Write("Option", "OutputName", "last-session.qdat");
+      own.Write("Option", "TestLat", "12 30");
+      own.Save();
+    }
+    const std::string given = world.Dir.File("given.ini");
+    {
+      TProfile ini(given);
+      ini.Write("Option", "GeoidModel", "EGM2008 2.5 minutes");
+      ini.Write("Option", "Lat1", "33");
+      ini.Save();
+    }
+    {
+      TForm f(world, {QString::fromStdString(given)});
+      QCOMPARE(f.Dialogs.size(), std::size_t{2});  // then the 1' model's grid is looked for, and is not there
+      QCOMPARE(f.Dialogs[0], "GeoidModel \"EGM2008 2.5 minutes\" in " + given +
+                                 " names no model of the catalogue.\r\nUsing \"EGM2008 1'x1'\".");
+      QCOMPARE(f.Text(TControl::ComboBoxGeoid), std::string("EGM2008 1'x1'"));  // the model in use, shown
+      QCOMPARE(f.Text(TControl::EditFname), std::string("last-session.qdat"));
+      auto* lon = f.Child<QLineEdit>("EditLon");  // the test point's longitude changed: now the file's own
+      QTest::keyClick(lon, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(lon, "139 45");
+      QTest::mouseClick(f.Child<QPushButton>("ButtonExit"), Qt::LeftButton);
+      QVERIFY(!f.Form.isVisible());
+    }
+    TProfile saved(given);
+    QVERIFY(saved.Load());
+    QCOMPARE(saved.Read("Option", "OutputName"), std::nullopt);
+    QCOMPARE(saved.Read("Option", "TestLat"), std::nullopt);
+    QCOMPARE(saved.Read("Option", "TestLon"), std::optional<std::string>("139 45"));
+    QCOMPARE(saved.Read("Option", "Lat1"), std::optional<std::string>("33"));
+    QCOMPARE(saved.Read("Option", "GeoidModel"), std::optional<std::string>("EGM2008 1'x1'"));
+  }
+
   void missingSourceOpensTheLocateDialogAtIdle() {
     TWorld world("missing-grid");
     TForm f(world);
