@@ -827,8 +827,15 @@ void TFormMain::ButtonConvertClick() {
   const TSelection selection = Selection();
   const TConversionPlan plan = Plan();
   if (!wasBusy) FLastPump.invalidate();  // its first row pumps
-  RunHandler(FSession.View, [&] { ConvertCustomGeoid(FSession, selection, plan); });
+  TConvertResult result;
+  RunHandler(FSession.View, [&] { result = ConvertCustomGeoid(FSession, selection, plan); });
   if (wasBusy) return;
+  // The file the last check and scan read is gone or replaced: their results with it.
+  if (result.Outcome != TConvertOutcome::NotRun && result.Outcome != TConvertOutcome::Declined &&
+      result.Outcome != TConvertOutcome::SourceMissing)
+    for (const TControl c : {TControl::EditGeoid, TControl::EditCustomGeoid, TControl::EditError, TControl::LabelMinG,
+                             TControl::LabelMaxG, TControl::LabelReso})
+      SetText(c, std::string(InitialText(c)));
   // A new custom file: the last scan's picture is of another.
   FHeat.reset();
   FScanMax.reset();

@@ -437,6 +437,16 @@ class FormMainTest : public QObject {
     QCOMPARE(map.pixelColor(marker), QColor(178, 24, 43));
     QVERIFY(map.pixelColor(marker + QPoint(40, 0)) != QColor(178, 24, 43));
     SaveScreenshots(f.Form);
+
+    // A new file: the last file's check and scan results go.
+    auto* name = f.Child<QLineEdit>("EditFname");
+    QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(name, "Other.qdat");
+    QTest::mouseClick(f.Child<QPushButton>("ButtonConvert"), Qt::LeftButton);
+    QCOMPARE(f.Text(TControl::LabelMakeReport), std::string("Output size: 538,796 bytes."));
+    for (const TControl c : {TControl::EditGeoid, TControl::EditCustomGeoid, TControl::EditError, TControl::LabelMinG,
+                             TControl::LabelMaxG, TControl::LabelReso})
+      QCOMPARE(f.Text(c), std::string(InitialText(c)));
   }
 
   // A coordinate the command line would refuse is marked as it is typed: a
