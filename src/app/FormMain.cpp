@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionGroupBox>
@@ -506,6 +507,13 @@ void TFormMain::LayOut() {
   place[ProgressBar1] = QRect(10, bottom, FDesign.value(ProgressBar1).width() + widen, 8);
   for (auto it = place.begin(); it != place.end(); ++it)
     if (it.key() != this) it.key()->setGeometry(it.value());
+  // A combo box fits its field and arrow to its size only when it is resized;
+  // a new font alone leaves the field where the old one put it.
+  for (QComboBox* combo : {ComboBoxGeoid, ComboBoxPrecision}) {
+    QResizeEvent resized(combo->size(), combo->size());
+    QCoreApplication::sendEvent(combo, &resized);
+    if (QLineEdit* edit = combo->lineEdit()) edit->setCursorPosition(0);
+  }
   setFixedSize(FDesign.value(this).width() + widen, bottom + 8 + 5);
 }
 

@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOptionComboBox>
 #include <QStyleOptionGroupBox>
 #include <QTest>
 #include <QTimer>
@@ -302,6 +303,18 @@ class FormMainTest : public QObject {
         }
         if ((qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w)) && r.height() < metrics.height() + 6)
           QFAIL(qPrintable(where + w->objectName() + " is lower than its line: " + describe(r)));
+      }
+      // A combo box's field leaves its arrow alone.
+      for (QComboBox* combo : f.Form.findChildren<QComboBox*>()) {
+        QStyleOptionComboBox option;
+        option.initFrom(combo);
+        option.editable = true;
+        option.subControls = QStyle::SC_All;
+        const QRect field =
+            combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+        if (!field.contains(combo->lineEdit()->geometry()))
+          QFAIL(qPrintable(where + combo->objectName() + "'s field lies on its arrow: " +
+                           describe(combo->lineEdit()->geometry()) + " in " + describe(field)));
       }
       // No control on another, in each container.
       for (QWidget* parent :
