@@ -167,7 +167,11 @@ void SaveScreenshots(TFormMain& form) {
   if (!folder) return;
   form.grab().save(QString(folder) + "/main-window.png");
   form.FormReport()->grab().save(QString(folder) + "/report-window.png");
-  if (form.FormMap()->isVisible()) form.FormMap()->grab().save(QString(folder) + "/map-window.png");
+  if (form.FormMap()->isVisible()) {
+    form.FormMap()->resize(880, 560);  // as a person enlarges it on a screen as small as the test's
+    QCoreApplication::processEvents();
+    form.FormMap()->grab().save(QString(folder) + "/map-window.png");
+  }
 }
 }  // namespace
 
@@ -527,6 +531,8 @@ class FormMainTest : public QObject {
     QVERIFY(f.Text(TControl::LabelMaxG).rfind("Max: ", 0) == 0);
     QTest::mouseClick(f.Child<QLabel>("LabelMap"), Qt::LeftButton);
     QVERIFY(f.Form.FormMap()->isVisible());
+    f.Form.FormMap()->resize(880, 560);  // as a person enlarges it on a screen as small as the test's
+    QCoreApplication::processEvents();
     const QPixmap main = f.Form.grab(), map = f.Form.FormMap()->grab();
     QPixmap both(std::max(main.width(), map.width()), main.height() + map.height() + 8);
     both.fill(QColor(60, 60, 60));
