@@ -10,10 +10,14 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTimer>
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cmath>
 
 #include "Version.hpp"
@@ -173,12 +177,10 @@ void TFormMain::CreateControls() {
     g->setGeometry(x, y, w, h);
     return g;
   };
-  // Each radio button reaches to the next one (the last to the frame), so none
-  // covers another or the group's frame.
-  const auto radio = [](QWidget* parent, TControl control, int x, int y, int w) {
+  const auto radio = [](QWidget* parent, TControl control, int x, int y) {
     auto* r = new QRadioButton(Initial(control), parent);
     r->setObjectName(Q(std::string(ControlName(control))));
-    r->setGeometry(x, y, w, 17);
+    r->setGeometry(x, y, 48, 17);
     return r;
   };
   constexpr auto right = Qt::AlignRight, centre = Qt::AlignHCenter, left = Qt::AlignLeft;
@@ -219,12 +221,11 @@ void TFormMain::CreateControls() {
   ComboBoxGeoid->setGeometry(85, 22, 150, 21);
   ComboBoxGeoid->setEditText(Initial(TControl::ComboBoxGeoid));
   Label14 = label(make, "Label14", 5, 49, 76, 13, "Resolution", right);
-  // On the baseline of their label, Label14.
-  RadioButton0 = radio(make, TControl::RadioButton0, 85, 47, 41);
-  RadioButton5 = radio(make, TControl::RadioButton5, 127, 47, 42);
-  RadioButton10 = radio(make, TControl::RadioButton10, 170, 47, 41);
-  RadioButton15 = radio(make, TControl::RadioButton15, 212, 47, 48);
-  RadioButton20 = radio(make, TControl::RadioButton20, 261, 47, 38);
+  RadioButton0 = radio(make, TControl::RadioButton0, 85, 49);
+  RadioButton5 = radio(make, TControl::RadioButton5, 127, 49);
+  RadioButton10 = radio(make, TControl::RadioButton10, 170, 49);
+  RadioButton15 = radio(make, TControl::RadioButton15, 212, 49);
+  RadioButton20 = radio(make, TControl::RadioButton20, 261, 47);
   Label8 = label(make, "Label8", 85, 70, 95, 13, "Southwest", centre);
   Label9 = label(make, "Label9", 186, 70, 95, 13, "Northeast", centre);
   Label6 = label(make, "Label6", 5, 88, 76, 13, "Latitude", right);
@@ -233,18 +234,16 @@ void TFormMain::CreateControls() {
   Label7 = label(make, "Label7", 5, 115, 76, 13, "Longitude", right);
   EditLon1 = edit(make, TControl::EditLon1, 85, 112, 95, 21);
   EditLon2 = edit(make, TControl::EditLon2, 186, 112, 95, 21);
-  // The name's field starts a few pixels right of the design's, so that its
-  // label, sized to its text, stays inside the frame in a wider typeface.
-  LabelOutFname = label(make, "LabelOutFname", 26, 141, 95, 13, "Custom Geoid name", right);
+  LabelOutFname = label(make, "LabelOutFname", 20, 141, 95, 13, "Custom Geoid name", right);
   LabelOutFname->setCursor(Qt::PointingHandCursor);
-  EditFname = edit(make, TControl::EditFname, 124, 138, 157, 21);
+  EditFname = edit(make, TControl::EditFname, 118, 138, 163, 21);
   ButtonConvert = button(make, "ButtonConvert", 211, 168, 70, 25, "Convert", "Conversion is started");
   LabelMakeReport = label(make, "LabelMakeReport", 24, 175, 185, 13, Initial(TControl::LabelMakeReport), left);
 
   QGroupBox* check = GroupBoxCkeck;
-  Label1 = label(check, "Label1", 4, 25, 66, 13, "Latitude", right);
+  Label1 = label(check, "Label1", 2, 25, 68, 13, "Latitude", right);
   EditLat = edit(check, TControl::EditLat, 72, 22, 95, 21);
-  Label2 = label(check, "Label2", 4, 53, 66, 13, "Longitude", right);
+  Label2 = label(check, "Label2", 2, 53, 68, 13, "Longitude", right);
   EditLon = edit(check, TControl::EditLon, 72, 50, 95, 21);
   Label3 = label(check, "Label3", 14, 88, 80, 13, "Original(m)", right);
   EditGeoid = edit(check, TControl::EditGeoid, 97, 85, 70, 21);
@@ -255,28 +254,22 @@ void TFormMain::CreateControls() {
   ButtonCalc = button(check, "ButtonCalc", 97, 168, 70, 23, "Check", "Check Geoid error");
 
   QGroupBox* error = GroupBoxError;
-  // Below the frame's top line in every style (a style may draw the caption
-  // above the frame rather than on it): the three result lines, and the
-  // precision row over a button two pixels lower than the design's.
-  LabelMinG = label(error, "LabelMinG", 15, 20, 310, 13, Initial(TControl::LabelMinG), left);
-  LabelMaxG = label(error, "LabelMaxG", 15, 34, 310, 13, Initial(TControl::LabelMaxG), left);
-  LabelReso = label(error, "LabelReso", 15, 48, 310, 13, Initial(TControl::LabelReso), left);
-  Label4 = label(error, "Label4", 325, 23, 42, 13, "Precision", right);
+  LabelMinG = label(error, "LabelMinG", 15, 17, 310, 13, Initial(TControl::LabelMinG), left);
+  LabelMaxG = label(error, "LabelMaxG", 15, 31, 310, 13, Initial(TControl::LabelMaxG), left);
+  LabelReso = label(error, "LabelReso", 15, 45, 310, 13, Initial(TControl::LabelReso), left);
+  Label4 = label(error, "Label4", 325, 13, 42, 13, "Precision", right);
   ComboBoxPrecision = new QComboBox(error);
   ComboBoxPrecision->setObjectName("ComboBoxPrecision");
   ComboBoxPrecision->setEditable(true);
   ComboBoxPrecision->setInsertPolicy(QComboBox::NoInsert);
   ComboBoxPrecision->addItems({"4.0", "2.0", "1.0", "0.5", "0.25"});
-  ComboBoxPrecision->setGeometry(370, 19, 50, 21);
+  ComboBoxPrecision->setGeometry(370, 10, 50, 21);
   ComboBoxPrecision->setEditText(Initial(TControl::ComboBoxPrecision));
-  Button1 = button(error, "Button1", 350, 42, 70, 23, "Check", "Check the maximum error");
+  Button1 = button(error, "Button1", 350, 35, 70, 25, "Check", "Check the maximum error");
 
-  // Right-aligned labels sized to their text grow to the left.
-  for (QLabel* l : {LabelOutFname, Label4}) {
-    const int rightEdge = l->geometry().right();
-    l->adjustSize();
-    l->move(rightEdge - l->width() + 1, l->y());
-  }
+  // What the design says, kept: the layout follows the font from it.
+  for (QWidget* w : findChildren<QWidget*>()) FDesign.insert(w, w->geometry());
+  FDesign.insert(this, QRect(0, 0, 527, 298));
 
   // The radio buttons form one group; none is checked until the settings load.
   auto* resolution = new QButtonGroup(this);
@@ -313,6 +306,222 @@ void TFormMain::CreateControls() {
                                                     {TControl::LabelMaxG, LabelMaxG},
                                                     {TControl::LabelReso, LabelReso}};
   for (const auto& [control, widget] : controls) FControls[static_cast<std::size_t>(control)] = widget;
+  LayOut();
+}
+
+namespace {
+// The inside of a group as its style draws it: below the caption, within the frame.
+QRect GroupContents(const QGroupBox* group) {
+  QStyleOptionGroupBox option;
+  option.initFrom(group);
+  option.text = group->title();
+  option.lineWidth = 1;
+  option.midLineWidth = 0;
+  option.textAlignment = group->alignment();
+  option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+  return group->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxContents, group);
+}
+
+// The same for the group at its design size (a font laid out before may have widened it).
+QRect DesignInside(const QGroupBox* group, const QRect& design) {
+  const QRect inside = GroupContents(group);
+  return inside.adjusted(0, 0, design.width() - group->width(), design.height() - group->height());
+}
+
+// Rows of controls that share one vertical centre, stacked from the top of a
+// group; each row is placed apart from the others by the design's gap.
+using TRow = std::vector<QWidget*>;
+
+// Places `rows` (their design boxes in `place`, x and width already final):
+// each control as tall as the design has it plus what the font's line adds to
+// the design's 13 pixels, every control of a row on the row's centre, no row
+// above its design place or above the group's inside, the gaps of the design
+// kept, and where that would run past the inside's bottom the widest gaps
+// shrink, to 1 pixel at least. Returns how many pixels the group lacks still.
+int StackRows(const std::vector<TRow>& rows, QHash<QWidget*, QRect>& place, const QHash<const QWidget*, QRect>& design,
+              int insideTop, int insideBottom, int grow) {
+  const std::size_t n = rows.size();
+  std::vector<int> top(n), height(n), gap(n, 0), designTop(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    int bottom = 0;
+    designTop[i] = INT_MAX;
+    height[i] = 0;
+    for (QWidget* w : rows[i]) {
+      const QRect d = design.value(w);
+      designTop[i] = std::min(designTop[i], d.top());
+      bottom = std::max(bottom, d.top() + d.height());
+      height[i] = std::max(height[i], d.height() + grow);
+    }
+    if (i > 0) {
+      int previousBottom = 0;
+      for (QWidget* w : rows[i - 1]) previousBottom = std::max(previousBottom, design.value(w).bottom() + 1);
+      gap[i] = std::max(0, designTop[i] - previousBottom);
+    }
+  }
+  const auto stack = [&] {
+    for (std::size_t i = 0; i < n; ++i)
+      top[i] = i == 0 ? std::max(designTop[0], insideTop) : std::max(designTop[i], top[i - 1] + height[i - 1] + gap[i]);
+    return top[n - 1] + height[n - 1] - insideBottom;
+  };
+  int over = stack();
+  while (over > 0) {
+    std::size_t widest = 0;
+    for (std::size_t i = 1; i < n; ++i)
+      if (gap[i] >= gap[widest]) widest = i;
+    if (gap[widest] <= 1) break;
+    --gap[widest];
+    over = stack();
+  }
+  for (std::size_t i = 0; i < n; ++i)
+    for (QWidget* w : rows[i]) {
+      QRect& r = place[w];
+      r.setHeight(design.value(w).height() + grow);
+      r.moveTop(top[i] + (height[i] - r.height()) / 2);
+    }
+  return std::max(0, over);
+}
+}  // namespace
+
+// The design's positions are drawn for a font whose line is 13 pixels high and
+// a style whose group caption stands on the frame line. Another font or style
+// moves them by as much as it needs and no more: a group's rows start below
+// its caption as the style measures it, a taller line makes every control as
+// much taller and pushes the rows below it down, a label is as wide as its
+// text (a wide one pushes the fields after it to the right), and the groups and
+// the window grow by what their insides lack. With the design's metrics
+// everything stays where the design has it, and the window keeps its size.
+void TFormMain::LayOut() {
+  if (FDesign.isEmpty()) return;
+  const QFontMetrics metrics(font());
+  const int grow = std::max(0, metrics.height() - 13);
+  QHash<QWidget*, QRect> place;
+  for (auto it = FDesign.begin(); it != FDesign.end(); ++it) place.insert(const_cast<QWidget*>(it.key()), it.value());
+  const auto textWidth = [](const QWidget* w) {
+    const auto* l = qobject_cast<const QLabel*>(w);
+    return l ? l->fontMetrics().horizontalAdvance(l->text()) + 1 : 0;
+  };
+  // Labels right-aligned before their fields: as wide as their text, their right
+  // edges where the design has them; returns how far the fields must move right
+  // so that none crosses the group's left frame.
+  const auto rightAligned = [&](std::initializer_list<QLabel*> labels, int insideLeft) {
+    int shift = 0;
+    for (QLabel* l : labels) {
+      const QRect d = FDesign.value(l);
+      shift = std::max(shift, insideLeft - (d.right() + 1 - textWidth(l)));
+    }
+    return shift;
+  };
+  const auto shiftRight = [&](QGroupBox* group, int shift, const std::vector<QWidget*>& except) {
+    for (QWidget* w : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (std::find(except.begin(), except.end(), w) == except.end()) place[w].translate(shift, 0);
+  };
+  const auto fitLabel = [&](QLabel* l) {
+    QRect& r = place[l];
+    const int w = textWidth(l);
+    if (l->alignment() & Qt::AlignRight)
+      r.setLeft(r.right() + 1 - w);
+    else if (l->alignment() & Qt::AlignHCenter)
+      r = QRect(r.center().x() - w / 2, r.y(), w, r.height());
+    else
+      r.setWidth(w);
+  };
+
+  // Make custom geoid.
+  const QRect makeInside = DesignInside(GroupBoxMake, FDesign.value(GroupBoxMake));
+  const int makeShift = rightAligned({Label13, Label14, Label6, Label7}, makeInside.left() + 1);
+  shiftRight(GroupBoxMake, makeShift, {});
+  for (QLabel* l : {Label13, Label14, Label6, Label7, Label8, Label9, LabelOutFname}) fitLabel(l);
+  // The name's field starts after its label, as narrow as it must, its right edge kept.
+  const int nameLeft = std::max(place[EditFname].left(), makeInside.left() + 1 + textWidth(LabelOutFname) + 3);
+  place[EditFname].setLeft(nameLeft);
+  place[LabelOutFname].moveRight(nameLeft - 4);
+  // The radio buttons in a row, each as wide as its text needs, reaching to the next.
+  int makeWiden = makeShift;
+  {
+    const std::vector<QRadioButton*> radios{RadioButton0, RadioButton5, RadioButton10, RadioButton15, RadioButton20};
+    int x = place[RadioButton0].left();
+    for (std::size_t i = 0; i < radios.size(); ++i) {
+      QRect& r = place[radios[i]];
+      r.moveLeft(std::max(r.left(), x));
+      const int needed = radios[i]->sizeHint().width();
+      const int next = i + 1 < radios.size() ? place[radios[i + 1]].left() : r.left() + needed;
+      r.setWidth(std::max(needed, next - r.left()));
+      x = r.left() + needed;
+    }
+    makeWiden = std::max(makeWiden, place[RadioButton20].right() - makeInside.right());
+  }
+  place[LabelMakeReport].setRight(place[ButtonConvert].left() - 3);
+  // Geoid check.
+  const QRect checkInside = DesignInside(GroupBoxCkeck, FDesign.value(GroupBoxCkeck));
+  const int checkShift = rightAligned({Label1, Label2, Label3, Label11, Label12}, checkInside.left() + 1);
+  shiftRight(GroupBoxCkeck, checkShift, {});
+  for (QLabel* l : {Label1, Label2, Label3, Label11, Label12}) fitLabel(l);
+  // Maximum error: the precision row keeps to the right, the result lines reach to it.
+  fitLabel(Label4);
+  for (QLabel* l : {LabelMinG, LabelMaxG, LabelReso}) place[l].setRight(place[Label4].left() - 5);
+
+  // Down each group.
+  const auto lacks = [&](QGroupBox* group, const std::vector<std::vector<TRow>>& stacks) {
+    const QRect inside = DesignInside(group, FDesign.value(group));
+    int lack = 0;
+    for (const auto& rows : stacks)
+      lack = std::max(lack, StackRows(rows, place, FDesign, inside.top(), inside.bottom() + 1, grow));
+    return lack;
+  };
+  const int topLack =
+      std::max(lacks(GroupBoxMake, {{{Label13, ComboBoxGeoid},
+                                     {Label14, RadioButton0, RadioButton5, RadioButton10, RadioButton15, RadioButton20},
+                                     {Label8, Label9},
+                                     {Label6, EditLat1, EditLat2},
+                                     {Label7, EditLon1, EditLon2},
+                                     {LabelOutFname, EditFname},
+                                     {LabelMakeReport, ButtonConvert}}}),
+               lacks(GroupBoxCkeck, {{{Label1, EditLat},
+                                      {Label2, EditLon},
+                                      {Label3, EditGeoid},
+                                      {Label11, EditCustomGeoid},
+                                      {Label12, EditError},
+                                      {ButtonCalc}}}));
+  const int errorLack =
+      lacks(GroupBoxError, {{{LabelMinG}, {LabelMaxG}, {LabelReso}}, {{Label4, ComboBoxPrecision}, {Button1}}});
+
+  // The groups and the window around them.
+  place[GroupBoxMake].setWidth(place[GroupBoxMake].width() + makeWiden);
+  place[GroupBoxCkeck].translate(makeWiden, 0);
+  place[GroupBoxCkeck].setWidth(place[GroupBoxCkeck].width() + checkShift);
+  for (QGroupBox* g : {GroupBoxMake, GroupBoxCkeck}) place[g].setHeight(place[g].height() + topLack);
+  const int widen = std::max(0, place[GroupBoxCkeck].right() + 1 + 12 - FDesign.value(this).width());
+  QRect& error = place[GroupBoxError];
+  error.translate(0, topLack);
+  error.setWidth(error.width() + widen);
+  error.setHeight(error.height() + errorLack);
+  for (QWidget* w :
+       {static_cast<QWidget*>(Label4), static_cast<QWidget*>(ComboBoxPrecision), static_cast<QWidget*>(Button1)})
+    place[w].translate(widen, 0);
+  for (QLabel* l : {LabelMinG, LabelMaxG, LabelReso}) place[l].setRight(place[Label4].left() - 5);
+  // The links and Exit beside it, under the Geoid check group, one under the other.
+  int y = place[GroupBoxCkeck].bottom() + 2;
+  for (QWidget* w :
+       {static_cast<QWidget*>(LabelMap), static_cast<QWidget*>(LabelReport), static_cast<QWidget*>(ButtonExit)}) {
+    QRect& r = place[w];
+    const QRect d = FDesign.value(w);
+    r.translate(widen, 0);
+    r.setHeight(d.height() + grow);
+    r.moveTop(std::max(d.top() + topLack, y));
+    y = r.bottom() + 1 + (w == LabelMap ? 2 : 12);
+  }
+  const int bottom = std::max(error.bottom(), place[ButtonExit].bottom()) + 3;
+  place[ProgressBar1] = QRect(10, bottom, FDesign.value(ProgressBar1).width() + widen, 8);
+  for (auto it = place.begin(); it != place.end(); ++it)
+    if (it.key() != this) it.key()->setGeometry(it.value());
+  // A combo box fits its field and arrow to its size only when it is resized;
+  // a new font alone leaves the field where the old one put it.
+  for (QComboBox* combo : {ComboBoxGeoid, ComboBoxPrecision}) {
+    QResizeEvent resized(combo->size(), combo->size());
+    QCoreApplication::sendEvent(combo, &resized);
+    if (QLineEdit* edit = combo->lineEdit()) edit->setCursorPosition(0);
+  }
+  setFixedSize(FDesign.value(this).width() + widen, bottom + 8 + 5);
 }
 
 void TFormMain::WireControls() {
@@ -344,12 +553,14 @@ void TFormMain::MarkCoordinate(QLineEdit* edit) {
   if (strict.Value) {
     edit->setStyleSheet({});
     edit->setToolTip({});
+    edit->setFont(QFont());  // the window's again: a style sheet leaves the application's behind
     return;
   }
   const double read = ParseCoordinate(text);
   edit->setToolTip(Q((std::isnan(read) ? std::string("read as no number") : "read as " + FormatFixed(read, 0, 6)) +
                      ": " + strict.Reason));
   edit->setStyleSheet("QLineEdit { border: 1px solid #d9822b; background: #fff4e5; }");
+  edit->setFont(font());  // a style sheet would give it the application's font, not its neighbours
 }
 
 // ---- The view ----
@@ -471,7 +682,7 @@ void TFormMain::SetProgressVisible(bool visible) { ProgressBar1->setVisible(visi
 
 void TFormMain::ReportClear() { FFormReport->Clear(); }
 void TFormMain::ReportAppend(const std::string& line) { FFormReport->Append(line); }
-void TFormMain::ReportShow() { FFormReport->ShowReport(); }
+void TFormMain::ReportShow() { FFormReport->ShowReport(MonitorWorkArea()); }
 
 void TFormMain::PlaceOnWorkArea(std::int32_t& top, std::int32_t& left) {
   const QRect frame = frameGeometry();
@@ -515,6 +726,14 @@ bool TFormMain::event(QEvent* e) {
   return QWidget::event(e);
 }
 
+void TFormMain::changeEvent(QEvent* e) {
+  QWidget::changeEvent(e);
+  if ((e->type() != QEvent::FontChange && e->type() != QEvent::StyleChange) || FDesign.isEmpty()) return;
+  for (QLineEdit* edit : CoordinateFields())
+    if (!edit->styleSheet().isEmpty()) MarkCoordinate(edit);  // a marked field keeps the window's font
+  LayOut();
+}
+
 void TFormMain::showEvent(QShowEvent* e) {
   QWidget::showEvent(e);
   QTimer::singleShot(0, this, [this] { FormActivate(); });
@@ -531,7 +750,7 @@ void TFormMain::FormActivate() {
     ShowGeneralError(ErrorText(e));
     return;
   }
-  LoadSettings(FSession, Inputs());
+  SettingsLoaded(LoadSettings(FSession, Inputs()), false);
   if (QLineEdit* edit = ComboBoxGeoid->lineEdit()) edit->deselect();
   TakeCommandLineFiles();
   setAcceptDrops(true);
@@ -539,6 +758,39 @@ void TFormMain::FormActivate() {
   const TGeoidModel& model = FSession.GeoidModels[Selection().Model];
   FLocatePending = !PathExists(ModelFilePath(SourceFolder(FSession, model), model));
   QTimer::singleShot(0, this, [this] { ApplicationEvents1Idle(); });
+}
+
+namespace {
+// The inputs a settings file may lack and then takes from the window as it is.
+constexpr const char* InheritedKeys[] = {"GeoidModel", "OutputName", "TestLat", "TestLon"};
+}  // namespace
+
+const std::string* TFormMain::InputOf(const TInputs& inputs, const std::string& key) {
+  if (key == "GeoidModel") return &inputs.GeoidModel;
+  if (key == "OutputName") return &inputs.OutputName;
+  if (key == "TestLat") return &inputs.TestLat;
+  return &inputs.TestLon;
+}
+
+void TFormMain::SettingsLoaded(const std::optional<TLoadedSettings>& loaded, bool after) {
+  if (!loaded) return;
+  // A file loaded after another shows that one's model, output name and test
+  // point where it has none of its own: they are not its own, and are saved
+  // into it only when changed.
+  FInherited.clear();
+  if (after)
+    for (const char* key : InheritedKeys)
+      if (std::find(loaded->KeysGiven.begin(), loaded->KeysGiven.end(), key) == loaded->KeysGiven.end())
+        FInherited.emplace_back(key, *InputOf(loaded->Inputs, key));
+  // A model text that is no title would select the 1' model unseen: say so, and show the model used.
+  const TGeoidModels& models = FSession.GeoidModels;
+  const std::string& model = loaded->Inputs.GeoidModel;
+  if (model != models[0].title && model != models[1].title) {
+    SetText(TControl::ComboBoxGeoid, models[1].title);
+    CenteredMessageDlg("GeoidModel \"" + model + "\" in " + FSession.SettingsPath +
+                           " names no model of the catalogue.\r\nUsing \"" + models[1].title + "\".",
+                       TMsgDlgType::Warning, mbOK, 0);
+  }
 }
 
 void TFormMain::ApplicationEvents1Idle() {
@@ -558,7 +810,11 @@ void TFormMain::closeEvent(QCloseEvent* e) {
   if (!FClosed) {
     FClosed = true;
     QCoreApplication::processEvents();
-    SaveSettings(FSession, Inputs(), Position());
+    const TInputs inputs = Inputs();
+    std::vector<std::string> unwritten;  // what this file never held and nobody changed
+    for (const auto& [key, value] : FInherited)
+      if (*InputOf(inputs, key) == value) unwritten.push_back(key);
+    SaveSettings(FSession, inputs, Position(), unwritten);
     ReleaseSource(FSession);
     ++SourceReleases;
     FFormReport->close();
@@ -586,8 +842,15 @@ void TFormMain::ButtonConvertClick() {
   const TSelection selection = Selection();
   const TConversionPlan plan = Plan();
   if (!wasBusy) FLastPump.invalidate();  // its first row pumps
-  RunHandler(FSession.View, [&] { ConvertCustomGeoid(FSession, selection, plan); });
+  TConvertResult result;
+  RunHandler(FSession.View, [&] { result = ConvertCustomGeoid(FSession, selection, plan); });
   if (wasBusy) return;
+  // The file the last check and scan read is gone or replaced: their results with it.
+  if (result.Outcome != TConvertOutcome::NotRun && result.Outcome != TConvertOutcome::Declined &&
+      result.Outcome != TConvertOutcome::SourceMissing)
+    for (const TControl c : {TControl::EditGeoid, TControl::EditCustomGeoid, TControl::EditError, TControl::LabelMinG,
+                             TControl::LabelMaxG, TControl::LabelReso})
+      SetText(c, std::string(InitialText(c)));
   // A new custom file: the last scan's picture is of another.
   FHeat.reset();
   FScanMax.reset();
@@ -695,7 +958,7 @@ void TFormMain::LabelReportClick() {
   if (FFormReport->isVisible())
     FFormReport->close();
   else
-    FFormReport->ShowReport();
+    FFormReport->ShowReport(MonitorWorkArea());
 }
 
 void TFormMain::ButtonExitClick() { close(); }
@@ -769,7 +1032,7 @@ void TFormMain::TakeCommandLineFiles() {
     const std::string a = argument.toStdString();
     if (IsSettingsFile(a)) {
       FSession.SettingsPath = a;
-      LoadSettings(FSession, Inputs());
+      SettingsLoaded(LoadSettings(FSession, Inputs()), true);
     } else {
       names += a + ";";
     }
@@ -786,7 +1049,7 @@ void TFormMain::WMDropFiles(const QStringList& paths) {
     const std::string p = path.toStdString();
     if (IsSettingsFile(p)) {
       FSession.SettingsPath = p;
-      RunHandler(FSession.View, [this] { LoadSettings(FSession, Inputs()); });
+      RunHandler(FSession.View, [this] { SettingsLoaded(LoadSettings(FSession, Inputs()), true); });
     } else {
       last = p;
     }

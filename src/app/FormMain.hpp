@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -20,6 +21,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "accuracy/Scan.hpp"
 #include "app/Taskbar.hpp"
@@ -117,6 +120,7 @@ class TFormMain : public QWidget, public TView {
 
  protected:
   bool event(QEvent* e) override;
+  void changeEvent(QEvent* e) override;
   void showEvent(QShowEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
   void dragEnterEvent(QDragEnterEvent* e) override;
@@ -125,8 +129,14 @@ class TFormMain : public QWidget, public TView {
 
  private:
   void CreateControls();
+  // Places the controls from the design's positions by the window's font and style.
+  void LayOut();
   void WireControls();
   void AfterLongOperation();
+  // After a settings file is read: its unknown model said and replaced, and the
+  // inputs it took from the window (when `after` another file) kept in mind.
+  void SettingsLoaded(const std::optional<TLoadedSettings>& loaded, bool after);
+  static const std::string* InputOf(const TInputs& inputs, const std::string& key);
   void ShowScanPicture(const TScanResult& result, std::shared_ptr<THeatMap> heat);
   std::optional<std::string> RunFileDialog(const std::string& file, const std::string& filter);
   QWidget* Control(TControl control) const { return FControls[static_cast<std::size_t>(control)]; }
@@ -155,6 +165,9 @@ class TFormMain : public QWidget, public TView {
   std::optional<TScanExtreme> FScanMax, FScanMin;
   bool FMapRedrawPending = false;
   std::array<QWidget*, ControlCount> FControls{};
+  QHash<const QWidget*, QRect> FDesign;
+  std::vector<std::pair<std::string, std::string>>
+      FInherited;  // key, value shown: not the file's own  // every control's place in the design
   bool FActivated = false;
   bool FLocatePending = false;
   bool FCloseDeferred = false;       // the window was closed during a long operation

@@ -6,6 +6,8 @@
 #include <QWheelEvent>
 #include <cmath>
 
+#include "app/FormReport.hpp"
+
 namespace tessmar {
 
 void TLinkLabel::mouseReleaseEvent(QMouseEvent* e) {
@@ -93,6 +95,7 @@ TFormMap::TFormMap(QWidget* mainWindow) : QWidget(nullptr, Qt::Window), FMainWin
   Picture = new TMapCanvas(this);
   Note = new QLabel(this);
   Note->setObjectName("MapNote");
+  Note->setWordWrap(true);  // a long note takes lines, not width
   Note->hide();
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -104,12 +107,7 @@ TFormMap::TFormMap(QWidget* mainWindow) : QWidget(nullptr, Qt::Window), FMainWin
 
 void TFormMap::ShowMap(const TRect& workArea) {
   if (!FPlaced && FMainWindow) {
-    // Below the main window, their centres on one vertical line.
-    const QRect main = FMainWindow->frameGeometry();
-    const QRect frame = frameGeometry();
-    std::int32_t top = main.bottom() + 8, left = main.center().x() - frame.width() / 2;
-    ClampToWorkArea(top, left, frame.height(), frame.width(), workArea);
-    move(left, top);
+    PlaceBesideMain(this, FMainWindow, workArea);
     FPlaced = true;
   }
   show();

@@ -79,8 +79,8 @@ class TFormMap : public QWidget {
  public:
   explicit TFormMap(QWidget* mainWindow);
 
-  // Visible and in front; the first time below the main window, kept inside
-  // the work area of its monitor.
+  // Visible and in front; the first time beside the main window, inside the
+  // work area of its monitor.
   void ShowMap(const TRect& workArea);
   // The picture of `frame`, device pixels.
   void SetImage(const TImage& image, const TMapFrame& frame);

@@ -23,10 +23,24 @@ void TFormReport::Clear() { Memo1->clear(); }
 
 void TFormReport::Append(const std::string& line) { Memo1->appendPlainText(QString::fromStdString(line)); }
 
-void TFormReport::ShowReport() {
+void PlaceBesideMain(QWidget* window, const QWidget* mainWindow, const TRect& workArea) {
+  const QRect main = mainWindow->frameGeometry();
+  // The frame's borders and title, which the work area must hold too: before
+  // the window is first shown they are not known yet, and are the main window's.
+  const QSize decoration = window->testAttribute(Qt::WA_WState_Created) && window->isVisible()
+                               ? window->frameGeometry().size() - window->size()
+                               : main.size() - mainWindow->size();
+  const QRect frame(window->pos(), window->size() + decoration);
+  const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize()) + decoration;
+  const TRect placed = BesideOwner({main.left(), main.top(), main.left() + main.width(), main.top() + main.height()},
+                                   frame.width(), frame.height(), least.width(), least.height(), workArea, 8);
+  window->resize(QSize(placed.Width(), placed.Height()) - decoration);
+  window->move(placed.left, placed.top);
+}
+
+void TFormReport::ShowReport(const TRect& workArea) {
   if (!FPlaced && FMainWindow) {
-    const QRect main = FMainWindow->frameGeometry();
-    move(main.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+    PlaceBesideMain(this, FMainWindow, workArea);
     FPlaced = true;
   }
   show();

@@ -8,7 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "placement/Placement.hpp"
+
 namespace tessmar {
+
+// Puts a companion window (the report, the map) beside the main window, inside
+// the work area, off the main window, as small as it must be to do so.
+void PlaceBesideMain(QWidget* window, const QWidget* mainWindow, const TRect& workArea);
 
 class TFormReport : public QWidget {
   Q_OBJECT
@@ -17,8 +23,8 @@ class TFormReport : public QWidget {
 
   void Clear();
   void Append(const std::string& line);
-  // Visible and in front, centred over the main window the first time.
-  void ShowReport();
+  // Visible and in front; the first time beside the main window, inside the work area.
+  void ShowReport(const TRect& workArea);
   std::vector<std::string> Lines() const;
 
   QPlainTextEdit* Memo1;

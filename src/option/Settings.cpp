@@ -1,5 +1,6 @@
 #include "option/Settings.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -199,7 +200,7 @@ std::optional<TLoadedSettings> ReadSettings(TSession& session, const TInputs& cu
   return loaded;
 }
 
-std::optional<TInputs> LoadSettings(TSession& session, const TInputs& current) {
+std::optional<TLoadedSettings> LoadSettings(TSession& session, const TInputs& current) {
   const std::optional<TLoadedSettings> loaded = ReadSettings(session, current);
   if (!loaded) return std::nullopt;
   TView& view = session.View;
@@ -219,17 +220,21 @@ std::optional<TInputs> LoadSettings(TSession& session, const TInputs& current) {
   view.SetText(TControl::EditLon, inputs.TestLon);
   view.SetGeoidList(session.GeoidModels[0].title, session.GeoidModels[1].title);
   ApplyFonts(session);
-  return inputs;
+  return loaded;
 }
 
-void SaveSettings(const TSession& session, const TInputs& inputs, const TWindowPosition& position) {
+void SaveSettings(const TSession& session, const TInputs& inputs, const TWindowPosition& position,
+                  const std::vector<std::string>& unwritten) {
   if (session.SettingsPath.empty()) return;
   TProfile out(session.SettingsPath);
   out.Load();
+  const auto input = [&](const char* key, const std::string& value) {
+    if (std::find(unwritten.begin(), unwritten.end(), key) == unwritten.end()) out.Write(Option, key, value);
+  };
   out.Write(Option, "Version", session.VersionCaption);
-  out.Write(Option, "GeoidModel", inputs.GeoidModel);
+  input("GeoidModel", inputs.GeoidModel);
   out.Write(Option, "DataPath", session.DataPath);
-  out.Write(Option, "OutputName", inputs.OutputName);
+  input("OutputName", inputs.OutputName);
   out.Write(Option, "OutputExt", session.OutputExt);
   // With no button checked the saved value stays as it is.
   if (inputs.Resolution) out.Write(Option, "Resolution", std::to_string(*inputs.Resolution));
@@ -237,8 +242,8 @@ void SaveSettings(const TSession& session, const TInputs& inputs, const TWindowP
   out.Write(Option, "Lat2", inputs.Lat2);
   out.Write(Option, "Lon1", inputs.Lon1);
   out.Write(Option, "Lon2", inputs.Lon2);
-  out.Write(Option, "TestLat", inputs.TestLat);
-  out.Write(Option, "TestLon", inputs.TestLon);
+  input("TestLat", inputs.TestLat);
+  input("TestLon", inputs.TestLon);
   out.Write(Option, "MainTop", std::to_string(position.Top));
   out.Write(Option, "MainLeft", std::to_string(position.Left));
   for (int i = 0; i < 2; ++i) SaveModel(out, i, session.GeoidModels[i]);

@@ -84,12 +84,14 @@ struct TLoadedSettings {
 std::optional<TLoadedSettings> ReadSettings(TSession& session, const TInputs& current);
 
 // ReadSettings, and the window filled from it: its place on the work area, its
-// inputs, the model list, the file dialog and the fonts. The inputs now shown.
-std::optional<TInputs> LoadSettings(TSession& session, const TInputs& current);
+// inputs, the model list, the file dialog and the fonts. What was read.
+std::optional<TLoadedSettings> LoadSettings(TSession& session, const TInputs& current);
 
 // Writes every setting to SettingsPath, the window's from `inputs` and
-// `position`, in one replacement of the file; nothing when no settings path is set.
-void SaveSettings(const TSession& session, const TInputs& inputs, const TWindowPosition& position);
+// `position`, in one replacement of the file; nothing when no settings path is
+// set. The [Option] keys named in `unwritten` stay as the file has them.
+void SaveSettings(const TSession& session, const TInputs& inputs, const TWindowPosition& position,
+                  const std::vector<std::string>& unwritten = {});
 
 // Sets the font of both windows from FontCharset, FontName and FontSize, the
 // size scaled from 96 dots per inch to the display's.

@@ -28,6 +28,15 @@ TPoint CentreOnOwner(const TRect& owner, std::int32_t w, std::int32_t h, const T
 void CentreOnWorkArea(std::int32_t& top, std::int32_t& left, std::int32_t H, std::int32_t W, const TRect& workArea);
 void ClampToWorkArea(std::int32_t& top, std::int32_t& left, std::int32_t H, std::int32_t W, const TRect& workArea);
 
+// A companion window of outer size w x h beside `owner` and inside `workArea`,
+// `gap` pixels from it, never over it: right of it (tops aligned), below it
+// (centred), left of it, above it: the first side where it fits whole. Where it
+// fits on none, it goes to the side that shows most of it, made as small as
+// that side's room, but not below minW x minH (only then may it cover the
+// owner). Returns its place and size.
+TRect BesideOwner(const TRect& owner, std::int32_t w, std::int32_t h, std::int32_t minW, std::int32_t minH,
+                  const TRect& workArea, std::int32_t gap);
+
 inline constexpr std::int32_t NoSavedPosition = 2147483647;
 
 }  // namespace tessmar

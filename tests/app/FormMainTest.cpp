@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,11 +16,13 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOptionComboBox>
 #include <QStyleOptionGroupBox>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
 #include <filesystem>
+#include <fstream>
 
 #include "TestGrids.hpp"
 #include "app/FormMain.hpp"
@@ -36,6 +40,44 @@ using namespace tessmar;
 namespace fs = std::filesystem;
 
 namespace {
+// The faces the window's tests lay it out with, as Debian installs them
+// (scripts/deps): DejaVu Sans, two faces with Arial's metrics and Wine's Tahoma.
+struct TFace {
+  const char *Family, *File, *Package;
+};
+const TFace Faces[] = {
+    {"DejaVu Sans", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "fonts-dejavu-core"},
+    {"Liberation Sans", "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf", "fonts-liberation2"},
+    {"Nimbus Sans", "/usr/share/fonts/opentype/urw-base35/NimbusSans-Regular.otf", "fonts-urw-base35"},
+    {"Tahoma", "/usr/share/wine/fonts/tahoma.ttf", "fonts-wine"},
+};
+// Every other test uses the one face every machine that runs them has.
+constexpr const char* PlainFace = "DejaVu Sans";
+
+const TFace& FaceOf(const QString& family) {
+  for (const TFace& face : Faces)
+    if (family == face.Family) return face;
+  qFatal("no face %s", qPrintable(family));
+}
+
+// The tests' own fontconfig configuration, made before the application starts:
+// only the files above that this machine has, nothing of the machine's own
+// configuration, and DejaVu Sans for any other family asked for.
+void UseOwnFonts(const std::string& folder) {  // ends in "/"
+  fs::create_directories(folder + "fonts");
+  std::ofstream conf(folder + "fonts.conf");
+  conf << "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n<fontconfig>\n"
+       << "  <dir>" << folder << "fonts</dir>\n  <cachedir>" << folder << "cache</cachedir>\n"
+       << "  <match target=\"pattern\"><edit name=\"family\" mode=\"append_last\"><string>" << PlainFace
+       << "</string></edit></match>\n</fontconfig>\n";
+  for (const TFace& face : Faces) {
+    std::error_code error;
+    if (fs::exists(face.File))
+      fs::create_symlink(face.File, folder + "fonts/" + fs::path(face.File).filename().string(), error);
+  }
+  qputenv("FONTCONFIG_FILE", QByteArray::fromStdString(folder + "fonts.conf"));
+}
+
 float Smooth(int r, int c) {
   return static_cast<float>(30 * std::sin(r * 0.05) * std::cos(c * 0.07) + 5 * std::sin(c * 0.3));
 }
@@ -47,7 +89,7 @@ struct TWorld {
   std::string Exe = Dir.File("tessmar");
   std::string Ini = Dir.File("tessmar.ini");
 
-  explicit TWorld(const std::string& fname = "source25") {
+  explicit TWorld(const std::string& fname = "source25", const char* face = PlainFace, int size = 8) {
     const TGeoidModel m = test::SmallModel("source25", 1.0 / 24, 19, 119, 769, 769);
     test::WriteSourceGrid(Dir.File("source25"), m, Smooth);
     TProfile ini(Ini);
@@ -60,6 +102,8 @@ struct TWorld {
     ini.Write("EGM2008_25", "glomn", "119");
     ini.Write("EGM2008_25", "nlat", "769");
     ini.Write("EGM2008_25", "nlon", "769");
+    ini.Write("Font", "FontName", face);
+    ini.Write("Font", "FontSize", std::to_string(size));
     ini.Save();
   }
 };
@@ -94,12 +138,40 @@ struct TForm {
   }
 };
 
+// A companion window opened beside the main window: inside the work area, off the main window.
+void ExpectBeside(const QWidget* window, TFormMain& form) {
+  const TRect area = form.MonitorWorkArea();
+  const QRect frame = window->frameGeometry();
+  QVERIFY2(!frame.intersects(form.frameGeometry()), qPrintable(window->objectName() + " covers the main window"));
+  QVERIFY2(QRect(area.left, area.top, area.Width(), area.Height()).contains(frame),
+           qPrintable(QString("%1 at %2,%3 %4x%5")
+                          .arg(window->objectName())
+                          .arg(frame.x())
+                          .arg(frame.y())
+                          .arg(frame.width())
+                          .arg(frame.height())));
+}
+
+// For scripts/screenshot: the main window in each face, in Fusion, at the scale the test runs at.
+void SaveFaceScreenshot(TFormMain& form, const QString& family, int size, const QString& style) {
+  const char* folder = std::getenv("TESSMAR_SCREENSHOTS");
+  if (!folder || style != "Fusion" || size != 8) return;
+  const QString file = QString("%1/main-%2-%3x.png")
+                           .arg(folder, family.toLower().replace(' ', '-'))
+                           .arg(qRound(form.devicePixelRatioF()));
+  form.grab().save(file);
+}
+
 void SaveScreenshots(TFormMain& form) {
   const char* folder = std::getenv("TESSMAR_SCREENSHOTS");
   if (!folder) return;
   form.grab().save(QString(folder) + "/main-window.png");
   form.FormReport()->grab().save(QString(folder) + "/report-window.png");
-  if (form.FormMap()->isVisible()) form.FormMap()->grab().save(QString(folder) + "/map-window.png");
+  if (form.FormMap()->isVisible()) {
+    form.FormMap()->resize(880, 560);  // as a person enlarges it on a screen as small as the test's
+    QCoreApplication::processEvents();
+    form.FormMap()->grab().save(QString(folder) + "/map-window.png");
+  }
 }
 }  // namespace
 
@@ -115,10 +187,24 @@ class FormMainTest : public QObject {
     QVERIFY(!form.Checked(TControl::RadioButton0));  // none until the settings say
   }
 
+  void everyControlSitsWhereTheLayoutPutsIt_data() {
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<bool>("designMetrics");
+    QTest::newRow("Liberation Sans") << "Liberation Sans" << true;
+    QTest::newRow("Tahoma") << "Tahoma" << true;
+    QTest::newRow("DejaVu Sans") << "DejaVu Sans" << false;  // the texts only: its line is taller
+  }
+
+  // The texts, and in a face of the design's metrics the design's places and size.
   void everyControlSitsWhereTheLayoutPutsIt() {
-    TWorld world;
+    QFETCH(QString, family);
+    const TFace& face = FaceOf(family);
+    if (!fs::exists(face.File))
+      QSKIP(qPrintable("no " + family + ": the package " + face.Package + " is not installed"));
+    QFETCH(bool, designMetrics);
+    TWorld world("source25", face.Family);
     TForm f(world);
-    QCOMPARE(f.Form.size(), QSize(527, 298));
+    if (designMetrics) QCOMPARE(f.Form.size(), QSize(527, 298));
     const struct {
       const char* name;
       QRect geometry;
@@ -132,23 +218,27 @@ class FormMainTest : public QObject {
         {"LabelMap", {460, 210, 55, 13}, "Map"},
         {"ButtonConvert", {211, 168, 70, 25}, "Convert"},
         {"ButtonCalc", {97, 168, 70, 23}, "Check"},
-        {"Button1", {350, 42, 70, 23}, "Check"},
-        {"EditFname", {124, 138, 157, 21}, "Tessmar.qdat"},
+        {"Button1", {350, 40, 70, 25}, "Check"},  // below the caption of a style that puts it above the frame
+        {"EditFname", {118, 138, 163, 21}, "Tessmar.qdat"},
         {"EditLat", {72, 22, 95, 21}, nullptr},
-        {"RadioButton20", {261, 47, 38, 17}, "20'"},
+        {"EditLon2", {186, 112, 95, 21}, nullptr},
+        {"EditError", {97, 138, 70, 21}, nullptr},
         {"ProgressBar1", {10, 285, 505, 8}, nullptr},
     };
     for (const auto& c : controls) {
       auto* w = f.Form.findChild<QWidget*>(c.name);
       QVERIFY2(w, c.name);
-      QCOMPARE(w->geometry(), c.geometry);
+      if (designMetrics) QCOMPARE(w->geometry(), c.geometry);
       if (!c.text) continue;
       if (auto* g = qobject_cast<QGroupBox*>(w)) QCOMPARE(g->title(), QString(c.text));
       if (auto* b = qobject_cast<QAbstractButton*>(w)) QCOMPARE(b->text(), QString(c.text));
       if (auto* l = qobject_cast<QLabel*>(w)) QCOMPARE(l->text(), QString(c.text));
       if (auto* e = qobject_cast<QLineEdit*>(w)) QCOMPARE(e->text(), QString(c.text));
     }
-    QCOMPARE(f.Child<QLabel>("LabelOutFname")->geometry().right(), 26 + 95 - 1);  // sized to its text, growing left
+    if (designMetrics) {
+      QCOMPARE(f.Child<QLabel>("LabelOutFname")->geometry().right(), 20 + 95 - 1);  // sized to its text, growing left
+      QCOMPARE(f.Child<QRadioButton>("RadioButton20")->geometry().topLeft(), QPoint(261, 47));
+    }
     QCOMPARE(f.Child<QLabel>("LabelOutFname")->text(), QString("Custom Geoid name"));
     QCOMPARE(f.Child<QPushButton>("ButtonConvert")->toolTip(), QString("Conversion is started"));
     QCOMPARE(f.Child<QPushButton>("Button1")->toolTip(), QString("Check the maximum error"));
@@ -156,17 +246,39 @@ class FormMainTest : public QObject {
     QCOMPARE(f.Child<QLineEdit>("EditLat1")->nextInFocusChain(), f.Child<QLineEdit>("EditLon1"));
   }
 
-  // No text on a group's frame line or caption, the controls of a row on one
-  // baseline, the links in the link colour under a pointing hand: in Fusion and
-  // in the platform's own style, at the scale the test runs at (ctest runs it
-  // at 1x and, under QT_SCALE_FACTOR=2, at 2x).
+  // Each face at the design's size, and one at a larger size.
+  void layoutIsTidy_data() {
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("designMetrics");  // a line no taller than the design's: its size holds
+    QTest::newRow("DejaVu Sans") << "DejaVu Sans" << 8 << false;
+    QTest::newRow("Liberation Sans") << "Liberation Sans" << 8 << true;
+    QTest::newRow("Nimbus Sans") << "Nimbus Sans" << 8 << false;
+    QTest::newRow("Tahoma") << "Tahoma" << 8 << true;
+    QTest::newRow("DejaVu Sans 11") << "DejaVu Sans" << 11 << false;
+  }
+
+  // No text on a group's frame line or caption, no text cut off or on another,
+  // the controls of a row on one baseline, the links in the link colour under a
+  // pointing hand: in Fusion and in the platform's own style, at the scale the
+  // test runs at (ctest runs it at 1x and, under QT_SCALE_FACTOR=2, at 2x).
   void layoutIsTidy() {
+    QFETCH(QString, family);
+    QFETCH(int, size);
+    QFETCH(bool, designMetrics);
+    const TFace& face = FaceOf(family);
+    if (!fs::exists(face.File))
+      QSKIP(qPrintable("no " + family + ": the package " + face.Package + " is not installed"));
     const QString original = QApplication::style()->name();
     for (const QString& name : {QString("Fusion"), original, QString("Windows")}) {
       QApplication::setStyle(QStyleFactory::create(name));
-      TWorld world;
+      TWorld world("source25", face.Family, size);
       TForm f(world);
-      const QString where = QString("%1 at %2x: ").arg(name).arg(f.Form.devicePixelRatioF());
+      QCOMPARE(QFontInfo(f.Form.font()).family(), family);
+      QCOMPARE(f.Form.font().pointSize(), size);
+      const QString where =
+          QString("%1 %2 in %3 at %4x: ").arg(family).arg(size).arg(name).arg(f.Form.devicePixelRatioF());
+      if (designMetrics) QCOMPARE(f.Form.size(), QSize(527, 298));
       // Where a widget's text lies: a label's text is centred in its box and may be taller than it.
       const auto textRect = [](const QWidget* w) {
         const QRect g = w->geometry();
@@ -174,6 +286,54 @@ class FormMainTest : public QObject {
         const int h = std::max(g.height(), w->fontMetrics().height());
         return QRect(g.x(), g.center().y() - h / 2 + (g.height() % 2 ? 0 : 1), g.width(), h);
       };
+      const auto describe = [](const QRect& r) {
+        return QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+      };
+      for (QWidget* w : f.Form.findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(&f.Form) || w->objectName().isEmpty()) continue;  // a control, not its parts
+        const QFontMetrics metrics = w->fontMetrics();
+        const QRect r = w->geometry();
+        // Nothing cut off: a label as wide and as tall as its text, a button or
+        // radio button as its text needs, a field as tall as its line needs.
+        if (auto* l = qobject_cast<QLabel*>(w); l && !l->text().isEmpty()) {
+          if (r.width() < metrics.horizontalAdvance(l->text()) || r.height() < metrics.height())
+            QFAIL(qPrintable(where + w->objectName() + " cuts its text off: " + describe(r)));
+        }
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+          if (r.width() < b->sizeHint().width() && qobject_cast<QRadioButton*>(w))
+            QFAIL(qPrintable(where + w->objectName() + " cuts its text off: " + describe(r)));
+          if (r.height() < metrics.height() + 2 || r.width() < metrics.horizontalAdvance(b->text()) + 4)
+            QFAIL(qPrintable(where + w->objectName() + " cuts its text off: " + describe(r)));
+        }
+        if ((qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w)) && r.height() < metrics.height() + 6)
+          QFAIL(qPrintable(where + w->objectName() + " is lower than its line: " + describe(r)));
+      }
+      // A combo box's field leaves its arrow alone.
+      for (QComboBox* combo : f.Form.findChildren<QComboBox*>()) {
+        QStyleOptionComboBox option;
+        option.initFrom(combo);
+        option.editable = true;
+        option.subControls = QStyle::SC_All;
+        const QRect field =
+            combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+        if (!field.contains(combo->lineEdit()->geometry()))
+          QFAIL(qPrintable(where + combo->objectName() + "'s field lies on its arrow: " +
+                           describe(combo->lineEdit()->geometry()) + " in " + describe(field)));
+      }
+      // No control on another, in each container.
+      for (QWidget* parent :
+           std::vector<QWidget*>{&f.Form, f.Child<QGroupBox>("GroupBoxMake"), f.Child<QGroupBox>("GroupBoxCkeck"),
+                                 f.Child<QGroupBox>("GroupBoxError")}) {
+        const QList<QWidget*> children = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (QWidget* a : children)
+          for (QWidget* b : children)
+            if (a < b && a->isVisibleTo(&f.Form) && b->isVisibleTo(&f.Form) && textRect(a).intersects(textRect(b)))
+              QFAIL(qPrintable(where + a->objectName() + " lies on " + b->objectName() + ": " + describe(textRect(a)) +
+                               " and " + describe(textRect(b))));
+        for (QWidget* a : children)
+          if (a->isVisibleTo(&f.Form) && !parent->rect().contains(a->geometry()))
+            QFAIL(qPrintable(where + a->objectName() + " runs out of " + parent->objectName()));
+      }
       for (QGroupBox* group : f.Form.findChildren<QGroupBox*>()) {
         QStyleOptionGroupBox option;
         option.initFrom(group);
@@ -189,23 +349,16 @@ class FormMainTest : public QObject {
         for (QWidget* w : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
           const QRect r = textRect(w);
           if (!contents.contains(r) || caption.intersects(r))
-            QFAIL(qPrintable(where + w->objectName() + " crosses the frame of " + group->objectName() +
-                             QString(": at %1,%2 %3x%4, the frame's inside %5,%6 %7x%8, its caption to y %9")
-                                 .arg(r.x())
-                                 .arg(r.y())
-                                 .arg(r.width())
-                                 .arg(r.height())
-                                 .arg(contents.x())
-                                 .arg(contents.y())
-                                 .arg(contents.width())
-                                 .arg(contents.height())
-                                 .arg(caption.bottom())));
+            QFAIL(qPrintable(where + w->objectName() + " crosses the frame of " + group->objectName() + ": at " +
+                             describe(r) + ", the frame's inside " + describe(contents) +
+                             QString(", its caption to y %1").arg(caption.bottom())));
         }
       }
       // Rows: the same vertical centre (so one baseline: one font), to a pixel.
       const std::vector<std::vector<const char*>> rows = {
           {"Label13", "ComboBoxGeoid"},
           {"Label14", "RadioButton0", "RadioButton5", "RadioButton10", "RadioButton15", "RadioButton20"},
+          {"Label8", "Label9"},
           {"Label6", "EditLat1", "EditLat2"},
           {"Label7", "EditLon1", "EditLon2"},
           {"LabelOutFname", "EditFname"},
@@ -237,7 +390,8 @@ class FormMainTest : public QObject {
         QVERIFY(link->font().underline());
         QVERIFY(f.Form.rect().contains(link->geometry()));
       }
-      QCOMPARE(f.Child<QLabel>("LabelReport")->geometry(), QRect(460, 225, 55, 13));  // as the design has it
+      if (designMetrics) QCOMPARE(f.Child<QLabel>("LabelReport")->geometry(), QRect(460, 225, 55, 13));
+      SaveFaceScreenshot(f.Form, family, size, name);
     }
     QApplication::setStyle(QStyleFactory::create(original));
   }
@@ -307,6 +461,16 @@ class FormMainTest : public QObject {
     QCOMPARE(map.pixelColor(marker), QColor(178, 24, 43));
     QVERIFY(map.pixelColor(marker + QPoint(40, 0)) != QColor(178, 24, 43));
     SaveScreenshots(f.Form);
+
+    // A new file: the last file's check and scan results go.
+    auto* name = f.Child<QLineEdit>("EditFname");
+    QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(name, "Other.qdat");
+    QTest::mouseClick(f.Child<QPushButton>("ButtonConvert"), Qt::LeftButton);
+    QCOMPARE(f.Text(TControl::LabelMakeReport), std::string("Output size: 538,796 bytes."));
+    for (const TControl c : {TControl::EditGeoid, TControl::EditCustomGeoid, TControl::EditError, TControl::LabelMinG,
+                             TControl::LabelMaxG, TControl::LabelReso})
+      QCOMPARE(f.Text(c), std::string(InitialText(c)));
   }
 
   // A coordinate the command line would refuse is marked as it is typed: a
@@ -319,6 +483,7 @@ class FormMainTest : public QObject {
       const char *field, *typed, *tip;
     } cases[] = {
         {"EditLat", "35,1", "read as 35.016667: a comma is no decimal separator here"},  // degrees, minutes
+        {"EditLat", "95", "read as 95.000000: a latitude lies within -90..90"},          // the check point's too
         {"EditLat", "35.1", ""},
         {"EditLon2", "139 44 N", "read as 139.733333: \"N\" is no hemisphere of a longitude (E or W)"},
         {"EditLon2", "150", ""},
@@ -327,6 +492,8 @@ class FormMainTest : public QObject {
         {"EditLon", "1O", "read as 1.000000: \"O\" is not part of a coordinate"},
         {"EditLon", "", "read as no number: it is empty"},
         {"EditLon", "139 45", ""},
+        {"EditLon1", "40,5 W", "read as -40.083333: a comma is no decimal separator here"},
+        {"EditLon1", "40 W", ""},
     };
     for (const auto& c : cases) {
       auto* edit = f.Child<QLineEdit>(c.field);
@@ -339,6 +506,9 @@ class FormMainTest : public QObject {
       QCOMPARE(edit->styleSheet().isEmpty(), !*c.tip);
       QCOMPARE(edit->geometry(), place);
       QVERIFY(!QApplication::activeModalWidget());
+      // Marked or not, it looks like its neighbours: the window's font.
+      QCOMPARE(edit->font(), f.Form.font());
+      QCOMPARE(QFontInfo(edit->font()).pointSize(), QFontInfo(f.Form.font()).pointSize());
     }
     // Read as before: 35.1 N, 139.75 E checked with Enter in a field, no dialog.
     QTest::mouseClick(f.Child<QPushButton>("ButtonConvert"), Qt::LeftButton);
@@ -363,6 +533,8 @@ class FormMainTest : public QObject {
     QVERIFY(f.Text(TControl::LabelMaxG).rfind("Max: ", 0) == 0);
     QTest::mouseClick(f.Child<QLabel>("LabelMap"), Qt::LeftButton);
     QVERIFY(f.Form.FormMap()->isVisible());
+    f.Form.FormMap()->resize(880, 560);  // as a person enlarges it on a screen as small as the test's
+    QCoreApplication::processEvents();
     const QPixmap main = f.Form.grab(), map = f.Form.FormMap()->grab();
     QPixmap both(std::max(main.width(), map.width()), main.height() + map.height() + 8);
     both.fill(QColor(60, 60, 60));
@@ -402,6 +574,7 @@ class FormMainTest : public QObject {
     QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
     QTest::mouseClick(link, Qt::LeftButton);  // a real press and release, through every event filter
     QVERIFY(f.Form.FormMap()->isVisible());
+    ExpectBeside(f.Form.FormMap(), f.Form);
     QCOMPARE(f.Form.FormMap()->windowTitle(), QString("Map"));
     // The coastlines come through the formats module: it loads (the note could
     // only say that the machine has no coastline file).
@@ -532,6 +705,7 @@ class FormMainTest : public QObject {
     auto* report = f.Child<QLabel>("LabelReport");
     QTest::mouseClick(report, Qt::LeftButton);
     QVERIFY(f.Form.FormReport()->isVisible());
+    ExpectBeside(f.Form.FormReport(), f.Form);
     QTest::mouseClick(report, Qt::LeftButton);
     QVERIFY(!f.Form.FormReport()->isVisible());
     QCOMPARE(f.Form.FormReport()->Lines(), std::vector<std::string>{"kept"});
@@ -577,6 +751,46 @@ class FormMainTest : public QObject {
     QVERIFY(saved.Load());
     QCOMPARE(saved.Read("Option", "Lat1"), std::optional<std::string>("12 30 S"));
     QCOMPARE(saved.Read("Option", "Version"), std::optional<std::string>("Tessmar Ver2.05"));
+  }
+
+  // A settings file given on the command line whose model is no title, and
+  // which has no output name or test point of its own.
+  void givenSettingsFileKeepsWhatItDoesNotHold() {
+    TWorld world;
+    {
+      TProfile own(world.Ini);
+      QVERIFY(own.Load());
+      own.Write("Option", "OutputName", "last-session.qdat");
+      own.Write("Option", "TestLat", "12 30");
+      own.Save();
+    }
+    const std::string given = world.Dir.File("given.ini");
+    {
+      TProfile ini(given);
+      ini.Write("Option", "GeoidModel", "EGM2008 2.5 minutes");
+      ini.Write("Option", "Lat1", "33");
+      ini.Save();
+    }
+    {
+      TForm f(world, {QString::fromStdString(given)});
+      QCOMPARE(f.Dialogs.size(), std::size_t{2});  // then the 1' model's grid is looked for, and is not there
+      QCOMPARE(f.Dialogs[0], "GeoidModel \"EGM2008 2.5 minutes\" in " + given +
+                                 " names no model of the catalogue.\r\nUsing \"EGM2008 1'x1'\".");
+      QCOMPARE(f.Text(TControl::ComboBoxGeoid), std::string("EGM2008 1'x1'"));  // the model in use, shown
+      QCOMPARE(f.Text(TControl::EditFname), std::string("last-session.qdat"));
+      auto* lon = f.Child<QLineEdit>("EditLon");  // the test point's longitude changed: now the file's own
+      QTest::keyClick(lon, Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(lon, "139 45");
+      QTest::mouseClick(f.Child<QPushButton>("ButtonExit"), Qt::LeftButton);
+      QVERIFY(!f.Form.isVisible());
+    }
+    TProfile saved(given);
+    QVERIFY(saved.Load());
+    QCOMPARE(saved.Read("Option", "OutputName"), std::nullopt);
+    QCOMPARE(saved.Read("Option", "TestLat"), std::nullopt);
+    QCOMPARE(saved.Read("Option", "TestLon"), std::optional<std::string>("139 45"));
+    QCOMPARE(saved.Read("Option", "Lat1"), std::optional<std::string>("33"));
+    QCOMPARE(saved.Read("Option", "GeoidModel"), std::optional<std::string>("EGM2008 1'x1'"));
   }
 
   void missingSourceOpensTheLocateDialogAtIdle() {
@@ -702,5 +916,11 @@ class FormMainTest : public QObject {
   }
 };
 
-QTEST_MAIN(FormMainTest)
+int main(int argc, char** argv) {
+  const test::TTempDir fonts;
+  UseOwnFonts(fonts.Path());
+  QApplication app(argc, argv);
+  FormMainTest test;
+  return QTest::qExec(&test, argc, argv);
+}
 #include "FormMainTest.moc"

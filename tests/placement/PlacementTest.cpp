@@ -37,5 +37,28 @@ TEST(PlaceOnWorkArea, CentresOrClampsASavedCorner) {
   EXPECT_EQ(left, 1920 - 3000);
 }
 
+TEST(BesideOwner, BesideInsideTheWorkAreaNeverOver) {
+  const TRect main{700, 300, 1227, 598};
+  const struct {
+    TRect owner;
+    std::int32_t w, h;
+    TRect area, expected;
+  } rows[] = {
+      {main, 524, 282, Screen, {1235, 300, 1759, 582}},                        // right of it, tops aligned
+      {{1300, 300, 1827, 598}, 524, 282, Screen, {1301, 606, 1825, 888}},      // no room right: below, centred
+      {{1300, 700, 1827, 998}, 524, 282, Screen, {768, 700, 1292, 982}},       // nor below: left
+      {{100, 700, 1827, 998}, 524, 282, Screen, {701, 410, 1225, 692}},        // nor left: above
+      {{136, 251, 663, 549}, 880, 560, {0, 0, 800, 800}, {0, 557, 800, 800}},  // nowhere whole: the most of it, smaller
+      {{0, 0, 800, 800}, 524, 282, {0, 0, 800, 800}, {600, 0, 800, 282}},      // no room at all: its least, inside
+  };
+  for (const auto& row : rows) {
+    const TRect placed = BesideOwner(row.owner, row.w, row.h, 200, 100, row.area, 8);
+    EXPECT_EQ(placed.left, row.expected.left);
+    EXPECT_EQ(placed.top, row.expected.top);
+    EXPECT_EQ(placed.right, row.expected.right);
+    EXPECT_EQ(placed.bottom, row.expected.bottom);
+  }
+}
+
 }  // namespace
 }  // namespace tessmar
