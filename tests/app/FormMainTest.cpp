@@ -61,8 +61,9 @@ const TFace& FaceOf(const QString& family) {
 }
 
 // The tests' own fontconfig configuration, made before the application starts:
-// only the files above that this machine has, nothing of the machine's own
-// configuration, and DejaVu Sans for any other family asked for.
+// only the files above that this machine has (copied into a folder of their
+// own), nothing of the machine's own configuration, and DejaVu Sans for any
+// other family asked for.
 void UseOwnFonts(const std::string& folder) {  // ends in "/"
   fs::create_directories(folder + "fonts");
   std::ofstream conf(folder + "fonts.conf");
@@ -73,9 +74,12 @@ void UseOwnFonts(const std::string& folder) {  // ends in "/"
   for (const TFace& face : Faces) {
     std::error_code error;
     if (fs::exists(face.File))
-      fs::create_symlink(face.File, folder + "fonts/" + fs::path(face.File).filename().string(), error);
+      fs::copy_file(face.File, folder + "fonts/" + fs::path(face.File).filename().string(), error);
   }
   qputenv("FONTCONFIG_FILE", QByteArray::fromStdString(folder + "fonts.conf"));
+  // Where Qt reads fonts without fontconfig (the offscreen platform on Windows):
+  // the same files.
+  qputenv("QT_QPA_FONTDIR", QByteArray::fromStdString(folder + "fonts"));
 }
 
 float Smooth(int r, int c) {
