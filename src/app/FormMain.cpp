@@ -791,6 +791,11 @@ void TFormMain::SettingsLoaded(const std::optional<TLoadedSettings>& loaded, boo
                            " names no model of the catalogue.\r\nUsing \"" + models[1].title + "\".",
                        TMsgDlgType::Warning, mbOK, 0);
   }
+  // What the CLI warns of (a file that is no settings file, a refused catalogue entry), the window says too.
+  for (std::string warning : loaded->Warnings) {
+    warning[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(warning[0])));
+    CenteredMessageDlg(warning + ".", TMsgDlgType::Warning, mbOK, 0);
+  }
 }
 
 void TFormMain::ApplicationEvents1Idle() {

@@ -228,6 +228,9 @@ void SaveSettings(const TSession& session, const TInputs& inputs, const TWindowP
   if (session.SettingsPath.empty()) return;
   TProfile out(session.SettingsPath);
   out.Load();
+  // Bytes that are no text are no settings file, whatever their name: a file
+  // given as one by mistake is left as it is, never replaced by the settings.
+  if (!out.IsText()) return;
   const auto input = [&](const char* key, const std::string& value) {
     if (std::find(unwritten.begin(), unwritten.end(), key) == unwritten.end()) out.Write(Option, key, value);
   };

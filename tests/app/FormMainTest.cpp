@@ -795,6 +795,19 @@ class FormMainTest : public QObject {
     QCOMPARE(saved.Read("Option", "TestLon"), std::optional<std::string>("139 45"));
     QCOMPARE(saved.Read("Option", "Lat1"), std::optional<std::string>("33"));
     QCOMPARE(saved.Read("Option", "GeoidModel"), std::optional<std::string>("EGM2008 1'x1'"));
+
+    // A file of bytes given as settings: said so, and left as it is on Exit.
+    const std::string bytes = world.Dir.File("bytes.ini");
+    const std::vector<unsigned char> garbage = {0x00, 0x01, 0x02, 0xFF, 0x80};
+    test::WriteBytes(bytes, garbage);
+    {
+      TForm f(world, {QString::fromStdString(bytes)});
+      QVERIFY(!f.Dialogs.empty());
+      QCOMPARE(f.Dialogs[0], "Settings file " + bytes +
+                                 " is not a text file (it holds control characters): no settings were read from it.");
+      QTest::mouseClick(f.Child<QPushButton>("ButtonExit"), Qt::LeftButton);
+    }
+    QCOMPARE(test::ReadBytes(bytes), garbage);
   }
 
   void missingSourceOpensTheLocateDialogAtIdle() {
