@@ -47,7 +47,8 @@ install(FILES ${CMAKE_BINARY_DIR}/share/doc/tessmar/copyright DESTINATION ${TESS
 
 # Man pages made from the programs' own --help at build time, so they cannot
 # drift from what the programs say; what --help cannot show (the examples of
-# tessmar-cli(1)) is added from cmake/*.h2m.
+# tessmar-cli(1), the files and environment of tessmar(1)) is added from
+# cmake/*.h2m.
 find_program(TESSMAR_HELP2MAN help2man)
 find_program(TESSMAR_GZIP gzip)
 if(TESSMAR_HELP2MAN AND TESSMAR_GZIP)
@@ -70,9 +71,10 @@ if(TESSMAR_HELP2MAN AND TESSMAR_GZIP)
       OUTPUT ${man_dir}/tessmar.1.gz
       COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:tessmar>
               "-DNAME_LINE=cut, check and scan regional custom geoids in a window"
-              "-DSEE_ALSO=.BR tessmar-cli (1)" -DHELP2MAN=${TESSMAR_HELP2MAN} -DGZIP=${TESSMAR_GZIP}
+              "-DSEE_ALSO=.BR tessmar-cli (1)" -DEXTRA=${CMAKE_CURRENT_LIST_DIR}/tessmar.h2m
+              -DHELP2MAN=${TESSMAR_HELP2MAN} -DGZIP=${TESSMAR_GZIP}
               -DOUTPUT=${man_dir}/tessmar.1.gz -P ${CMAKE_CURRENT_LIST_DIR}/ManPage.cmake
-      DEPENDS tessmar ${CMAKE_CURRENT_LIST_DIR}/ManPage.cmake
+      DEPENDS tessmar ${CMAKE_CURRENT_LIST_DIR}/ManPage.cmake ${CMAKE_CURRENT_LIST_DIR}/tessmar.h2m
       COMMENT "Man page tessmar(1) from tessmar --help"
       VERBATIM)
   endif()

@@ -121,6 +121,11 @@ if ((window)); then
   page=$(zcat "$root/usr/share/man/man1/tessmar.1.gz")
   grep -q "^tessmar \\\\- " <<<"$page" || fail "tessmar.1 has no NAME line"
   grep -q "version" <<<"$page" || fail "tessmar.1 lacks --version"
+  # Where the window keeps its settings and writes its files, which its --help cannot say.
+  files=$(MANWIDTH=80 LC_ALL=C man -l "$root/usr/share/man/man1/tessmar.1.gz" 2>/dev/null | sed -n '/^FILES/,/^[A-Z]/p')
+  for file in "~/.config/tessmar/tessmar.ini" "~/.local/share/tessmar/" "NAME_error.png" "/usr/share/tessmar/"; do
+    grep -qF -- "$file" <<<"$files" || fail "tessmar.1's FILES lack \"$file\": $files"
+  done
   desktop=$root/usr/share/applications/tessmar.desktop
   grep -qx "Exec=tessmar %F" "$desktop" && grep -qx "Icon=tessmar" "$desktop" || fail "tessmar.desktop: $(cat "$desktop")"
   desktop-file-validate "$desktop" || fail "tessmar.desktop"
