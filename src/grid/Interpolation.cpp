@@ -35,10 +35,6 @@ double SplineValue(int n, double t, const TSplineArray& Y, const TSplineArray& R
   return lanes::SplineValue(n, t, Y, R);
 }
 
-double BilinearValue(const TGeoidGrid& grid, double y, double x) { return BilinearValueOf(grid, y, x); }
-
-double WindowSpline(const TGeoidGrid& grid, int n, double lat, double lon) { return TWindowSpline(grid, n)(lat, lon); }
-
 double SourceValue(const TGeoidGrid* grid, double lat, double lon) {
   return grid ? WindowSpline(*grid, MaxWindow, lat, lon) : NoValue();
 }
@@ -53,18 +49,6 @@ void SourceValues(const TGeoidGrid* grid, const double* lats, const double* lons
   else
     std::fill_n(out, count, NoValue());
 }
-
-struct TLatticeSpline::TImpl {
-  TLatticeSplineOf<TGeoidGrid> Spline;
-};
-
-TLatticeSpline::TLatticeSpline(const TGeoidGrid& grid, int n, const double* lons, std::size_t count)
-    : FImpl(std::make_unique<TImpl>(TImpl{TLatticeSplineOf<TGeoidGrid>(grid, n, lons, count)})) {}
-TLatticeSpline::~TLatticeSpline() = default;
-TLatticeSpline::TLatticeSpline(TLatticeSpline&&) noexcept = default;
-TLatticeSpline& TLatticeSpline::operator=(TLatticeSpline&&) noexcept = default;
-
-void TLatticeSpline::Row(double lat, double* out) { FImpl->Spline.Row(lat, out); }
 
 void CustomValues(const TGeoidGrid* grid, const double* lats, const double* lons, std::size_t count, double* out) {
   SourceValues(grid, lats, lons, count, out);

@@ -11,7 +11,6 @@
 #include "grid/Check.hpp"
 #include "grid/Interpolation.hpp"
 #include "grid/Source.hpp"
-#include "grid/WindowSpline.hpp"
 #include "session/Grids.hpp"
 #include "session/RunHandler.hpp"
 

@@ -11,7 +11,9 @@
 #include "TestGrids.hpp"
 #include "grid/Check.hpp"
 #include "grid/Interpolation.hpp"
+#include "grid/PlainSpline.hpp"
 #include "grid/Source.hpp"
+#include "grid/Spline.hpp"
 #include "grid/WindowSpline.hpp"
 #include "session/Grids.hpp"
 
@@ -57,6 +59,7 @@ TEST_F(InterpolationTest, WindowSplineIsBitExact) {
   const TGeoidGrid& g = OpenCustom({20, 20, 35, 139, 1.0 / 12, 1.0 / 12});
   EXPECT_EQ(WindowSpline(g, 6, 36.0123, 139.8765), -0x1.5309cdcce861ap+2);
   EXPECT_EQ(WindowSpline(g, 6, 35.9, 139.5), -0x1.64356c926e87ep+1);
+  EXPECT_EQ(test::TPlainSpline(g, test::GridNodes(g))(6, 35.9, 139.5), -0x1.64356c926e87ep+1);
   EXPECT_EQ(CustomValue(Session, 36.0123, 139.8765), -5.297473430633545f);
 }
 
@@ -270,8 +273,9 @@ TEST_F(InterpolationTest, UnreadablePointsHaveNoValueAndNeverThrow) {
 }
 
 // A lattice row, and a batch of scattered points, is the single point at every
-// one of its points, bit for bit: over the wrap, beside a missing node, near
-// the poles, for rows taken in any order (the kept node rows must not be
+// one of its points, bit for bit, and the single point is the plain statement
+// of the arithmetic (PlainSpline.hpp): over the wrap, beside a missing node,
+// near the poles, for rows taken in any order (the kept node rows must not be
 // stale) and for every window size.
 TEST_F(InterpolationTest, LatticeRowsAndBatchesGiveTheSinglePointValuesBitForBit) {
   const auto missing = [](int r, int c) { return r == 9 && c == 2 ? NoValue() : Field(r, c); };
@@ -282,11 +286,14 @@ TEST_F(InterpolationTest, LatticeRowsAndBatchesGiveTheSinglePointValuesBitForBit
   const auto compare = [&](const TGeoidGrid& g, const std::vector<double> lats, const std::vector<double> points) {
     for (int n : {-3, 2, 4, 6, 7}) {
       TLatticeSpline lattice(g, n, points.data(), points.size());
+      const test::TPlainSpline plain(g, test::GridNodes(g));
       std::vector<double> out(points.size()), batchLats, batchLons;
       for (double lat : lats) {
         lattice.Row(lat, out.data());
-        for (std::size_t k = 0; k < points.size(); ++k)
+        for (std::size_t k = 0; k < points.size(); ++k) {
           ASSERT_EQ(bits(out[k]), bits(WindowSpline(g, n, lat, points[k]))) << n << ' ' << lat << ' ' << points[k];
+          ASSERT_EQ(bits(out[k]), bits(plain(n, lat, points[k]))) << n << ' ' << lat << ' ' << points[k];
+        }
         // The batch takes the points across the rows: a new window at almost every point.
         for (std::size_t k = 0; k < points.size(); ++k) {
           batchLats.push_back(k % 2 ? lat : lats[k % lats.size()]);
@@ -366,6 +373,8 @@ TEST(WindowSpline, ReusedWindowsGiveFreshResults) {
   });
   ASSERT_TRUE(OpenCustomFile(session, dir.File("c")));
   TWindowSpline reused(*session.CustomGrid, MaxWindow);
+  // The fresh value is the plain statement's, on values no float32 sum holds exactly.
+  const test::TPlainSpline plain(*session.CustomGrid, test::GridNodes(*session.CustomGrid));
   std::vector<double> lats, lons, fresh;
   for (int i = 0; i < 200; ++i)
     for (int j = 0; j < 200; ++j) {
@@ -373,6 +382,8 @@ TEST(WindowSpline, ReusedWindowsGiveFreshResults) {
       fresh.push_back(WindowSpline(*session.CustomGrid, MaxWindow, lat, lon));
       const double again = reused(lat, lon);
       ASSERT_EQ(std::bit_cast<std::uint64_t>(fresh.back()), std::bit_cast<std::uint64_t>(again)) << lat << ' ' << lon;
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(fresh.back()), std::bit_cast<std::uint64_t>(plain(MaxWindow, lat, lon)))
+          << lat << ' ' << lon;
       lats.push_back(lat);
       lons.push_back(lon);
     }
