@@ -40,6 +40,9 @@ std::optional<TModelFault> CheckModel(const TGeoidModel& m) {
   for (const auto& [key, spacing] : {std::pair{"dgla", m.dgla}, std::pair{"dglo", m.dglo}}) {
     if (!(spacing > 0 && spacing < 360))
       return fault(key, ShortestText(spacing) + " is no spacing: a spacing lies above 0 and below 360 degrees");
+    // Finer than a nanodegree, nodes per degree would not count in 64 bits.
+    if (spacing < 1e-9)
+      return fault(key, ShortestText(spacing) + " is too fine a spacing: a spacing lies above 1e-9 degrees");
     if (NodeFactor(spacing) < 1)
       return fault(key, ShortestText(spacing) + " gives no nodes per degree: a spacing lies below 200 degrees");
   }

@@ -393,6 +393,8 @@ TEST_F(SettingsTest, CatalogueEntriesThatMoveTheEarthAreRefusedByKey) {
        "[EGM2008_25] key dglo: 360 is no spacing: a spacing lies above 0 and below 360 degrees"},
       {"[EGM2008_25]\r\ndgla=-0.0416666666666667\r\n",
        "[EGM2008_25] key dgla: -0.0416666666666667 is no spacing: a spacing lies above 0 and below 360 degrees"},
+      {"[EGM2008_25]\r\ndglo=1e-300\r\n",  // nodes per degree past 64 bits: refused, not thrown
+       "[EGM2008_25] key dglo: 1e-300 is too fine a spacing: a spacing lies above 1e-9 degrees"},
       {"[EGM2008_25]\r\ndgla=250\r\nnlat=1\r\n",
        "[EGM2008_25] key dgla: 250 gives no nodes per degree: a spacing lies below 200 degrees"},
       {"[EGM2008_25]\r\nnlat=4322\r\n", "[EGM2008_25] key nlat: 4322 rows where the file has 4321 records (nrows)"},
