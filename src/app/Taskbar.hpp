@@ -41,6 +41,7 @@ class TTaskbar {
   void Send();
   QWidget* FWindow;
   void* FList = nullptr;  // the system's taskbar interface, where there is one
+  bool FComInitialized = false;
   std::uint64_t FMaximum = 0;
   std::int64_t FValue = 0;
   TTaskBarProgressState FState = TTaskBarProgressState::None;

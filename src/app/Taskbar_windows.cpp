@@ -28,6 +28,9 @@ TBPFLAG Flag(TTaskBarProgressState state) {
 // Every Windows that runs the program has the button's progress (7 and later);
 // a system without a taskbar (a server core, a test's desktop) gives no list.
 TTaskbar::TTaskbar(QWidget* window) : FWindow(window) {
+  // The window's thread is a single-threaded apartment (the windows platform
+  // made it one already; the offscreen platform does not).
+  FComInitialized = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   ITaskbarList3* list = nullptr;
   if (SUCCEEDED(::CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
                                    reinterpret_cast<void**>(&list)))) {
@@ -42,6 +45,7 @@ TTaskbar::TTaskbar(QWidget* window) : FWindow(window) {
 
 TTaskbar::~TTaskbar() {
   if (FList) List(FList)->Release();
+  if (FComInitialized) ::CoUninitialize();
 }
 
 void TTaskbar::Send() {
