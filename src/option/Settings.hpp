@@ -89,7 +89,8 @@ std::optional<TLoadedSettings> LoadSettings(TSession& session, const TInputs& cu
 
 // Writes every setting to SettingsPath, the window's from `inputs` and
 // `position`, in one replacement of the file; nothing when no settings path is
-// set, or when the file there is no text (not a settings file: it is kept). The [Option] keys named in `unwritten` stay as the file has them.
+// set, or when the file there is no text (not a settings file: it is kept). The [Option] keys named in `unwritten` stay
+// as the file has them.
 void SaveSettings(const TSession& session, const TInputs& inputs, const TWindowPosition& position,
                   const std::vector<std::string>& unwritten = {});
 
