@@ -16,18 +16,6 @@ TTaskbar::TTaskbar(QWidget* window) : FWindow(window) {
 
 TTaskbar::~TTaskbar() = default;
 
-void TTaskbar::SetProgressValue(std::int64_t value) {
-  if (value == FValue) return;
-  FValue = value;
-  Send();
-}
-
-void TTaskbar::SetProgressState(TTaskBarProgressState state) {
-  if (state == FState) return;
-  FState = state;
-  Send();
-}
-
 void TTaskbar::Send() {
   if (FMaximum == 0) return;
   QDBusMessage signal = QDBusMessage::createSignal("/com/canonical/unity/launcherentry/tessmar",

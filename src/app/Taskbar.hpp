@@ -23,8 +23,17 @@ class TTaskbar {
   TTaskbar& operator=(const TTaskbar&) = delete;
 
   std::uint64_t ProgressMaxValue() const { return FMaximum; }
-  void SetProgressValue(std::int64_t value);
-  void SetProgressState(TTaskBarProgressState state);
+  // Each sends only a change.
+  void SetProgressValue(std::int64_t value) {
+    if (value == FValue) return;
+    FValue = value;
+    Send();
+  }
+  void SetProgressState(TTaskBarProgressState state) {
+    if (state == FState) return;
+    FState = state;
+    Send();
+  }
   std::int64_t ProgressValue() const { return FValue; }
   TTaskBarProgressState ProgressState() const { return FState; }
 

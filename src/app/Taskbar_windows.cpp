@@ -44,18 +44,6 @@ TTaskbar::~TTaskbar() {
   if (FList) List(FList)->Release();
 }
 
-void TTaskbar::SetProgressValue(std::int64_t value) {
-  if (value == FValue) return;
-  FValue = value;
-  Send();
-}
-
-void TTaskbar::SetProgressState(TTaskBarProgressState state) {
-  if (state == FState) return;
-  FState = state;
-  Send();
-}
-
 void TTaskbar::Send() {
   if (FMaximum == 0 || !FWindow->isWindow() || !FWindow->isVisible()) return;
   const HWND button = reinterpret_cast<HWND>(FWindow->winId());
