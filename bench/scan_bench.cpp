@@ -52,7 +52,7 @@ struct TFixture {
   std::int64_t Scan(const char* name, double precision) {
     const TScanResult r = MaximumErrorScan(Session, {0, name}, precision);
     if (!r.Scanned) std::abort();
-    return (r.nr + 1) * (r.nc + 1);
+    return (r.LastRow + 1) * (r.LastColumn + 1);
   }
 };
 

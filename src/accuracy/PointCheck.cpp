@@ -55,6 +55,7 @@ void CheckPoints(const TSession& session, const double* lats, const double* lons
 TPointCheck PointCheck(TSession& session, const TSelection& selection, double lat, double lon) {
   TView& view = session.View;
   TPointCheck check;
+  if (session.Busy && (!session.SourceOpen() || !CustomIsOpen(session))) return check;
   if (!session.SourceOpen()) OpenSelectedModel(session, selection.Model);
   if (!session.SourceOpen()) return check;
   view.SetText(TControl::EditGeoid, "");

@@ -1,6 +1,8 @@
 // The point check: the source value, the custom value and their difference at
 // a point (the window reads it from EditLat and EditLon), shown in EditGeoid,
 // EditCustomGeoid and EditError.
+// PointCheck runs on the session's thread (it opens grids and shows values);
+// CheckPoint and CheckPoints only read open grids: safe from several threads.
 #pragma once
 
 #include <string>
@@ -48,7 +50,8 @@ struct TPointCheck {
 // The Check button's work (and Enter's in a coordinate field) at (lat, lon),
 // degrees (NaN: a coordinate that does not read). Opens the selection's source
 // model and custom geoid file when they are not open yet; without a custom
-// file it still shows the source value.
+// file it still shows the source value. Inside a running conversion or scan
+// (Busy) it may only read the grids it finds open: without both it does nothing.
 TPointCheck PointCheck(TSession& session, const TSelection& selection, double lat, double lon);
 
 }  // namespace tessmar

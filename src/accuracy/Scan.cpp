@@ -28,7 +28,7 @@ constexpr std::size_t BlockPoints = 1 << 17;
 constexpr std::size_t ChunkColumns = 64;
 
 // The precision rules: the smallest precision worth scanning for the ratio of
-// the custom spacing to the source spacing.
+// the custom spacing to the source spacing, and the finest (MaxPrecision).
 void ApplyPrecisionRules(std::int64_t ratio, double& precision, const char*& text) {
   const auto set = [&](double value, const char* shown) {
     precision = value;
@@ -42,6 +42,8 @@ void ApplyPrecisionRules(std::int64_t ratio, double& precision, const char*& tex
     set(1, "1.0");
   else if ((ratio == 4 || ratio == 5) && precision < 0.49)
     set(0.5, "0.5");
+  else if (precision > MaxPrecision)
+    set(MaxPrecision, "100.0");
 }
 
 }  // namespace
@@ -69,9 +71,10 @@ TScanPlan PlanScan(const TGeoidGrid& source, const TGeoidGrid& custom, double pr
   }
   ApplyPrecisionRules(Round(dlonc / dlons), plan.Precision, plan.PrecisionText);
   precision = plan.Precision;
-  plan.nr = Round((nlatc - 7) * dlatc * precision / dlats);
+  plan.LastRow = Round((nlatc - 7) * dlatc * precision / dlats);
   const bool wholeCircle = LatticeIsWholeCircle(nlonc, dlonc);
-  plan.nc = wholeCircle ? Round(nlonc * dlonc * precision / dlons) : Round((nlonc - 7) * dlonc * precision / dlons);
+  plan.LastColumn =
+      wholeCircle ? Round(nlonc * dlonc * precision / dlons) : Round((nlonc - 7) * dlonc * precision / dlons);
   plan.North = custom.north - dlatc * 3;
   plan.West = custom.west + (wholeCircle ? 0 : dlonc * 3);
   plan.SourceDLat = dlats;
@@ -112,8 +115,8 @@ TScanResult MaximumErrorScan(TSession& session, const TSelection& selection, dou
     return result;
   }
   result.Precision = plan.Precision;
-  result.nr = plan.nr;
-  result.nc = plan.nc;
+  result.LastRow = plan.LastRow;
+  result.LastColumn = plan.LastColumn;
 
   ProgressStart(view);
   double max = -100, min = 100;
@@ -138,7 +141,7 @@ TScanResult MaximumErrorScan(TSession& session, const TSelection& selection, dou
   // to block. Meanwhile the block before is walked here, row by row in order,
   // so the first of equal extremes wins and the sink, the labels and the pumps
   // come exactly as they would one point after the other.
-  const std::size_t width = plan.nc >= 0 ? static_cast<std::size_t>(plan.nc + 1) : 0;
+  const std::size_t width = plan.LastColumn >= 0 ? static_cast<std::size_t>(plan.LastColumn + 1) : 0;
   std::vector<double> lons(width);
   for (std::size_t j = 0; j < width; ++j) lons[j] = plan.Lon(static_cast<std::int64_t>(j));
 
@@ -160,7 +163,7 @@ TScanResult MaximumErrorScan(TSession& session, const TSelection& selection, dou
                                         std::vector<double>(count), std::vector<double>(count)}));
   }
   TRowWork work;
-  work.LastRow = plan.nr;
+  work.LastRow = plan.LastRow;
   work.BlockRows =
       std::clamp<std::int64_t>(static_cast<std::int64_t>(BlockPoints / std::max<std::size_t>(width, 1)), 1, 256);
   work.Ahead = 2;  // one block worked out while the one before is walked
@@ -217,8 +220,9 @@ TScanResult MaximumErrorScan(TSession& session, const TSelection& selection, dou
     view.ReportAppend("Aborted by user.");
     result.Outcome = TScanOutcome::Aborted;
     // The extremes found so far are of part of the lattice only: say how much.
-    view.ReportAppend("Partial scan: " + IntToGroupedStr(result.RowsScanned) + " of " + IntToGroupedStr(plan.nr + 1) +
-                      " rows of the lattice (" + FormatFixed(100 * result.ScannedFraction(), 0, 1) + "%)");
+    view.ReportAppend("Partial scan: " + IntToGroupedStr(result.RowsScanned) + " of " +
+                      IntToGroupedStr(plan.LastRow + 1) + " rows of the lattice (" +
+                      FormatFixed(100 * result.ScannedFraction(), 0, 1) + "%)");
     for (const std::string* text : {&minText, &maxText})
       if (!text->empty()) view.ReportAppend(*text + "  (partial)");
     return result;

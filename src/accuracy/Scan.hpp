@@ -4,13 +4,15 @@
 // most negative difference (custom - source) with their places, in LabelMaxG,
 // LabelMinG and the report. A long operation: Busy, AbortRequested, progress
 // and a message pump per row.
+// MaximumErrorScan runs on the session's thread and hands the lattice's rows
+// to its own work pool; PlanScan is pure and thread-safe.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
-#include "grid/Circle.hpp"  // FormatLatLon
+#include "base/CoordText.hpp"  // FormatLatLon
 #include "grid/GeoidGrid.hpp"
 #include "session/Grids.hpp"
 #include "session/Session.hpp"
@@ -38,44 +40,50 @@ enum class TScanOutcome : std::uint8_t {
 // What a scan did, for front ends that report more than the labels.
 struct TScanResult {
   TScanOutcome Outcome = TScanOutcome::NotRun;
-  std::string Path;      // the custom geoid file, once the scan got that far
-  bool Scanned = false;  // the lattice was walked (completely or until an abort)
-  double Precision = 0;  // after the precision rules
-  std::int64_t nr = -1, nc = -1;
-  std::int64_t Points = 0;  // lattice points where both values exist
+  std::string Path;                            // the custom geoid file, once the scan got that far
+  bool Scanned = false;                        // the lattice was walked (completely or until an abort)
+  double Precision = 0;                        // after the precision rules
+  std::int64_t LastRow = -1, LastColumn = -1;  // of the lattice (none when negative)
+  std::int64_t Points = 0;                     // lattice points where both values exist
   std::optional<TScanExtreme> Max, Min;
-  std::int64_t RowsScanned = 0;  // lattice rows walked: nr + 1 when Done, fewer when Aborted
+  std::int64_t RowsScanned = 0;  // lattice rows walked: LastRow + 1 when Done, fewer when Aborted
 
   // The part of the lattice walked, 0 .. 1: 1 once Done (a lattice of no rows
-  // at once), RowsScanned of nr + 1 rows when Aborted.
+  // at once), RowsScanned of LastRow + 1 rows when Aborted.
   double ScannedFraction() const {
-    if (Outcome == TScanOutcome::Done || nr < 0) return 1;
-    return static_cast<double>(RowsScanned) / static_cast<double>(nr + 1);
+    if (Outcome == TScanOutcome::Done || LastRow < 0) return 1;
+    return static_cast<double>(RowsScanned) / static_cast<double>(LastRow + 1);
   }
 };
 
 // The scan's lattice: point (i, j) lies at North - i * DLat, West + j * DLon,
-// degrees, for i in 0 .. nr and j in 0 .. nc.
+// degrees, for i in 0 .. LastRow and j in 0 .. LastColumn.
 struct TScanLattice {
-  std::int64_t nr, nc;
+  std::int64_t LastRow, LastColumn;
   double North, West, DLat, DLon;
 };
+
+// The finest precision: a lattice row of the whole circle at 1' then holds
+// about 2 million points (17 MB). A finer one is scanned at this one.
+inline constexpr double MaxPrecision = 100;
 
 // What a scan of a custom grid against its source will walk, from the
 // precision asked for (lattice points per source spacing; 0 for a text that
 // does not read). Pure.
 struct TScanPlan {
-  bool Unnecessary = false;             // the custom grid has the source's spacing and nodes: nothing to scan
-  double Precision = 0;                 // after the rules: 0 becomes 1, too coarse a lattice is refined
-  const char* PrecisionText = nullptr;  // ComboBoxPrecision's new text, when a rule changed it
-  std::int64_t nr = -1, nc = -1;        // the last row and column (none when negative)
+  bool Unnecessary = false;  // the custom grid has the source's spacing and nodes: nothing to scan
+  double Precision = 0;      // after the rules: 0 becomes 1, too coarse a lattice is refined, too fine coarsened
+  const char* PrecisionText = nullptr;         // ComboBoxPrecision's new text, when a rule changed it
+  std::int64_t LastRow = -1, LastColumn = -1;  // the lattice's (none when negative)
   double North = 0, West = 0;  // the north-west point, three custom cells in (none in longitude for a whole circle)
   double SourceDLat = 0, SourceDLon = 0;  // the source's spacings, Precision lattice steps each
 
   // Point (i, j), each from i and j afresh, the product divided first.
   double Lat(std::int64_t i) const { return North - SourceDLat * static_cast<double>(i) / Precision; }
   double Lon(std::int64_t j) const { return West + SourceDLon * static_cast<double>(j) / Precision; }
-  TScanLattice Lattice() const { return {nr, nc, North, West, SourceDLat / Precision, SourceDLon / Precision}; }
+  TScanLattice Lattice() const {
+    return {LastRow, LastColumn, North, West, SourceDLat / Precision, SourceDLon / Precision};
+  }
 };
 TScanPlan PlanScan(const TGeoidGrid& source, const TGeoidGrid& custom, double precision);
 

@@ -820,7 +820,7 @@ void TFormMain::closeEvent(QCloseEvent* e) {
     for (const auto& [key, value] : FInherited)
       if (*InputOf(inputs, key) == value) unwritten.push_back(key);
     SaveSettings(FSession, inputs, Position(), unwritten);
-    ReleaseSource(FSession);
+    CloseSource(FSession);
     ++SourceReleases;
     FFormReport->close();
     FFormMap->close();
@@ -843,7 +843,6 @@ void TFormMain::AfterLongOperation() {
 
 void TFormMain::ButtonConvertClick() {
   const bool wasBusy = FSession.Busy;
-  FSession.AbortRequested = false;
   const TSelection selection = Selection();
   const TConversionPlan plan = Plan();
   if (!wasBusy) FLastPump.invalidate();  // its first row pumps
@@ -919,13 +918,8 @@ void TFormMain::RedrawMap() {
   const TSelection selection = Selection();
   const TGeoidModel& model = FSession.GeoidModels[selection.Model];
   const std::string sourceFolder = SourceFolder(FSession, model), modelPath = ModelFilePath(sourceFolder, model);
-  const TMapInputs inputs =
-      MapInputs(Plan(), model.dgla, CustomGeoidFileName(FSession, selection.CustomName),
-                ParseCoordinate(Text(TControl::EditLat)), ParseCoordinate(Text(TControl::EditLon)));
-  TMapScene scene;
-  scene.Region = inputs.Region;
-  scene.Custom = inputs.Custom;
-  scene.Point = inputs.Point;
+  TMapScene scene = MapScene(Plan(), model.dgla, CustomGeoidFileName(FSession, selection.CustomName),
+                             ParseCoordinate(Text(TControl::EditLat)), ParseCoordinate(Text(TControl::EditLon)));
   scene.Heat = FHeat.get();
   scene.Max = FScanMax;
   scene.Min = FScanMin;
@@ -952,8 +946,6 @@ void TFormMain::RedrawMap() {
 }
 
 void TFormMain::ButtonCalcClick() {
-  // Inside a running operation the check may only read the grids it finds open.
-  if (FSession.Busy && (!FSession.SourceOpen() || !CustomIsOpen(FSession))) return;
   const TSelection selection = Selection();
   const double lat = ParseCoordinate(Text(TControl::EditLat)), lon = ParseCoordinate(Text(TControl::EditLon));
   RunHandler(FSession.View, [&] { PointCheck(FSession, selection, lat, lon); });
@@ -1020,6 +1012,9 @@ void TFormMain::LocateSourceFile() {
 
 void TFormMain::LabelOutFnameClick() {
   if (FSession.Busy) return;  // picking a file would close the scan's custom grid
+  // The name field offers the usual custom geoid files, "*.qdat" whatever
+  // OutputExt holds: the filter below it shows OutputExt's; a name picked
+  // keeps its own extension until CustomGeoidFileName gives it OutputExt.
   FDialogFile = AsFolder(FDialogFolder) + "*.qdat";
   const auto chosen = RunFileDialog(FDialogFile, FDialogFilter);
   if (!chosen) return;

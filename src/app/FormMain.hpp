@@ -2,6 +2,7 @@
 // each handler translates the widgets to a core operation and back. While a
 // conversion or scan runs (Busy), no handler may close or replace the grids it
 // reads: such handlers are refused or deferred until the operation returns.
+// Not thread-safe: a widget, used on the GUI thread only.
 #pragma once
 
 #include <QCheckBox>

@@ -105,15 +105,7 @@ TFormMap::TFormMap(QWidget* mainWindow) : QWidget(nullptr, Qt::Window), FMainWin
   resize(880, 560);
 }
 
-void TFormMap::ShowMap(const TRect& workArea) {
-  if (!FPlaced && FMainWindow) {
-    PlaceBesideMain(this, FMainWindow, workArea);
-    FPlaced = true;
-  }
-  show();
-  raise();
-  activateWindow();
-}
+void TFormMap::ShowMap(const TRect& workArea) { ShowBesideMain(this, FMainWindow, FPlaced, workArea); }
 
 void TFormMap::SetImage(const TImage& image, const TMapFrame& frame) {
   QImage picture = QImage(reinterpret_cast<const uchar*>(image.Pixels.data()), image.Width, image.Height,

@@ -6,6 +6,7 @@
 // returns to the region. The picture is rendered at the window's own size in
 // device pixels. Closing it only hides it. TLinkLabel: a label that acts as a
 // link, one click() per click.
+// Not thread-safe: widgets, used on the GUI thread only.
 #pragma once
 
 #include <QImage>

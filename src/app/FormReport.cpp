@@ -23,6 +23,7 @@ void TFormReport::Clear() { Memo1->clear(); }
 
 void TFormReport::Append(const std::string& line) { Memo1->appendPlainText(QString::fromStdString(line)); }
 
+namespace {
 void PlaceBesideMain(QWidget* window, const QWidget* mainWindow, const TRect& workArea) {
   const QRect main = mainWindow->frameGeometry();
   // The frame's borders and title, which the work area must hold too: before
@@ -37,16 +38,19 @@ void PlaceBesideMain(QWidget* window, const QWidget* mainWindow, const TRect& wo
   window->resize(QSize(placed.Width(), placed.Height()) - decoration);
   window->move(placed.left, placed.top);
 }
+}  // namespace
 
-void TFormReport::ShowReport(const TRect& workArea) {
-  if (!FPlaced && FMainWindow) {
-    PlaceBesideMain(this, FMainWindow, workArea);
-    FPlaced = true;
+void ShowBesideMain(QWidget* window, const QWidget* mainWindow, bool& placed, const TRect& workArea) {
+  if (!placed && mainWindow) {
+    PlaceBesideMain(window, mainWindow, workArea);
+    placed = true;
   }
-  show();
-  raise();
-  activateWindow();
+  window->show();
+  window->raise();
+  window->activateWindow();
 }
+
+void TFormReport::ShowReport(const TRect& workArea) { ShowBesideMain(this, FMainWindow, FPlaced, workArea); }
 
 std::vector<std::string> TFormReport::Lines() const {
   std::vector<std::string> lines;

@@ -1,6 +1,7 @@
 // TFormReport: the report window, a plain companion of the main window holding
 // the log of the last conversion or scan in Memo1, a line per entry. Closing it
 // only hides it.
+// Not thread-safe: a widget, used on the GUI thread only.
 #pragma once
 
 #include <QPlainTextEdit>
@@ -12,9 +13,11 @@
 
 namespace tessmar {
 
-// Puts a companion window (the report, the map) beside the main window, inside
-// the work area, off the main window, as small as it must be to do so.
-void PlaceBesideMain(QWidget* window, const QWidget* mainWindow, const TRect& workArea);
+// Shows a companion window (the report, the map) and brings it to the front.
+// The first time (placed false; then true) it goes beside the main window,
+// inside the work area, off the main window, as small as it must be to do so;
+// after that it stays where the user leaves it.
+void ShowBesideMain(QWidget* window, const QWidget* mainWindow, bool& placed, const TRect& workArea);
 
 class TFormReport : public QWidget {
   Q_OBJECT

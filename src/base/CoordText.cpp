@@ -223,4 +223,16 @@ TStrictCoordinate ReadStrictCoordinate(std::string_view text, TAxis axis) {
   return {value, {}};
 }
 
+double ShownLongitude(double lon) noexcept {
+  if (lon > 1e9) lon = std::fmod(lon, 360.0);
+  while (lon > 180) lon -= 360;
+  return lon;
+}
+
+std::string FormatLatLon(double value, bool isLatitude) {
+  if (isLatitude) return FormatFixed(std::fabs(value), 9, 6) + (value < 0 ? "S" : "N");
+  value = ShownLongitude(value);
+  return FormatFixed(std::fabs(value), 10, 6) + (value < 0 ? "W" : "E");
+}
+
 }  // namespace tessmar

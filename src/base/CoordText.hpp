@@ -1,5 +1,6 @@
-// Typed text to numbers, with "." as the decimal separator whatever the user's
-// locale. Neither reader throws or keeps state; both are thread-safe.
+// Typed text to numbers, and coordinates to the text the reports show, with
+// "." as the decimal separator whatever the user's locale. Nothing here throws
+// or keeps state; all of it is thread-safe.
 #pragma once
 
 #include <cstdint>
@@ -50,5 +51,14 @@ std::optional<double> ReadNumber(std::string_view text);
 
 // ReadNumber, with 0 for nothing.
 double ParseNumber(std::string_view text);
+
+// A longitude as it is shown: brought down to 180 or below, a turn at a time
+// (values below -180 stay), with a shortcut for values so large that turn by
+// turn would take forever or change nothing.
+double ShownLongitude(double lon) noexcept;
+
+// One coordinate as the reports show it: latitude "%9.6f" and N/S, longitude
+// brought into -180..180 from above and "%10.6f" and E/W.
+std::string FormatLatLon(double value, bool isLatitude);
 
 }  // namespace tessmar

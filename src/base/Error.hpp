@@ -15,6 +15,7 @@
 // - Exit statuses are decided by tessmar-cli alone: 0 done, 1 failed, 2 a
 //   command line that asks for what cannot be (TUsageError, its one route),
 //   130 stopped by Ctrl-C.
+// The error types are plain values: thread-safe.
 #pragma once
 
 #include <cerrno>

@@ -1,7 +1,8 @@
 // TMappedFile: a regular file opened read-only and mapped into memory whole, so
-// a node read is a bounds-checked load, not a system call. Move-only RAII handle;
-// concurrent reads are safe. Opening fails (returns false, the handle stays
-// closed) for a missing or unreadable path and for anything but a regular file.
+// a node read is a bounds-checked load, not a system call. Move-only RAII
+// handle; reads from several threads at once are safe. Opening fails (returns
+// false, the handle stays closed) for a missing or unreadable path and for
+// anything but a regular file.
 // On Linux another program may truncate the file while it is mapped (there is
 // no deny-write sharing): a read past the file's new end would end the process
 // with SIGBUS. A handler for it puts a page of zeros where the file's page was

@@ -1,5 +1,6 @@
 #include "base/Path.hpp"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -7,6 +8,18 @@
 #include "base/Error.hpp"
 
 namespace tessmar {
+
+std::string NormalPath(const std::string& path) { return Utf8Path(NativePath(path).lexically_normal()); }
+
+std::string AbsolutePath(const std::string& path) {
+  return Utf8Path(std::filesystem::absolute(NativePath(path)).lexically_normal());
+}
+
+bool CreateFolders(const std::string& path) {
+  std::error_code ignored;  // the test below says it
+  std::filesystem::create_directories(NativePath(path), ignored);
+  return IsFolder(path);
+}
 
 void RefuseToReplace(const std::string& path, const char* kind, bool overwrite) {
   const TWritePlace place = WritePlace(path);

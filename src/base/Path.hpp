@@ -20,6 +20,11 @@ inline std::string FolderOf(std::string_view path) {
 inline std::string FileNameOf(std::string_view path) {
   return std::string(path.substr(path.find_last_of(PathSeparators) + 1));
 }
+// A name a person typed, without the folder typed before it: "/" and "\" end
+// a folder on every system (a folder typed the Windows way is no part of a name).
+inline std::string TypedFileName(std::string_view name) {
+  return std::string(name.substr(name.find_last_of("/\\") + 1));
+}
 // The path has a folder part: it is more than a file name.
 inline bool HasFolder(std::string_view path) { return path.find_first_of(PathSeparators) != std::string_view::npos; }
 // Where a path's extension starts: at its last ".", when no separator follows
@@ -50,6 +55,16 @@ inline std::string AsFolder(std::string folder) {
   folder += last != std::string::npos && folder[last] != ':' ? folder[last] : PreferredSeparator;
   return folder;
 }
+
+// The path without "." steps, ".." steps that follow a folder's name, or
+// doubled separators, worked out on its text alone; and the same from the
+// current folder (throws std::filesystem::filesystem_error when there is none).
+std::string NormalPath(const std::string& path);
+std::string AbsolutePath(const std::string& path);
+
+// Makes the folder and those above it that are missing; whether a folder is
+// then at path.
+bool CreateFolders(const std::string& path);
 
 // The one overwrite rule of every writer that asks first, to be applied before
 // the work starts: throws TError "The <kind> already exists: <path>" when a

@@ -43,6 +43,8 @@ bool SameFile(const std::string& a, const std::string& b);
 // The later of the file's creation and last-write times (nanoseconds since
 // 1970); 0 when it cannot be read.
 std::int64_t FileStamp(const std::string& path);
+// The size of the file at path in bytes; 0 when it cannot be read.
+std::int64_t FileSize(const std::string& path);
 
 // Opens a file to read from front to back (a pipe or a FIFO too); -1 when it
 // cannot be opened. Standard input is StandardInput.
@@ -129,6 +131,13 @@ std::vector<std::string> SystemDataRoots();
 // The user's locale is Japanese: on Linux LC_ALL, LC_MESSAGES or LANG (the
 // first set) starts with "ja"; on Windows the user's default locale is.
 bool UserLocaleIsJapanese();
+// Fixes the process's number formats to "." decimals, whatever the user's
+// locale (the C runtime's LC_NUMERIC).
+void UseEnglishFormats();
+// The environment variable's value as UTF-8; empty when it is not set.
+std::string EnvironmentValue(const char* name);
+// Sets the environment variable to value (UTF-8) unless it is set already.
+void SetEnvironmentDefault(const char* name, const char* value);
 
 // --- Typefaces ---------------------------------------------------------------
 

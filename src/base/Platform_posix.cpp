@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -51,6 +52,11 @@ std::int64_t FileStamp(const std::string& path) {
   const std::int64_t written = (info.stx_mask & STATX_MTIME) ? ns(info.stx_mtime) : 0;
   const std::int64_t created = (info.stx_mask & STATX_BTIME) ? ns(info.stx_btime) : 0;
   return std::max(written, created);
+}
+
+std::int64_t FileSize(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? static_cast<std::int64_t>(info.st_size) : 0;
 }
 
 int OpenForReading(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
@@ -273,6 +279,15 @@ bool UserLocaleIsJapanese() {
   }
   return false;
 }
+
+void UseEnglishFormats() { std::setlocale(LC_NUMERIC, "C"); }
+
+std::string EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+void SetEnvironmentDefault(const char* name, const char* value) { ::setenv(name, value, 0); }
 
 std::string UserSettingsRoot() {
   if (const char* appData = std::getenv("APPDATA"); appData && *appData) return AsFolder(appData);

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cwchar>
 #include <random>
@@ -97,6 +98,12 @@ std::int64_t FileStamp(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!Attributes(path, data)) return 0;
   return std::max(Nanoseconds(data.ftLastWriteTime), Nanoseconds(data.ftCreationTime));
+}
+
+std::int64_t FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!Attributes(path, data)) return 0;
+  return static_cast<std::int64_t>((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
 }
 
 int OpenForReading(const std::string& path) {
@@ -349,6 +356,18 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
 }
 
 bool UserLocaleIsJapanese() { return PRIMARYLANGID(LANGIDFROMLCID(::GetUserDefaultLCID())) == LANG_JAPANESE; }
+
+void UseEnglishFormats() { std::setlocale(LC_NUMERIC, "C"); }
+
+std::string EnvironmentValue(const char* name) {
+  const wchar_t* value = ::_wgetenv(Wide(name).c_str());
+  return value ? Utf8Path(std::filesystem::path(value)) : std::string();
+}
+
+void SetEnvironmentDefault(const char* name, const char* value) {
+  const std::wstring wide = Wide(name);
+  if (!::_wgetenv(wide.c_str())) ::_wputenv_s(wide.c_str(), Wide(value).c_str());
+}
 
 namespace {
 // A user's folder: the environment variable first, as on Linux, so a test or a

@@ -1,6 +1,5 @@
 // tessmar-cli check: one point, or a file of points.
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <iostream>
@@ -188,15 +187,6 @@ class TAnswerOrder {
   bool FJson;
   bool FContent = false;  // a line other than blank or comment has been seen
 };
-
-// The answers could not be written: a closed pipe ends it quietly, anything
-// else is said.
-int OutputFailed() {
-  const int error = LastWriteError();
-  if (error == EPIPE) return ExitPipeClosed;
-  std::cerr << "Error: " << CannotWriteOutput(error) << "\n";
-  return ExitFailed;
-}
 
 // Reads the points file (or standard input) as it comes and answers every
 // line in order. Answers go out whenever the input pauses, so the CLI can

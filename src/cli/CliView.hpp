@@ -2,6 +2,7 @@
 // errors go to stderr prefixed by their kind; a question is answered from the
 // command line; the message pump turns Ctrl-C into AbortRequested; the progress
 // of a conversion or scan shows as the command line's progress line.
+// Not thread-safe: used on the command's one thread.
 #pragma once
 
 #include <cstdio>

@@ -1,5 +1,6 @@
-// The CLI's commands: each sets the window's fields from its options, runs the
-// core operation of the matching button and prints what it produced.
+// The CLI's commands: each reads its options once into the values the core
+// operation of the matching button takes, runs it and prints what it produced.
+// Not thread-safe: a command runs on the program's one thread.
 #pragma once
 
 #include <optional>
@@ -29,10 +30,6 @@ struct TCheckOptions {
   std::optional<std::string> Lat, Lon;
   std::string Points;  // a file of points, "-" for standard input; empty: one point
 };
-
-// The finest --precision: a lattice row of the whole circle at 1' then holds
-// about 2 million points (17 MB).
-inline constexpr double MaxPrecision = 100;
 
 struct TScanOptions {
   std::string Precision = "1.0";

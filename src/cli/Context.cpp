@@ -113,13 +113,15 @@ TConversionPlan ReadPlan(const TContext& context, const std::optional<std::strin
 int FinishOutput(int status) {
   std::cout.flush();
   if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout) return status;
-  const int error = LastWriteError();
-  if (error == EPIPE) return ExitPipeClosed;
-  std::cerr << "Error: " << CannotWriteOutput(error) << "\n";
-  return ExitFailed;
+  return OutputFailed();
 }
 
-std::string CannotWriteOutput(int error) { return "Cannot write the output: " + SystemReason(error); }
+int OutputFailed() {
+  const int error = LastWriteError();
+  if (error == EPIPE) return ExitPipeClosed;
+  std::cerr << "Error: Cannot write the output: " << SystemReason(error) << "\n";
+  return ExitFailed;
+}
 
 // A number in full precision (shortest text that reads back the same), or null.
 TJson Number(double value) { return std::isfinite(value) ? TJson(value) : TJson(nullptr); }

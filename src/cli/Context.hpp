@@ -1,6 +1,7 @@
 // What every CLI command shares: one run's console view and session, the
 // inputs the settings file gives (the desktop program's defaults), read once
 // into values, and the ways results are printed.
+// Not thread-safe: used on the command's one thread.
 #pragma once
 
 #include <nlohmann/json.hpp>
@@ -82,7 +83,8 @@ TConversionPlan ReadPlan(const TContext& context, const std::optional<std::strin
 // (exit 1); a reader that went away (a closed pipe) ends it quietly, with the
 // status of a filter stopped by SIGPIPE (141).
 int FinishOutput(int status);
-std::string CannotWriteOutput(int error);  // "Cannot write the output: " and why
+// A write to standard output has just failed: the same rule, its exit status.
+int OutputFailed();
 inline constexpr int ExitPipeClosed = 141;
 
 // A number in full precision (shortest text that reads back the same), or null.

@@ -1,6 +1,5 @@
 // tessmar-cli import (import-gtx), export (export-gtx) and models: source
 // models and grid files.
-#include <filesystem>
 #include <iostream>
 
 #include "base/Numeric.hpp"
@@ -50,8 +49,7 @@ int RunImport(const TGlobalOptions& global, const TImportOptions& options) {
   // The settings find the grid in their data folder: one given here becomes
   // theirs, and so does the folder used when they are new (they have none).
   std::optional<std::string> dataPath;
-  if (global.DataDir || session.SettingsPath.empty())
-    dataPath = Utf8Path(std::filesystem::absolute(NativePath(session.DataDir)).lexically_normal());
+  if (global.DataDir || session.SettingsPath.empty()) dataPath = AbsolutePath(session.DataDir);
   const bool saved = global.Settings && SaveModelEntry(*global.Settings, options.Entry, imported.Model, dataPath);
 
   std::cerr << "Wrote " << imported.Path << " (" << IntToGroupedStr(imported.Size) << " bytes"

@@ -2,6 +2,7 @@
 // and the custom geoid file's extent, written as a PNG file.
 #include <iostream>
 
+#include "base/CoordText.hpp"
 #include "base/Numeric.hpp"
 #include "base/Path.hpp"
 #include "cli/Commands.hpp"
@@ -40,12 +41,8 @@ int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
     std::cerr << "Note: no relief: the model's grid file does not open: " << ModelFilePath(sourceFolder, model) << "\n";
 
   const std::string customPath = CustomGeoidFileName(session, context.Inputs.OutputName);
-  const TMapInputs inputs = MapInputs(plan, source ? source->dlat : model.dgla, customPath, lat, lon);
-  TMapScene scene;
-  scene.Region = inputs.Region;
-  scene.Custom = inputs.Custom;
+  TMapScene scene = MapScene(plan, source ? source->dlat : model.dgla, customPath, lat, lon);
   if (!regionGiven && scene.Custom) scene.Region.reset();
-  if (point) scene.Point = inputs.Point;
   const std::optional<TLatLonBox>& shown = scene.Region ? scene.Region : scene.Custom;
 
   TMapFrame frame = TMapFrame::World(options.Width, FrameWest(scene));
@@ -53,11 +50,7 @@ int RunMap(const TGlobalOptions& global, const TMapOptions& options) {
     const int height = options.Height.value_or(FittingHeight(*shown, options.Width));
     frame = FrameAround(*shown, options.Width, height);
   } else if (options.Height) {
-    // The whole earth in the height asked for, centred on the equator.
-    frame.Height = *options.Height;
-    frame.Step = std::max(360.0 / frame.Width, 180.0 / frame.Height);
-    frame.West += 180 - frame.Width * frame.Step / 2;
-    frame.North = frame.Height * frame.Step / 2;
+    frame = TMapFrame::World(options.Width, *options.Height, FrameWest(scene));
   }
   TRelief relief;
   if (source) {

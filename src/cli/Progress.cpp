@@ -40,8 +40,8 @@ std::string ProgressText(double fraction, double elapsed, int columns) {
 
 namespace {
 TProgressLine::TClock::duration ProgressDelay() {
-  const char* text = std::getenv("TESSMAR_PROGRESS_DELAY");
-  const std::optional<double> seconds = text ? ReadNumber(text) : std::nullopt;
+  const std::string text = EnvironmentValue("TESSMAR_PROGRESS_DELAY");
+  const std::optional<double> seconds = !text.empty() ? ReadNumber(text) : std::nullopt;
   const double s = seconds && *seconds >= 0 && *seconds < 3600 ? *seconds : 1.0;
   return std::chrono::duration_cast<TProgressLine::TClock::duration>(std::chrono::duration<double>(s));
 }

@@ -58,8 +58,8 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
     };
     TJson out = {{"path", result.Path.empty() ? CustomGeoidFileName(session, context.Inputs.OutputName) : result.Path},
                  {"precision", result.Scanned ? Number(result.Precision) : TJson(nullptr)},
-                 {"nr", result.Scanned ? TJson(result.nr) : TJson(nullptr)},
-                 {"nc", result.Scanned ? TJson(result.nc) : TJson(nullptr)},
+                 {"nr", result.Scanned ? TJson(result.LastRow) : TJson(nullptr)},
+                 {"nc", result.Scanned ? TJson(result.LastColumn) : TJson(nullptr)},
                  {"points", result.Points},
                  // A scan stopped by Ctrl-C: its extremes are of the part scanned only.
                  {"complete", result.Scanned ? TJson(result.Outcome == TScanOutcome::Done) : TJson(nullptr)},

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "Version.hpp"
+#include "accuracy/Scan.hpp"
 #include "base/Numeric.hpp"
 #include "base/Path.hpp"
 #include "cli/CliView.hpp"
@@ -136,7 +137,8 @@ int main(int argc, char** argv) {
       app.add_subcommand("scan", "Scan the custom geoid for its largest error against the source model");
   scanCommand
       ->add_option("--precision", scan.Precision,
-                   "Lattice points per source spacing, above 0 and at most " + tessmar::ShortestText(MaxPrecision) +
+                   "Lattice points per source spacing, above 0 and at most " +
+                       tessmar::ShortestText(tessmar::MaxPrecision) +
                        " (4.0, 2.0, 1.0, 0.5, 0.25, ...); raised where it would miss custom nodes")
       ->capture_default_str();
   scanCommand->add_option("--heatmap", scan.Heatmap,

@@ -1,5 +1,7 @@
 // The conversion engine: a region and a resolution become a custom geoid file
 // of nearest source nodes, written north to south.
+// Runs on the session's thread; blocks of rows are computed ahead on a thread
+// of its own (session/Rows.hpp), which it joins before it returns.
 #pragma once
 
 #include <cmath>

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "base/CoordText.hpp"
 #include "base/Numeric.hpp"
 #include "base/Path.hpp"
 #include "base/Text.hpp"

@@ -1,5 +1,6 @@
 // The Convert command: the output path, the overwrite question, the report, the
 // conversion and its outcome, under the Busy guard.
+// Not thread-safe: runs on the session's thread.
 #pragma once
 
 #include <cstdint>

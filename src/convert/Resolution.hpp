@@ -1,6 +1,7 @@
 // The output resolutions a conversion offers: the radio button that chooses
 // each, its minutes (as the settings file saves it and the CLI takes it) and its
 // spacing in degrees. Minutes 0 (RadioButton0) is the source grid's own spacing.
+// Pure; thread-safe.
 #pragma once
 
 #include <array>

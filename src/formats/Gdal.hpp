@@ -1,14 +1,17 @@
 // GDAL as the formats layer uses it: drivers registered once, and its
 // messages kept for the program's own (never straight to the terminal).
 // Internal to the formats layer.
+// RegisterDrivers is thread-safe; a TGdalErrors belongs to the thread that
+// makes it (GDAL keeps its error handlers per thread).
 #pragma once
 
 #include <cpl_error.h>
 #include <gdal_priv.h>
 
-#include <cstdlib>
 #include <mutex>
 #include <string>
+
+#include "base/Platform.hpp"
 
 namespace tessmar {
 
@@ -18,7 +21,7 @@ inline void RegisterDrivers() {
     // PROJ writes some complaints about a file's georeferencing (a unit it does
     // not know) to the terminal itself, past GDAL's error handler; the import
     // says in its own words what it needs. A PROJ_DEBUG already set is kept.
-    ::setenv("PROJ_DEBUG", "0", 0);
+    SetEnvironmentDefault("PROJ_DEBUG", "0");
     GDALAllRegister();
   });
 }

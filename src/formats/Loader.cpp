@@ -1,6 +1,5 @@
 #include "formats/Loader.hpp"
 
-#include <filesystem>
 #include <string_view>
 
 #include "Version.hpp"
@@ -20,8 +19,7 @@ constexpr std::string_view ModuleFromProgram = TESSMAR_FORMATS_MODULE;
 
 const TFormatsModule& Load() {
   if (ModuleFromProgram.empty()) throw TError("This build has no grid formats module (GDAL)");
-  const std::string path =
-      std::filesystem::path(FolderOf(ExecutablePath()).append(ModuleFromProgram)).lexically_normal().string();
+  const std::string path = NormalPath(FolderOf(ExecutablePath()).append(ModuleFromProgram));
   const std::string failed = "Cannot load the grid formats module " + path + ": ";
   std::string why;
   void* handle = LoadModule(path, why);

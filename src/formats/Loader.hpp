@@ -2,6 +2,8 @@
 // and kept for the rest of the run: the one way both programs reach the
 // formats layer, so that neither links GDAL nor pays for its start unless a
 // command (or the map's coastlines) needs it. The Windows build has none.
+// The first load is thread-safe (a function-local static); the module's
+// functions are as thread-safe as their own headers say.
 //
 // A program that loads it gives it the layers below it (base and grid) from
 // its own code: src/CMakeLists.txt links such a program with

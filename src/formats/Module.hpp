@@ -3,6 +3,7 @@
 // commands that read or write a raster and by the map, not by every run. The module holds only this layer;
 // the layers below it are the program's own, resolved from the executable, so
 // there is one copy of their state in the process.
+// The entry table is a constant: thread-safe.
 #pragma once
 
 #include "formats/Coastline.hpp"

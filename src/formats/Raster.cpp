@@ -5,7 +5,6 @@
 #include <cpl_string.h>
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
-#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -56,11 +55,6 @@ bool InDegrees(const OGRSpatialReference& srs) { return std::fabs(srs.GetAngular
 std::string CrsName(const OGRSpatialReference& srs) {
   const char* name = srs.GetName();
   return name && *name ? std::string(name) : std::string("unnamed");
-}
-
-std::int64_t FileSizeOf(const std::string& path) {
-  struct stat s {};
-  return ::stat(path.c_str(), &s) == 0 ? static_cast<std::int64_t>(s.st_size) : 0;
 }
 
 std::int64_t ExportGeoTiff(const TGeoidGrid& grid, const std::string& path, const std::string& name,
@@ -121,7 +115,7 @@ std::int64_t ExportGeoTiff(const TGeoidGrid& grid, const std::string& path, cons
   tiff.reset();  // closed: the last blocks and the directory are written
   if (!done || CPLGetLastErrorType() >= CE_Failure)
     throw TError(failed + ": the disk is full or the file too large" + TGdalErrors::Why());
-  const std::int64_t size = FileSizeOf(out.TempPath());
+  const std::int64_t size = FileSize(out.TempPath());
   if (!out.Commit()) throw TError(out.Failure());
   return size;
 }

@@ -23,9 +23,6 @@ bool PlausibleTrailer(const TCustomTrailer& t) {
          t.west >= -360 && t.west <= 720 && static_cast<double>(t.rows) <= 180 / t.dlat + 2 &&
          static_cast<double>(t.cols) <= 360 / t.dlon + 2;
 }
-
-// "/" is this platform's separator; "\" also ends a folder typed the Windows way.
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 }  // namespace
 
 void EncodeTrailer(const TCustomTrailer& t, unsigned char* out) {
@@ -38,13 +35,7 @@ TCustomTrailer DecodeTrailer(const unsigned char* in) {
 }
 
 std::string CustomFilePath(const std::string& dataDir, const std::string& typedName, const std::string& ext) {
-  std::string name = TrimBlanks(typedName);
-  for (std::size_t i = name.size(); i-- > 0;)
-    if (IsSeparator(name[i])) {
-      name.erase(0, i + 1);
-      break;
-    }
-  std::string path = FolderOf(dataDir) + name;
+  std::string path = FolderOf(dataDir) + TypedFileName(TrimBlanks(typedName));
   if (const auto dot = ExtensionStart(path); dot != std::string::npos) path.erase(dot);
   return path + ext;
 }

@@ -6,6 +6,8 @@
 // column 0), dlat, dlon. The file is exactly rows x cols x 4 + 40 bytes.
 // A file is validated completely when it is opened, so every later read can
 // trust it.
+// Opening is thread-safe (nothing shared); an open grid's reads are safe from
+// several threads at once.
 #pragma once
 
 #include <cstdint>

@@ -9,7 +9,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <string>
 
 #include "base/Numeric.hpp"
 
@@ -18,23 +17,6 @@ namespace tessmar {
 // A typed longitude as a conversion takes it: one turn added below 0 (once at
 // most), so a region's corners lie in 0 .. 360 as the source grids do.
 inline double EastFromZero(double lon) noexcept { return lon < 0 ? lon + 360 : lon; }
-
-// A longitude as it is shown: brought down to 180 or below, a turn at a time
-// (values below -180 stay), with a shortcut for values so large that turn by
-// turn would take forever or change nothing.
-inline double ShownLongitude(double lon) noexcept {
-  if (lon > 1e9) lon = std::fmod(lon, 360.0);
-  while (lon > 180) lon -= 360;
-  return lon;
-}
-
-// One coordinate as the reports show it: latitude "%9.6f" and N/S, longitude
-// brought into -180..180 from above and "%10.6f" and E/W.
-inline std::string FormatLatLon(double value, bool isLatitude) {
-  if (isLatitude) return FormatFixed(std::fabs(value), 9, 6) + (value < 0 ? "S" : "N");
-  value = ShownLongitude(value);
-  return FormatFixed(std::fabs(value), 10, 6) + (value < 0 ? "W" : "E");
-}
 
 // Any angle brought into [0, 360): a value a hair below 0 that would come to
 // 360 in the sum is 0, where it lies. Exact: a turn taken away or added is
@@ -55,6 +37,16 @@ inline double GridLongitude(double lon, double west, double east, bool shiftsEas
   lon = AngleInCircle(lon);
   if (shiftsEast && east > 360 && lon < west) lon += 360;
   return lon;
+}
+
+// A longitude difference brought into -180 .. 180 (180 itself to -180).
+inline double LongitudeDifference(double d) noexcept { return d - 360 * std::floor((d + 180) / 360); }
+
+// Degrees east of `west`, in 0 .. 360 (an east edge in (0 .. 360]).
+inline double DegreesEastOf(double lon, double west, bool eastEdge) noexcept {
+  double d = AngleInCircle(lon - west);
+  if (eastEdge && d == 0) d = 360;
+  return d;
 }
 
 // A latitude as the grids take it: beyond 90 is 90, below -90 (by more than a

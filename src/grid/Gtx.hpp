@@ -9,6 +9,7 @@
 // write through a temporary file renamed into place and refuse what they cannot
 // write faithfully by throwing TError with a message for the user, leaving
 // nothing behind.
+// Thread-safe for different files.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,7 @@
 // Source grids: opening a catalogue model's grid file, and nearest-node
 // sampling. Node reads report every failure as NaN.
+// Thread-safe: nothing shared; an open grid's reads are safe from several
+// threads at once.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 // record layout the model catalogue describes. A format's reader finds the
 // nodes and hands over their values row by row; everything else is here, so
 // the formats cannot disagree on what they accept or how they write it.
+// Thread-safe for different files; one import's writer belongs to one thread.
 #pragma once
 
 #include <cstdint>

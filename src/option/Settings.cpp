@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <charconv>
-#include <clocale>
 #include <cmath>
 #include <cstdlib>
 
 #include "base/CoordText.hpp"
 #include "base/Path.hpp"
+#include "base/Platform.hpp"
 #include "base/Text.hpp"
 #include "option/Profile.hpp"
 #include "session/Session.hpp"
@@ -18,7 +18,6 @@ namespace {
 constexpr const char* Option = "Option";
 constexpr const char* Font = "Font";
 constexpr const char* ModelSections[2] = {"EGM2008_25", "EGM2008_10"};
-constexpr std::int32_t NoPosition = 2147483647;
 
 class TReader {
  public:
@@ -84,8 +83,6 @@ bool SaveModelEntry(const std::string& path, int index, const TGeoidModel& model
   if (dataPath) out.Write(Option, "DataPath", *dataPath);
   return out.Save();
 }
-
-void UseEnglishFormats() { std::setlocale(LC_NUMERIC, "C"); }
 
 std::optional<std::int32_t> ProfileInteger(std::string_view text) {
   text = TrimBlanksView(text);
@@ -160,7 +157,7 @@ std::optional<TLoadedSettings> ReadSettings(TSession& session, const TInputs& cu
   const TReader in(profile);
 
   TInputs& inputs = loaded.Inputs;
-  loaded.Position = {in.Integer(Option, "MainTop", NoPosition), in.Integer(Option, "MainLeft", NoPosition)};
+  loaded.Position = {in.Integer(Option, "MainTop", NoSavedPosition), in.Integer(Option, "MainLeft", NoSavedPosition)};
   in.Text(Option, "Version", "");
   inputs.GeoidModel = in.Text(Option, "GeoidModel", current.GeoidModel);
   inputs.OutputName = TrimBlanks(in.Text(Option, "OutputName", current.OutputName));

@@ -3,6 +3,7 @@
 // from one run to the next in SettingsPath. Loading and saving report nothing;
 // values that do not read take their defaults. The window loads the file into
 // its controls; the CLI reads the same values as the defaults of its options.
+// Not thread-safe: runs on the session's thread (it fills the session).
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,7 @@
 
 #include "convert/Resolution.hpp"
 #include "session/Session.hpp"
+#include "session/View.hpp"
 
 namespace tessmar {
 
@@ -42,9 +44,9 @@ TInputs InputsFrom(const Text& text, const Checked& checked) {
 // The inputs of the window layout, before any settings are read.
 TInputs InitialInputs();
 
-// The window's position as saved: its top and left edges, 2147483647 when unknown.
+// The window's position as saved: its top and left edges, NoSavedPosition when unknown.
 struct TWindowPosition {
-  std::int32_t Top = 2147483647, Left = 2147483647;
+  std::int32_t Top = NoSavedPosition, Left = NoSavedPosition;
 };
 
 // Catalogue entry `index` (0 or 1) as the settings file holds it: its section
@@ -61,8 +63,7 @@ TModelSettings ModelSettings(int index, const TGeoidModel& model);
 bool SaveModelEntry(const std::string& path, int index, const TGeoidModel& model,
                     const std::optional<std::string>& dataPath);
 
-// Fixes the process's number formats to "." decimals, whatever the user's locale.
-void UseEnglishFormats();
+// (UseEnglishFormats, which fixes the number formats first, is the platform's: Platform.hpp.)
 
 // What a settings file holds for the window.
 struct TLoadedSettings {

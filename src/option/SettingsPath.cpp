@@ -1,7 +1,6 @@
 #include "option/SettingsPath.hpp"
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 
 #include "base/AtomicFile.hpp"
@@ -10,8 +9,6 @@
 #include "base/Platform.hpp"
 
 namespace tessmar {
-
-namespace fs = std::filesystem;
 
 namespace {
 // The install prefix (ending in "/") the program runs from, or nothing for a portable program.
@@ -43,7 +40,7 @@ std::vector<std::string> ProgramDataFolders(const std::string& exePath) {
   };
   if (const std::string user = UserDataRoot(); !user.empty()) add(user + "tessmar/");
   for (const std::string& root : SystemDataRoots()) add(root + "tessmar/");
-  add(Utf8Path(fs::path(NativePath(*prefix + TESSMAR_INSTALL_DATADIR "/tessmar/")).lexically_normal()));
+  add(NormalPath(*prefix + TESSMAR_INSTALL_DATADIR "/tessmar/"));
   return folders;
 }
 
@@ -53,8 +50,7 @@ void PlaceProgram(TSession& session, const std::string& exePath) {
   session.DefaultDataDir = session.DataDir = folders.front();
   session.SourceDirs.assign(folders.begin() + 1, folders.end());
   if (session.DataDir != session.ExeDir) {
-    std::error_code ignored;  // a folder that cannot be made is said when a file is written there
-    fs::create_directories(NativePath(session.DataDir), ignored);
+    CreateFolders(session.DataDir);  // a folder that cannot be made is said when a file is written there
   }
 }
 
@@ -80,9 +76,7 @@ std::string WritableSettingsPath(const std::string& path, const std::string& exe
 
 std::string UserSettingsPath(const std::string& path, const std::string& exePath) {
   const std::string user = UserFolderOf(exePath);
-  std::error_code error;
-  fs::create_directories(NativePath(user), error);
-  if (!fs::is_directory(NativePath(user))) throw TError("Cannot create : " + user);
+  if (!CreateFolders(user)) throw TError("Cannot create : " + user);
   const std::string copy = user + FileNameOf(path);
   if (PathExists(path) && FileStamp(path) > FileStamp(copy) && !CopyFile(path, copy))
     throw TError("Cannot Copy : " + copy);
@@ -94,7 +88,7 @@ std::string ResolveSettingsPath(const std::string& name, const std::string& exeP
   if (name.empty()) {
     path = FolderOf(exePath) + BaseName(exePath) + ".ini";
   } else if (HasFolder(name)) {
-    path = Utf8Path(fs::absolute(NativePath(name)).lexically_normal());
+    path = AbsolutePath(name);
   } else {
     path = FolderOf(exePath) + name;
   }

@@ -5,6 +5,7 @@
 // <name>/: $APPDATA/<name>/, $XDG_CONFIG_HOME/<name>/ or ~/.config/<name>/),
 // where the copy beside the executable serves as a template copied in whenever
 // it is newer. (ExecutablePath and FileStamp are the platform's: Platform.hpp.)
+// Thread-safe for different paths; PlaceProgram fills a session, on its thread.
 #pragma once
 
 #include <cstdint>

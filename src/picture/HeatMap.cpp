@@ -74,19 +74,19 @@ void THeatMap::Begin(const TScanLattice& lattice) {
   FWidth = FHeight = 0;
   FBlock = 1;
   FPixels.clear();
-  if (lattice.nr < 0 || lattice.nc < 0) return;
-  const std::int64_t longer = std::max(lattice.nr, lattice.nc) + 1;
+  if (lattice.LastRow < 0 || lattice.LastColumn < 0) return;
+  const std::int64_t longer = std::max(lattice.LastRow, lattice.LastColumn) + 1;
   const std::int64_t k = (longer + MaxSide - 1) / MaxSide;
   FBlock = k;
-  FWidth = static_cast<int>((lattice.nc + k) / k);  // ceil((nc + 1) / k)
-  FHeight = static_cast<int>((lattice.nr + k) / k);
+  FWidth = static_cast<int>((lattice.LastColumn + k) / k);  // ceil((LastColumn + 1) / k)
+  FHeight = static_cast<int>((lattice.LastRow + k) / k);
   FPixels.assign(static_cast<std::size_t>(FWidth) * FHeight, NoValue());
 }
 
 void THeatMap::Row(std::int64_t i, const double* diffs, std::size_t count) {
-  if (i < 0 || i > FLattice.nr || FWidth == 0) return;
+  if (i < 0 || i > FLattice.LastRow || FWidth == 0) return;
   float* pixels = &FPixels[static_cast<std::size_t>(i / FBlock) * FWidth];
-  const std::size_t points = std::min(count, static_cast<std::size_t>(FLattice.nc + 1));
+  const std::size_t points = std::min(count, static_cast<std::size_t>(FLattice.LastColumn + 1));
   const auto k = static_cast<std::size_t>(FBlock);
   // Pixel by pixel, its k points in a run: no division per point. A point
   // replaces the pixel when its magnitude exceeds the stored value's (NaN

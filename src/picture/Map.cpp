@@ -19,23 +19,13 @@ namespace tessmar {
 namespace {
 constexpr double MinStep = 1.0 / 36000;  // a tenth of a second a pixel: closer shows nothing more
 
-// A longitude difference in -180 .. 180.
-double Wrap180(double d) { return d - 360 * std::floor((d + 180) / 360); }
-
-// Degrees east of `west`, in 0 .. 360 (an east edge in (0 .. 360]).
-double Offset(double lon, double west, bool eastEdge) {
-  double d = AngleInCircle(lon - west);
-  if (eastEdge && d == 0) d = 360;
-  return d;
-}
-
 // A box is one rectangle in a frame when its west edge lies west of its east edge there.
 bool OneRectangle(const TLatLonBox& box, double west) {
-  return box.WholeCircle || Offset(box.W, west, false) <= Offset(box.E, west, true);
+  return box.WholeCircle || DegreesEastOf(box.W, west, false) <= DegreesEastOf(box.E, west, true);
 }
 
 // Degrees of longitude the box spans, (0 .. 360].
-double LonSpan(const TLatLonBox& box) { return box.WholeCircle ? 360 : Offset(box.E, box.W, true); }
+double LonSpan(const TLatLonBox& box) { return box.WholeCircle ? 360 : DegreesEastOf(box.E, box.W, true); }
 
 // A pixel position as an index, kept in a range that cannot overflow.
 int Pixel(double v) { return static_cast<int>(std::clamp(std::floor(v), -1e6, 1e6)); }
@@ -124,11 +114,11 @@ void DrawHeat(TImage& image, const TMapFrame& frame, const THeatMap& heat) {
   };
   for (int y = 0; y < image.Height; ++y) {
     const double i = std::round((l.North - frame.Lat(y)) / l.DLat);
-    if (!(i >= 0 && i <= static_cast<double>(l.nr))) continue;
+    if (!(i >= 0 && i <= static_cast<double>(l.LastRow))) continue;
     for (int x = 0; x < image.Width; ++x) {
       const double d = AngleInCircle(frame.Lon(x) - l.West + l.DLon / 2);
       const double j = std::round((d - l.DLon / 2) / l.DLon);
-      if (!(j >= 0 && j <= static_cast<double>(l.nc))) continue;
+      if (!(j >= 0 && j <= static_cast<double>(l.LastColumn))) continue;
       keep(x, y,
            heat.Value(static_cast<int>(static_cast<std::int64_t>(j) / k),
                       static_cast<int>(static_cast<std::int64_t>(i) / k)));
@@ -190,7 +180,7 @@ void DrawCoast(TImage& image, const TMapFrame& frame, const TPolylines& coast, d
     xy.clear();
     double x = frame.X(line[0].Lon), minX = x, maxX = x, minY = 1e300, maxY = -1e300;
     for (std::size_t k = 0; k < line.size(); ++k) {
-      if (k > 0) x += Wrap180(static_cast<double>(line[k].Lon) - line[k - 1].Lon) / frame.Step;
+      if (k > 0) x += LongitudeDifference(static_cast<double>(line[k].Lon) - line[k - 1].Lon) / frame.Step;
       const double y = frame.Y(line[k].Lat);
       xy.emplace_back(x, y);
       minX = std::min(minX, x), maxX = std::max(maxX, x), minY = std::min(minY, y), maxY = std::max(maxY, y);
@@ -437,9 +427,18 @@ TMapFrame TMapFrame::World(int width, double west) {
   return f;
 }
 
+TMapFrame TMapFrame::World(int width, int height, double west) {
+  TMapFrame f = World(width, west);
+  f.Height = height;
+  f.Step = std::max(360.0 / f.Width, 180.0 / f.Height);
+  f.West += 180 - f.Width * f.Step / 2;
+  f.North = f.Height * f.Step / 2;
+  return f;
+}
+
 double TMapFrame::X(double lon) const {
   const double centre = West + Width * Step / 2;
-  return (centre + Wrap180(lon - centre) - West) / Step;
+  return (centre + LongitudeDifference(lon - centre) - West) / Step;
 }
 
 namespace {
@@ -528,7 +527,7 @@ TRelief MakeRelief(const TGeoidGrid& grid, const TMapFrame& frame) {
     const double lat = frame.Lat(y);
     if (lat < -90 || lat > 90) continue;
     for (int x = 0; x < frame.Width; ++x) {
-      const double lon = Wrap180(frame.Lon(x));
+      const double lon = LongitudeDifference(frame.Lon(x));
       double value = smooth ? Bilinear(grid, lat, lon) : NoValue();
       if (std::isnan(value)) value = NearestNode(grid, lat, lon);
       // The grid may hold this longitude a turn further east or west.
@@ -614,7 +613,7 @@ double GraticuleSpacing(double step) {
 }
 
 std::string DegreeLabel(double value, bool latitude) {
-  if (!latitude) value = Wrap180(value) == -180 ? 180 : Wrap180(value);
+  if (!latitude) value = LongitudeDifference(value) == -180 ? 180 : LongitudeDifference(value);
   const double magnitude = std::fabs(value);
   auto minutes = static_cast<long long>(std::llround(magnitude * 60));
   std::string text = std::to_string(minutes / 60) + "\u00b0";
@@ -634,14 +633,14 @@ std::string FrameText(const TMapFrame& frame) {
   return text + ", " + ShortestText(frame.Step) + " degrees a pixel";
 }
 
-TMapInputs MapInputs(const TConversionPlan& plan, double sourceSpacing, const std::string& customPath, double lat,
-                     double lon) {
-  TMapInputs inputs;
+TMapScene MapScene(const TConversionPlan& plan, double sourceSpacing, const std::string& customPath, double lat,
+                   double lon) {
+  TMapScene scene;
   const double res = OutputResolution(plan.Resolution, sourceSpacing);
   if (res > 0) {
     try {
       const TCutRegion r = CutRegion(plan.Corners, res);
-      if (r.nrows >= 0 && r.ncols >= 0) inputs.Region = TLatLonBox{r.S, r.W, r.N, r.E, r.WholeCircle};
+      if (r.nrows >= 0 && r.ncols >= 0) scene.Region = TLatLonBox{r.S, r.W, r.N, r.E, r.WholeCircle};
     } catch (const TError&) {
       // corners being typed: no region yet
     }
@@ -649,12 +648,12 @@ TMapInputs MapInputs(const TConversionPlan& plan, double sourceSpacing, const st
   if (FileExists(customPath)) {
     if (const TCustomOpen open = OpenCustomGrid(customPath); open.Grid) {
       const TGeoidGrid& g = *open.Grid;
-      inputs.Custom =
+      scene.Custom =
           TLatLonBox{g.south, g.west, g.north, g.west + (g.nlon - 1) * g.dlon, LatticeIsWholeCircle(g.nlon, g.dlon)};
     }
   }
-  if (std::isfinite(lat) && std::isfinite(lon)) inputs.Point = std::pair(lat, lon);
-  return inputs;
+  if (std::isfinite(lat) && std::isfinite(lon)) scene.Point = std::pair(lat, lon);
+  return scene;
 }
 
 char CoastResolution(const TMapFrame& frame) { return frame.Step >= 0.05 ? 'l' : 'i'; }

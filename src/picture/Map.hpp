@@ -42,6 +42,9 @@ struct TMapFrame {
 
   // The whole earth, width x width / 2 pixels, from `west`.
   static TMapFrame World(int width, double west = -180);
+  // The whole earth in width x height pixels, centred on the equator and on
+  // the middle of the earth's width from `west`.
+  static TMapFrame World(int width, int height, double west);
   // The pixel position (0 at the left edge) of the turn of `lon` nearest to
   // the frame's centre, and of a latitude.
   double X(double lon) const;
@@ -110,16 +113,13 @@ std::string DegreeLabel(double value, bool latitude);
 // 0.3515625 degrees a pixel".
 std::string FrameText(const TMapFrame& frame);
 
-// What the inputs of a conversion and a check add to a scene: the region a
-// conversion of `plan` would cut at `sourceSpacing` (degrees), when its corners
-// read and do not cross; the extent of the custom geoid file at
-// `customPath`, when it opens; the point (lat, lon) when both are numbers.
-struct TMapInputs {
-  std::optional<TLatLonBox> Region, Custom;
-  std::optional<std::pair<double, double>> Point;
-};
-TMapInputs MapInputs(const TConversionPlan& plan, double sourceSpacing, const std::string& customPath, double lat,
-                     double lon);
+// The scene of the inputs of a conversion and a check, before the pictures
+// and the scan's results are added: the region a conversion of `plan` would
+// cut at `sourceSpacing` (degrees), when its corners read and do not cross; the
+// extent of the custom geoid file at `customPath`, when it opens; the point
+// (lat, lon) when both are numbers.
+TMapScene MapScene(const TConversionPlan& plan, double sourceSpacing, const std::string& customPath, double lat,
+                   double lon);
 
 // The coastline data set for a frame: GSHHG's "l" (low) over wide views, "i"
 // (intermediate) closer than 0.05 degrees a pixel.

@@ -1,6 +1,7 @@
 // Window placement arithmetic, as plain functions of rectangles so it is tested
 // without a display. Screen pixels; right and bottom exclusive; divisions
 // truncate toward zero.
+// Pure; thread-safe.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +37,5 @@ void ClampToWorkArea(std::int32_t& top, std::int32_t& left, std::int32_t H, std:
 // owner). Returns its place and size.
 TRect BesideOwner(const TRect& owner, std::int32_t w, std::int32_t h, std::int32_t minW, std::int32_t minH,
                   const TRect& workArea, std::int32_t gap);
-
-inline constexpr std::int32_t NoSavedPosition = 2147483647;
 
 }  // namespace tessmar

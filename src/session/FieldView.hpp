@@ -2,6 +2,7 @@
 // in them, starting from the window layout's initial texts. The CLI and the
 // tests derive from it and decide what a message dialog does; ProcessMessages
 // does nothing here.
+// Not thread-safe: a view belongs to its session's thread.
 #pragma once
 
 #include <array>

@@ -53,8 +53,6 @@ void OpenSelectedModel(TSession& session, int model) {
 
 void CloseSource(TSession& session) { session.SourceGrid.reset(); }
 
-void ReleaseSource(TSession& session) { session.SourceGrid.reset(); }
-
 std::string CustomGeoidFileName(const TSession& session, const std::string& name) {
   return CustomFilePath(session.CustomDir.empty() ? session.DataDir : session.CustomDir, name, session.OutputExt);
 }

@@ -1,6 +1,9 @@
 // The session's two grids as the operations open and close them: the grid
 // layer says why an open failed, this layer shows it to the user in the
 // program's own words.
+// Not thread-safe: opening and closing belong to the session's thread; the
+// value reads (SourceValue, CustomValue, NearestNode) of open grids are safe
+// from several threads at once.
 #pragma once
 
 #include <string>
@@ -44,8 +47,7 @@ int SelectedModelIndex(const TGeoidModels& models, std::string_view title);
 // is its spacing, and ComboBoxGeoid shows entry 1's title when it is entry 1.
 void OpenSelectedModel(TSession& session, int model);
 
-void CloseSource(TSession& session);    // closes SourceGrid
-void ReleaseSource(TSession& session);  // closes SourceGrid at shutdown
+void CloseSource(TSession& session);  // closes SourceGrid (at shutdown too)
 
 // The custom geoid file's path from DataDir (or CustomDir when set), the file
 // name part of the name typed in EditFname, and OutputExt.

@@ -1,6 +1,7 @@
 // How every event handler runs: an error that leaves it is shown by the view's
 // general error display, and the program goes on. True when the handler ran to
 // its end.
+// Runs the handler on the calling thread; thread-safe as the handler is.
 #pragma once
 
 #include <exception>

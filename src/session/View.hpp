@@ -64,6 +64,9 @@ enum class TTaskBarProgressState : std::uint8_t { None, Indeterminate, Normal, E
 
 inline constexpr int ProgressBarMax = 1000;  // ProgressBar1's range is 0 .. 1000
 
+// A window position the settings do not hold (either edge).
+inline constexpr std::int32_t NoSavedPosition = 2147483647;
+
 class TView {
  public:
   virtual ~TView() = default;
@@ -97,7 +100,7 @@ class TView {
 
   // The main window's top-left corner on the screen (outer frame, pixels).
   // PlaceOnWorkArea brings a saved corner inside the work area of its monitor,
-  // or centres the window there when either value is 2147483647.
+  // or centres the window there when either value is NoSavedPosition.
   virtual void PlaceOnWorkArea(std::int32_t& top, std::int32_t& left) = 0;
   virtual void SetWindowTopLeft(std::int32_t top, std::int32_t left) = 0;
 

@@ -132,8 +132,8 @@ TEST_F(ChecksTest, SourceThatDoesNotOpenLeavesTheFields) {
 TEST_F(ChecksTest, ScanOfTheFiveMinuteRegion) {
   const TScanResult r = Scan();
   EXPECT_EQ(r.Precision, 1);
-  EXPECT_EQ(r.nr, 720);
-  EXPECT_EQ(r.nc, 720);
+  EXPECT_EQ(r.LastRow, 720);
+  EXPECT_EQ(r.LastColumn, 720);
   EXPECT_EQ(r.Points, 721 * 721);
   EXPECT_EQ(r.RowsScanned, 721);
   EXPECT_EQ(r.ScannedFraction(), 1);
@@ -157,12 +157,12 @@ TEST_F(ChecksTest, ScanOfTheFiveMinuteRegion) {
 }
 
 // Every point one after the other with fresh evaluations, as the rules read.
-TScanResult SequentialScan(const TSession& s, double precision, std::int64_t nr, std::int64_t nc) {
+TScanResult SequentialScan(const TSession& s, double precision, std::int64_t lastRow, std::int64_t lastColumn) {
   const TGeoidGrid &src = *s.SourceGrid, &cus = *s.CustomGrid;
   TScanResult r;
   double max = -100, min = 100;
-  for (std::int64_t i = 0; i <= nr; ++i)
-    for (std::int64_t j = 0; j <= nc; ++j) {
+  for (std::int64_t i = 0; i <= lastRow; ++i)
+    for (std::int64_t j = 0; j <= lastColumn; ++j) {
       const double lat = (cus.north - cus.dlat * 3) - src.dlat * i / precision;
       const double lon = (cus.west + cus.dlon * 3) + src.dlon * j / precision;
       const double a = SourceValue(s, lat, lon), b = CustomValue(s, lat, lon);
@@ -184,9 +184,9 @@ TEST_F(ChecksTest, ParallelScanFindsWhatTheSequentialOneFinds) {
     test::PokeWord(Dir.File("source25"), std::int64_t{row} * 771 + col + 1, NoValue());
   View.SetText(TControl::ComboBoxPrecision, "2.0");
   const TScanResult parallel = Scan();
-  const TScanResult sequential = SequentialScan(Session, 2, parallel.nr, parallel.nc);
+  const TScanResult sequential = SequentialScan(Session, 2, parallel.LastRow, parallel.LastColumn);
   EXPECT_EQ(parallel.Points, sequential.Points);
-  EXPECT_LT(parallel.Points, (parallel.nr + 1) * (parallel.nc + 1));
+  EXPECT_LT(parallel.Points, (parallel.LastRow + 1) * (parallel.LastColumn + 1));
   ASSERT_TRUE(parallel.Max && sequential.Max && parallel.Min && sequential.Min);
   EXPECT_EQ(parallel.Max->Diff, sequential.Max->Diff);
   EXPECT_EQ(parallel.Max->Lat, sequential.Max->Lat);
@@ -223,7 +223,7 @@ TEST_F(ChecksTest, PlanOfTheLattice) {
     const char* typed;
     double precision;
     const char* shown;
-    std::int64_t nr, nc;
+    std::int64_t lastRow, lastColumn;
     double north, lonOf1;  // the north-west point; the longitude of column 1
   } cases[] = {
       {1.0 / 12, 40, 40, 130, "0.25", 1, "1.0", 66, 66, 30 + 39.0 / 12 - 0.25, 130.25 + 1.0 / 24},
@@ -232,6 +232,9 @@ TEST_F(ChecksTest, PlanOfTheLattice) {
       {1.0 / 12, 40, 40, 130, "abc", 1, "1.0", 66, 66, 30 + 39.0 / 12 - 0.25, 130.25 + 1.0 / 24},
       {1.0 / 12, 40, 40, 130, "-1", 1, "1.0", 66, 66, 30 + 39.0 / 12 - 0.25, 130.25 + 1.0 / 24},
       {1.0 / 12, 40, 40, 130, "4.0", 4, nullptr, 264, 264, 30 + 39.0 / 12 - 0.25, 130.25 + 1.0 / 96},
+      // The finest precision, and a finer one coarsened to it.
+      {1.0 / 12, 40, 40, 130, "100", 100, nullptr, 6600, 6600, 30 + 39.0 / 12 - 0.25, 130.25 + 1.0 / 2400},
+      {1.0 / 12, 40, 40, 130, "250", 100, "100.0", 6600, 6600, 30 + 39.0 / 12 - 0.25, 130.25 + 1.0 / 2400},
       {1.0 / 6, 40, 40, 130, "0.25", 0.5, "0.5", 66, 66, 30 + 39.0 / 6 - 0.5, 130.5 + 1.0 / 12},
       {1.0 / 6, 40, 40, 130, "1.0", 1, nullptr, 132, 132, 30 + 39.0 / 6 - 0.5, 130.5 + 1.0 / 24},
       {0.25, 40, 40, 130, "0.25", 0.25, nullptr, 50, 50, 30 + 39.0 / 4 - 0.75, 130.75 + 1.0 / 6},
@@ -254,8 +257,8 @@ TEST_F(ChecksTest, PlanOfTheLattice) {
     EXPECT_FALSE(plan.Unnecessary);
     EXPECT_EQ(plan.Precision, c.precision);
     EXPECT_STREQ(plan.PrecisionText, c.shown);
-    EXPECT_EQ(plan.nr, c.nr);
-    EXPECT_EQ(plan.nc, c.nc);
+    EXPECT_EQ(plan.LastRow, c.lastRow);
+    EXPECT_EQ(plan.LastColumn, c.lastColumn);
     EXPECT_DOUBLE_EQ(plan.Lat(0), c.north);
     EXPECT_DOUBLE_EQ(plan.Lon(1), c.lonOf1);
     EXPECT_DOUBLE_EQ(plan.Lattice().DLat, 1.0 / 24 / c.precision);
@@ -282,8 +285,8 @@ TEST_F(ChecksTest, NegativeLatticeScansNothingAndEndsWithEmptyLines) {
   WriteCustom(0.25, 40, 40);
   View.SetText(TControl::ComboBoxPrecision, "-1");
   const TScanResult r = Scan();
-  EXPECT_LT(r.nr, 0);
-  EXPECT_LT(r.nc, 0);
+  EXPECT_LT(r.LastRow, 0);
+  EXPECT_LT(r.LastColumn, 0);
   EXPECT_EQ(r.Points, 0);
   ASSERT_EQ(View.Lines.size(), 5u);
   EXPECT_EQ(View.Lines[3], "");
@@ -294,8 +297,8 @@ TEST_F(ChecksTest, FourTimesThePrecisionAndTheWholeCircle) {
   View.SetText(TControl::ComboBoxPrecision, "4.0");
   View.OnPump = [&] { Session.AbortRequested = Session.Busy && View.ProgressVisible; };
   TScanResult r = Scan();
-  EXPECT_EQ(r.nr, 2880);
-  EXPECT_EQ(r.nc, 2880);
+  EXPECT_EQ(r.LastRow, 2880);
+  EXPECT_EQ(r.LastColumn, 2880);
 
   // 2161 rows of 4320 columns at 5': read as a sparse file, scanned one row.
   CloseCustomFile(Session);  // Windows keeps an open file from being rewritten
@@ -310,15 +313,15 @@ TEST_F(ChecksTest, FourTimesThePrecisionAndTheWholeCircle) {
   }
   View.SetText(TControl::ComboBoxPrecision, "1.0");
   r = Scan();
-  EXPECT_EQ(r.nc, 8640);
-  EXPECT_EQ(r.nr, 4308);
+  EXPECT_EQ(r.LastColumn, 8640);
+  EXPECT_EQ(r.LastRow, 4308);
   EXPECT_EQ(View.Lines[1], "Range: 90.000000S,  0.000000E to 90.000000N,  0.083333W");
 }
 
 TEST_F(ChecksTest, SingleRowLatticeEndsNormally) {
-  WriteCustom(1.0 / 12, 7, 40);  // nr = 0
+  WriteCustom(1.0 / 12, 7, 40);  // LastRow = 0
   const TScanResult r = Scan();
-  EXPECT_EQ(r.nr, 0);
+  EXPECT_EQ(r.LastRow, 0);
   EXPECT_GT(r.Points, 0);
   EXPECT_EQ(View.ProgressPosition, 1000);
   ASSERT_EQ(View.Lines.size(), 5u);
@@ -338,7 +341,7 @@ TEST_F(ChecksTest, EscapeStopsAfterTheRow) {
   ASSERT_EQ(View.Lines.size(), 7u);
   EXPECT_EQ(View.Lines[3], "Aborted by user.");
   EXPECT_EQ(r.Outcome, TScanOutcome::Aborted);
-  EXPECT_EQ(r.nr, 720);
+  EXPECT_EQ(r.LastRow, 720);
   ASSERT_GE(r.RowsScanned, 1);
   ASSERT_LT(r.RowsScanned, 721);
   EXPECT_EQ(r.ScannedFraction(), r.RowsScanned / 721.0);
@@ -408,18 +411,6 @@ TEST_F(ChecksTest, NothingToScan) {
 TEST(ExtremeText, ShowsTheDifferenceAndItsPlace) {
   EXPECT_EQ(ExtremeText("Max: ", {0.0123, 35.675, 139.725}), "Max: 0.012m  35.675000N  139.725000E");
   EXPECT_EQ(ExtremeText("Min: ", {-0.0123, 35.675, 139.725}), "Min: -0.012m  35.675000N  139.725000E");
-}
-
-TEST(FormatLatLon, SixDecimalsAndAHemisphere) {
-  EXPECT_EQ(FormatLatLon(5.5, true), " 5.500000N");
-  EXPECT_EQ(FormatLatLon(-35.5, true), "35.500000S");
-  EXPECT_EQ(FormatLatLon(0, true), " 0.000000N");
-  EXPECT_EQ(FormatLatLon(190, false), "170.000000W");
-  EXPECT_EQ(FormatLatLon(350.25, false), "  9.750000W");
-  EXPECT_EQ(FormatLatLon(-10, false), " 10.000000W");
-  EXPECT_EQ(FormatLatLon(180, false), "180.000000E");
-  EXPECT_EQ(FormatLatLon(-200, false), "200.000000W");  // only values above 180 are brought back
-  EXPECT_EQ(FormatLatLon(1e300, false).size(), 11u);    // never loops for ever
 }
 
 }  // namespace

@@ -21,10 +21,12 @@
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
 #include "TestGrids.hpp"
+#include "accuracy/PointCheck.hpp"
 #include "app/FormMain.hpp"
 #include "app/FormMap.hpp"
 #include "app/FormReport.hpp"
@@ -32,6 +34,8 @@
 #include "base/Numeric.hpp"
 #include "grid/Check.hpp"
 #include "grid/Gtx.hpp"
+#include "grid/Interpolation.hpp"
+#include "grid/Source.hpp"
 #include "option/Profile.hpp"
 #include "option/Settings.hpp"
 #include "session/Grids.hpp"
@@ -518,7 +522,11 @@ class FormMainTest : public QObject {
     QTest::mouseClick(f.Child<QPushButton>("ButtonConvert"), Qt::LeftButton);
     QTest::keyClick(f.Child<QLineEdit>("EditLon"), Qt::Key_Return);
     QVERIFY2(f.Dialogs.empty(), f.Dialogs.empty() ? "" : f.Dialogs[0].c_str());
-    QVERIFY(!f.Text(TControl::EditGeoid).empty());
+    const auto source = OpenSourceGrid(world.Dir.File(""), test::SmallModel("source25", 1.0 / 24, 19, 119, 769, 769));
+    QVERIFY(source);
+    const double value = SourceValue(source.get(), 35.1, 139.75);
+    QVERIFY(!std::isnan(value));
+    QCOMPARE(f.Text(TControl::EditGeoid), CheckValueText(value));
   }
 
   // For scripts/screenshot: the window on the demo model after a conversion, a

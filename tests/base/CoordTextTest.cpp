@@ -176,5 +176,17 @@ TEST(ReadStrictCoordinate, AcceptsWhatCannotBeATypoAndRefusesTheRest) {
   }
 }
 
+TEST(FormatLatLon, SixDecimalsAndAHemisphere) {
+  EXPECT_EQ(FormatLatLon(5.5, true), " 5.500000N");
+  EXPECT_EQ(FormatLatLon(-35.5, true), "35.500000S");
+  EXPECT_EQ(FormatLatLon(0, true), " 0.000000N");
+  EXPECT_EQ(FormatLatLon(190, false), "170.000000W");
+  EXPECT_EQ(FormatLatLon(350.25, false), "  9.750000W");
+  EXPECT_EQ(FormatLatLon(-10, false), " 10.000000W");
+  EXPECT_EQ(FormatLatLon(180, false), "180.000000E");
+  EXPECT_EQ(FormatLatLon(-200, false), "200.000000W");  // only values above 180 are brought back
+  EXPECT_EQ(FormatLatLon(1e300, false).size(), 11u);    // never loops for ever
+}
+
 }  // namespace
 }  // namespace tessmar

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -47,6 +48,59 @@ TEST(WorkPool, StartWaitsForTheBatchBeforeAndTheEndForTheLast) {
     pool.Start(100, [&](std::size_t) { ++done; });
   }  // no Wait: the destructor lets the batch finish
   EXPECT_EQ(done.load(), 200);
+}
+
+// The line check --points answers through: jobs handed over in order, each
+// in its slot, waited for in the same order while more are handed over; a
+// job's error comes out of a Wait no later than that job's own; every job
+// handed over runs, the last ones in the destructor.
+TEST(WorkLine, WaitsForEveryJobInTheOrderHandedAndRethrowsItsError) {
+  const struct {
+    std::size_t depth;
+    unsigned threads;
+    std::int64_t failing;  // the job that throws; -1: none
+  } cases[] = {{1, 1, -1}, {2, 3, -1}, {4, 2, -1}, {8, 4, -1}, {3, 2, 100}, {1, 1, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.depth) + " " + std::to_string(c.threads) + " " + std::to_string(c.failing));
+    const std::int64_t count = 300;
+    std::vector<std::int64_t> in(c.depth), out(c.depth, -1);
+    std::atomic<std::int64_t> runs{0};
+    std::int64_t next = 0, taken = 0;
+    bool thrown = false;
+    {
+      TWorkLine line(
+          c.depth,
+          [&](std::size_t slot) {
+            ++runs;
+            if (in[slot] == c.failing) throw std::runtime_error("job");
+            out[slot] = in[slot] * 2;
+          },
+          c.threads);
+      while (taken < count && !thrown) {
+        for (; next < count && line.Pending() < c.depth; ++next) {
+          const std::size_t slot = line.NextSlot();
+          ASSERT_EQ(slot, static_cast<std::size_t>(next) % c.depth);
+          in[slot] = next;
+          line.Hand();
+        }
+        try {
+          const std::size_t slot = line.Wait();
+          ASSERT_EQ(slot, static_cast<std::size_t>(taken) % c.depth);
+          ASSERT_EQ(out[slot], 2 * taken);  // this job's answer, not a later one's
+          ++taken;
+        } catch (const std::runtime_error&) {
+          thrown = true;
+        }
+      }
+      EXPECT_EQ(line.Pending(), static_cast<std::size_t>(next - taken));
+    }
+    EXPECT_EQ(thrown, c.failing >= 0);
+    if (thrown)
+      EXPECT_LE(taken, c.failing);
+    else
+      EXPECT_EQ(taken, count);
+    EXPECT_EQ(runs.load(), next);  // the destructor let the jobs handed over finish
+  }
 }
 
 TEST(FillAhead, HandsOverEveryBlockInOrderAndNeverFillsAHeldSlot) {

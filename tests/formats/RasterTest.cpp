@@ -13,7 +13,6 @@
 #include "TestGrids.hpp"
 #include "formats/Coastline.hpp"
 #include "formats/Raster.hpp"
-#include "grid/Circle.hpp"
 #include "grid/Gtx.hpp"
 #include "session/Grids.hpp"
 
@@ -258,19 +257,6 @@ TEST_F(RasterTest, RastersThatCannotBeImportedFaithfullyAreRefusedAndNothingIsWr
   EXPECT_THROW(ImportRaster(In.File("good.tif"), Data.Path(), "grid", "Bad", false), TError);
   EXPECT_EQ(test::ReadBytes(Data.File("grid")).size(), 3u);
   EXPECT_EQ(ImportRaster(In.File("good.tif"), Data.Path(), "grid", "Good", true).Size, 800);
-}
-
-TEST(ExchangeWest, GridsThatFitInMinus180To180AreWrittenThereOthersIn0To360) {
-  struct TRow {
-    double West;
-    std::int32_t Nlon;
-    double Dlon, Expected;
-  };
-  for (const TRow& r :
-       {TRow{351.75, 127, 1.0 / 12, -8.25}, TRow{-5, 4, 0.5, -5}, TRow{170, 41, 0.5, 170}, TRow{-190, 41, 0.5, 170},
-        TRow{0, 1440, 0.25, 0}, TRow{-180, 1440, 0.25, -180}, TRow{180, 10, 1, -180}, TRow{179, 2, 1, 179},
-        TRow{179, 3, 1, 179}, TRow{540.5, 3, 1, -179.5}, TRow{-100, 2001, 0.1, -100}, TRow{-100, 2802, 0.1, 260}})
-    EXPECT_EQ(ExchangeWest(r.West, r.Nlon, r.Dlon), r.Expected) << r.West << " " << r.Nlon << " x " << r.Dlon;
 }
 
 // The custom geoid as a GeoTIFF: what GDAL reads back of it, node for node, and

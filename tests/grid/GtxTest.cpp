@@ -8,6 +8,7 @@
 #include "TestGrids.hpp"
 #include "base/Numeric.hpp"
 #include "grid/Check.hpp"
+#include "grid/Circle.hpp"
 #include "grid/Gtx.hpp"
 #include "grid/Source.hpp"
 #include "session/Grids.hpp"
@@ -304,6 +305,19 @@ TEST_F(GtxTest, ExportWritesTheCustomGridSouthToNorthWithItsOwnLongitudes) {
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 4; ++c)
       EXPECT_EQ(Bits(Session.SourceGrid->ReadNode(r, c)), Bits(Session.CustomGrid->ReadNode(r, c))) << r << c;
+}
+
+TEST(ExchangeWest, GridsThatFitInMinus180To180AreWrittenThereOthersIn0To360) {
+  struct TRow {
+    double West;
+    std::int32_t Nlon;
+    double Dlon, Expected;
+  };
+  for (const TRow& r :
+       {TRow{351.75, 127, 1.0 / 12, -8.25}, TRow{-5, 4, 0.5, -5}, TRow{170, 41, 0.5, 170}, TRow{-190, 41, 0.5, 170},
+        TRow{0, 1440, 0.25, 0}, TRow{-180, 1440, 0.25, -180}, TRow{180, 10, 1, -180}, TRow{179, 2, 1, 179},
+        TRow{179, 3, 1, 179}, TRow{540.5, 3, 1, -179.5}, TRow{-100, 2001, 0.1, -100}, TRow{-100, 2802, 0.1, 260}})
+    EXPECT_EQ(ExchangeWest(r.West, r.Nlon, r.Dlon), r.Expected) << r.West << " " << r.Nlon << " x " << r.Dlon;
 }
 
 }  // namespace

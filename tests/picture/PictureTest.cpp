@@ -27,7 +27,7 @@ std::array<std::uint8_t, 4> Bytes(const TRgba& c) { return {c.r, c.g, c.b, c.a};
 
 TEST(HeatMap, OnePixelAPointUpTo4096ThenTheSmallestBlockThatFits) {
   const struct {
-    std::int64_t nr, nc;
+    std::int64_t lastRow, lastColumn;
     int block, width, height;
   } cases[] = {
       {0, 0, 1, 1, 1},       {10, 4095, 1, 4096, 11},     {10, 4096, 2, 2049, 6}, {8191, 100, 2, 51, 4096},
@@ -36,10 +36,10 @@ TEST(HeatMap, OnePixelAPointUpTo4096ThenTheSmallestBlockThatFits) {
   };
   for (const auto& c : cases) {
     THeatMap heat;
-    heat.Begin({c.nr, c.nc, 50, 120, 0.5, 0.25});
-    EXPECT_EQ(heat.Block(), c.block) << c.nr << " " << c.nc;
-    EXPECT_EQ(heat.Width(), c.width) << c.nr << " " << c.nc;
-    EXPECT_EQ(heat.Height(), c.height) << c.nr << " " << c.nc;
+    heat.Begin({c.lastRow, c.lastColumn, 50, 120, 0.5, 0.25});
+    EXPECT_EQ(heat.Block(), c.block) << c.lastRow << " " << c.lastColumn;
+    EXPECT_EQ(heat.Width(), c.width) << c.lastRow << " " << c.lastColumn;
+    EXPECT_EQ(heat.Height(), c.height) << c.lastRow << " " << c.lastColumn;
     if (c.width > 0) {
       EXPECT_EQ(heat.PixelDLat(), 0.5 * c.block);
       EXPECT_EQ(heat.PixelDLon(), 0.25 * c.block);
@@ -218,7 +218,7 @@ struct MapTest : ::testing::Test {
     const TConversionPlan plan{{10, ParseCoordinate(west), ParseCoordinate(North), ParseCoordinate(east)}, 5};
     TMapScene s;
     s.Furniture = false;  // the geometry alone
-    s.Region = MapInputs(plan, 1.0 / 24, Dir.File("none.qdat"), NoValue(), NoValue()).Region;
+    s.Region = MapScene(plan, 1.0 / 24, Dir.File("none.qdat"), NoValue(), NoValue()).Region;
     if (scene) *scene = s;
     return RenderMap(s, 720);
   }

@@ -58,7 +58,7 @@ TEST_F(SessionTest, ReleaseClosesTheFile) {
   Session.GeoidModels[0] = Globe10();
   OpenSelectedModel(Session, SelectedModelIndex(Session.GeoidModels, Session.GeoidModels[0].title));
   ASSERT_TRUE(Session.SourceOpen());
-  ReleaseSource(Session);
+  CloseSource(Session);
   EXPECT_FALSE(Session.SourceOpen());
 }
 

@@ -1,11 +1,10 @@
 // tessmar-cli convert: the Convert command, its result printed.
-#include "convert/ConvertCommand.hpp"
-
 #include <iostream>
 
 #include "base/Text.hpp"
 #include "cli/Commands.hpp"
 #include "cli/Context.hpp"
+#include "convert/ConvertCommand.hpp"
 #include "session/RunHandler.hpp"
 
 namespace tessmar::cli {
