@@ -25,4 +25,39 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME tessmar-${PROJECT_VERSION}-win64)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/windows/CPackOptions.cmake)
+
+# The installer (cpack -G NSIS, Debian's nsis): Program Files\Tessmar, a
+# Start-menu entry, .qdat files opened by the window, an uninstaller that
+# takes all of it away again.
+set(CPACK_PACKAGE_VENDOR Tessmar)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Regional custom geoids cut from a global geoid grid")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY Tessmar)
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Tessmar)
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+# A 64-bit installer for a 64-bit program: into the 64-bit Program Files.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_DISPLAY_NAME Tessmar)
+set(CPACK_NSIS_PACKAGE_NAME "Tessmar ${PROJECT_VERSION}")
+set(CPACK_NSIS_INSTALLED_ICON_NAME bin\\tessmar.exe)
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+set(CPACK_NSIS_MENU_LINKS bin/tessmar.exe Tessmar)
+# (cpack reads these texts once more: NSIS strings in single quotes, a
+# backslash doubled, a double quote escaped.)
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS [=[
+  CreateDirectory '$INSTDIR\\share\\tessmar'
+  WriteRegStr HKCR '.qdat' '' 'Tessmar.CustomGeoid'
+  WriteRegStr HKCR 'Tessmar.CustomGeoid' '' 'Tessmar custom geoid'
+  WriteRegStr HKCR 'Tessmar.CustomGeoid\\DefaultIcon' '' '$INSTDIR\\bin\\tessmar.exe,0'
+  WriteRegStr HKCR 'Tessmar.CustomGeoid\\shell\\open\\command' '' '\"$INSTDIR\\bin\\tessmar.exe\" \"%1\"'
+]=])
+set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS [=[
+  RMDir '$INSTDIR\\share\\tessmar'
+  RMDir '$INSTDIR\\share'
+  DeleteRegKey HKCR 'Tessmar.CustomGeoid'
+  ReadRegStr $0 HKCR '.qdat' ''
+  StrCmp $0 'Tessmar.CustomGeoid' 0 +2
+  DeleteRegKey HKCR '.qdat'
+]=])
 include(CPack)

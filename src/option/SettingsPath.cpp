@@ -16,7 +16,7 @@ std::optional<std::string> InstallPrefix(const std::string& exePath) {
   const std::string folder = FolderOf(exePath);
   const std::string bin = AsFolder(TESSMAR_INSTALL_BINDIR);
   if (folder.size() <= bin.size() || folder.compare(folder.size() - bin.size(), bin.size(), bin) != 0 ||
-      folder[folder.size() - bin.size() - 1] != '/')
+      PathSeparators.find(folder[folder.size() - bin.size() - 1]) == std::string_view::npos)
     return std::nullopt;
   std::string prefix = folder.substr(0, folder.size() - bin.size());
   if (!IsFolder(prefix + TESSMAR_INSTALL_DATADIR "/tessmar")) return std::nullopt;
@@ -32,14 +32,14 @@ std::vector<std::string> ProgramDataFolders(const std::string& exePath) {
   if (!prefix) {
     const std::string user = UserDataRoot();
     if (FolderIsWritable(folder) || user.empty()) return {folder};
-    return {user + "tessmar/", folder};
+    return {AsFolder(user + "tessmar"), folder};
   }
   std::vector<std::string> folders;
   const auto add = [&](const std::string& path) {
     if (std::find(folders.begin(), folders.end(), path) == folders.end()) folders.push_back(path);
   };
-  if (const std::string user = UserDataRoot(); !user.empty()) add(user + "tessmar/");
-  for (const std::string& root : SystemDataRoots()) add(root + "tessmar/");
+  if (const std::string user = UserDataRoot(); !user.empty()) add(AsFolder(user + "tessmar"));
+  for (const std::string& root : SystemDataRoots()) add(AsFolder(root + "tessmar"));
   add(NormalPath(*prefix + TESSMAR_INSTALL_DATADIR "/tessmar/"));
   return folders;
 }

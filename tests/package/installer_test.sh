@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The installer for Windows (cpack -G NSIS in the Windows build), as a user
+# meets it under Wine: installed silently into Program Files, the programs in
+# bin\ beside share\tessmar\ (so they run as installed: settings and files in
+# the user's folders), a Start-menu entry, .qdat files opened by the window;
+# the installed CLI cuts a custom geoid, and the installed window opens it
+# through the association; then uninstalled silently, leaving nothing in
+# Program Files and no association.
+# installer_test.sh BUILD-DIR VERSION WINE (WINEPREFIX set, its wineserver up)
+set -euo pipefail
+build=$(cd "$1" && pwd) version=$2 wine=$3
+name=tessmar-$version-win64
+fail() { echo "installer_test: $*" >&2; exit 1; }
+run() { timeout --kill-after=10 300 "$wine" "$@"; }
+
+(cd "$build" && cpack -G NSIS >/dev/null) || fail "cpack -G NSIS failed"
+installer=$build/$name.exe
+[ -f "$installer" ] || fail "no $name.exe"
+c=$WINEPREFIX/drive_c
+home=$c/Program\ Files/Tessmar
+user=$c/users/${USER:-$(id -un)}
+[ -d "$user" ] || user=$(dirname "$(find "$c/users" -maxdepth 2 -name AppData -print -quit)")
+work=$(mktemp -d)
+trap 'rm -rf "$work"; pkill -f "Tessmar.bin.tessmar.exe" 2>/dev/null || true' EXIT
+
+run "$installer" /S || fail "the installer failed"
+for file in bin/tessmar.exe bin/tessmar-cli.exe bin/Qt6Widgets.dll bin/platforms/qwindows.dll bin/README.txt \
+  Uninstall.exe; do
+  [ -f "$home/$file" ] || fail "nothing installed at Program Files\\Tessmar\\$file"
+done
+[ -d "$home/share/tessmar" ] || fail "no share\\tessmar beside bin\\: the programs would not run as installed"
+find "$c/ProgramData" "$user" -iname 'Tessmar*.lnk' | grep -q . || fail "no Start-menu entry"
+association=$(run reg query 'HKCR\Tessmar.CustomGeoid\shell\open\command' /ve | tr -d '\r')
+grep -qF '"C:\Program Files\Tessmar\bin\tessmar.exe" "%1"' <<<"$association" || fail "no .qdat association: $association"
+
+# The installed CLI keeps its files in the user's folders, not in Program Files.
+cp /usr/share/proj/egm96_15.gtx "$work/"
+ini="Z:${work//\//\\}\\demo.ini"
+run "$home/bin/tessmar-cli.exe" --settings "$ini" import-gtx "Z:${work//\//\\}\\egm96_15.gtx" --name demo \
+  >/dev/null 2>&1 || fail "the installed tessmar-cli could not import a grid"
+out=$(run "$home/bin/tessmar-cli.exe" --settings "$ini" --output japan convert --south 30 --north 46 --west 128 \
+  --east 146 2>&1) || fail "the installed tessmar-cli could not cut a custom geoid: $out"
+qdat=$user/AppData/Local/tessmar/japan.qdat
+[ -s "$qdat" ] || fail "the cut is not in %LOCALAPPDATA%\\tessmar: $out"
+[ -z "$(find "$home" -name '*.qdat' -o -name '*.ini' -o -name demo)" ] || fail "the installed program wrote into Program Files"
+
+# A .qdat opened as a user double-clicks it starts the installed window on it.
+WINEQT_QPA_PLATFORM=offscreen timeout 30 "$wine" start /unix "$qdat" >/dev/null 2>&1 || true
+for _ in $(seq 30); do
+  pgrep -af 'tessmar\.exe' | grep -q 'japan\.qdat' && break
+  sleep 1
+done
+pgrep -af 'tessmar\.exe' | grep -q 'japan\.qdat' || fail "opening japan.qdat did not start the window on it"
+pkill -f 'tessmar\.exe' || true
+
+run "$home/Uninstall.exe" /S || fail "the uninstaller failed"
+for _ in $(seq 30); do  # it runs on from a copy of itself
+  [ -e "$home" ] || break
+  sleep 1
+done
+[ ! -e "$home" ] || fail "left in Program Files: $(find "$home" | tr '\n' ' ')"
+! run reg query 'HKCR\Tessmar.CustomGeoid' >/dev/null 2>&1 || fail "the .qdat association is still there"
+echo "installer_test: $name.exe ($(stat -c %s "$installer") bytes) installs, runs, opens a .qdat and uninstalls"
