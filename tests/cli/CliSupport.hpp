@@ -153,8 +153,7 @@ struct CliTest : ::testing::Test {
   }
   // Runs command (the program's words first). Under Wine a start that fails
   // (Wine says why, or nothing at all, and the program wrote nothing) is tried
-  // once more; a run
-  // of the program that fails is never repeated.
+  // once more; a run of the program that fails is never repeated.
   TRun RunCommand(const std::vector<std::string>& command, const std::function<void(pid_t)>& whilst = {}) const {
     for (int attempt = 1;; ++attempt) {
       const std::string out = Logs.File("out"), err = Logs.File("err");
