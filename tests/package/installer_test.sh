@@ -21,7 +21,17 @@ home=$c/Program\ Files/Tessmar
 user=$c/users/${USER:-$(id -un)}
 [ -d "$user" ] || user=$(dirname "$(find "$c/users" -maxdepth 2 -name AppData -print -quit)")
 work=$(mktemp -d)
-trap 'rm -rf "$work"; pkill -f "Tessmar.bin.tessmar.exe" 2>/dev/null || true' EXIT
+# The user's folders of this test's Wine prefix start and end without Tessmar's files.
+clean() { rm -rf "$work" "$user/AppData/Local/tessmar" "$user/AppData/Roaming/tessmar"; pkill -f 'tessmar\.exe' || true; }
+clean
+work=$(mktemp -d)
+trap clean EXIT
+# What a run cut short left installed goes first.
+if [ -e "$home" ]; then
+  run "$home/Uninstall.exe" /S >/dev/null 2>&1 || true
+  sleep 3
+  rm -rf "$home"
+fi
 
 run "$installer" /S || fail "the installer failed"
 for file in bin/tessmar.exe bin/tessmar-cli.exe bin/Qt6Widgets.dll bin/platforms/qwindows.dll bin/README.txt \
@@ -36,8 +46,8 @@ grep -qF '"C:\Program Files\Tessmar\bin\tessmar.exe" "%1"' <<<"$association" || 
 # The installed CLI keeps its files in the user's folders, not in Program Files.
 cp /usr/share/proj/egm96_15.gtx "$work/"
 ini="Z:${work//\//\\}\\demo.ini"
-run "$home/bin/tessmar-cli.exe" --settings "$ini" import-gtx "Z:${work//\//\\}\\egm96_15.gtx" --name demo \
-  >/dev/null 2>&1 || fail "the installed tessmar-cli could not import a grid"
+out=$(run "$home/bin/tessmar-cli.exe" --settings "$ini" import-gtx "Z:${work//\//\\}\\egm96_15.gtx" --name demo 2>&1) ||
+  fail "the installed tessmar-cli could not import a grid: $out"
 out=$(run "$home/bin/tessmar-cli.exe" --settings "$ini" --output japan convert --south 30 --north 46 --west 128 \
   --east 146 2>&1) || fail "the installed tessmar-cli could not cut a custom geoid: $out"
 qdat=$user/AppData/Local/tessmar/japan.qdat
