@@ -49,16 +49,8 @@ int RunConvert(const TGlobalOptions& global, const TConvertOptions& options) {
     out["wideAcross180"] = nullptr;
     if (cut.Known) {
       TJson moved = TJson::array();
-      const struct {
-        const char* name;
-        double typed, snapped;
-      } corners[] = {{"south", cut.Typed.South, cut.Region.Snapped.South},
-                     {"west", cut.Typed.West, cut.Region.Snapped.West},
-                     {"north", cut.Typed.North, cut.Region.Snapped.North},
-                     {"east", cut.Typed.East, cut.Region.Snapped.East}};
-      for (const auto& c : corners)
-        if (SnapMoved(c.typed, c.snapped))
-          moved.push_back({{"corner", c.name}, {"typed", Number(c.typed)}, {"snapped", Number(c.snapped)}});
+      for (const TMovedCorner& c : MovedCorners(cut))
+        moved.push_back({{"corner", c.Name}, {"typed", Number(c.Typed)}, {"snapped", Number(c.Snapped)}});
       out["moved"] = moved;
       out["wideAcross180"] = cut.WideAcross180;
     }

@@ -109,6 +109,16 @@ bool WideAcross180(const TCutRegion& region) {
 
 }  // namespace
 
+std::vector<TMovedCorner> MovedCorners(const TCutFacts& cut) {
+  const TCorners &typed = cut.Typed, &snapped = cut.Region.Snapped;
+  std::vector<TMovedCorner> moved;
+  for (const TMovedCorner& c :
+       {TMovedCorner{"south", typed.South, snapped.South, true}, TMovedCorner{"west", typed.West, snapped.West, false},
+        TMovedCorner{"north", typed.North, snapped.North, true}, TMovedCorner{"east", typed.East, snapped.East, false}})
+    if (std::fabs(c.Snapped - c.Typed) * 3600 >= 0.0005) moved.push_back(c);
+  return moved;
+}
+
 TEngineResult MakeCustomGeoid(TSession& session, const TConversionPlan& plan, const std::string& FileName) {
   if (!session.SourceGrid) return {};  // nothing to sample: nothing touched
   TView& view = session.View;

@@ -4,9 +4,9 @@
 // of its own (session/Rows.hpp), which it joins before it returns.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "convert/Resolution.hpp"
 #include "grid/Check.hpp"
@@ -43,10 +43,6 @@ struct TCutRegion {
 };
 TCutRegion CutRegion(const TCorners& corners, double res);
 
-// A corner that the snap moved by as much as a report shows (0.001" of arc);
-// less is the arithmetic's hair on a corner already whole.
-inline bool SnapMoved(double typed, double snapped) { return std::fabs(snapped - typed) * 3600 >= 0.0005; }
-
 // Why a region cannot be cut.
 enum class TRangeFault : std::uint8_t {
   None,
@@ -68,6 +64,16 @@ struct TCutFacts {
   std::int64_t NoValueNodes = 0;  // Written: nodes that hold no value (outside the source grid, or none there)
   bool WideAcross180 = false;     // not the whole circle, across 180 degrees and more than 180 degrees wide
 };
+
+// A corner that the snap moved, by as much as a report shows (0.001" of arc;
+// less is the arithmetic's hair on a corner already whole): "south", "west",
+// "north" or "east", in that order, as typed and as snapped.
+struct TMovedCorner {
+  const char* Name;
+  double Typed, Snapped;
+  bool Latitude;
+};
+std::vector<TMovedCorner> MovedCorners(const TCutFacts& cut);
 
 // What the engine did. Size is the file's size in bytes when Written, else 0.
 enum class TEngineOutcome : std::uint8_t { Written, Aborted, RangeError, Failed };

@@ -55,20 +55,13 @@ std::vector<std::string> CutReportLines(const TCutFacts& cut, const TCustomTrail
   lines.push_back("Region written: " + FormatLatLon(trailer.south, true) + "," + FormatLatLon(trailer.west, false) +
                   " to " + FormatLatLon(cut.North, true) + "," + FormatLatLon(cut.East, false) + " (" +
                   IntToGroupedStr(trailer.rows) + " rows of " + IntToGroupedStr(trailer.cols) + " nodes)");
-  const struct {
-    const char* name;
-    double typed, snapped;
-    bool latitude;
-  } corners[] = {{"South", cut.Typed.South, cut.Region.Snapped.South, true},
-                 {"West", cut.Typed.West, cut.Region.Snapped.West, false},
-                 {"North", cut.Typed.North, cut.Region.Snapped.North, true},
-                 {"East", cut.Typed.East, cut.Region.Snapped.East, false}};
-  for (const auto& c : corners) {
-    if (!SnapMoved(c.typed, c.snapped)) continue;
-    const double by = c.snapped - c.typed;
-    const char* towards = c.latitude ? (by > 0 ? "north" : "south") : (by > 0 ? "east" : "west");
-    lines.push_back(std::string(c.name) + " corner moved to a whole cell: " + LatLonWord(c.typed, c.latitude) + " to " +
-                    LatLonWord(c.snapped, c.latitude) + " (" + FormatFixed(std::fabs(by) * 3600, 0, 3) + "\" " +
+  for (const TMovedCorner& c : MovedCorners(cut)) {
+    const double by = c.Snapped - c.Typed;
+    const char* towards = c.Latitude ? (by > 0 ? "north" : "south") : (by > 0 ? "east" : "west");
+    std::string name = c.Name;
+    name[0] = static_cast<char>(name[0] - 'a' + 'A');
+    lines.push_back(name + " corner moved to a whole cell: " + LatLonWord(c.Typed, c.Latitude) + " to " +
+                    LatLonWord(c.Snapped, c.Latitude) + " (" + FormatFixed(std::fabs(by) * 3600, 0, 3) + "\" " +
                     towards + ")");
   }
   if (cut.WideAcross180) {
