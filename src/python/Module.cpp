@@ -204,8 +204,10 @@ std::string SelectCustomPath(TSession& session, const std::string& path) {
   return name;
 }
 
-// Runs fn(first, count) over 0 .. count in pieces on the hardware's threads;
-// a few points at once on the calling thread.
+// Runs fn(first, count) over 0 .. count in pieces on threads of their own,
+// one more than the cores as check --points has them (beside other busy
+// programs, which the system shares the cores with thread by thread, the
+// points keep a fair part of them); a few points at once on the calling thread.
 template <class Fn>
 void InPieces(std::size_t count, const Fn& fn) {
   constexpr std::size_t Piece = 1 << 14;
@@ -213,13 +215,13 @@ void InPieces(std::size_t count, const Fn& fn) {
     fn(std::size_t{0}, count);
     return;
   }
-  TWorkPool pool(HardwareThreads());
+  TWorkPool pool(HardwareThreads() + 1);
   pool.Start((count + Piece - 1) / Piece, [&](std::size_t j) { fn(j * Piece, std::min(Piece, count - j * Piece)); });
   pool.Wait();
 }
 
 std::size_t PointCount(const TPoints& lat, const TPoints& lon) {
-  if (lat.size() != lon.size()) throw TUsageError("lat and lon: arrays of different sizes");
+  if (lat.size() != lon.size()) throw TUsageError("latitudes and longitudes: arrays of different sizes");
   return static_cast<std::size_t>(lat.size());
 }
 
@@ -570,5 +572,5 @@ PYBIND11_MODULE(_tessmar, m) {
          py::object dataDir) {
         return CheckPointsOf(path, lat, lon, model, {settings, dataDir});
       },
-      py::arg("path"), py::arg("lat"), py::arg("lon"), py::arg("model"), py::arg("settings"), py::arg("data_dir"));
+      py::arg("path"), py::arg("latitudes"), py::arg("longitudes"), py::arg("model"), py::arg("settings"), py::arg("data_dir"));
 }
