@@ -43,9 +43,12 @@ using TPoints = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
 // The error classes of the package: Error, and under it InputError (a
 // ValueError: what was asked cannot be) and FileError (an OSError).
-[[noreturn]] void Raise(const char* kind, const std::string& text) {
+void SetError(const char* kind, const std::string& text) {
   const py::object type = py::module_::import("tessmar._tessmar").attr(kind);
   PyErr_SetString(type.ptr(), text.c_str());
+}
+[[noreturn]] void Raise(const char* kind, const std::string& text) {
+  SetError(kind, text);
   throw py::error_already_set();
 }
 
@@ -61,8 +64,8 @@ std::string ProgramPath() {
 // text that reads back the same (2.5 is "2.5", 35.0 is "35").
 std::string Text(const py::handle& value, const char* name) {
   if (py::isinstance<py::str>(value)) return value.cast<std::string>();
-  if (!py::isinstance<py::bool_>(value) && (py::isinstance<py::int_>(value) || py::isinstance<py::float_>(value)))
-    return ShortestText(value.cast<double>());
+  if (!py::isinstance<py::bool_>(value) && py::hasattr(value, "__float__"))  // numpy's numbers too
+    return ShortestText(py::float_(py::reinterpret_borrow<py::object>(value)).cast<double>());
   throw TUsageError(std::string(name) + ": " + py::str(py::repr(value)).cast<std::string>() +
                     " is neither a number nor a text");
 }
@@ -162,15 +165,16 @@ struct TRun {
   // it (Ctrl-C, the progress callable's error), or the error that left it.
   template <class Operation>
   void Run(Operation&& operation) {
-    std::optional<std::string> failure;
+    const char* kind = nullptr;  // of the error that left it
+    std::string text;
     {
       py::gil_scoped_release release;
       try {
         operation();
       } catch (const TUsageError& e) {
-        failure = std::string("I") + e.what();
+        kind = "InputError", text = e.what();
       } catch (const std::exception& e) {
-        failure = "E" + ErrorText(e);
+        kind = "Error", text = ErrorText(e);
       }
     }
     if (View.Pending) {
@@ -178,7 +182,7 @@ struct TRun {
       View.Pending.reset();
       throw pending;
     }
-    if (failure) Raise(failure->front() == 'I' ? "InputError" : "Error", failure->substr(1));
+    if (kind) Raise(kind, text);
   }
 
   // The progress callable told that the work is done.
@@ -526,7 +530,9 @@ PYBIND11_MODULE(_tessmar, m) {
     try {
       if (p) std::rethrow_exception(p);
     } catch (const TUsageError& e) {
-      Raise("InputError", e.what());
+      SetError("InputError", e.what());
+    } catch (const tessmar::TError& e) {
+      SetError("Error", e.what());
     }
   });
 
@@ -572,5 +578,6 @@ PYBIND11_MODULE(_tessmar, m) {
          py::object dataDir) {
         return CheckPointsOf(path, lat, lon, model, {settings, dataDir});
       },
-      py::arg("path"), py::arg("latitudes"), py::arg("longitudes"), py::arg("model"), py::arg("settings"), py::arg("data_dir"));
+      py::arg("path"), py::arg("latitudes"), py::arg("longitudes"), py::arg("model"), py::arg("settings"),
+      py::arg("data_dir"));
 }
