@@ -4,6 +4,7 @@
 # the targets by name only; cmake/Package.cmake makes the Debian package of them.
 include(GNUInstallDirs)
 set(TESSMAR_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/tessmar)  # Debian's name: the package's
+set(TESSMAR_PYTHON_DOC_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/python3-tessmar)
 
 install(TARGETS tessmar-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The grid formats module, where both programs look for it (src/CMakeLists.txt).
@@ -44,6 +45,17 @@ License: Expat
  @text@
 ]])
 install(FILES ${CMAKE_BINARY_DIR}/share/doc/tessmar/copyright DESTINATION ${TESSMAR_DOC_DIR})
+
+# The Python package, a Debian package of its own (python3-tessmar,
+# cmake/Package.cmake): the module and its pure-Python part where the system's
+# Python 3 finds them, and the licence again, which every Debian package carries.
+if(TARGET tessmar_python)
+  set(python_dir ${TESSMAR_PYTHON_DIR}/tessmar)
+  install(TARGETS tessmar_python LIBRARY DESTINATION ${python_dir} COMPONENT python)
+  install(FILES ${TESSMAR_PYTHON_FILES} DESTINATION ${python_dir} COMPONENT python)
+  install(FILES ${CMAKE_BINARY_DIR}/share/doc/tessmar/copyright
+          DESTINATION ${TESSMAR_PYTHON_DOC_DIR} COMPONENT python)
+endif()
 
 # Man pages made from the programs' own --help at build time, so they cannot
 # drift from what the programs say; what --help cannot show (the examples of

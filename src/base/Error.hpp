@@ -12,9 +12,13 @@
 //   reason) is a TError, or another std::exception, that leaves the operation.
 //   The fronts catch it where a handler runs (RunHandler: the window's general
 //   error display, the CLI's "Error: " line) and the program goes on.
+// - A request that asks for what cannot be (an option or an argument that
+//   does not read, a model the catalogue lacks) is a TUsageError, its text
+//   naming what was asked by the front's own name for it.
 // - Exit statuses are decided by tessmar-cli alone: 0 done, 1 failed, 2 a
 //   command line that asks for what cannot be (TUsageError, its one route),
-//   130 stopped by Ctrl-C.
+//   130 stopped by Ctrl-C. The Python module raises its own errors instead:
+//   ValueError for a TUsageError, OSError for a file.
 // The error types are plain values: thread-safe.
 #pragma once
 
@@ -28,6 +32,12 @@ namespace tessmar {
 
 // An error that leaves a user action; its text is what the user is shown.
 class TError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A request that asks for what cannot be, with the text that says why.
+class TUsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };

@@ -112,6 +112,9 @@ void RemoveFile(const std::string& path) noexcept;
 bool FolderIsWritable(const std::string& folder);
 // The running program's full path.
 std::string ExecutablePath();
+// The full path of the loaded file (the program, or a shared module such as a
+// Python extension) that holds the code at address; empty when none does.
+std::string ModulePathOf(const void* address);
 // The program's arguments as UTF-8, the program's name first: argv on Linux;
 // on Windows the system's UTF-16 command line, converted here once (the C
 // runtime's argv is in the ANSI code page, which need not be UTF-8).

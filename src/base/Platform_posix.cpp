@@ -270,6 +270,14 @@ std::string ExecutablePath() {
   return error ? std::string("./tessmar") : path.string();
 }
 
+std::string ModulePathOf(const void* address) {
+  Dl_info info{};
+  if (::dladdr(address, &info) == 0 || !info.dli_fname) return {};
+  std::error_code error;
+  const std::filesystem::path path = std::filesystem::canonical(info.dli_fname, error);
+  return error ? std::string(info.dli_fname) : path.string();
+}
+
 std::vector<std::string> CommandLineArguments(int argc, char** argv) { return {argv, argv + argc}; }
 
 bool UserLocaleIsJapanese() {

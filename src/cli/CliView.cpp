@@ -6,21 +6,6 @@
 
 namespace tessmar::cli {
 
-namespace {
-// Dialog texts are one line on the console: CR LF and the like become " ".
-std::string OneLine(const std::string& text) {
-  std::string line;
-  for (char c : text) {
-    if (c == '\r' || c == '\n') {
-      if (!line.empty() && line.back() != ' ') line += ' ';
-    } else {
-      line += c;
-    }
-  }
-  return line;
-}
-}  // namespace
-
 void InstallInterruptHandler() { CatchConsoleInterrupt(); }
 
 bool InterruptRequested() { return ConsoleInterrupted(); }

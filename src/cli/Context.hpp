@@ -16,6 +16,7 @@
 #include "cli/Commands.hpp"
 #include "convert/Conversion.hpp"
 #include "option/Settings.hpp"
+#include "option/Start.hpp"
 #include "session/Grids.hpp"
 #include "session/Session.hpp"
 
@@ -28,13 +29,6 @@ using TJson = nlohmann::ordered_json;
 // is not part of a valid UTF-8 sequence is shown as U+FFFD, the rest as it is.
 // Every JSON text the CLI writes goes through here.
 inline std::string JsonDump(const TJson& value) { return value.dump(-1, ' ', false, TJson::error_handler_t::replace); }
-
-// A command line that asks for what cannot be: exit status 2, with the text.
-// The one route of a usage error: main prints it.
-class TUsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // One run's view, session and inputs. The settings are read, never written
 // back: the desktop program's file (both programs share it) or the one named
@@ -54,13 +48,11 @@ struct TContext {
   std::string Origin(bool given, const char* option, const char* key) const;
 };
 
-// The catalogue entry --model names: 0 or 2.5, 1, or a title (exact, or
-// without regard to case when only one matches). Throws TUsageError.
-int ModelIndex(const std::string& text, const TGeoidModels& models);
-
-// --res: 0, 5, 10, 15 or 20 minutes, or the model's own spacing (as 0).
-// Throws TUsageError listing them.
-int ResolutionMinutes(const std::string& text, const TGeoidModel& model);
+// A command line's usage error: exit status 2, with the text (TUsageError,
+// base/Error.hpp; ModelIndex, ResolutionMinutes, ReadPrecision and
+// RequireNoFolder read their options as option/Start.hpp says).
+using tessmar::RequireNoFolder;
+using tessmar::TUsageError;
 
 // A coordinate by the strict rule: `given` (the option's text) or else
 // `fallback`, the settings' `key` (or the window's initial text). Throws
@@ -68,9 +60,6 @@ int ResolutionMinutes(const std::string& text, const TGeoidModel& model);
 // refused.
 double ReadCoordinate(const TContext& context, const std::optional<std::string>& given, const std::string& fallback,
                       TAxis axis, const char* option, const char* key);
-
-// A file an option names must not be a folder: TUsageError "OPTION: PATH is a folder".
-void RequireNoFolder(const std::string& path, const char* option);
 
 // The conversion that --south, --west, --north, --east and --res ask for,
 // each left out taken from the settings. Throws TUsageError naming the option.

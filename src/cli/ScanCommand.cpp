@@ -18,12 +18,7 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
   TContext context(global);
   TCliView& view = context.View;
   TSession& session = context.Session;
-  const std::optional<double> precision = ReadNumber(options.Precision);
-  if (!precision || !(*precision > 0) || *precision > MaxPrecision)
-    throw TUsageError("--precision: \"" + options.Precision +
-                      "\" is not a precision. Give lattice points per source "
-                      "spacing, above 0 and at most " +
-                      ShortestText(MaxPrecision) + " (4.0, 2.0, 1.0, 0.5, 0.25, ...)");
+  const double precision = ReadPrecision(options.Precision);
   const std::optional<THeatScale> heatScale = ReadHeatScale(options.HeatmapScale);
   if (!heatScale)
     throw TUsageError("--heatmap-scale: \"" + options.HeatmapScale +
@@ -36,9 +31,9 @@ int RunScan(const TGlobalOptions& global, const TScanOptions& options) {
   TScanResult result;
   result.Outcome = TScanOutcome::Failed;  // unless the scan returns
   RunHandler(view,
-             [&] { result = MaximumErrorScan(session, context.Selection(), *precision, wantHeat ? &heat : nullptr); });
+             [&] { result = MaximumErrorScan(session, context.Selection(), precision, wantHeat ? &heat : nullptr); });
   view.EndProgress();
-  if (result.Scanned && result.Precision != *precision)
+  if (result.Scanned && result.Precision != precision)
     std::cerr << "Note: precision raised to " << ShortestText(result.Precision)
               << ": a coarser lattice would miss nodes of the custom grid.\n";
 

@@ -290,10 +290,10 @@ int main(int argc, char** argv) {
   const auto run = [&]() -> int {
     try {
       // import creates the settings file it is to write to.
-      if (global.Settings) RequireNoFolder(*global.Settings, "--settings");
-      if (global.Settings && !importCommand->parsed() && !importGtxCommand->parsed() &&
-          !tessmar::FileExists(*global.Settings))
-        throw TUsageError("settings file not found: " + *global.Settings);
+      if (global.Settings && (importCommand->parsed() || importGtxCommand->parsed()))
+        RequireNoFolder(*global.Settings, "--settings");
+      else if (global.Settings)
+        tessmar::RequireSettingsFile(*global.Settings);
       if (convertCommand->parsed()) return RunConvert(global, convert);
       if (checkCommand->parsed()) return RunCheck(global, check);
       if (scanCommand->parsed()) return RunScan(global, scan);

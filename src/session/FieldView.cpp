@@ -6,6 +6,18 @@ namespace {
 constexpr std::size_t Index(TControl control) { return static_cast<std::size_t>(control); }
 }  // namespace
 
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (char c : text) {
+    if (c == '\r' || c == '\n') {
+      if (!line.empty() && line.back() != ' ') line += ' ';
+    } else {
+      line += c;
+    }
+  }
+  return line;
+}
+
 std::string DialogLine(TMsgDlgType kind, const std::string& text) {
   return std::string(MsgDlgCaption(kind)) + ": " + text;
 }

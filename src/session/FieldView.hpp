@@ -68,6 +68,8 @@ class TFieldView : public TView {
   std::array<bool, ControlCount> FChecked{};
 };
 
+// A dialog's text as one line: a line end (CR, LF) is a blank, none where a blank is already.
+std::string OneLine(const std::string& text);
 // "Error: " + text and the like: how a dialog reads as one line of text.
 std::string DialogLine(TMsgDlgType kind, const std::string& text);
 

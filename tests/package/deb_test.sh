@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# deb_test.sh CPACK SOURCE_DIR BUILD_DIR VERSION WITH_WINDOW(0|1) RELEASE_BUILD(0|1):
-# builds the Debian package from the build tree, has lintian judge it (a release
-# build's: optimised, no sanitizers), unpacks it into a scratch root and runs
-# the programs from there: what `apt install ./tessmar_*.deb` would put in /usr.
+# deb_test.sh CPACK SOURCE_DIR BUILD_DIR VERSION WITH_WINDOW(0|1) RELEASE_BUILD(0|1) WITH_PYTHON(0|1):
+# builds the Debian packages from the build tree (tessmar, and python3-tessmar
+# when the Python module is built), has lintian judge them (a release build's:
+# optimised, no sanitizers), unpacks them into a scratch root and runs the
+# programs and the module from there: what `apt install ./*.deb` would put in /usr.
 set -euo pipefail
-cpack=$1 source=$2 build=$3 version=$4 window=$5 release=$6
+cpack=$1 source=$2 build=$3 version=$4 window=$5 release=$6 python=${7:-0}
 work=$build/package-test
 rm -rf "$work"
 mkdir -p "$work"
@@ -21,13 +22,21 @@ debs=("$work"/out/tessmar_"$version"_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "no single tessmar_${version}_*.deb in $(ls "$work/out")"
 deb=${debs[0]}
 echo "package: $(basename "$deb")"
+pydeb=""
+if ((python)); then
+  pydebs=("$work"/out/python3-tessmar_"$version"_*.deb)
+  [ ${#pydebs[@]} -eq 1 ] && [ -f "${pydebs[0]}" ] || fail "no single python3-tessmar_${version}_*.deb in $(ls "$work/out")"
+  pydeb=${pydebs[0]}
+  echo "package: $(basename "$pydeb")"
+fi
+[ "$(ls "$work/out"/*.deb | wc -l)" -eq $((1 + python)) ] || fail "other packages than these: $(ls "$work/out")"
 
 # Debian's own checks, pedantic: no error, no warning, and an informational tag
 # only where cmake/lintian-overrides says why it is overridden.
 if ((release)); then
   command -v lintian >/dev/null || fail "lintian is missing: run scripts/deps"
   status=0
-  lintian --pedantic --display-info --fail-on error,warning,info,pedantic "$deb" >"$work/lintian.log" 2>&1 || status=$?
+  lintian --pedantic --display-info --fail-on error,warning,info,pedantic "$deb" $pydeb >"$work/lintian.log" 2>&1 || status=$?
   tags=$(grep -E '^[A-Z]: ' "$work/lintian.log" || true)
   [ "$status" -eq 0 ] && [ -z "$tags" ] || { cat "$work/lintian.log"; fail "lintian --pedantic (status $status)"; }
   echo "lintian --pedantic: no tags"
@@ -84,6 +93,35 @@ done
 dpkg-deb -e "$deb" "$work/control"
 scripts=$(ls "$work/control" | grep -Evx 'control|md5sums' || true)
 [ -z "$scripts" ] || fail "maintainer scripts in the package: $scripts"
+
+# python3-tessmar: the module where the system's Python 3 finds it, beside the
+# program it shares its folders with, from the same build.
+if ((python)); then
+  pyfield() { dpkg-deb -f "$pydeb" "$1"; }
+  [ "$(pyfield Version)" = "$version" ] && [ "$(pyfield Section)" = python ] || fail "python3-tessmar: $(pyfield Version) $(pyfield Section)"
+  pydepends=$(pyfield Depends)
+  echo "python3-tessmar Depends: $pydepends"
+  for p in "tessmar (= $version)" "python3 (>= 3." "python3 (<< 3." python3-numpy "libc6 (>= "; do
+    grep -qF "$p" <<<"$pydepends" || fail "python3-tessmar Depends lacks $p: $pydepends"
+  done
+  dpkg-deb -x "$pydeb" "$root"
+  pymodule=$(find "$root/usr/lib/python3/dist-packages/tessmar" -name "_tessmar.cpython-*.so")
+  [ -n "$pymodule" ] && [ -s "$root/usr/lib/python3/dist-packages/tessmar/__init__.py" ] || fail "no module in python3-tessmar"
+  ! grep -q "not found" <<<"$(LC_ALL=C ldd "$pymodule")" || fail "the Python module lacks a library: $(ldd "$pymodule")"
+  ! LC_ALL=C readelf -d "$pymodule" | grep -Eq "R(UN)?PATH" || fail "the Python module keeps a run path"
+  ((!release)) || grep -q __stack_chk_fail <<<"$(LC_ALL=C readelf -W --dyn-syms "$pymodule")" ||
+    fail "the Python module lacks the stack protector"
+  ! grep -Eq '\.(symtab|debug_[a-z]+|comment) ' <<<"$(LC_ALL=C readelf -W -S "$pymodule")" || fail "the Python module is not stripped"
+  [ -z "$(find "$root/usr/lib/python3" -name __pycache__)" ] || fail "python3-tessmar ships byte-compiled files"
+  # Byte-compiled when installed and removed with it, as dh_python3 would have it: those two scripts alone.
+  dpkg-deb -e "$pydeb" "$work/pycontrol"
+  [ "$(ls "$work/pycontrol" | grep -Evx 'control|md5sums' | tr '\n' ' ')" = "postinst prerm " ] ||
+    fail "python3-tessmar's maintainer scripts: $(ls "$work/pycontrol")"
+  cmp -s "$root/usr/share/doc/tessmar/copyright" "$root/usr/share/doc/python3-tessmar/copyright" ||
+    fail "python3-tessmar's copyright is not tessmar's"
+  grep -q "^python3-tessmar ($version) " <<<"$(zcat "$root/usr/share/doc/python3-tessmar/changelog.gz")" ||
+    fail "python3-tessmar's changelog.gz"
+fi
 
 # The licence as Debian reads it (DEP-5), to the letter LICENSE's.
 copyright=$root/usr/share/doc/tessmar/copyright
@@ -201,6 +239,27 @@ grep -qxF "Data folder: $home/.local/share/tessmar/" <<<"$models" || fail "model
 user "$cli" --output demo convert --south 35 --north 37 --west 139 --east 141 --res 5 >/dev/null ||
   fail "convert as the user"
 [ -s "$home/.local/share/tessmar/demo.qdat" ] || fail "convert as the user wrote no ~/.local/share/tessmar/demo.qdat"
+if ((python)); then
+  # The module as a user imports it, from the installed package, with the
+  # system's Python: the same folders as tessmar-cli, the same bytes and numbers.
+  user "$cli" --output cli convert --south 35 --north 37 --west 139 --east 141 --res 5 >/dev/null || fail "convert as the user"
+  user env PYTHONPATH="$root/usr/lib/python3/dist-packages" PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 - \
+    "$root" "$home/.local/share/tessmar/" "$("$cli" --version)" <<'PY' || fail "the installed Python module"
+import sys
+import tessmar
+root, data, version = sys.argv[1:]
+assert tessmar.__file__.startswith(root + "/usr/lib/python3/dist-packages/tessmar/"), tessmar.__file__
+assert tessmar._tessmar.program_path() == root + "/usr/bin/tessmar-cli", tessmar._tessmar.program_path()
+small = [m for m in tessmar.models() if m.usable]
+assert [m.path for m in small] == [root + "/usr/share/tessmar/small"], small
+cut = tessmar.cut(None, 35, 139, 37, 141, 5, "python")
+assert cut.path == data + "python.qdat", cut.path
+assert open(cut.path, "rb").read() == open(data + "cli.qdat", "rb").read(), "not the CLI's bytes"
+checked = tessmar.check_points(cut.path, [36.0], [140.0])
+assert (checked.source[0], checked.custom[0], checked.error[0]) == (35.5, 35.5, 0.0), checked
+print("installed Python module (" + version + "): cut", cut.path, "as tessmar-cli did, checked", checked.source[0])
+PY
+fi
 after=$(snapshot)
 [ "$after" = "$before" ] || fail "the programs wrote into the install root: $(diff <(echo "$before") <(echo "$after"))"
 [ -z "$(ls -A "$work/cwd")" ] || fail "the programs wrote into the current folder: $(ls -A "$work/cwd")"
