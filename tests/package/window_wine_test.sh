@@ -10,11 +10,12 @@
 # compared with the Linux build's check; Check in "Maximum error" clicked on a
 # scan of billions of points and Escape pressed, the report saying it was
 # aborted; Report clicked twice (one Report window, then none), both times;
-# a settings file dropped on the window, which shows its model and keeps its
-# settings there; Exit clicked. Buttons are found where Tab shows the focus
+# a settings file in a folder named "Tëst dïr" dropped on the window, which
+# shows its model and keeps its settings there; Exit clicked. Buttons are found where Tab shows the focus
 # (the pixels that change as the focus comes and goes), the links by their
 # blue text above Exit: no position depends on a font's metrics.
-# The grid is PROJ's EGM96 15' one, imported by the Linux build as a model.
+# The grid is PROJ's EGM96 15' one, imported by the Linux build as a model;
+# the window's folder is its drive D:.
 # window_wine_test.sh BUILD-DIR WINE LINUX-CLI [RUNS [SCREENSHOT-DIR]]
 #   RUNS (default 3) runs in a row, each with a display and Wine started anew;
 #   SCREENSHOT-DIR: the first run also finishes a scan and takes the window,
@@ -43,7 +44,6 @@ fail() {
   echo "window_wine_test: $*" >&2
   exit 1
 }
-windows() { local p=${1//\//\\}; echo "Z:$p"; }  # a path of this machine as Wine shows it
 
 # The model, once: the Linux build imports the grid into linux/ with a settings
 # file of its own; the window's is the same with its data folder as Wine names
@@ -56,7 +56,7 @@ printf '[Option]\r\nResolution=20\r\nOutputName=first\r\n' >"$work/linux/test.in
 cp "$work/linux/egm96_15" "$work/win/"
 settings() {  # settings TITLE NAME: the window's settings file, its model titled TITLE, its output NAME
   iconv -f UTF-16 -t UTF-8 "$work/linux/test.ini" |
-    sed "s|^DataPath=.*|DataPath=$(windows "$work/win/" | sed 's/\\/\\\\/g')\r|; s|^OutputName=.*|OutputName=$2\r|
+    sed "s|^DataPath=.*|DataPath=D:\\\\\r|; s|^OutputName=.*|OutputName=$2\r|
       s|EGM96 15'x15'|$1|"
 }
 # The settings file dropped on the window lies in a folder a Windows user might have.
@@ -208,6 +208,7 @@ one_run() {  # one_run N
   local n=$1 out=cut$1 app convert scan exit report got want X Y WIDTH HEIGHT
   start_display
   [ -d "$WINEPREFIX" ] || "$wine" cmd /c exit 0 >/dev/null 2>&1 || true
+  ln -sfn "$work/win" "$WINEPREFIX/dosdevices/d:"  # the window's folder, as a drive of its own
   if [ -n "$shots" ]; then
     cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$WINEPREFIX/drive_c/windows/Fonts/"  # the map's degrees
   fi
@@ -215,7 +216,7 @@ one_run() {  # one_run N
   mkdir -p "$work/win/Tëst dïr"
   settings "EGM96 dropped" dropped >"$drop"
   park
-  "$wine" "$build/bin/tessmar.exe" "$(windows "$work/win/run.ini")" >"$work/window.log" 2>&1 &
+  "$wine" "$build/bin/tessmar.exe" 'D:\run.ini' >"$work/window.log" 2>&1 &
   app=$!
   main=$(timeout 60 xdotool search --sync --onlyvisible --name '^Tessmar Ver' | head -n 1) ||
     fail "no window came up in 60 s: $(tail -n 5 "$work/window.log")"
