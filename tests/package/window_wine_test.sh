@@ -46,8 +46,8 @@ fail() {
 }
 
 # The model, once: the Linux build imports the grid into linux/ with a settings
-# file of its own; the window's is the same with its data folder as Wine names
-# it, beside a copy of the grid in win/. The cut is at 20', on a grid of 15'.
+# file of its own; the window's is the same with its data folder the Wine drive
+# D: (win/, with a copy of the grid). The cut is at 20', on a grid of 15'.
 gtx=/usr/share/proj/egm96_15.gtx
 mkdir -p "$work/linux" "$work/win"
 printf '[Option]\r\nResolution=20\r\nOutputName=first\r\n' >"$work/linux/test.ini"
@@ -78,7 +78,8 @@ start_display() {
 }
 park() { xdotool mousemove 0 0; }  # the pointer off the window, so nothing shows it hovering
 shot() { import -window "$main" "$1"; }
-changed() { compare -metric AE "$1" "$2" null: 2>&1 | sed 's/[^0-9].*//'; }
+# How many pixels differ between two pictures (all of them when compare cannot tell).
+changed() { compare -metric AE "$1" "$2" null: 2>&1 | awk '{ printf "%d\n", $1 ~ /^[0-9.e+]+$/ ? $1 : 1e9 }'; }
 # Waits until the main window's picture differs from BEFORE (WHAT made it change).
 until_changed() {  # until_changed BEFORE WHAT
   for _ in $(seq 100); do
