@@ -178,7 +178,23 @@ copied() {  # the focused control's text, selected and copied
 }
 type_in() { xdotool key ctrl+a && xdotool type --delay 15 -- "$1"; }
 
-reports() { xdotool search --onlyvisible --name '^Report$' 2>/dev/null | wc -l; }
+# The visible windows of a name (a pattern), one a line. Xlib ends xdotool when
+# a window goes while it looks (Wine makes and drops windows of its own): it
+# looks again then.
+windows_named() {  # windows_named PATTERN
+  local found
+  for _ in $(seq 20); do
+    found=$(xdotool search --onlyvisible --name "$1" 2>"$work/search.txt") || true
+    if ! grep -q 'X Error' "$work/search.txt"; then
+      [ -z "$found" ] || echo "$found"
+      return 0
+    fi
+    echo "window_wine_test: xdotool search: $(grep 'X Error' "$work/search.txt"), once more" >&2
+    sleep 0.05
+  done
+  fail "xdotool search kept failing: $(cat "$work/search.txt")"
+}
+reports() { windows_named '^Report$' | wc -l; }
 # Report clicked: its window comes up, one of it, and its text is copied;
 # clicked again, it goes.
 read_report() {  # read_report REPORT-LINK-MIDDLE OUT
@@ -191,7 +207,7 @@ read_report() {  # read_report REPORT-LINK-MIDDLE OUT
   # Without a window manager Wine takes up to 2 s to take a hidden window off the display.
   sleep 2.5
   (($(reports) == 1)) || fail "Report clicked: $(reports) Report windows 2.5 s later"
-  report=$(xdotool search --onlyvisible --name '^Report$')
+  report=$(windows_named '^Report$')
   xdotool windowfocus --sync "$report"  # as a window manager gives the focus to the window clicked
   eval "$(geometry "$report")"
   click "$((X + WIDTH / 2)) $((Y + HEIGHT / 2))"
@@ -219,8 +235,12 @@ one_run() {  # one_run N
   park
   "$wine" "$build/bin/tessmar.exe" 'D:\run.ini' >"$work/window.log" 2>&1 &
   app=$!
-  main=$(timeout 60 xdotool search --sync --onlyvisible --name '^Tessmar Ver' | head -n 1) ||
-    fail "no window came up in 60 s: $(tail -n 5 "$work/window.log")"
+  for _ in $(seq 600); do
+    main=$(windows_named '^Tessmar Ver' | head -n 1)
+    [ -z "$main" ] || break
+    sleep 0.1
+  done
+  [ -n "$main" ] || fail "no window came up in 60 s: $(tail -n 5 "$work/window.log")"
   xdotool windowfocus --sync "$main"  # as a window manager gives the focus to a new window
 
   # Convert has the focus at the start: its box, from the name field to the test latitude.
@@ -332,7 +352,8 @@ screenshots() {
 }
 whole() {  # whole OUT NAME: the main window and its companion NAME as the screen shows them
   local X Y WIDTH HEIGHT x0 y0 x1 y1 other
-  other=$(xdotool search --onlyvisible --name "^$2\$" | head -n 1) || fail "no $2 window"
+  other=$(windows_named "^$2\$" | head -n 1)
+  [ -n "$other" ] || fail "no $2 window"
   eval "$(geometry "$main")"
   x0=$X y0=$Y x1=$((X + WIDTH)) y1=$((Y + HEIGHT))
   eval "$(geometry "$other")"
