@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -48,6 +49,11 @@ QString DialogText(const std::string& text) {
   q.remove('\r');
   return q;
 }
+
+// A path Qt hands over (a file dropped, a file dialog's choice) as the system
+// writes it: Qt's are "/"-separated on Windows too, where a dropped file reads
+// D:\Data\tokyo.qdat as it does in the system's own dialogs and messages.
+QString SystemPath(const QString& path) { return QDir::toNativeSeparators(path); }
 
 // Files named on the command line or dropped are told apart by extension.
 bool IsSettingsFile(const std::string& name) { return AsciiLower(ExtensionOf(name)) == ".ini"; }
@@ -985,7 +991,7 @@ std::optional<std::string> TFormMain::RunFileDialog(const std::string& file, con
   TCentring centre(this, FOpenDialog1MoveFlag);
   dialog.installEventFilter(&centre);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().front().toStdString();
+  return SystemPath(dialog.selectedFiles().front()).toStdString();
 }
 
 void TFormMain::LocateSourceFile() {
@@ -1068,7 +1074,7 @@ void TFormMain::dropEvent(QDropEvent* e) {
   if (FSession.Busy) return;
   QStringList paths;
   for (const QUrl& url : e->mimeData()->urls())
-    if (url.isLocalFile()) paths << url.toLocalFile();
+    if (url.isLocalFile()) paths << SystemPath(url.toLocalFile());
   e->acceptProposedAction();
   WMDropFiles(paths);
 }
