@@ -23,8 +23,16 @@ home=$c/Program\ Files/Tessmar
 user=$c/users/${USER:-$(id -un)}
 [ -d "$user" ] || user=$(dirname "$(find "$c/users" -maxdepth 2 -name AppData -print -quit)")
 work=$(mktemp -d)
+# The windows this test's Wine prefix runs (never those of another prefix, another test's).
+own_windows() {
+  local pid
+  for pid in $(pgrep -f 'tessmar\.exe'); do
+    { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+  done
+  true
+}
 # The user's folders of this test's Wine prefix start and end without Tessmar's files.
-clean() { rm -rf "$work" "$user/AppData/Local/tessmar" "$user/AppData/Roaming/tessmar"; pkill -f 'tessmar\.exe' || true; }
+clean() { rm -rf "$work" "$user/AppData/Local/tessmar" "$user/AppData/Roaming/tessmar"; kill $(own_windows) 2>/dev/null || true; }
 clean
 work=$(mktemp -d)
 trap clean EXIT
@@ -72,11 +80,12 @@ grep -qF 'Coastlines: C:\Program Files\Tessmar\bin\gmt-gshhg\binned_GSHHS_' <<<"
 # A .qdat opened as a user double-clicks it starts the installed window on it.
 WINEQT_QPA_PLATFORM=offscreen timeout 30 "$wine" start /unix "$qdat" >/dev/null 2>&1 || true
 for _ in $(seq 30); do
-  pgrep -af 'tessmar\.exe' | grep -q 'japan\.qdat' && break
+  for pid in $(own_windows); do grep -qa 'japan\.qdat' "/proc/$pid/cmdline" && break 2; done
   sleep 1
 done
-pgrep -af 'tessmar\.exe' | grep -q 'japan\.qdat' || fail "opening japan.qdat did not start the window on it"
-pkill -f 'tessmar\.exe' || true
+opened=$(for pid in $(own_windows); do grep -qa 'japan\.qdat' "/proc/$pid/cmdline" && echo "$pid"; done)
+[ -n "$opened" ] || fail "opening japan.qdat did not start the window on it"
+kill $(own_windows) 2>/dev/null || true
 
 run "$home/Uninstall.exe" /S || fail "the uninstaller failed"
 for _ in $(seq 30); do  # it runs on from a copy of itself
