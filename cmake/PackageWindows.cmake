@@ -1,18 +1,24 @@
 # The ZIP for Windows users (cpack -G ZIP in the Windows build):
 # tessmar-VERSION-win64.zip holding a folder of that name with the static,
-# stripped tessmar-cli.exe, the window tessmar.exe with the DLLs and Qt plugins
-# its imports name (when the build has the window), the README for Windows
-# users and the licence as text, and demo.cmd.
+# stripped tessmar-cli.exe, the window tessmar.exe (when the build has the
+# window), the formats module with the DLLs and Qt plugins their imports name
+# and the data the module reads (PROJ's proj.db, the coastlines), the README
+# for Windows users and the licence as text, and demo.cmd.
 # Unpacked anywhere, it runs as it is: the program keeps its settings and data
 # beside itself when it may write there.
 install(TARGETS tessmar-cli RUNTIME DESTINATION .)
+install(TARGETS tessmar_formats_module LIBRARY DESTINATION .)
+set(programs $<TARGET_FILE:tessmar_formats_module>)
 if(TARGET tessmar)
   install(TARGETS tessmar RUNTIME DESTINATION .)
-  install(CODE "execute_process(COMMAND \"${CMAKE_COMMAND}\" \"-DPROGRAMS=$<TARGET_FILE:tessmar>\"
-                  \"-DPLUGINS=${TESSMAR_QT_PLUGINS}\" \"-DDIRECTORIES=${TESSMAR_WINDOWS_RUNTIME_DIRS}\"
-                  \"-DDESTINATION=\${CMAKE_INSTALL_PREFIX}\" \"-DOBJDUMP=${CMAKE_OBJDUMP}\"
-                  -P \"${CMAKE_CURRENT_LIST_DIR}/WindowsRuntime.cmake\" COMMAND_ERROR_IS_FATAL ANY)")
+  list(APPEND programs $<TARGET_FILE:tessmar>)
 endif()
+string(REPLACE ";" "$<SEMICOLON>" programs "${programs}")
+install(CODE "execute_process(COMMAND \"${CMAKE_COMMAND}\" \"-DPROGRAMS=${programs}\"
+                \"-DPLUGINS=${TESSMAR_QT_PLUGINS}\" \"-DDATA=${TESSMAR_FORMATS_DATA}\"
+                \"-DDIRECTORIES=${TESSMAR_WINDOWS_RUNTIME_DIRS}\" \"-DDESTINATION=\${CMAKE_INSTALL_PREFIX}\"
+                \"-DOBJDUMP=${CMAKE_OBJDUMP}\" -P \"${CMAKE_CURRENT_LIST_DIR}/WindowsRuntime.cmake\"
+                COMMAND_ERROR_IS_FATAL ANY)")
 install(FILES ${PROJECT_SOURCE_DIR}/docs/windows.md DESTINATION . RENAME README.txt)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 # cmd reads its scripts with CR LF line ends.

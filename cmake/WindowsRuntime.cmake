@@ -1,12 +1,14 @@
-# cmake -DPROGRAMS=a.exe;b.exe -DPLUGINS=qwindows.dll;... -DDIRECTORIES=... -DDESTINATION=DIR
-#       [-DLIST=NAME.txt] -DOBJDUMP=x86_64-w64-mingw32-objdump -P WindowsRuntime.cmake
-# Puts beside Windows programs the DLLs they need that Windows does not have
-# (Qt's, the MinGW runtime's), found by reading the imports of the programs,
-# the plugins and each DLL taken in turn, and the Qt plugins named, in the
-# plugin's own folder (platforms/, styles/); Qt looks for its plugins beside
-# the program. A DLL found in none of DIRECTORIES is Windows' own. With LIST,
-# writes the list of what it put there to DESTINATION/LIST, one path a line,
-# relative to DESTINATION.
+# cmake -DPROGRAMS=a.exe;b.exe -DPLUGINS=qwindows.dll;... -DDATA=FOLDER:FILE;...
+#       -DDIRECTORIES=... -DDESTINATION=DIR [-DLIST=NAME.txt]
+#       -DOBJDUMP=x86_64-w64-mingw32-objdump -P WindowsRuntime.cmake
+# Puts beside Windows programs (or modules) the DLLs they need that Windows
+# does not have (Qt's, GDAL's, the MinGW runtime's), found by reading the
+# imports of the programs, the plugins and each DLL taken in turn; the Qt
+# plugins named, in the plugin's own folder (platforms/, styles/), where Qt
+# looks for them beside the program; and each data FILE in DIR/FOLDER. A DLL
+# found in none of DIRECTORIES is Windows' own. With LIST, writes the list of
+# what it put there to DESTINATION/LIST, one path a line, relative to
+# DESTINATION.
 cmake_minimum_required(VERSION 3.25)
 
 # Windows matches DLL names in any case; the folders here are Linux's.
@@ -31,6 +33,17 @@ foreach(plugin IN LISTS PLUGINS)
   file(COPY "${plugin}" DESTINATION "${DESTINATION}/${kind}")
   list(APPEND placed "${kind}/${name}")
   list(APPEND queue "${plugin}")
+endforeach()
+
+foreach(entry IN LISTS DATA)
+  if(NOT entry MATCHES "^([^:]+):(.+)$")
+    message(FATAL_ERROR "DATA: ${entry} is not FOLDER:FILE")
+  endif()
+  set(folder "${CMAKE_MATCH_1}")
+  set(file "${CMAKE_MATCH_2}")
+  get_filename_component(name "${file}" NAME)
+  file(COPY "${file}" DESTINATION "${DESTINATION}/${folder}")
+  list(APPEND placed "${folder}/${name}")
 endforeach()
 
 set(seen "")

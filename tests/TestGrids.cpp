@@ -60,6 +60,39 @@ std::vector<unsigned char> ReadBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::map<int, TTiffTag> ReadTiffTags(const std::string& path) {
+  const std::vector<unsigned char> bytes = ReadBytes(path);
+  const auto checked = [&](std::uint64_t offset, std::uint64_t size) {
+    if (offset > bytes.size() || size > bytes.size() - offset)
+      throw std::runtime_error(path + ": a TIFF field lies past the file's end");
+    return static_cast<std::size_t>(offset);
+  };
+  const auto number = [&](std::uint64_t offset, int size) {
+    const std::size_t at = checked(offset, size);
+    std::uint64_t value = 0;
+    for (int k = size; k-- > 0;) value = value << 8 | bytes[at + k];
+    return value;
+  };
+  if (bytes.size() < 8 || bytes[0] != 'I' || bytes[1] != 'I' || number(2, 2) != 42)
+    throw std::runtime_error(path + ": not a little-endian TIFF file");
+  // The sizes of the types BYTE (1) to DOUBLE (12).
+  constexpr std::uint64_t TypeSize[] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
+  const std::uint64_t directory = number(4, 4);
+  std::map<int, TTiffTag> tags;
+  for (std::uint64_t k = 0, n = number(directory, 2); k < n; ++k) {
+    const std::uint64_t entry = directory + 2 + 12 * k;
+    TTiffTag tag;
+    tag.Type = static_cast<int>(number(entry + 2, 2));
+    tag.Count = static_cast<std::uint32_t>(number(entry + 4, 4));
+    if (tag.Type < 1 || tag.Type > 12) throw std::runtime_error(path + ": a TIFF tag of an unknown type");
+    const std::uint64_t size = TypeSize[tag.Type] * tag.Count;
+    const std::size_t from = checked(size <= 4 ? entry + 8 : number(entry + 8, 4), size);
+    tag.Value.assign(bytes.begin() + from, bytes.begin() + from + size);
+    tags[static_cast<int>(number(entry, 2))] = tag;
+  }
+  return tags;
+}
+
 void WriteSourceGrid(const std::string& path, const TGeoidModel& m, const TNodeFunction& value) {
   std::vector<unsigned char> bytes;
   bytes.reserve(static_cast<std::size_t>(m.nrows) * m.ncols * 4);

@@ -94,6 +94,20 @@ struct TPng {
 };
 TPng ReadPng(const std::string& path);  // throws when it is no PNG file
 
+// The tags of a little-endian TIFF file's first image by number, each its
+// type, count and value bytes, wherever the file keeps them (so two files whose
+// tags differ only in where they lie compare equal). Throws when it is no such
+// file or a tag lies past its end.
+struct TTiffTag {
+  int Type = 0;
+  std::uint32_t Count = 0;
+  std::vector<unsigned char> Value;
+  bool operator==(const TTiffTag&) const = default;
+};
+std::map<int, TTiffTag> ReadTiffTags(const std::string& path);
+// The tags that say where the pixels' strips or tiles lie and how long they are.
+inline constexpr int TiffPlacementTags[] = {273, 279, 324, 325};
+
 // A model of the given spacing and extent; `west` column 0, rows from `south`.
 TGeoidModel SmallModel(const std::string& fname, double spacing, double south, double west, int nlat, int nlon);
 

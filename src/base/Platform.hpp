@@ -131,6 +131,12 @@ std::string UserDataRoot();
 // Windows).
 std::vector<std::string> SystemDataRoots();
 
+// The folder, ending in "/", where the program's package puts the data of
+// other projects it brings along (PROJ's proj.db in proj/, the coastlines in
+// gmt-gshhg/): on Windows the program's own folder; empty on Linux, where the
+// system's packages keep them where their libraries look.
+std::string BundledDataRoot();
+
 // The user's locale is Japanese: on Linux LC_ALL, LC_MESSAGES or LANG (the
 // first set) starts with "ja"; on Windows the user's default locale is.
 bool UserLocaleIsJapanese();

@@ -322,6 +322,8 @@ std::vector<std::string> SystemDataRoots() {
   return roots;
 }
 
+std::string BundledDataRoot() { return {}; }
+
 // --- Typefaces ----------------------------------------------------------------
 
 namespace {

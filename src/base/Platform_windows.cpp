@@ -434,6 +434,8 @@ void* ModuleFunction(void* module, const char* name) {
 
 std::vector<std::string> SystemDataRoots() { return {}; }
 
+std::string BundledDataRoot() { return AsFolder(FolderOf(ExecutablePath())); }
+
 namespace {
 std::atomic<bool> Interrupted{false};
 

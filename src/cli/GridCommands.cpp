@@ -15,18 +15,6 @@
 
 namespace tessmar::cli {
 
-namespace {
-// The formats module for import and export; a build without one says what
-// the command line does without it.
-const TFormatsModule& RasterFormats() {
-  if (!FormatsModuleBuilt())
-    throw TError(
-        "This build has no grid formats module (GDAL): import reads GTX files only as import-gtx, and export "
-        "writes GTX only, as export-gtx or export --format GTX");
-  return FormatsModule();
-}
-}  // namespace
-
 int RunImport(const TGlobalOptions& global, const TImportOptions& options) {
   TContext context(global);
   TSession& session = context.Session;
@@ -35,7 +23,7 @@ int RunImport(const TGlobalOptions& global, const TImportOptions& options) {
   TSourceImport imported;
   TProgressLine line(global.Quiet);
   try {
-    const auto import = options.GtxOnly ? ImportGtx : RasterFormats().Import;
+    const auto import = options.GtxOnly ? ImportGtx : FormatsModule().Import;
     imported = import(options.File, session.DataDir, options.Name.value_or(stem), options.Title.value_or(stem),
                       options.Overwrite, [&line](double done) { line.Update(done); });
     line.End();
@@ -103,7 +91,7 @@ int RunExport(const TGlobalOptions& global, const TExportOptions& options) {
     // GTX is written by the program's own code: it needs no GDAL.
     size = *format == TGridFormat::GTX
                ? ExportGtx(g, to, options.Overwrite, progress)
-               : RasterFormats().Export(g, to, *format, BaseName(custom), options.Overwrite, progress);
+               : FormatsModule().Export(g, to, *format, BaseName(custom), options.Overwrite, progress);
     line.End();
   } catch (const TError& e) {
     line.End();

@@ -1,18 +1,23 @@
 #include "formats/Coastline.hpp"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "base/Error.hpp"
 #include "base/Path.hpp"
+#include "base/Platform.hpp"
 #include "formats/Gdal.hpp"
 
 namespace tessmar {
 
 namespace {
-// Where Debian (and other systems' packages) put the binned files.
-constexpr const char* CoastFolders[] = {"/usr/share/gmt-gshhg/", "/usr/share/gshhg-gmt-nc4/",
-                                        "/usr/local/share/gmt-gshhg/", "/usr/share/gmt/coast/"};
+// Where the program's package put the binned files (Windows), else where
+// Debian (and other systems' packages) put them.
+std::vector<std::string> CoastFolders() {
+  if (const std::string bundled = BundledDataRoot(); !bundled.empty()) return {AsFolder(bundled + "gmt-gshhg")};
+  return {"/usr/share/gmt-gshhg/", "/usr/share/gshhg-gmt-nc4/", "/usr/local/share/gmt-gshhg/", "/usr/share/gmt/coast/"};
+}
 
 // A segment's word: its point count above bit 9, its level in bits 6..8.
 constexpr int PointsShift = 9, LevelShift = 6;
@@ -22,8 +27,8 @@ constexpr int MaxLevel = 2, GroundingLine = 2;
 }  // namespace
 
 std::string FindCoastlineFile(char resolution) {
-  for (const char* folder : CoastFolders) {
-    const std::string path = std::string(folder) + "binned_GSHHS_" + resolution + ".nc";
+  for (const std::string& folder : CoastFolders()) {
+    const std::string path = folder + "binned_GSHHS_" + resolution + ".nc";
     if (FileExists(path)) return path;
   }
   return {};

@@ -7,6 +7,7 @@
 
 #include <cpl_error.h>
 #include <gdal_priv.h>
+#include <ogr_srs_api.h>
 
 #include <mutex>
 #include <string>
@@ -22,6 +23,13 @@ inline void RegisterDrivers() {
     // not know) to the terminal itself, past GDAL's error handler; the import
     // says in its own words what it needs. A PROJ_DEBUG already set is kept.
     SetEnvironmentDefault("PROJ_DEBUG", "0");
+    // A proj.db the program brings along (Windows) is the one PROJ reads: its
+    // own search would look beside its DLL and in the folder it was built for.
+    if (const std::string bundled = BundledDataRoot(); !bundled.empty()) {
+      const std::string proj = bundled + "proj";
+      const char* const paths[] = {proj.c_str(), nullptr};
+      OSRSetPROJSearchPaths(paths);
+    }
     GDALAllRegister();
   });
 }

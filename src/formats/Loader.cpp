@@ -13,12 +13,10 @@ namespace {
 
 // The module lies where the installed program's library folder is, seen from
 // its program folder (TESSMAR_FORMATS_MODULE, set by the build, which puts it
-// at the same place in the build tree); a build without GDAL (Windows) sets
-// it empty and has no module.
+// at the same place in the build tree): on Windows in the program's folder.
 constexpr std::string_view ModuleFromProgram = TESSMAR_FORMATS_MODULE;
 
 const TFormatsModule& Load() {
-  if (ModuleFromProgram.empty()) throw TError("This build has no grid formats module (GDAL)");
   const std::string path = NormalPath(FolderOf(ExecutablePath()).append(ModuleFromProgram));
   const std::string failed = "Cannot load the grid formats module " + path + ": ";
   std::string why;
@@ -35,8 +33,6 @@ const TFormatsModule& Load() {
 
 }  // namespace
 
-bool FormatsModuleBuilt() { return !ModuleFromProgram.empty(); }
-
 const TFormatsModule& FormatsModule() {
   static const TFormatsModule& module = Load();
   return module;
@@ -44,10 +40,6 @@ const TFormatsModule& FormatsModule() {
 
 TCoastlines LoadCoastlines(char resolution) {
   TCoastlines coast;
-  if (!FormatsModuleBuilt()) {
-    coast.Note = "no grid formats module: the map has no coastlines";
-    return coast;
-  }
   try {
     const TFormatsModule& module = FormatsModule();
     coast.Path = module.FindCoast(resolution);

@@ -1,7 +1,7 @@
 // The grid formats module (GDAL), loaded by the first operation that needs it
 // and kept for the rest of the run: the one way both programs reach the
 // formats layer, so that neither links GDAL nor pays for its start unless a
-// command (or the map's coastlines) needs it. The Windows build has none.
+// command (or the map's coastlines) needs it.
 // The first load is thread-safe (a function-local static); the module's
 // functions are as thread-safe as their own headers say.
 //
@@ -17,11 +17,8 @@
 
 namespace tessmar {
 
-// This build has a formats module to load (false on Windows).
-bool FormatsModuleBuilt();
-
 // The module's functions. Throws TError naming the module's file and why it
-// cannot be loaded, or saying that this build has none.
+// cannot be loaded.
 const TFormatsModule& FormatsModule();
 
 // The coastlines of a resolution (CoastResolution) through the module: the
