@@ -226,6 +226,10 @@ one_run() {  # one_run N
   start_display
   [ -d "$WINEPREFIX" ] || "$wine" cmd /c exit 0 >/dev/null 2>&1 || true
   ln -sfn "$work/win" "$WINEPREFIX/dosdevices/d:"  # the window's folder, as a drive of its own
+  # Arial as Windows has it: Liberation Sans has its metrics (Wine has no Arial,
+  # and its stand-in would be whatever serif face it finds).
+  cp /usr/share/fonts/truetype/liberation2/LiberationSans-{Regular,Bold}.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Arial /d 'Liberation Sans' /f >/dev/null 2>&1
   if [ -n "$shots" ]; then
     cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$WINEPREFIX/drive_c/windows/Fonts/"  # the map's degrees
   fi
