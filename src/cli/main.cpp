@@ -194,9 +194,9 @@ int main(int argc, char** argv) {
   mapLon->needs(mapLat);
   mapCommand->footer(
       "The region is drawn in black with its three-cell margin, the custom geoid file's extent in magenta,\n"
-      "over the relief with coastlines (GSHHG, from Debian's gmt-gshhg-low, when installed), a graticule\n"
-      "with its degrees and a legend of the relief in metres. The world runs from -180 degrees of\n"
-      "longitude, or from 0 for a region across 180 degrees.\n"
+      "over the relief with coastlines (GSHHG: Debian's gmt-gshhg-low when installed; on Windows the\n"
+      "files the program brings), a graticule with its degrees and a legend of the relief in metres.\n"
+      "The world runs from -180 degrees of longitude, or from 0 for a region across 180 degrees.\n"
       "Example:\n"
       "  tessmar-cli --data-dir /data/egm2008 --output tokyo map \\\n"
       "      --png tokyo_map.png --width 1440");

@@ -43,9 +43,14 @@ TCoastlines LoadCoastlines(char resolution) {
   try {
     const TFormatsModule& module = FormatsModule();
     coast.Path = module.FindCoast(resolution);
-    if (coast.Path.empty())
-      coast.Note = "no coastlines: no GSHHG coastline file was found (Debian: apt install gmt-gshhg-low)";
-    else
+    if (coast.Path.empty()) {
+      // Where the program brings its own files, installing the system's package is no help.
+      const std::string bundled = BundledDataRoot();
+      coast.Note = bundled.empty()
+                       ? "no coastlines: no GSHHG coastline file was found (Debian: apt install gmt-gshhg-low)"
+                       : "no coastlines: no GSHHG coastline file was found in " + AsFolder(bundled + "gmt-gshhg") +
+                             " (it comes with the program: install or unpack it again)";
+    } else
       coast.Lines = module.ReadCoast(coast.Path);
   } catch (const std::exception& e) {
     coast = {};
