@@ -130,26 +130,21 @@ int RunModels(const TGlobalOptions& global) {
   }
   for (int i = 0; i < 2; ++i) {
     const TGeoidModel& m = session.GeoidModels[i];
-    const std::string folder = SourceFolder(session, m), path = ModelFilePath(folder, m);
-    // Opened as a command would open it: a file of the wrong size is no model.
-    const TSourceOpen opened = OpenSource(folder, m);
-    const bool found = opened.Failure != TSourceFailure::NotFound;
-    const bool usable = opened.Grid != nullptr;
-    any = any || usable;
-    const std::string why = usable ? "" : found ? opened.Reason : "missing";
+    const TModelStatus status = ModelStatus(session, m);
+    any = any || status.Usable;
     if (global.Json)
       models.push_back({{"entry", i},
                         {"title", m.title},
-                        {"path", path},
-                        {"found", found},
-                        {"usable", usable},
-                        {"reason", usable ? TJson(nullptr) : TJson(why.empty() ? "no grid geometry" : why)},
+                        {"path", status.Path},
+                        {"found", status.Found},
+                        {"usable", status.Usable},
+                        {"reason", status.Usable ? TJson(nullptr) : TJson(status.Reason)},
                         {"selected", i == selected}});
     else
-      std::cout << (i == selected ? "* " : "  ") << i << "  " << m.title << "\n     " << path
-                << (usable  ? ""
-                    : found ? "  (unusable: " + (why.empty() ? "no grid geometry" : why) + ")"
-                            : "  (missing)")
+      std::cout << (i == selected ? "* " : "  ") << i << "  " << m.title << "\n     " << status.Path
+                << (status.Usable  ? ""
+                    : status.Found ? "  (unusable: " + status.Reason + ")"
+                                   : "  (missing)")
                 << '\n';
   }
   if (global.Json)

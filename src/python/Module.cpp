@@ -251,21 +251,15 @@ py::dict Models(const TPlace& place, const py::object& model) {
   py::list models;
   for (int i = 0; i < 2; ++i) {
     const TGeoidModel& m = session.GeoidModels[i];
-    const std::string folder = SourceFolder(session, m);
-    // Opened as a command would open it: a file of the wrong size is no model.
-    const TSourceOpen opened = OpenSource(folder, m);
-    const bool found = opened.Failure != TSourceFailure::NotFound;
-    const bool usable = opened.Grid != nullptr;
+    const TModelStatus status = ModelStatus(session, m);
     py::dict d;
     d["entry"] = i;
     d["title"] = m.title;
     d["file"] = m.fname;
-    d["path"] = ModelFilePath(folder, m);
-    d["found"] = found;
-    d["usable"] = usable;
-    d["reason"] = usable  ? py::object(py::none())
-                  : found ? py::object(py::str(opened.Reason.empty() ? "no grid geometry" : opened.Reason))
-                          : py::object(py::str("missing"));
+    d["path"] = status.Path;
+    d["found"] = status.Found;
+    d["usable"] = status.Usable;
+    d["reason"] = status.Usable ? py::object(py::none()) : py::object(py::str(status.Reason));
     d["selected"] = i == run.Started.Model;
     d["south"] = m.glamn;
     d["west"] = m.glomn;

@@ -18,6 +18,20 @@ std::string SourceFolder(const TSession& session, const TGeoidModel& model) {
   return session.DataDir;
 }
 
+TModelStatus ModelStatus(const TSession& session, const TGeoidModel& model) {
+  const std::string folder = SourceFolder(session, model);
+  const TSourceOpen opened = OpenSource(folder, model);
+  TModelStatus status;
+  status.Path = ModelFilePath(folder, model);
+  status.Found = opened.Failure != TSourceFailure::NotFound;
+  status.Usable = opened.Grid != nullptr;
+  if (!status.Found)
+    status.Reason = "missing";
+  else if (!status.Usable)
+    status.Reason = opened.Reason.empty() ? "no grid geometry" : opened.Reason;
+  return status;
+}
+
 bool OpenModel(TSession& session, const TGeoidModel& model) {
   session.SourceGrid.reset();  // one open file per grid: the old one goes first
   TSourceOpen opened = OpenSource(SourceFolder(session, model), model);

@@ -21,6 +21,16 @@ std::vector<std::string> SourceFolders(const TSession& session);
 // The first of SourceFolders that holds the model's grid file, else DataDir.
 std::string SourceFolder(const TSession& session, const TGeoidModel& model);
 
+// A catalogue entry's grid file as the models listing shows it, opened as a
+// command would open it (a file of the wrong size is no model). Reason is
+// empty when usable, "missing" when not found, else why it cannot serve.
+struct TModelStatus {
+  std::string Path;
+  bool Found = false, Usable = false;
+  std::string Reason;
+};
+TModelStatus ModelStatus(const TSession& session, const TGeoidModel& model);
+
 // Opens SourceGrid from SourceFolder + model.fname. False after the message
 // (SourceOpenText); SourceGrid is then closed.
 bool OpenModel(TSession& session, const TGeoidModel& model);
